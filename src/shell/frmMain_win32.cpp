@@ -1,0 +1,386 @@
+#include "shell/frmMain_win32.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <uxtheme.h>
+
+#include "shell/banner_win32.h"
+#include "shell/os_win32.h"
+#include "shell/resource.h"
+#include "win32/error_report.h"
+#include "win32/message_pump.h"
+#include "win32/unicode.h"
+#include "win32/win32_error.h"
+
+namespace tidewell {
+
+using win32::setWindowText;
+using win32::toUtf16;
+
+namespace {
+struct TabDef {
+    const wchar_t* caption;
+    int templateId;
+};
+// "&&" shows one ampersand: the tab control draws mnemonic prefixes.
+constexpr std::array<TabDef, kTabCount> kTabs{{
+    {L"Main", IDD_PAGE_MAIN},
+    {L"Options && Settings", IDD_PAGE_OPTIONS},
+    {L"Schedule", IDD_PAGE_SCHEDULE},
+    {L"Advanced", IDD_PAGE_ADVANCED},
+    {L"Popup Killer", IDD_PAGE_POPUP},
+    {L"File Security", IDD_PAGE_FILESECURITY},
+}};
+constexpr int kBannerSpeed = 20;
+} // namespace
+
+// A tab page: a child dialog whose control messages go to the main window.
+class frmMain::Page : public win32::Dialog {
+public:
+    explicit Page(frmMain& owner) : owner_(owner) {}
+
+protected:
+    INT_PTR handleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+        switch (msg) {
+        case WM_INITDIALOG:
+            ::EnableThemeDialogTexture(hwnd(), ETDT_ENABLETAB);
+            return FALSE;
+        case WM_COMMAND:
+            owner_.onCommand(LOWORD(wp), HIWORD(wp));
+            return TRUE;
+        case WM_NOTIFY: {
+            LRESULT r = owner_.onNotify(*reinterpret_cast<NMHDR*>(lp));
+            ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, r);
+            return TRUE;
+        }
+        default:
+            return FALSE;
+        }
+    }
+
+private:
+    frmMain& owner_;
+};
+
+frmMain::frmMain(frmMainServices services) : services_(std::move(services)) {}
+
+frmMain::~frmMain() = default;
+
+void frmMain::registerWindowClass(HINSTANCE instance) {
+    // The main dialog gets a class of its own so that it can be found (tray
+    // restore, tests) without relying on its caption.
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ::DefDlgProcW;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kMainWindowClass;
+    if (::RegisterClassExW(&wc) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        win32::throwLastError();
+    }
+    win32::registerBannerClass(instance);
+}
+
+void frmMain::Show() {
+    if (hwnd() == nullptr) {
+        createModeless(services_.instance, IDD_MAIN, nullptr);
+        win32::registerModeless(hwnd(), [this](MSG& m) { return preTranslate(m); });
+    }
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    ::UpdateWindow(hwnd());
+}
+
+void frmMain::onCommandFrom(int id, CommandHandler handler) {
+    commandHandlers_[id] = std::move(handler);
+}
+
+void frmMain::onNotifyFrom(int id, NotifyHandler handler) {
+    notifyHandlers_[id] = std::move(handler);
+}
+
+HMENU frmMain::trayMenu() const noexcept {
+    return trayMenu_ ? ::GetSubMenu(trayMenu_.get(), 0) : nullptr;
+}
+
+int frmMain::selectedTab() const noexcept {
+    return static_cast<int>(::SendDlgItemMessageW(hwnd(), IDC_TABMAIN, TCM_GETCURSEL, 0, 0));
+}
+
+void frmMain::selectTab(int index) {
+    if (index < 0 || index >= kTabCount) {
+        return;
+    }
+    ::SendDlgItemMessageW(hwnd(), IDC_TABMAIN, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    for (int i = 0; i < kTabCount; ++i) {
+        ::ShowWindow(pages_[static_cast<size_t>(i)], i == index ? SW_SHOW : SW_HIDE);
+    }
+}
+
+void frmMain::createPages() {
+    HWND tab = item(IDC_TABMAIN);
+    for (int i = 0; i < kTabCount; ++i) {
+        TCITEMW ti{};
+        ti.mask = TCIF_TEXT;
+        ti.pszText = const_cast<wchar_t*>(kTabs[static_cast<size_t>(i)].caption);
+        ::SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
+    }
+    for (int i = 0; i < kTabCount; ++i) {
+        auto& page = pageDialogs_[static_cast<size_t>(i)];
+        page = std::make_unique<Page>(*this);
+        pages_[static_cast<size_t>(i)] =
+            page->createModeless(services_.instance, kTabs[static_cast<size_t>(i)].templateId, hwnd());
+    }
+    layoutPages();
+    rtfMessage_.attach(::GetDlgItem(pages_[0], IDC_RTFMESSAGE));
+    lblStatus_.attach(item(IDC_LBLSTATUS));
+    ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
+    selectTab(0);
+}
+
+void frmMain::layoutPages() {
+    HWND tab = item(IDC_TABMAIN);
+    RECT rc;
+    ::GetWindowRect(tab, &rc);
+    ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rc), 2);
+    ::SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&rc));
+    // Each page sits right after the tab control in the z-order, so that Tab
+    // moves from the tab strip into the page; the strip clips its siblings.
+    HWND after = tab;
+    for (HWND page : pages_) {
+        ::SetWindowPos(page, after, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                       SWP_NOACTIVATE);
+        after = page;
+    }
+}
+
+bool frmMain::preTranslate(MSG& msg) {
+    // Ctrl+Tab / Ctrl+Shift+Tab and Ctrl+PgDn / Ctrl+PgUp move between tabs.
+    if (msg.message != WM_KEYDOWN || (::GetKeyState(VK_CONTROL) & 0x8000) == 0) {
+        return false;
+    }
+    int step = 0;
+    if (msg.wParam == VK_TAB) {
+        step = (::GetKeyState(VK_SHIFT) & 0x8000) != 0 ? -1 : 1;
+    } else if (msg.wParam == VK_NEXT) {
+        step = 1;
+    } else if (msg.wParam == VK_PRIOR) {
+        step = -1;
+    }
+    if (step == 0) {
+        return false;
+    }
+    selectTab((selectedTab() + step + kTabCount) % kTabCount);
+    ::SetFocus(item(IDC_TABMAIN));
+    return true;
+}
+
+void frmMain::onCommand(int id, int code) {
+    auto it = commandHandlers_.find(id);
+    if (it != commandHandlers_.end()) {
+        // Copy: a handler may replace itself.
+        CommandHandler handler = it->second;
+        guarded([&] { handler(code); });
+    }
+}
+
+LRESULT frmMain::onNotify(NMHDR& header) {
+    if (header.idFrom == IDC_TABMAIN && header.code == TCN_SELCHANGE) {
+        selectTab(selectedTab());
+        return 0;
+    }
+    auto it = notifyHandlers_.find(static_cast<int>(header.idFrom));
+    if (it != notifyHandlers_.end()) {
+        NotifyHandler handler = it->second;
+        LRESULT result = 0;
+        guarded([&] { result = handler(header); });
+        return result;
+    }
+    return 0;
+}
+
+INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        createPages();
+        onCommandFrom(IDC_CMDCLOSE, [this](int code) {
+            if (code == BN_CLICKED) {
+                cmdClose_Click();
+            }
+        });
+        guarded([this] { Form_Load(); });
+        return TRUE;
+    case WM_ACTIVATE:
+        if (LOWORD(wp) != WA_INACTIVE) {
+            guarded([this] { Form_Activate(); });
+        }
+        return FALSE;
+    case WM_COMMAND:
+        onCommand(LOWORD(wp), HIWORD(wp));
+        return TRUE;
+    case WM_NOTIFY: {
+        LRESULT r = onNotify(*reinterpret_cast<NMHDR*>(lp));
+        ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, r);
+        return TRUE;
+    }
+    case WM_CLOSE:
+        Unload(vbFormControlMenu);
+        return TRUE;
+    case WM_QUERYENDSESSION:
+        ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wp) {
+            Unload(vbAppWindows);
+        }
+        return TRUE;
+    case WM_DESTROY:
+        guarded([this] { Form_Terminate(); });
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+bool frmMain::Unload(UnloadMode mode) {
+    if (unloading_) {
+        return true;
+    }
+    bool cancel = false;
+    guarded([&] { Form_QueryUnload(cancel, mode); });
+    if (cancel) {
+        return false;
+    }
+    unloading_ = true;
+    guarded([this] { Form_Unload(); });
+    return true;
+}
+
+// ---- Load ------------------------------------------------------------------
+
+void frmMain::Form_Load() { runFormLoad(*this); }
+
+void frmMain::setCaption() { setWindowText(hwnd(), productVersionText(services_.product)); }
+
+void frmMain::setShowItemCaption() {
+    trayMenu_.reset(::LoadMenuW(services_.instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
+    if (!trayMenu_) {
+        win32::throwLastError();
+    }
+    const std::wstring caption = toUtf16(productVersionText(services_.product));
+    MENUITEMINFOW mi{};
+    mi.cbSize = sizeof(mi);
+    mi.fMask = MIIM_STRING;
+    mi.dwTypeData = const_cast<wchar_t*>(caption.c_str());
+    ::SetMenuItemInfoW(trayMenu(), ID_MNUSHOW, FALSE, &mi);
+}
+
+void frmMain::setWebSiteLabel() {
+    setWindowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE), services_.product.companyName);
+}
+
+void frmMain::installKeyboardHook() {
+    // Filled by the desktop hide/show subsystem (InitKeyboardHook).
+}
+
+void frmMain::setUserLabel() {
+    wchar_t name[256] = {};
+    DWORD size = 255;
+    const bool read = ::GetComputerNameW(name, &size) != 0;
+    setWindowText(item(IDC_LBLUSER),
+                  userLabelText(read, read ? win32::toUtf8(std::wstring_view(name, size)) : ""));
+}
+
+void frmMain::setOsLabel() { setWindowText(item(IDC_LBLOS), GetOSName()); }
+
+void frmMain::loadPopupKillerSwitch() {
+    // Filled by the popup killer switch (chkPopupKillerActivate, gPopupKillerActive).
+}
+
+void frmMain::createWindowTracker() {
+    // Filled by browser window tracking (IEWin).
+}
+
+void frmMain::initPanels() {
+    // Filled by the encrypted file type and file-security panel (InitPanels).
+}
+
+void frmMain::applyDefaultThenStoredOptions() {
+    bLoaded = false;
+    // Filled by the cleaning options: cmdDefaultSettings_Click, then LoadOptions.
+}
+
+void frmMain::loadAutoSuggest() {
+    // Filled by the browser tweaks (chkWebAddress).
+}
+
+void frmMain::loadHomePage() {
+    // Filled by the browser tweaks (txtHomePageURL, start page).
+}
+
+void frmMain::setLoaded() { bLoaded = true; }
+
+void frmMain::addTrayIcon() {
+    // Filled by the tray subsystem (AddTrayIcon).
+}
+
+void frmMain::loadSchedule() {
+    // Filled by the scheduler (LoadSchedule); Apply and Cancel start disabled.
+    for (int id : {IDC_CMDAPPLY, IDC_CMDCANCEL}) {
+        ::EnableWindow(::GetDlgItem(pages_[2], id), FALSE);
+    }
+}
+
+void frmMain::setStatusReady() { lblStatus_.SetText(kStatusReady); }
+
+void frmMain::startBanners() {
+    const struct {
+        int page;
+        int id;
+        const char* title;
+    } banners[] = {
+        {5, IDC_BANNER_FILESECURITY, "File Security"},
+        {0, IDC_BANNER_MAIN, "Varnholt"},
+        {4, IDC_BANNER_POPUP, "Popup Killer"},
+    };
+    for (const auto& b : banners) {
+        HWND banner = ::GetDlgItem(pages_[static_cast<size_t>(b.page)], b.id);
+        win32::setBannerSpeed(banner, kBannerSpeed);
+        setWindowText(banner, bannerText(services_.product, b.title));
+    }
+}
+
+void frmMain::markPopupKillerMenu() {
+    // Filled by the popup killer switch (mnuPoupKiller's check mark).
+}
+
+// ---- Lifecycle -------------------------------------------------------------
+
+void frmMain::Form_Activate() { ::ShowWindow(::GetDlgItem(pages_[0], IDC_CMDCLOSE), SW_SHOW); }
+
+void frmMain::Form_QueryUnload(bool& Cancel, int UnloadMode) {
+    if (UnloadMode == vbFormControlMenu) {
+        // The close box only hides the window; the program goes on in the tray.
+        addTrayIcon();
+        ::ShowWindow(hwnd(), SW_MINIMIZE);
+        ::ShowWindow(hwnd(), SW_HIDE);
+        Cancel = true;
+    }
+}
+
+void frmMain::Form_Unload() {
+    // Filled by the tray (RemoveTrayIcon) and the hook (ReleaseKeyboardHook).
+    // Settings are stored when they change: nothing to save here.
+    ::PostQuitMessage(0);
+    ::DestroyWindow(hwnd());
+}
+
+void frmMain::Form_Terminate() {
+    // Filled by the tray (RemoveTrayIcon).
+}
+
+void frmMain::cmdClose_Click() { Unload(vbFormCode); }
+
+} // namespace tidewell

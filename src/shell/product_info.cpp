@@ -1,0 +1,25 @@
+#include "shell/product_info.h"
+
+#include "product_config.h"
+
+namespace tidewell {
+
+std::string productVersionText(const ProductInfo& info) {
+    return info.productName + " v" + std::to_string(info.major) + "." + std::to_string(info.minor);
+}
+
+std::string alreadyRunningText(const ProductInfo& info) {
+    return productVersionText(info) + " already running.";
+}
+
+std::string bannerText(const ProductInfo& info, const std::string& title) {
+    return title + " v" + std::to_string(info.major) + "." + std::to_string(info.minor) + " " +
+           info.legalCopyright + " " + info.companyName;
+}
+
+ProductInfo builtInProductInfo() {
+    return {TIDEWELL_PRODUCT_NAME, TIDEWELL_VERSION_MAJOR, TIDEWELL_VERSION_MINOR, TIDEWELL_COMPANY,
+            TIDEWELL_COPYRIGHT};
+}
+
+} // namespace tidewell

@@ -1,0 +1,45 @@
+#pragma once
+// Resource and control ids. Each tab page owns a block of 100 ids.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define IDI_APP 1
+#define IDR_TRAYMENU 200
+
+#define IDD_MAIN 100
+#define IDD_PAGE_MAIN 101
+#define IDD_PAGE_OPTIONS 102
+#define IDD_PAGE_SCHEDULE 103
+#define IDD_PAGE_ADVANCED 104
+#define IDD_PAGE_POPUP 105
+#define IDD_PAGE_FILESECURITY 106
+#define IDD_ABOUT 107
+
+// Main window, outside the tabs.
+#define IDC_TABMAIN 1001
+#define IDC_LBLUSER 1002
+#define IDC_LBLOS 1003
+#define IDC_LBLSTATUS 1004
+
+// "Main" tab.
+#define IDC_RTFMESSAGE 1101
+#define IDC_CMDBASICCLEAN 1102
+#define IDC_CMDCLEANREBOT 1103
+#define IDC_CMDHELP 1104
+#define IDC_CMDCLOSE 1105
+#define IDC_CMDUPGRADE 1106
+#define IDC_LBLWEBSITE 1107
+#define IDC_LABEL11 1108
+#define IDC_BANNER_MAIN 1109
+#define IDC_PICTURE 1110
+
+// Tray menu.
+#define ID_MNUSHOW 2001
+#define ID_MNUPOUPKILLER 2002
+#define ID_MNUABOUT 2003
+#define ID_MNUUNLOADPELLIVER 2004
+
+// Pages 1-5 (Options & Settings, Schedule, Advanced, Popup Killer,
+// File Security) and the About window have their ids in page_ids.h.
+#include "shell/page_ids.h"
