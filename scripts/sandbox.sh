@@ -109,8 +109,15 @@ sandbox_display() {
 }
 
 # Keep a wineserver alive for the whole run so that each test starts fast.
+# Wine's own background processes (services, devices, the desktop's
+# explorer) are started here with no terminal, so that they never hold a
+# test runner's output pipe open after the test has ended.
 sandbox_server() {
-  wineserver -p >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  if [[ -n ${DISPLAY:-} ]]; then
+    timeout 60 wine rundll32.exe shell32.dll,Control_RunDLL nothing.cpl </dev/null >/dev/null 2>&1 || true
+  fi
 }
 
 # Ends what this bench started, by PID, then the prefix's wineserver.

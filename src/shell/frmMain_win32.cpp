@@ -7,6 +7,7 @@
 #include "shell/banner_win32.h"
 #include "shell/os_win32.h"
 #include "shell/resource.h"
+#include "shell/startup.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
 #include "win32/unicode.h"

@@ -26,6 +26,17 @@ HWND Dialog::createModeless(HINSTANCE instance, int templateId, HWND parent) {
     return h;
 }
 
+HWND Dialog::createModelessIndirect(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate,
+                                   HWND parent) {
+    modeless_ = true;
+    HWND h = ::CreateDialogIndirectParamW(instance, dialogTemplate, parent, dialogProc,
+                                          reinterpret_cast<LPARAM>(this));
+    if (h == nullptr) {
+        throwLastError();
+    }
+    return h;
+}
+
 INT_PTR Dialog::runModal(HINSTANCE instance, int templateId, HWND parent) {
     modeless_ = false;
     return ::DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), parent, dialogProc,

@@ -19,6 +19,8 @@ public:
     // Creates the dialog from its template; throws on failure.
     HWND createModeless(HINSTANCE instance, int templateId, HWND parent);
     INT_PTR runModal(HINSTANCE instance, int templateId, HWND parent);
+    // From a template built in memory.
+    HWND createModelessIndirect(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND parent);
 
 protected:
     // Return TRUE when handled (and set DWLP_MSGRESULT where the message needs it).

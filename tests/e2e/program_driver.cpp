@@ -1,0 +1,162 @@
+#include "program_driver.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "win32/unicode.h"
+
+namespace tidewell::e2e {
+
+std::wstring programExe() {
+    if (const wchar_t* env = ::_wgetenv(L"TIDEWELL_EXE"); env != nullptr && *env != L'\0') {
+        return env;
+    }
+    return L"C:\\Program Files\\Tidewell\\Varnholt.exe";
+}
+
+ProgramProcess::ProgramProcess(const std::wstring& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    // Started in its own folder, with its output going nowhere.
+    std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    if (folder.size() == 2) {
+        folder += L'\\';
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    win32::UniqueFile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                                        0, nullptr));
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul.get();
+    PROCESS_INFORMATION pi{};
+    if (::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         folder.c_str(), &si, &pi)) {
+        ::CloseHandle(pi.hThread);
+        process_.reset(pi.hProcess);
+        pid_ = pi.dwProcessId;
+    }
+}
+
+ProgramProcess::~ProgramProcess() { kill(); }
+
+bool ProgramProcess::running() const {
+    return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+long ProgramProcess::waitExit(std::chrono::milliseconds limit) {
+    if (!process_) {
+        return -1;
+    }
+    if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+        return -1;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return static_cast<long>(code);
+}
+
+void ProgramProcess::kill() {
+    if (running()) {
+        ::TerminateProcess(process_.get(), 99);
+        ::WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+HWND ProgramProcess::findWindow(const wchar_t* className, bool visibleOnly) const {
+    struct Search {
+        DWORD pid;
+        const wchar_t* cls;
+        bool visible;
+        HWND found;
+    } s{pid_, className, visibleOnly, nullptr};
+    ::EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(h, &pid);
+            wchar_t cls[64] = {};
+            ::GetClassNameW(h, cls, 64);
+            if (pid == search.pid && _wcsicmp(cls, search.cls) == 0 &&
+                (!search.visible || ::IsWindowVisible(h))) {
+                search.found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND ProgramProcess::waitMainWindow(std::chrono::milliseconds limit) const {
+    HWND found = nullptr;
+    waitFor([&] { return (found = findWindow(L"TidewellMain", true)) != nullptr; }, limit);
+    return found;
+}
+
+std::string text(HWND hwnd) {
+    wchar_t buffer[1024] = {};
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                          5000, nullptr);
+    return win32::toUtf8(buffer);
+}
+
+HWND findControl(HWND mainWindow, int id) {
+    if (HWND direct = ::GetDlgItem(mainWindow, id)) {
+        return direct;
+    }
+    // Controls of the tab pages live one level down.
+    for (HWND child = ::GetWindow(mainWindow, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (HWND inPage = ::GetDlgItem(child, id)) {
+            return inPage;
+        }
+    }
+    return nullptr;
+}
+
+std::string controlText(HWND mainWindow, int id) { return text(findControl(mainWindow, id)); }
+
+std::string tabCaption(HWND tab, int index) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(tab, &pid);
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                   pid);
+    if (process == nullptr) {
+        return {};
+    }
+    constexpr size_t kChars = 128;
+    auto* remote = static_cast<BYTE*>(::VirtualAllocEx(
+        process, nullptr, sizeof(TCITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    std::string caption;
+    if (remote != nullptr) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TCITEMW));
+        item.cchTextMax = kChars;
+        ::WriteProcessMemory(process, remote, &item, sizeof(item), nullptr);
+        if (::SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(index),
+                           reinterpret_cast<LPARAM>(remote))) {
+            wchar_t buffer[kChars] = {};
+            ::ReadProcessMemory(process, remote + sizeof(TCITEMW), buffer, sizeof(buffer), nullptr);
+            buffer[kChars - 1] = L'\0';
+            caption = win32::toUtf8(buffer);
+        }
+        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(process);
+    return caption;
+}
+
+void click(HWND button) {
+    // What a click delivers: the parent hears BN_CLICKED from the button.
+    ::PostMessageW(::GetParent(button), WM_COMMAND,
+                   MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+} // namespace tidewell::e2e

@@ -1,0 +1,67 @@
+#pragma once
+// Drives the real Varnholt.exe from another process, as a user would.
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "win32/unique_handle.h"
+
+namespace tidewell::e2e {
+
+using namespace std::chrono_literals;
+
+// Where the bench installed the program (scripts/sandbox.sh), unless
+// TIDEWELL_EXE says otherwise.
+std::wstring programExe();
+
+// Polls `ready` until it is true or the time is up.
+template <typename F>
+bool waitFor(F&& ready, std::chrono::milliseconds limit = 15s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (ready()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        ::Sleep(50);
+    }
+}
+
+// One started copy of the program, ended by its own handle when the test is done.
+class ProgramProcess {
+public:
+    explicit ProgramProcess(const std::wstring& exe = programExe(),
+                            const std::wstring& arguments = L"");
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+    ~ProgramProcess();
+
+    DWORD pid() const noexcept { return pid_; }
+    HANDLE handle() const noexcept { return process_.get(); }
+    bool running() const;
+    // Waits for the process to end; returns its exit code, or -1 on timeout.
+    long waitExit(std::chrono::milliseconds limit = 15s);
+    void kill();
+
+    // The program's top-level window of `className` (visible or not), 0 if none.
+    HWND findWindow(const wchar_t* className, bool visibleOnly = false) const;
+    HWND waitMainWindow(std::chrono::milliseconds limit = 20s) const;
+
+private:
+    win32::UniqueHandle process_;
+    DWORD pid_ = 0;
+};
+
+std::string text(HWND hwnd);
+// Text of a control of the main window or any of its pages.
+HWND findControl(HWND mainWindow, int id);
+std::string controlText(HWND mainWindow, int id);
+// The caption of tab `index` of a tab control in another process.
+std::string tabCaption(HWND tab, int index);
+// Clicks a button as the keyboard would (works for hidden pages too).
+void click(HWND button);
+
+} // namespace tidewell::e2e

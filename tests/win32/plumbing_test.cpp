@@ -1,0 +1,332 @@
+// Win32 plumbing: conversions, handle ownership, system error texts, the
+// message pump, the dialog exception barrier, the status pane, start-up ports
+// and the OS version query.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/os_win32.h"
+#include "shell/startup_win32.h"
+#include "shell/status_pane_win32.h"
+#include "shell/version_win32.h"
+#include "win32/dialog.h"
+#include "win32/error_report.h"
+#include "win32/message_pump.h"
+#include "win32/unicode.h"
+#include "win32/unique_handle.h"
+#include "win32/win32_error.h"
+
+using namespace tidewell;
+using namespace tidewell::win32;
+
+namespace {
+
+TEST(Unicode, RoundTripsEveryPlane) {
+    const std::string samples[] = {"", "plain", "\xc3\xa9t\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac",
+                                   "wave \xf0\x9f\x8c\x8a", std::string("nul\0inside", 10)};
+    for (const auto& s : samples) {
+        EXPECT_EQ(toUtf8(toUtf16(s)), s);
+    }
+    EXPECT_EQ(toUtf16("\xf0\x9f\x8c\x8a"), std::wstring(L"\xD83C\xDF0A"));
+    // Broken input does not fail: it becomes the replacement character.
+    EXPECT_EQ(toUtf16("a\xff" "b"), std::wstring(L"a\xFFFD" L"b"));
+}
+
+TEST(Handles, OwnershipMovesAndCloses) {
+    UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    HANDLE raw = event.get();
+    UniqueHandle moved(std::move(event));
+    EXPECT_FALSE(event);
+    EXPECT_EQ(moved.get(), raw);
+    DWORD flags = 0;
+    EXPECT_TRUE(::GetHandleInformation(raw, &flags));
+    moved.reset();
+    EXPECT_FALSE(::GetHandleInformation(raw, &flags)); // closed
+
+    UniqueFile none;
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
+
+    UniqueKey key;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    EXPECT_TRUE(key);
+    HKEY first = key.get();
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    EXPECT_TRUE(key); // put() released the first key before reuse
+    (void)first;
+
+    WIN32_FIND_DATAW data;
+    UniqueFind find(::FindFirstFileW(L"C:\\windows\\*", &data));
+    EXPECT_TRUE(find);
+    UniqueFind missing(::FindFirstFileW(L"C:\\no such folder\\*", &data));
+    EXPECT_FALSE(missing);
+}
+
+TEST(Errors, CarryTheSystemNumberAndText) {
+    AppError e = win32Error(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(e.number(), 2);
+    EXPECT_FALSE(e.description().empty());
+    EXPECT_NE(e.description().back(), '\n');
+    EXPECT_EQ(systemMessage(0xDEADBEEF).rfind("Unknown error", 0), 0u);
+    try {
+        checkHr(E_ACCESSDENIED);
+        ADD_FAILURE() << "failed HRESULT passed";
+    } catch (const AppError& err) {
+        EXPECT_EQ(err.number(), static_cast<long>(E_ACCESSDENIED));
+    }
+    EXPECT_NO_THROW(checkHr(S_FALSE));
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    try {
+        throwLastError();
+    } catch (const AppError& err) {
+        EXPECT_EQ(err.number(), 5);
+    }
+}
+
+class Recorder : public ErrorReporter {
+public:
+    void ReportError(long number, const std::string& description) override {
+        reports.push_back(errorMessageText(number, description));
+    }
+    std::vector<std::string> reports;
+};
+
+class ScopedReporter {
+public:
+    explicit ScopedReporter(ErrorReporter* r) { setProcessErrorReporter(r); }
+    ~ScopedReporter() { setProcessErrorReporter(nullptr); }
+};
+
+// An in-memory dialog template: one edit control, id 100.
+std::vector<WORD> dialogTemplate() {
+    std::vector<WORD> t(64, 0);
+    auto* dlg = reinterpret_cast<DLGTEMPLATE*>(t.data());
+    dlg->style = WS_POPUP | WS_CAPTION;
+    dlg->cdit = 1;
+    dlg->cx = 100;
+    dlg->cy = 50;
+    // menu, class, title: three empty words follow the header.
+    size_t pos = (sizeof(DLGTEMPLATE) + 1) / 2 + 3;
+    pos = (pos + 1) & ~size_t{1}; // DWORD alignment
+    auto* itemT = reinterpret_cast<DLGITEMTEMPLATE*>(t.data() + pos);
+    itemT->style = WS_CHILD | WS_VISIBLE;
+    itemT->cx = 50;
+    itemT->cy = 12;
+    itemT->id = 100;
+    pos += (sizeof(DLGITEMTEMPLATE) + 1) / 2;
+    t[pos++] = 0xFFFF;
+    t[pos++] = 0x0081; // edit
+    t[pos++] = 0;      // text
+    t[pos++] = 0;      // creation data
+    return t;
+}
+
+class TestDialog : public Dialog {
+public:
+    int commands = 0;
+    bool throwOnCommand = false;
+    bool destroyed = false;
+    HWND make() {
+        auto t = dialogTemplate();
+        return createModelessIndirect(::GetModuleHandleW(nullptr),
+                                      reinterpret_cast<DLGTEMPLATE*>(t.data()), nullptr);
+    }
+
+protected:
+    INT_PTR handleMessage(UINT msg, WPARAM, LPARAM) override {
+        if (msg == WM_COMMAND) {
+            ++commands;
+            if (throwOnCommand) {
+                throw AppError(75, "Path/File access error");
+            }
+            return TRUE;
+        }
+        return FALSE;
+    }
+    void onDestroyed() override { destroyed = true; }
+};
+
+TEST(DialogBase, IsAnExceptionBarrierThatReportsAndGoesOn) {
+    Recorder recorder;
+    ScopedReporter scope(&recorder);
+    TestDialog dialog;
+    HWND h = dialog.make();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(dialog.hwnd(), h);
+
+    dialog.throwOnCommand = true;
+    ::SendMessageW(h, WM_COMMAND, 1, 0);
+    EXPECT_THAT(recorder.reports, ::testing::ElementsAre("Error: 75 - Path/File access error"));
+    dialog.throwOnCommand = false;
+    ::SendMessageW(h, WM_COMMAND, 2, 0); // the dialog still works
+    EXPECT_EQ(dialog.commands, 2);
+
+    ::DestroyWindow(h);
+    EXPECT_TRUE(dialog.destroyed);
+    EXPECT_EQ(dialog.hwnd(), nullptr);
+}
+
+TEST(DialogBase, DestructorDestroysALiveModelessDialog) {
+    HWND h = nullptr;
+    {
+        TestDialog dialog;
+        h = dialog.make();
+        ASSERT_TRUE(::IsWindow(h));
+    }
+    EXPECT_FALSE(::IsWindow(h));
+}
+
+TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
+    TestDialog dialog;
+    HWND h = dialog.make();
+    ASSERT_NE(h, nullptr);
+    for (int i = 0; i < 5; ++i) {
+        ::PostMessageW(h, WM_COMMAND, 2, 0);
+    }
+    EXPECT_TRUE(pumpPendingMessages());
+    EXPECT_EQ(dialog.commands, 5);
+
+    ::PostQuitMessage(3);
+    ::PostMessageW(h, WM_COMMAND, 2, 0);
+    EXPECT_FALSE(pumpPendingMessages());
+    MSG msg;
+    // The quit is posted again, so the main loop still sees it.
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+    pumpPendingMessages();
+}
+
+TEST(MessagePump, ModelessDialogsGetKeyboardNavigationAndPreTranslation) {
+    TestDialog dialog;
+    HWND h = dialog.make();
+    int seen = 0;
+    registerModeless(h, [&](MSG& m) {
+        if (m.message == WM_KEYDOWN && m.wParam == VK_F5) {
+            ++seen;
+            return true;
+        }
+        return false;
+    });
+    MSG msg{};
+    msg.hwnd = ::GetDlgItem(h, 100);
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_F5;
+    EXPECT_TRUE(routeModelessMessage(msg));
+    EXPECT_EQ(seen, 1);
+    msg.hwnd = nullptr; // not one of its windows
+    EXPECT_FALSE(routeModelessMessage(msg));
+    unregisterModeless(h);
+    msg.hwnd = h;
+    EXPECT_FALSE(routeModelessMessage(msg));
+    EXPECT_EQ(seen, 1);
+}
+
+class RichEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lib.reset(::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+        ASSERT_TRUE(lib);
+        edit = ::CreateWindowExW(0, L"RichEdit20W", L"", WS_POPUP | ES_MULTILINE | ES_READONLY, 0,
+                                 0, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(edit, nullptr);
+        pane.attach(edit);
+    }
+    void TearDown() override { ::DestroyWindow(edit); }
+
+    COLORREF colourAt(LONG pos) {
+        CHARRANGE r{pos, pos + 1};
+        ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+        CHARFORMAT2W cf{};
+        cf.cbSize = sizeof(cf);
+        ::SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+        return cf.crTextColor;
+    }
+    std::string text() { return windowText(edit); }
+
+    UniqueModule lib;
+    HWND edit = nullptr;
+    RichEditStatusPane pane;
+};
+
+TEST_F(RichEditTest, LinesAreColouredAndAppendedAtTheEnd) {
+    appendLine(pane, kProgressBlue, "Path: C:\\T\xc3\xa9mp");
+    appendLine(pane, kFinishedGreen, "Finished Temp");
+    // Even with the caret moved into the text, the next line goes to the end.
+    CHARRANGE start{0, 3};
+    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+    appendLine(pane, kErrorRed, "Error in Temp");
+    pane.SetColour(kDoneBlack);
+    pane.Append("\r\nDone");
+    pane.Repaint();
+
+    const std::string all = text();
+    EXPECT_EQ(all, "\r\nPath: C:\\T\xc3\xa9mp\r\nFinished Temp\r\nError in Temp\r\nDone");
+    // Positions count a line break as one character.
+    EXPECT_EQ(colourAt(1), RGB(0, 0, 255));
+    EXPECT_EQ(colourAt(17), RGB(0, 128, 0));
+    EXPECT_EQ(colourAt(31), RGB(255, 0, 0));
+    EXPECT_EQ(colourAt(45), RGB(0, 0, 0));
+
+    pane.Clear();
+    EXPECT_EQ(text(), "");
+}
+
+TEST(StartupPorts, SingleInstanceClaimIsHeldByTheFirstOnly) {
+    Win32StartupPorts first([] {});
+    Win32StartupPorts second([] {});
+    EXPECT_FALSE(first.AnotherInstanceRunning());
+    EXPECT_TRUE(second.AnotherInstanceRunning());
+    // The refused copy holds nothing, so the claim ends with the first one.
+    Win32StartupPorts third([] {});
+    {
+        Win32StartupPorts gone([] {});
+        (void)gone;
+    }
+    EXPECT_TRUE(third.AnotherInstanceRunning());
+}
+
+TEST(StartupPorts, WinIniReadsDefaultAndWritesTheExtensionsSection) {
+    Win32StartupPorts ports([] {});
+    ports.WriteWinIni("Extensions", "TWTEST", "");
+    ::WritePrivateProfileStringW(L"Extensions", L"TWTEST", nullptr, L"WIN.INI");
+    EXPECT_EQ(ports.ReadWinIni("Extensions", "TWTEST", "NotFound"), "NotFound");
+    ports.WriteWinIni("Extensions", "TWTEST", "C:\\Pr\xc3\xb6gramme\\Varnholt.Exe ^.CFY");
+    EXPECT_EQ(ports.ReadWinIni("Extensions", "TWTEST", "NotFound"),
+              "C:\\Pr\xc3\xb6gramme\\Varnholt.Exe ^.CFY");
+    ::WritePrivateProfileStringW(L"Extensions", L"TWTEST", nullptr, L"WIN.INI");
+    EXPECT_EQ(ports.ReadWinIni("Extensions", "TWTEST", "NotFound"), "NotFound");
+}
+
+TEST(StartupPorts, ProgramFolderIsTheExecutablesFolder) {
+    std::wstring folder = programFolder();
+    ASSERT_FALSE(folder.empty());
+    wchar_t exe[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    EXPECT_EQ(std::wstring(exe).rfind(folder + L"\\", 0), 0u);
+}
+
+TEST(System, RealVersionIsReadAndNamed) {
+    OsVersion v = queryOsVersion();
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.platform, 2u);
+    // The bench's prefix is set to Windows 10; the manifest-free test exe would
+    // be told 6.2 by GetVersionEx, but the real query is not shimmed.
+    EXPECT_EQ(v.major, 10u);
+    EXPECT_EQ(GetOSName(), v.build >= 22000 ? "Windows 11" : "Windows 10");
+}
+
+TEST(System, VersionRecordFallsBackToTheBuiltInValues) {
+    // The test executable has no version resource of its own.
+    ProductInfo info = readProductInfo();
+    EXPECT_EQ(info.productName, builtInProductInfo().productName);
+    EXPECT_EQ(info.major, builtInProductInfo().major);
+}
+
+} // namespace
