@@ -138,7 +138,42 @@ void frmMain::createPages() {
     rtfMessage_.attach(::GetDlgItem(pages_[0], IDC_RTFMESSAGE));
     lblStatus_.attach(item(IDC_LBLSTATUS));
     ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
+    createOptionSubTabs();
     selectTab(0);
+}
+
+void frmMain::createOptionSubTabs() {
+    HWND tab = ::GetDlgItem(pages_[1], IDC_TABOPTIONS);
+    // The strip clips its overlapping siblings (the check boxes on it); the
+    // frame around the page must not be one of them, or the strip vanishes.
+    ::SetWindowPos(::GetDlgItem(pages_[1], IDC_FMSETTINGS), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const wchar_t* captions[] = {L"Windows", L"Internet"};
+    for (int i = 0; i < 2; ++i) {
+        TCITEMW ti{};
+        ti.mask = TCIF_TEXT;
+        ti.pszText = const_cast<wchar_t*>(captions[i]);
+        ::SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
+    }
+    onNotifyFrom(IDC_TABOPTIONS, [this](NMHDR& header) -> LRESULT {
+        if (header.code == TCN_SELCHANGE) {
+            selectOptionSubTab(static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+        }
+        return 0;
+    });
+    selectOptionSubTab(0);
+}
+
+void frmMain::selectOptionSubTab(int index) {
+    HWND page = pages_[1];
+    ::SendDlgItemMessageW(page, IDC_TABOPTIONS, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    for (int option : kWindowsOptionIndexes) {
+        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option), index == 0 ? SW_SHOW : SW_HIDE);
+    }
+    for (int option : kInternetOptionIndexes) {
+        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option), index == 1 ? SW_SHOW : SW_HIDE);
+    }
+    ::ShowWindow(::GetDlgItem(page, IDC_CHKWEBADDRESS), index == 1 ? SW_SHOW : SW_HIDE);
 }
 
 void frmMain::layoutPages() {

@@ -102,6 +102,8 @@ private:
     void markPopupKillerMenu() override;
 
     void createPages();
+    void createOptionSubTabs();
+    void selectOptionSubTab(int index);
     void layoutPages();
     void onCommand(int id, int code);
     LRESULT onNotify(NMHDR& header);
