@@ -72,8 +72,9 @@ LRESULT CALLBACK bannerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         switch (msg) {
         case WM_NCCREATE:
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(std::make_unique<BannerState>().release()));
+            ::SetWindowLongPtrW(
+                hwnd, GWLP_USERDATA,
+                reinterpret_cast<LONG_PTR>(std::make_unique<BannerState>().release()));
             break;
         case WM_NCDESTROY: {
             std::unique_ptr<BannerState> owned(state(hwnd));

@@ -29,6 +29,8 @@ OsVersion queryOsVersion() noexcept {
     return v;
 }
 
-std::string GetOSName() { return osNameFor(queryOsVersion()); }
+std::string GetOSName() {
+    return osNameFor(queryOsVersion());
+}
 
 } // namespace tidewell

@@ -8,7 +8,7 @@ struct ProductInfo {
     std::string productName;
     unsigned major = 0;
     unsigned minor = 0;
-    std::string companyName;    // holds the product web site's address
+    std::string companyName; // holds the product web site's address
     std::string legalCopyright;
 };
 

@@ -15,8 +15,7 @@ public:
 
 // Runs `work`; a failure is reported and abandons the rest of it. Returns
 // whether `work` completed.
-template <typename F>
-bool runGuarded(ErrorReporter& reporter, F&& work) noexcept {
+template <typename F> bool runGuarded(ErrorReporter& reporter, F&& work) noexcept {
     try {
         work();
         return true;

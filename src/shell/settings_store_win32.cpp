@@ -29,10 +29,9 @@ std::string RegistrySettingsStore::GetSetting(const std::string& application,
 void RegistrySettingsStore::SaveSetting(const std::string& application, const std::string& section,
                                         const std::string& key, const std::string& value) {
     UniqueKey hkey;
-    LONG rc = ::RegCreateKeyExW(HKEY_CURRENT_USER,
-                                toUtf16(settingsKeyPath(application, section)).c_str(), 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, hkey.put(),
-                                nullptr);
+    LONG rc = ::RegCreateKeyExW(
+        HKEY_CURRENT_USER, toUtf16(settingsKeyPath(application, section)).c_str(), 0, nullptr,
+        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, hkey.put(), nullptr);
     if (rc != ERROR_SUCCESS) {
         throwWin32Error(static_cast<DWORD>(rc));
     }

@@ -37,7 +37,9 @@ void Win32StartupPorts::WriteWinIni(const std::string& section, const std::strin
                                  toUtf16(value).c_str(), L"WIN.INI");
 }
 
-std::string Win32StartupPorts::ProgramFolder() { return toUtf8(programFolder()); }
+std::string Win32StartupPorts::ProgramFolder() {
+    return toUtf8(programFolder());
+}
 
 std::wstring programFolder() {
     std::wstring path(MAX_PATH, L'\0');

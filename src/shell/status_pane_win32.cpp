@@ -59,6 +59,8 @@ void WindowStatusLabel::SetText(const std::string& text) {
     ::UpdateWindow(hwnd_);
 }
 
-std::string WindowStatusLabel::Text() const { return windowText(hwnd_); }
+std::string WindowStatusLabel::Text() const {
+    return windowText(hwnd_);
+}
 
 } // namespace tidewell::win32

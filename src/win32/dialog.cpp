@@ -27,7 +27,7 @@ HWND Dialog::createModeless(HINSTANCE instance, int templateId, HWND parent) {
 }
 
 HWND Dialog::createModelessIndirect(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate,
-                                   HWND parent) {
+                                    HWND parent) {
     modeless_ = true;
     HWND h = ::CreateDialogIndirectParamW(instance, dialogTemplate, parent, dialogProc,
                                           reinterpret_cast<LPARAM>(this));

@@ -21,7 +21,9 @@ ErrorReporter& processErrorReporter() noexcept {
     return g_reporter != nullptr ? *g_reporter : defaultReporter();
 }
 
-void setProcessErrorReporter(ErrorReporter* reporter) noexcept { g_reporter = reporter; }
+void setProcessErrorReporter(ErrorReporter* reporter) noexcept {
+    g_reporter = reporter;
+}
 
 void reportCurrentException() noexcept {
     CaughtError e = describeCurrentException();

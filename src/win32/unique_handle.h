@@ -8,8 +8,7 @@
 
 namespace tidewell::win32 {
 
-template <typename Traits>
-class UniqueAny {
+template <typename Traits> class UniqueAny {
 public:
     using pointer = typename Traits::type;
     UniqueAny() noexcept = default;
@@ -44,8 +43,7 @@ private:
     pointer h_ = Traits::invalid();
 };
 
-template <typename T, auto CloseFn>
-struct NullInvalidTraits {
+template <typename T, auto CloseFn> struct NullInvalidTraits {
     using type = T;
     static constexpr T invalid() noexcept { return nullptr; }
     static void close(T h) noexcept { CloseFn(h); }
@@ -64,14 +62,30 @@ struct FindHandleTraits {
 };
 
 namespace detail {
-inline void closeHandle(HANDLE h) noexcept { ::CloseHandle(h); }
-inline void closeKey(HKEY h) noexcept { ::RegCloseKey(h); }
-inline void freeLibrary(HMODULE h) noexcept { ::FreeLibrary(h); }
-inline void deleteObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
-inline void destroyIcon(HICON h) noexcept { ::DestroyIcon(h); }
-inline void destroyMenu(HMENU h) noexcept { ::DestroyMenu(h); }
-inline void unhookHook(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
-inline void destroyWindow(HWND h) noexcept { ::DestroyWindow(h); }
+inline void closeHandle(HANDLE h) noexcept {
+    ::CloseHandle(h);
+}
+inline void closeKey(HKEY h) noexcept {
+    ::RegCloseKey(h);
+}
+inline void freeLibrary(HMODULE h) noexcept {
+    ::FreeLibrary(h);
+}
+inline void deleteObject(HGDIOBJ h) noexcept {
+    ::DeleteObject(h);
+}
+inline void destroyIcon(HICON h) noexcept {
+    ::DestroyIcon(h);
+}
+inline void destroyMenu(HMENU h) noexcept {
+    ::DestroyMenu(h);
+}
+inline void unhookHook(HHOOK h) noexcept {
+    ::UnhookWindowsHookEx(h);
+}
+inline void destroyWindow(HWND h) noexcept {
+    ::DestroyWindow(h);
+}
 } // namespace detail
 
 // Kernel objects that use NULL as "none" (mutexes, events, processes, threads).

@@ -29,9 +29,13 @@ AppError win32Error(DWORD code) {
     return AppError(static_cast<long>(static_cast<LONG>(code)), systemMessage(code));
 }
 
-void throwWin32Error(DWORD code) { throw win32Error(code); }
+void throwWin32Error(DWORD code) {
+    throw win32Error(code);
+}
 
-void throwLastError() { throwWin32Error(::GetLastError()); }
+void throwLastError() {
+    throwWin32Error(::GetLastError());
+}
 
 void checkHr(HRESULT hr) {
     if (FAILED(hr)) {

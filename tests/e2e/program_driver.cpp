@@ -43,7 +43,9 @@ ProgramProcess::ProgramProcess(const std::wstring& exe, const std::wstring& argu
     }
 }
 
-ProgramProcess::~ProgramProcess() { kill(); }
+ProgramProcess::~ProgramProcess() {
+    kill();
+}
 
 bool ProgramProcess::running() const {
     return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
@@ -101,8 +103,8 @@ HWND ProgramProcess::waitMainWindow(std::chrono::milliseconds limit) const {
 
 std::string text(HWND hwnd) {
     wchar_t buffer[1024] = {};
-    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                          5000, nullptr);
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
     return win32::toUtf8(buffer);
 }
 
@@ -120,13 +122,15 @@ HWND findControl(HWND mainWindow, int id) {
     return nullptr;
 }
 
-std::string controlText(HWND mainWindow, int id) { return text(findControl(mainWindow, id)); }
+std::string controlText(HWND mainWindow, int id) {
+    return text(findControl(mainWindow, id));
+}
 
 std::string tabCaption(HWND tab, int index) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(tab, &pid);
-    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                                   pid);
+    HANDLE process =
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (process == nullptr) {
         return {};
     }
@@ -155,8 +159,8 @@ std::string tabCaption(HWND tab, int index) {
 
 void click(HWND button) {
     // What a click delivers: the parent hears BN_CLICKED from the button.
-    ::PostMessageW(::GetParent(button), WM_COMMAND,
-                   MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
 }
 
 } // namespace tidewell::e2e

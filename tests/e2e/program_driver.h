@@ -16,8 +16,7 @@ using namespace std::chrono_literals;
 std::wstring programExe();
 
 // Polls `ready` until it is true or the time is up.
-template <typename F>
-bool waitFor(F&& ready, std::chrono::milliseconds limit = 15s) {
+template <typename F> bool waitFor(F&& ready, std::chrono::milliseconds limit = 15s) {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
         if (ready()) {

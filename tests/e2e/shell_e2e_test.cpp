@@ -21,7 +21,8 @@ const std::string kInstalledAssociation = "C:\\Program Files\\Tidewell\\Varnholt
 
 std::string winIniCfy() {
     wchar_t buffer[256] = {};
-    DWORD n = ::GetPrivateProfileStringW(L"Extensions", L"CFY", L"<absent>", buffer, 255, L"WIN.INI");
+    DWORD n =
+        ::GetPrivateProfileStringW(L"Extensions", L"CFY", L"<absent>", buffer, 255, L"WIN.INI");
     return win32::toUtf8(std::wstring_view(buffer, n));
 }
 void setWinIniCfy(const wchar_t* value) {
@@ -63,8 +64,8 @@ TEST_F(ShellE2E, StartsWithCaptionLabelsTabsAndTheAssociation) {
 
     HWND tab = ::GetDlgItem(main, IDC_TABMAIN);
     ASSERT_EQ(::SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 6);
-    const char* captions[] = {"Main", "Options && Settings", "Schedule",
-                              "Advanced", "Popup Killer", "File Security"};
+    const char* captions[] = {"Main",     "Options && Settings", "Schedule",
+                              "Advanced", "Popup Killer",        "File Security"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(tabCaption(tab, i), captions[i]) << "tab " << i;
     }
@@ -82,8 +83,8 @@ TEST_F(ShellE2E, TabsShowTheirOwnPage) {
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
     HWND tab = ::GetDlgItem(main, IDC_TABMAIN);
-    const int marker[] = {IDC_RTFMESSAGE,       IDC_CHKSETTINGS_0,          IDC_CMBDAYS,
-                          IDC_CMDBROWSEFILE,    IDC_CHKPOPUPKILLERACTIVATE, IDC_TXTSOURCE};
+    const int marker[] = {IDC_RTFMESSAGE,    IDC_CHKSETTINGS_0,          IDC_CMBDAYS,
+                          IDC_CMDBROWSEFILE, IDC_CHKPOPUPKILLERACTIVATE, IDC_TXTSOURCE};
     for (int selected : {3, 1, 5, 2, 4, 0}) {
         // Focusing a tab of a plain tab strip selects it, as a click would.
         ::SendMessageW(tab, TCM_SETCURFOCUS, static_cast<WPARAM>(selected), 0);
@@ -194,8 +195,9 @@ TEST_F(ShellE2E, SettingsSurviveARestartOfTheProgram) {
                           L"Files\\Tidewell\\Settings\" /v E2E");
     EXPECT_EQ(reader.waitExit(), 0);
     EXPECT_EQ(store.GetSetting(app, "Settings", "E2E", "lost"), "kept \xc3\xbc");
-    ::RegDeleteTreeW(HKEY_CURRENT_USER,
-                     L"Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings");
+    ::RegDeleteTreeW(
+        HKEY_CURRENT_USER,
+        L"Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings");
 }
 
 } // namespace

@@ -74,8 +74,8 @@ TEST(OsName, ClassicTableAndCurrentSystems) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(osNameFor(c.version), c.name)
-            << "platform " << c.version.platform << " " << c.version.major << "."
-            << c.version.minor << "." << c.version.build;
+            << "platform " << c.version.platform << " " << c.version.major << "." << c.version.minor
+            << "." << c.version.build;
     }
 }
 
@@ -90,8 +90,7 @@ TEST(SettingsKeyPath, FolderPathsBecomeNestedKeysAndRoundTrip) {
     // A drive root's trailing backslash and doubled separators name the same key.
     EXPECT_EQ(settingsKeyPath("D:\\", "Settings"),
               "Software\\VB and VBA Program Settings\\D:\\Settings");
-    EXPECT_EQ(settingsKeyPath("C:\\\\Apps\\", "Settings"),
-              settingsKeyPath("C:\\Apps", "Settings"));
+    EXPECT_EQ(settingsKeyPath("C:\\\\Apps\\", "Settings"), settingsKeyPath("C:\\Apps", "Settings"));
 }
 
 TEST(SettingsKeyPath, EmptyNamesAreRefused) {
@@ -230,7 +229,10 @@ TEST(Startup, ProgramPathKeepsOnlyADriveRootsBackslash) {
 
 TEST(Startup, UserLabelNeverShowsGarbage) {
     EXPECT_EQ(userLabelText(true, "WORKSTATION-7"), "User WORKSTATION-7");
-    EXPECT_EQ(userLabelText(true, "\xc3\x9c" "BERPC"), "User \xc3\x9c" "BERPC");
+    EXPECT_EQ(userLabelText(true, "\xc3\x9c"
+                                  "BERPC"),
+              "User \xc3\x9c"
+              "BERPC");
     EXPECT_EQ(userLabelText(false, "\x01\x02junk"), "User ");
 }
 

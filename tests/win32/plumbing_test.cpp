@@ -28,14 +28,21 @@ using namespace tidewell::win32;
 namespace {
 
 TEST(Unicode, RoundTripsEveryPlane) {
-    const std::string samples[] = {"", "plain", "\xc3\xa9t\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac",
-                                   "wave \xf0\x9f\x8c\x8a", std::string("nul\0inside", 10)};
+    const std::string samples[] = {"",
+                                   "plain",
+                                   "\xc3\xa9t\xc3\xa9",
+                                   "\xe6\x97\xa5\xe6\x9c\xac",
+                                   "wave \xf0\x9f\x8c\x8a",
+                                   std::string("nul\0inside", 10)};
     for (const auto& s : samples) {
         EXPECT_EQ(toUtf8(toUtf16(s)), s);
     }
     EXPECT_EQ(toUtf16("\xf0\x9f\x8c\x8a"), std::wstring(L"\xD83C\xDF0A"));
     // Broken input does not fail: it becomes the replacement character.
-    EXPECT_EQ(toUtf16("a\xff" "b"), std::wstring(L"a\xFFFD" L"b"));
+    EXPECT_EQ(toUtf16("a\xff"
+                      "b"),
+              std::wstring(L"a\xFFFD"
+                           L"b"));
 }
 
 TEST(Handles, OwnershipMovesAndCloses) {
@@ -55,10 +62,12 @@ TEST(Handles, OwnershipMovesAndCloses) {
     EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
 
     UniqueKey key;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()),
+              ERROR_SUCCESS);
     EXPECT_TRUE(key);
     HKEY first = key.get();
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()),
+              ERROR_SUCCESS);
     EXPECT_TRUE(key); // put() released the first key before reuse
     (void)first;
 
@@ -233,8 +242,9 @@ protected:
     void SetUp() override {
         lib.reset(::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
         ASSERT_TRUE(lib);
-        edit = ::CreateWindowExW(0, L"RichEdit20W", L"", WS_POPUP | ES_MULTILINE | ES_READONLY, 0,
-                                 0, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        edit =
+            ::CreateWindowExW(0, L"RichEdit20W", L"", WS_POPUP | ES_MULTILINE | ES_READONLY, 0, 0,
+                              300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(edit, nullptr);
         pane.attach(edit);
     }

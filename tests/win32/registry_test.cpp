@@ -19,7 +19,9 @@ namespace {
 const std::wstring kVbRoot = L"Software\\VB and VBA Program Settings";
 const std::string kTestKey = "Software\\TidewellTests";
 
-void deleteTree(HKEY root, const std::wstring& path) { ::RegDeleteTreeW(root, path.c_str()); }
+void deleteTree(HKEY root, const std::wstring& path) {
+    ::RegDeleteTreeW(root, path.c_str());
+}
 
 UniqueKey createKey(HKEY root, const std::string& path) {
     UniqueKey key;
@@ -96,13 +98,16 @@ TEST_F(SettingsStoreTest, FolderPathApplicationNamesRoundTrip) {
     EXPECT_EQ(store.GetSetting(app, "Settings", "0", "x"), "1");
     EXPECT_EQ(store.GetSetting(app, "Settings", "15", "x"), "0");
     EXPECT_EQ(store.GetSetting("C:\\Program Files\\Tide well", "Settings", "0", "x"), "1");
-    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER,
-                          "Software\\VB and VBA Program Settings\\C:\\Program Files\\Tide well\\Settings"));
+    EXPECT_TRUE(
+        keyExists(HKEY_CURRENT_USER,
+                  "Software\\VB and VBA Program Settings\\C:\\Program Files\\Tide well\\Settings"));
 }
 
 TEST_F(SettingsStoreTest, NonAsciiTextSurvives) {
-    const std::string app = "C:\\Programme\\T\xc3\xaf" "dewell \xe6\x97\xa5\xe6\x9c\xac";
-    const std::string value = "http://\xc3\xbc" "ber.example/\xe2\x82\xac?q=\xf0\x9f\x8c\x8a";
+    const std::string app = "C:\\Programme\\T\xc3\xaf"
+                            "dewell \xe6\x97\xa5\xe6\x9c\xac";
+    const std::string value = "http://\xc3\xbc"
+                              "ber.example/\xe2\x82\xac?q=\xf0\x9f\x8c\x8a";
     store.SaveSetting(app, "HomePage", "URL", value);
     EXPECT_EQ(store.GetSetting(app, "HomePage", "URL", ""), value);
     deleteTree(HKEY_CURRENT_USER, kVbRoot + L"\\C:");

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tidewell {
+
+// One entry of a folder listing, with the attributes the wipe decides on.
+struct DirEntry {
+    std::string name;
+    bool directory = false;
+    bool readOnly = false;
+    bool hidden = false;
+    bool system = false;
+    // Junction, symbolic link or mount point: never descended into or
+    // deleted through.
+    bool reparsePoint = false;
+    std::uint64_t size = 0;
+};
+
+// The file-system operations the wipe and the shredder need. Paths are full
+// Windows paths in UTF-8.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Attributes of one path, or nothing when it does not exist.
+    virtual std::optional<DirEntry> stat(const std::string& path) = 0;
+    // Every entry of a folder but "." and "..". Throws AppError (with the
+    // system's number and text) when the folder cannot be read.
+    virtual std::vector<DirEntry> list(const std::string& folder) = 0;
+    // Forced deletion: a read-only file is deleted too. A link is removed as
+    // a link. Returns false when the file stays (in use, denied).
+    virtual bool deleteFile(const std::string& path) = 0;
+    // Removes an empty folder, or a directory link itself (never what it
+    // points to). Returns false when it stays.
+    virtual bool removeFolder(const std::string& path) = 0;
+    // Overwrites the file's own bytes in place over its whole length with
+    // `pattern` repeated, and flushes them to the disk. Throws on failure.
+    virtual void overwriteInPlace(const std::string& path, const std::string& pattern) = 0;
+    // Replaces the file's contents with `contents` (creating it if missing).
+    // Throws on failure.
+    virtual void writeFile(const std::string& path, const std::string& contents) = 0;
+    // Forced deletion that reports why it failed: throws AppError.
+    virtual void deleteFileOrThrow(const std::string& path) = 0;
+};
+
+// Lets the window breathe during long work; called once per deleted file.
+using YieldFn = std::function<void()>;
+
+} // namespace tidewell
