@@ -4,6 +4,7 @@
 #include <richedit.h>
 #include <uxtheme.h>
 
+#include "cleaning/cleaning_panel_win32.h"
 #include "shell/banner_win32.h"
 #include "shell/os_win32.h"
 #include "shell/resource.h"
@@ -139,7 +140,52 @@ void frmMain::createPages() {
     lblStatus_.attach(item(IDC_LBLSTATUS));
     ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
     createOptionSubTabs();
+    wireSchedule();
+    wireCleaning();
     selectTab(0);
+}
+
+void frmMain::wireCleaning() {
+    cleaning_ = std::make_unique<CleaningPanel>(*this, *services_.settings, *services_.registry,
+                                                *services_.errors);
+    cleaning_->useSchedule(schedule());
+    cleaning_->wire();
+}
+
+void frmMain::wireSchedule() {
+    win32::SchedulePanelWin32::Services services;
+    services.page = pages_[2];
+    services.store = services_.settings;
+    services.errors = services_.errors;
+    services.windowCaption = [this] { return win32::windowText(hwnd()); };
+    // A scheduled run is exactly a click on "Basic Clean".
+    services.runClean = [this] { onCommand(IDC_CMDBASICCLEAN, BN_CLICKED); };
+    schedule_ = std::make_unique<win32::SchedulePanelWin32>(std::move(services));
+    auto on = [this](int id, int code, void (win32::SchedulePanelWin32::*handler)()) {
+        onCommandFrom(id, [this, code, handler](int got) {
+            if (got == code) {
+                (schedule_.get()->*handler)();
+            }
+        });
+    };
+    using P = win32::SchedulePanelWin32;
+    on(IDC_CMBDAYS, CBN_SELCHANGE, &P::cmbDays_Click);
+    on(IDC_TXTHOURS, EN_CHANGE, &P::txtHours_Change);
+    on(IDC_CMDAPPLY, BN_CLICKED, &P::cmdApply_Click);
+    on(IDC_CMDCANCEL, BN_CLICKED, &P::cmdCancel_Click);
+    on(IDC_CMDDEFAULTSCHEDULE, BN_CLICKED, &P::cmdDefaultSchedule_Click);
+    onNotifyFrom(IDC_DTPSCHEDULEDATE, [this](NMHDR& h) -> LRESULT {
+        if (h.code == DTN_DATETIMECHANGE) {
+            schedule_->datePickerChanged();
+        }
+        return 0;
+    });
+    onNotifyFrom(IDC_DTPSCHEDULETIME, [this](NMHDR& h) -> LRESULT {
+        if (h.code == DTN_DATETIMECHANGE) {
+            schedule_->timePickerChanged();
+        }
+        return 0;
+    });
 }
 
 void frmMain::createOptionSubTabs() {
@@ -344,17 +390,13 @@ void frmMain::initPanels() {
 }
 
 void frmMain::applyDefaultThenStoredOptions() {
-    bLoaded = false;
-    // Filled by the cleaning options: cmdDefaultSettings_Click, then LoadOptions.
+    // bLoaded False, cmdDefaultSettings_Click, LoadOptions.
+    cleaning_->applyDefaultThenStoredOptions();
 }
 
-void frmMain::loadAutoSuggest() {
-    // Filled by the browser tweaks (chkWebAddress).
-}
+void frmMain::loadAutoSuggest() { cleaning_->loadAutoSuggest(); }
 
-void frmMain::loadHomePage() {
-    // Filled by the browser tweaks (txtHomePageURL, start page).
-}
+void frmMain::loadHomePage() { cleaning_->loadHomePage(); }
 
 void frmMain::setLoaded() { bLoaded = true; }
 
@@ -362,12 +404,7 @@ void frmMain::addTrayIcon() {
     // Filled by the tray subsystem (AddTrayIcon).
 }
 
-void frmMain::loadSchedule() {
-    // Filled by the scheduler (LoadSchedule); Apply and Cancel start disabled.
-    for (int id : {IDC_CMDAPPLY, IDC_CMDCANCEL}) {
-        ::EnableWindow(::GetDlgItem(pages_[2], id), FALSE);
-    }
-}
+void frmMain::loadSchedule() { schedule_->prepareAtStartup(); }
 
 void frmMain::setStatusReady() { lblStatus_.SetText(kStatusReady); }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "schedule/schedule_panel_win32.h"
 #include "shell/form_load.h"
 #include "shell/product_info.h"
 #include "shell/registry.h"
@@ -19,6 +20,8 @@
 #include "win32/unique_handle.h"
 
 namespace tidewell {
+
+class CleaningPanel;
 
 // Why an unload was asked for, by the classic numbers.
 enum UnloadMode : int {
@@ -60,6 +63,8 @@ public:
     int selectedTab() const noexcept;
     void selectTab(int index);
     const ProductInfo& product() const noexcept { return services_.product; }
+    // The schedule panel and its timers, as the clean run sees them.
+    win32::CleanRunSchedule& schedule() noexcept { return *schedule_; }
     HMENU trayMenu() const noexcept;
 
     // Handlers, by the names the rest of the program knows them.
@@ -104,6 +109,8 @@ private:
     void markPopupKillerMenu() override;
 
     void createPages();
+    void wireSchedule();
+    void wireCleaning();
     void createOptionSubTabs();
     void selectOptionSubTab(int index);
     void layoutPages();
@@ -118,6 +125,8 @@ private:
     class Page;
     frmMainServices services_;
     std::array<std::unique_ptr<Page>, kTabCount> pageDialogs_;
+    std::unique_ptr<win32::SchedulePanelWin32> schedule_;
+    std::unique_ptr<CleaningPanel> cleaning_;
     std::array<HWND, kTabCount> pages_{};
     win32::RichEditStatusPane rtfMessage_;
     win32::WindowStatusLabel lblStatus_;

@@ -1,0 +1,93 @@
+#include "cleaning/clean_run.h"
+
+#include "settings/cleaning_options.h"
+
+namespace tidewell {
+
+const std::array<const char*, 16> kCleanRunMessages{{
+    "",
+    kIndexDatMessage,
+    "Erasing 'Auto Complete' Site Addresses",
+    "Erasing Recent Files",
+    "Erasing My Documents Files",
+    "Erasing Contents of Recycle Bin",
+    "Erasing Internet Cashe",
+    "Erasing Browser Cookies",
+    "Erasing Browser Favorites",
+    "Erasing Internet History",
+    "",
+    "Erasing Windows Temporary Files",
+    "",
+    "Erasing Windows Start Run History",
+    "",
+    "",
+}};
+
+void CleanRun::runOption(int index) {
+    const std::string message = kCleanRunMessages[static_cast<size_t>(index)];
+    switch (index) {
+    case 1: targets_.EraseIndexDat(message); break;
+    case 2: targets_.EraseTypedUrls(message); break;
+    case 3: targets_.EraseRecentFiles(message); break;
+    case 4: targets_.EraseMyDocuments(message); break;
+    case 5: targets_.EraseRecycleBin(message); break;
+    case 6: targets_.EraseCache(message); break;
+    case 7: targets_.EraseCookies(message); break;
+    case 8: targets_.EraseFavorites(message); break;
+    case 9: targets_.EraseHistory(message); break;
+    case 11: targets_.EraseTempFiles(message); break;
+    case 12: platform_.EmptyClipboard(); break;
+    case 13: targets_.EraseRunHistory(message); break;
+    case 14: tweaks_.disableScriptDebugger(); break;
+    case 15: tweaks_.disableScriptErrorNotification(); break;
+    default: break; // 0 acts at start-up; 10 reports at the end of the run
+    }
+}
+
+bool CleanRun::cmdBasicClean_Click() {
+    if (activity_.busy() || timers_.scheduleEditPending()) {
+        return false;
+    }
+    CleaningActivity::Scope busy(activity_);
+    const bool completed = runGuarded(errors_, [&] {
+        window_.setLastRunTime(window_.currentTime());
+        window_.bringForward();
+        pane_.Clear();
+        timers_.setScheduleEnabled(false);
+        timers_.setReEnableEnabled(false);
+        targets_.resetFreed();
+        for (int i = 0; i < kOptionCount; ++i) {
+            if (window_.optionValue(i) == 1) {
+                runOption(i);
+            }
+            pane_.Repaint();
+            window_.yield();
+        }
+        if (window_.optionValue(10) == 1) {
+            appendLine(pane_, kFinishedGreen,
+                       "Space freed on your Hard Drive: " + formatBytes(targets_.bytesFreed()));
+        }
+        pane_.SetColour(kDoneBlack);
+        pane_.Append("\r\nDone");
+        label_.SetText("\r\nDone");
+        label_.SetText(kStatusReady);
+    });
+    // Even a run that stopped at an error re-arms the schedule, so that one
+    // busy clipboard does not end scheduled cleaning until the next start.
+    timers_.setReEnableEnabled(true);
+    (void)completed;
+    return true;
+}
+
+void CleanRun::cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff) {
+    if (activity_.busy()) {
+        return;
+    }
+    cmdBasicClean_Click();
+    // Forcing a log-off closes other programs without saving: only on Yes.
+    if (ask(kLogOffQuestion)) {
+        logOff.forceLogOff();
+    }
+}
+
+} // namespace tidewell

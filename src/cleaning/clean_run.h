@@ -1,0 +1,107 @@
+#pragma once
+#include <array>
+#include <functional>
+#include <string>
+
+#include "cleaning/erase_targets.h"
+#include "settings/browser_tweaks.h"
+#include "shell/report_error.h"
+#include "shell/status_pane.h"
+
+namespace tidewell {
+
+// The two schedule timers as the clean run sees them. The scheduler owns the
+// timers; the run only switches them.
+class ScheduleTimers {
+public:
+    virtual ~ScheduleTimers() = default;
+    // Apply or Cancel enabled: schedule edits are pending.
+    virtual bool scheduleEditPending() = 0;
+    // tmrSchedule: the tick that starts scheduled runs.
+    virtual void setScheduleEnabled(bool enabled) = 0;
+    // tmrMakeScehduleEnable: re-arms the schedule a moment after a run.
+    virtual void setReEnableEnabled(bool enabled) = 0;
+};
+
+// The window around the run.
+class CleanRunWindow {
+public:
+    virtual ~CleanRunWindow() = default;
+    // Option i counts as on only when its box is checked (value 1).
+    virtual int optionValue(int index) = 0;
+    virtual void setLastRunTime(const std::string& hhmmss) = 0;
+    // Normal state, "Main" tab, shown.
+    virtual void bringForward() = 0;
+    // Serves pending window messages.
+    virtual void yield() = 0;
+    // "hh:mm:ss", 24-hour clock.
+    virtual std::string currentTime() = 0;
+};
+
+// Forces the current user's log-off; tests substitute one that only records.
+class LogOff {
+public:
+    virtual ~LogOff() = default;
+    virtual void forceLogOff() = 0;
+};
+
+// One flag for every long cleaning command: a click served during another's
+// yields is ignored, not nested.
+class CleaningActivity {
+public:
+    bool busy() const noexcept { return busy_; }
+    class Scope {
+    public:
+        explicit Scope(CleaningActivity& a) : a_(a) { a_.busy_ = true; }
+        ~Scope() { a_.busy_ = false; }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        CleaningActivity& a_;
+    };
+
+private:
+    bool busy_ = false;
+};
+
+// Progress messages handed to the targets, by option index (empty: no line).
+extern const std::array<const char*, 16> kCleanRunMessages;
+inline constexpr const char* kIndexDatMessage = "Erasing Windows' index.dat Files";
+
+inline constexpr const char* kLogOffQuestion =
+    "Cleaning is finished. Log off now?\r\n\r\nLogging off closes every program at once: "
+    "unsaved work in other programs will be lost.";
+
+// Asks Yes/No with No as the default; true only for Yes.
+using AskYesNo = std::function<bool(const std::string& text)>;
+
+class CleanRun {
+public:
+    CleanRun(CleanRunWindow& window, ScheduleTimers& timers, StatusPane& pane, StatusLabel& label,
+             EraseTargets& targets, CleaningPlatform& platform, BrowserTweaks& tweaks,
+             ErrorReporter& errors, CleaningActivity& activity)
+        : window_(window), timers_(timers), pane_(pane), label_(label), targets_(targets),
+          platform_(platform), tweaks_(tweaks), errors_(errors), activity_(activity) {}
+
+    // One pass over options 0..15. Returns false when it did not start
+    // (schedule edits pending, or another cleaning command running).
+    bool cmdBasicClean_Click();
+    // The run, then the question, then the forced log-off only on Yes.
+    void cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff);
+
+private:
+    void runOption(int index);
+
+    CleanRunWindow& window_;
+    ScheduleTimers& timers_;
+    StatusPane& pane_;
+    StatusLabel& label_;
+    EraseTargets& targets_;
+    CleaningPlatform& platform_;
+    BrowserTweaks& tweaks_;
+    ErrorReporter& errors_;
+    CleaningActivity& activity_;
+};
+
+} // namespace tidewell

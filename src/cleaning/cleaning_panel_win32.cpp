@@ -1,0 +1,227 @@
+#include "cleaning/cleaning_panel_win32.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "schedule/schedule_panel_win32.h"
+#include "shell/frmMain_win32.h"
+#include "shell/page_ids.h"
+#include "shell/resource.h"
+#include "shell/startup_win32.h"
+#include "win32/message_pump.h"
+#include "win32/unicode.h"
+#include "win32/win32_error.h"
+
+namespace tidewell {
+
+using win32::toUtf16;
+using win32::toUtf8;
+
+namespace {
+constexpr int kOptionsPage = 1;
+constexpr int kSchedulePage = 2;
+} // namespace
+
+bool RecordedScheduleTimers::scheduleEditPending() {
+    return ::IsWindowEnabled(::GetDlgItem(page_, IDC_CMDAPPLY)) ||
+           ::IsWindowEnabled(::GetDlgItem(page_, IDC_CMDCANCEL));
+}
+
+CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& registry, ErrorReporter& errors)
+    : form_(form), errors_(errors), platform_(form.hwnd()),
+      wiper_(fs_, form.rtfMessage(), [this] { pump_(); }),
+      targets_(form.rtfMessage(), form.lblStatus(), platform_, wiper_, fs_, errors),
+      tweaks_(registry, store, win32::readUserString),
+      options_(*this, store, toUtf8(win32::programFolder()), form.bLoaded),
+      recordedTimers_(form.page(kSchedulePage)), timers_(&recordedTimers_), logOff_(&realLogOff_),
+      run_(*this, timersProxy_, form.rtfMessage(), form.lblStatus(), targets_, platform_, tweaks_, errors,
+           activity_),
+      advanced_(form.rtfMessage(), fs_, store, targets_, *this, activity_, toUtf8(win32::programFolder())) {}
+
+CleaningPanel::~CleaningPanel() = default;
+
+namespace {
+class ScheduleAdapter : public ScheduleTimers {
+public:
+    explicit ScheduleAdapter(win32::CleanRunSchedule& schedule) noexcept : schedule_(schedule) {}
+    bool scheduleEditPending() override { return schedule_.editsPending(); }
+    void setScheduleEnabled(bool enabled) override {
+        // The run only ever switches the tick off, at its start.
+        if (!enabled) {
+            schedule_.runStarting();
+        }
+    }
+    void setReEnableEnabled(bool enabled) override {
+        if (enabled) {
+            schedule_.runFinished();
+        }
+    }
+
+private:
+    win32::CleanRunSchedule& schedule_;
+};
+} // namespace
+
+void CleaningPanel::useSchedule(win32::CleanRunSchedule& schedule) {
+    scheduleAdapter_ = std::make_unique<ScheduleAdapter>(schedule);
+    timers_ = scheduleAdapter_.get();
+}
+
+HWND CleaningPanel::optionsPage() const { return form_.page(kOptionsPage); }
+
+std::wstring CleaningPanel::caption() const {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(form_.hwnd(), text, 255);
+    return text;
+}
+
+void CleaningPanel::wire() {
+    auto onClick = [this](int id, auto handler) {
+        form_.onCommandFrom(id, [handler](int code) {
+            if (code == BN_CLICKED) {
+                handler();
+            }
+        });
+    };
+    onClick(IDC_CMDBASICCLEAN, [this] { cmdBasicClean_Click(); });
+    onClick(IDC_CMDCLEANREBOT, [this] { cmdCleanRebot_Click(); });
+    for (int i = 0; i < kOptionCount; ++i) {
+        onClick(IDC_CHKSETTINGS_0 + i, [this, i] { options_.chkSettings_Click(i); });
+    }
+    onClick(IDC_CMDDEFAULTSETTINGS, [this] { options_.cmdDefaultSettings_Click(); });
+    onClick(IDC_CHKWEBADDRESS, [this] {
+        tweaks_.chkWebAddress_Click(::IsDlgButtonChecked(optionsPage(), IDC_CHKWEBADDRESS) == BST_CHECKED);
+    });
+    onClick(IDC_CMDHOMEPAGE, [this] {
+        tweaks_.cmdHomePage_Click(win32::windowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL)));
+    });
+    onClick(IDC_CMDBROWSEFILE, [this] { advanced_.cmdBrowseFile_Click(); });
+    onClick(IDC_CMDBROWSEFOLDERTODELETE, [this] { advanced_.cmdBrowseFolderToDelete_Click(); });
+}
+
+void CleaningPanel::applyDefaultThenStoredOptions() {
+    form_.bLoaded = false;
+    options_.cmdDefaultSettings_Click();
+    options_.LoadOptions();
+}
+
+void CleaningPanel::loadAutoSuggest() {
+    const bool checked = tweaks_.autoSuggestBoxChecked();
+    HWND box = ::GetDlgItem(optionsPage(), IDC_CHKWEBADDRESS);
+    const bool was = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    ::SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (was != checked) {
+        // As a click would: the box's state goes to the registry.
+        tweaks_.chkWebAddress_Click(checked);
+    }
+}
+
+void CleaningPanel::loadHomePage() {
+    win32::setWindowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL), tweaks_.loadHomePage());
+}
+
+void CleaningPanel::cmdBasicClean_Click() { run_.cmdBasicClean_Click(); }
+
+void CleaningPanel::cmdCleanRebot_Click() {
+    run_.cmdCleanRebot_Click(
+        [this](const std::string& text) {
+            return ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), caption().c_str(),
+                                 MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+        },
+        *logOff_);
+}
+
+// ---- OptionBoxes -------------------------------------------------------------
+
+int CleaningPanel::value(int index) {
+    const LRESULT state = ::SendDlgItemMessageW(optionsPage(), IDC_CHKSETTINGS_0 + index, BM_GETCHECK, 0, 0);
+    return state == BST_CHECKED ? vbChecked : state == BST_INDETERMINATE ? vbGrayed : vbUnchecked;
+}
+
+void CleaningPanel::setValue(int index, int v) {
+    const WPARAM state = v == vbChecked ? BST_CHECKED : v == vbGrayed ? BST_INDETERMINATE : BST_UNCHECKED;
+    ::SendDlgItemMessageW(optionsPage(), IDC_CHKSETTINGS_0 + index, BM_SETCHECK, state, 0);
+}
+
+// ---- CleanRunWindow ----------------------------------------------------------
+
+void CleaningPanel::setLastRunTime(const std::string& hhmmss) {
+    win32::setWindowText(::GetDlgItem(form_.page(kSchedulePage), IDC_LBLLASTRUNTIME), hhmmss);
+}
+
+void CleaningPanel::bringForward() {
+    // A run started by the schedule while the window sits in the tray shows it.
+    ::ShowWindow(form_.hwnd(), SW_SHOWNORMAL);
+    form_.selectTab(0);
+    ::ShowWindow(form_.hwnd(), SW_SHOW);
+    ::ShowWindow(form_.hwnd(), SW_SHOWNORMAL);
+}
+
+void CleaningPanel::yield() { win32::pumpPendingMessages(); }
+
+std::string CleaningPanel::currentTime() {
+    SYSTEMTIME t{};
+    ::GetLocalTime(&t);
+    char text[16];
+    std::snprintf(text, sizeof(text), "%02u:%02u:%02u", static_cast<unsigned>(t.wHour),
+                  static_cast<unsigned>(t.wMinute), static_cast<unsigned>(t.wSecond));
+    return text;
+}
+
+// ---- AdvancedDialogs ---------------------------------------------------------
+
+std::optional<std::string> CleaningPanel::chooseFile(const std::string& initialFolder) {
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring initial = toUtf16(initialFolder);
+    static const wchar_t kFilter[] = L"All (*.*)\0*.*\0";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = form_.hwnd();
+    ofn.lpstrFilter = kFilter;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = initial.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!::GetOpenFileNameW(&ofn)) {
+        if (const DWORD error = ::CommDlgExtendedError(); error != 0) {
+            throw AppError(static_cast<long>(error), "The file dialog failed.");
+        }
+        return std::nullopt;
+    }
+    return toUtf8(file.data());
+}
+
+std::optional<std::string> CleaningPanel::chooseFolder(const std::string& title) {
+    const std::wstring wtitle = toUtf16(title);
+    BROWSEINFOW bi{};
+    bi.hwndOwner = form_.hwnd();
+    bi.lpszTitle = wtitle.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
+    if (pidl == nullptr) {
+        return std::nullopt;
+    }
+    wchar_t path[MAX_PATH + 1] = {};
+    const BOOL ok = ::SHGetPathFromIDListW(pidl, path);
+    ::CoTaskMemFree(pidl);
+    if (!ok) {
+        throw AppError(5, "The chosen item is not a folder of the file system.");
+    }
+    return toUtf8(path);
+}
+
+bool CleaningPanel::askYesNo(const std::string& text, const std::string& title) {
+    return ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CleaningPanel::showFailure(const std::string& description) {
+    ::MessageBoxW(form_.hwnd(), toUtf16(description).c_str(), caption().c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void CleaningPanel::selectMainTab() { form_.selectTab(0); }
+
+} // namespace tidewell

@@ -1,0 +1,200 @@
+#include "cleaning/erase_targets.h"
+
+#include <cctype>
+#include <cstdio>
+#include <vector>
+
+#include "shell/app_error.h"
+
+namespace tidewell {
+
+std::string tempFolderFrom(const std::string& systemTempPath) {
+    std::string p = systemTempPath.substr(0, systemTempPath.find('\0'));
+    if (!p.empty()) {
+        p.pop_back();
+    }
+    return p;
+}
+
+std::string formatBytes(std::uint64_t bytes) {
+    const char* units[] = {"bytes", "KB", "MB", "GB", "TB"};
+    if (bytes < 1024) {
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    }
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024.0 && unit < 4) {
+        value /= 1024.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.1f %s", value, units[unit]);
+    return text;
+}
+
+template <typename F>
+void EraseTargets::folderTarget(const std::string& message, bool setsLabel, F&& folderOf) {
+    try {
+        if (setsLabel) {
+            label_.SetText(message + " ...");
+        }
+        pane_.SetColour(kProgressBlue);
+        const std::string folder = folderOf();
+        pane_.Append("\r\nPath: " + folder);
+        pane_.Append("\r\n" + message + " ...");
+        wipe(folder);
+        appendLine(pane_, kFinishedGreen, "Finished " + message);
+    } catch (...) {
+        appendLine(pane_, kErrorRed, "Error in " + message + " ...");
+        pane_.SetColour(kProgressBlue);
+    }
+}
+
+void EraseTargets::wipe(const std::string& folder) {
+    // A shell folder that cannot be found wipes nothing.
+    if (!folder.empty()) {
+        wiper_.WipeFolder(folder, folder);
+    }
+}
+
+void EraseTargets::EraseHistory(const std::string& message) {
+    folderTarget(message, true, [&] { return platform_.GetSpecialFolder(CSIDL_History); });
+}
+void EraseTargets::EraseCache(const std::string& message) {
+    folderTarget(message, true, [&] { return platform_.GetSpecialFolder(CSIDL_InternetCache); });
+}
+void EraseTargets::EraseCookies(const std::string& message) {
+    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Cookies); });
+}
+void EraseTargets::EraseFavorites(const std::string& message) {
+    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Favorites); });
+}
+void EraseTargets::EraseMyDocuments(const std::string& message) {
+    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Personal); });
+}
+void EraseTargets::EraseRecentFiles(const std::string& message) {
+    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Recent); });
+}
+
+void EraseTargets::EraseTempFiles(const std::string& message) {
+    try {
+        label_.SetText(message + " ...");
+        pane_.SetColour(kProgressBlue);
+        const std::string folder = tempFolderFrom(platform_.TempPath());
+        pane_.Append("\r\nPath: " + folder);
+        pane_.Append("\r\n" + message + " ...");
+        // Even an empty path goes to the wipe, which refuses it in red
+        // rather than touching the current directory.
+        wiper_.WipeFolder(folder, folder);
+        appendLine(pane_, kFinishedGreen, "Finished " + message);
+    } catch (...) {
+        appendLine(pane_, kErrorRed, "Error in " + message + " ...");
+        pane_.SetColour(kProgressBlue);
+    }
+}
+
+void EraseTargets::EraseRecycleBin(const std::string& message) {
+    try {
+        pane_.SetColour(kProgressBlue);
+        pane_.Append("\r\nPath: Recycle Bin (all drives)");
+        pane_.Append("\r\n" + message + " ...");
+        binBytes_ += platform_.RecycleBinBytes();
+        platform_.EmptyRecycleBin();
+        appendLine(pane_, kFinishedGreen, "Finished " + message);
+    } catch (...) {
+        appendLine(pane_, kErrorRed, "Error in " + message + " ...");
+        pane_.SetColour(kProgressBlue);
+    }
+}
+
+void EraseTargets::registryTarget(const std::string& message, const char* subKey) {
+    runGuarded(errors_, [&] {
+        pane_.SetColour(kProgressBlue);
+        pane_.Append("\r\nPath: HKEY_CURRENT_USER\\" + std::string(subKey));
+        pane_.Append("\r\n" + message + " ...");
+        platform_.DeleteUserKeyTree(subKey);
+        appendLine(pane_, kFinishedGreen, "Finished " + message);
+    });
+}
+
+void EraseTargets::EraseTypedUrls(const std::string& message) { registryTarget(message, kTypedUrlsKey); }
+void EraseTargets::EraseRunHistory(const std::string& message) { registryTarget(message, kRunMruKey); }
+
+void EraseTargets::EraseFolder(const std::string& message, const std::string& folder) {
+    runGuarded(errors_, [&] {
+        pane_.Clear();
+        label_.SetText(message + " ...");
+        pane_.SetColour(kProgressBlue);
+        pane_.Append("\r\nPath: " + folder);
+        pane_.Append("\r\n" + message + " ...");
+        // An empty or relative folder is refused by the wipe, in red.
+        wiper_.WipeFolder(folder, folder);
+        appendLine(pane_, kFinishedGreen, "Finished " + message);
+    });
+}
+
+namespace {
+bool isIndexDat(const std::string& name) {
+    if (name.size() != 9) {
+        return false;
+    }
+    std::string lower;
+    for (char c : name) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower == "index.dat";
+}
+} // namespace
+
+void EraseTargets::findIndexDat(const std::string& folder, std::vector<std::string>& found, int depth) {
+    std::vector<DirEntry> entries;
+    try {
+        entries = fs_.list(folder);
+    } catch (const AppError&) {
+        return; // a folder that cannot be read holds nothing we can erase
+    }
+    for (const DirEntry& e : entries) {
+        if (e.directory) {
+            // Never through a link; the browser keeps these files a few levels down.
+            if (!e.reparsePoint && depth < 8) {
+                findIndexDat(joinPath(folder, e.name), found, depth + 1);
+            }
+        } else if (isIndexDat(e.name)) {
+            found.push_back(joinPath(folder, e.name));
+        }
+    }
+}
+
+void EraseTargets::EraseIndexDat(const std::string& message) {
+    try {
+        pane_.SetColour(kProgressBlue);
+        std::vector<std::string> files;
+        for (int id : {CSIDL_History, CSIDL_InternetCache, CSIDL_Cookies}) {
+            const std::string folder = platform_.GetSpecialFolder(id);
+            pane_.Append("\r\nPath: " + folder);
+            if (auto top = wipeablePath(folder)) {
+                if (auto st = fs_.stat(*top); st && st->directory && !st->reparsePoint) {
+                    findIndexDat(*top, files, 0);
+                }
+            }
+        }
+        pane_.Append("\r\n" + message + " ...");
+        for (const std::string& file : files) {
+            const auto st = fs_.stat(file);
+            if (fs_.deleteFile(file)) {
+                binBytes_ += st ? st->size : 0;
+            } else {
+                // Windows keeps it open while the browser or the shell runs.
+                appendLine(pane_, kErrorRed, "In use, not erased: " + file);
+                pane_.SetColour(kProgressBlue);
+            }
+        }
+        appendLine(pane_, kFinishedGreen,
+                   "Finished " + message + " (" + std::to_string(files.size()) + " found)");
+    } catch (...) {
+        appendLine(pane_, kErrorRed, "Error in " + message + " ...");
+        pane_.SetColour(kProgressBlue);
+    }
+}
+
+} // namespace tidewell

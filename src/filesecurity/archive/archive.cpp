@@ -1,0 +1,694 @@
+#include "filesecurity/archive/archive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+
+#include "shell/app_error.h"
+
+namespace tidewell::archive {
+
+using filesecurity::FileAccess;
+using filesecurity::FileInfo;
+
+namespace {
+
+constexpr std::size_t kBlock = 512;
+constexpr std::size_t kIoSize = 256 * 1024;
+constexpr std::uint64_t kOctal11Max = 077777777777ull; // largest value of an 11-digit field
+constexpr std::size_t kMaxMetaSize = 1 << 20;           // pax or long-name data we accept
+
+[[noreturn]] void damaged(const std::string& why) {
+    throw AppError(kArchiveErrorNumber, "The archive is damaged: " + why + ".");
+}
+
+// ---- gzip stream -------------------------------------------------------------
+
+class Deflater {
+public:
+    explicit Deflater(cipher::ByteSink& out) : out_(out), buffer_(kIoSize) {
+        // Level 1: folder encryption is bound by deflate speed, and level 1
+        // keeps most of the gain of higher levels on typical documents.
+        if (deflateInit2(&z_, kLevel, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            throw AppError(errors::OutOfMemory, "Out of memory");
+        }
+    }
+    ~Deflater() { deflateEnd(&z_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void write(const std::uint8_t* data, std::size_t size) { run(data, size, Z_NO_FLUSH); }
+    void finish() { run(nullptr, 0, Z_FINISH); }
+    // Data that does not compress is stored: no time is spent on it.
+    void store(bool yes) {
+        int level = yes ? Z_NO_COMPRESSION : kLevel;
+        if (level == level_) return;
+        for (;;) {
+            z_.next_out = buffer_.data();
+            z_.avail_out = static_cast<uInt>(buffer_.size());
+            int rc = deflateParams(&z_, level, Z_DEFAULT_STRATEGY);
+            drain();
+            if (rc == Z_OK) break;
+            if (rc != Z_BUF_ERROR) throw AppError(kArchiveErrorNumber, "Compression failed.");
+        }
+        level_ = level;
+    }
+
+private:
+    static constexpr int kLevel = 1;
+    void run(const std::uint8_t* data, std::size_t size, int flush) {
+        z_.next_in = const_cast<Bytef*>(data);
+        z_.avail_in = static_cast<uInt>(size);
+        for (;;) {
+            z_.next_out = buffer_.data();
+            z_.avail_out = static_cast<uInt>(buffer_.size());
+            int rc = deflate(&z_, flush);
+            if (rc == Z_STREAM_ERROR) throw AppError(kArchiveErrorNumber, "Compression failed.");
+            drain();
+            if (flush == Z_FINISH ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0)) break;
+        }
+    }
+    void drain() {
+        std::size_t n = buffer_.size() - z_.avail_out;
+        if (n != 0) out_.write(buffer_.data(), n);
+    }
+    cipher::ByteSink& out_;
+    z_stream z_{};
+    std::vector<std::uint8_t> buffer_;
+    int level_ = kLevel;
+};
+
+// Does this sample compress by at least a few per cent at the fast level?
+bool compresses(const std::uint8_t* data, std::size_t size) {
+    if (size < 4096) return true;
+    std::vector<std::uint8_t> out(compressBound(static_cast<uLong>(size)));
+    uLongf outSize = static_cast<uLongf>(out.size());
+    if (compress2(out.data(), &outSize, data, static_cast<uLong>(size), 1) != Z_OK) return true;
+    return outSize < size - size / 16;
+}
+
+// ---- tar headers --------------------------------------------------------------
+
+void putOctal(char* field, std::size_t width, std::uint64_t value) {
+    // width includes the terminating NUL
+    for (std::size_t i = width - 1; i-- > 0;) {
+        field[i] = static_cast<char>('0' + (value & 7));
+        value >>= 3;
+    }
+    field[width - 1] = '\0';
+}
+
+void putString(char* field, std::size_t width, const std::string& text) {
+    std::memcpy(field, text.data(), std::min(width, text.size()));
+}
+
+void setChecksum(std::array<char, kBlock>& h) {
+    std::memset(h.data() + 148, ' ', 8);
+    unsigned sum = 0;
+    for (char c : h) sum += static_cast<unsigned char>(c);
+    putOctal(h.data() + 148, 7, sum);
+    h[155] = ' ';
+}
+
+std::array<char, kBlock> ustarHeader(const std::string& name, const std::string& prefix, std::uint64_t size,
+                                     std::uint64_t mtime, unsigned mode, char type) {
+    std::array<char, kBlock> h{};
+    putString(h.data(), 100, name);
+    putOctal(h.data() + 100, 8, mode);
+    putOctal(h.data() + 108, 8, 0);
+    putOctal(h.data() + 116, 8, 0);
+    putOctal(h.data() + 124, 12, size);
+    putOctal(h.data() + 136, 12, mtime);
+    h[156] = type;
+    std::memcpy(h.data() + 257, "ustar", 6);
+    h[263] = '0';
+    h[264] = '0';
+    putString(h.data() + 345, 155, prefix);
+    setChecksum(h);
+    return h;
+}
+
+std::string paxRecord(const std::string& key, const std::string& value) {
+    // "<length> <key>=<value>\n", the length counting its own digits.
+    std::size_t body = 1 + key.size() + 1 + value.size() + 1;
+    std::size_t len = body + 1;
+    while (std::to_string(len).size() + body != len) ++len;
+    return std::to_string(len) + " " + key + "=" + value + "\n";
+}
+
+bool plainAscii(const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
+struct PackItem {
+    std::string relative; // '/'-separated
+    std::string path;     // on disk
+    FileInfo info;
+};
+
+void collect(FileAccess& fs, const std::string& folder, const std::string& relative,
+             std::vector<PackItem>& items, std::uint64_t& total) {
+    auto entries = fs.list(folder);
+    std::sort(entries.begin(), entries.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    for (auto& e : entries) {
+        if (e.info.isLink) continue; // links and junctions are neither packed nor followed
+        std::string rel = relative.empty() ? e.name : relative + "/" + e.name;
+        std::string path = fs.join(folder, e.name);
+        items.push_back({rel, path, e.info});
+        if (e.info.isFolder) {
+            collect(fs, path, rel, items, total);
+        } else {
+            total += e.info.size;
+        }
+    }
+}
+
+class TarWriter {
+public:
+    explicit TarWriter(cipher::ByteSink& out) : z_(out) {}
+
+    void entry(const PackItem& item) {
+        const FileInfo& i = item.info;
+        std::string name = item.relative + (i.isFolder ? "/" : "");
+        std::string pax;
+        std::string ustarName, prefix;
+        if (plainAscii(name) && name.size() <= 100) {
+            ustarName = name;
+        } else if (plainAscii(name) && !splitName(name, prefix, ustarName)) {
+            pax += paxRecord("path", name);
+        } else if (!plainAscii(name)) {
+            pax += paxRecord("path", name);
+        }
+        if (pax.size() != 0) ustarName = asciiStandIn(name);
+        std::uint64_t size = i.isFolder ? 0 : i.size;
+        if (size > kOctal11Max) pax += paxRecord("size", std::to_string(size));
+        std::uint64_t mtime = 0;
+        if (i.modified >= 0 && static_cast<std::uint64_t>(i.modified) <= kOctal11Max) {
+            mtime = static_cast<std::uint64_t>(i.modified);
+        } else {
+            pax += paxRecord("mtime", std::to_string(i.modified));
+        }
+        if (i.hidden) pax += paxRecord("SCHILY.fflags", "hidden");
+        if (!pax.empty()) {
+            auto ph = ustarHeader("PaxHeaders/" + ustarName.substr(0, 80), "", pax.size(), mtime, 0644, 'x');
+            put(ph.data(), kBlock);
+            put(pax.data(), pax.size());
+            pad(pax.size());
+        }
+        unsigned mode = i.isFolder ? (i.readOnly ? 0555 : 0755) : (i.readOnly ? 0444 : 0644);
+        auto h = ustarHeader(ustarName, prefix, size > kOctal11Max ? 0 : size, mtime, mode, i.isFolder ? '5' : '0');
+        put(h.data(), kBlock);
+    }
+    void data(const std::uint8_t* p, std::size_t n) { z_.write(p, n); }
+    void store(bool yes) { z_.store(yes); }
+    void pad(std::uint64_t size) {
+        static const char zeros[kBlock] = {};
+        std::size_t rest = static_cast<std::size_t>((kBlock - size % kBlock) % kBlock);
+        put(zeros, rest);
+    }
+    void finish() {
+        static const char zeros[2 * kBlock] = {};
+        put(zeros, sizeof zeros);
+        z_.finish();
+    }
+
+private:
+    void put(const char* p, std::size_t n) { z_.write(reinterpret_cast<const std::uint8_t*>(p), n); }
+    static bool splitName(const std::string& name, std::string& prefix, std::string& rest) {
+        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+            if (slash <= 155 && name.size() - slash - 1 <= 100 && slash + 1 < name.size()) {
+                prefix = name.substr(0, slash);
+                rest = name.substr(slash + 1);
+                return true;
+            }
+        }
+        return false;
+    }
+    static std::string asciiStandIn(const std::string& name) {
+        std::string s;
+        for (char c : name) s += (c >= 0x20 && c < 0x7f) ? c : '_';
+        return s.size() > 100 ? s.substr(s.size() - 100) : s;
+    }
+    Deflater z_;
+};
+
+// ---- entry names -------------------------------------------------------------
+
+bool deviceName(std::string part) {
+    // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension.
+    part = part.substr(0, part.find('.'));
+    while (!part.empty() && part.back() == ' ') part.pop_back();
+    for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (part == "CON" || part == "PRN" || part == "AUX" || part == "NUL" || part == "CONIN$" ||
+        part == "CONOUT$") {
+        return true;
+    }
+    return part.size() == 4 && (part.rfind("COM", 0) == 0 || part.rfind("LPT", 0) == 0) && part[3] >= '0' &&
+           part[3] <= '9';
+}
+
+[[noreturn]] void refuse(const std::string& name, const std::string& why) {
+    throw AppError(kArchiveErrorNumber, "The archive entry \"" + name + "\" was refused: " + why +
+                                            ". Nothing was written outside the destination folder.");
+}
+
+} // namespace
+
+std::vector<std::string> safeEntryPath(const std::string& name) {
+    if (name.empty()) refuse(name, "it has no name");
+    if (name.find('\0') != std::string::npos) refuse(name, "its name holds a NUL character");
+    if (name[0] == '/' || name[0] == '\\') refuse(name, "it is an absolute path");
+    std::vector<std::string> parts;
+    std::string part;
+    auto flush = [&] {
+        if (part.empty() || part == ".") {
+            part.clear();
+            return;
+        }
+        if (part == "..") refuse(name, "it leads out of the folder");
+        if (part.find(':') != std::string::npos) refuse(name, "drive letters and stream names are not allowed");
+        for (char c : part) {
+            if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>\"|?*", c) != nullptr) {
+                refuse(name, "its name holds characters Windows does not allow");
+            }
+        }
+        if (part.back() == '.' || part.back() == ' ') refuse(name, "a name part ends in a dot or blank");
+        if (deviceName(part)) refuse(name, "it names a device");
+        parts.push_back(part);
+        part.clear();
+    };
+    for (char c : name) {
+        if (c == '/' || c == '\\') {
+            flush();
+        } else {
+            part += c;
+        }
+    }
+    flush();
+    if (parts.empty()) refuse(name, "it has no name");
+    return parts;
+}
+
+void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out, const Progress& progress) {
+    FileInfo root = fs.info(folder);
+    if (!root.exists || !root.isFolder || root.isLink) {
+        throw AppError(kArchiveErrorNumber, "The folder \"" + folder + "\" was not found.");
+    }
+    std::vector<PackItem> items;
+    std::uint64_t total = 0;
+    collect(fs, folder, "", items, total);
+
+    TarWriter tar(out);
+    std::vector<std::uint8_t> buffer(kIoSize);
+    std::uint64_t done = 0;
+    if (progress) progress(0, total);
+    for (const PackItem& item : items) {
+        if (item.info.isFolder) {
+            tar.entry(item);
+            continue;
+        }
+        auto in = fs.openRead(item.path);
+        // Fill the first buffer before the header: the size must be the one
+        // we write, and the first bytes decide whether to compress.
+        tar.entry(item);
+        std::uint64_t left = item.info.size;
+        bool first = true;
+        while (left != 0) {
+            std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            std::size_t got = 0;
+            while (got < want) {
+                std::size_t n = in->read(buffer.data() + got, want - got);
+                if (n == 0) break;
+                got += n;
+            }
+            if (got < want) {
+                // The file shrank while we read it: keep the archive whole.
+                std::memset(buffer.data() + got, 0, want - got);
+            }
+            if (first) {
+                tar.store(!compresses(buffer.data(), std::min<std::size_t>(want, 64 * 1024)));
+                first = false;
+            }
+            tar.data(buffer.data(), want);
+            left -= want;
+            done += want;
+            if (progress) progress(done, total);
+        }
+        tar.pad(item.info.size);
+        tar.store(false);
+    }
+    tar.finish();
+    if (progress) progress(total, total);
+}
+
+// ---- extraction ----------------------------------------------------------------
+
+struct Extractor::State {
+    FileAccess* fs = nullptr;
+    std::string destination;
+    z_stream z{};
+    bool zOpen = false;
+    bool zEnded = false;
+    std::vector<std::uint8_t> out = std::vector<std::uint8_t>(kIoSize);
+
+    enum class Mode { Header, Meta, FileData, Skip, End } mode = Mode::Header;
+    std::array<char, kBlock> header{};
+    std::size_t headerFilled = 0;
+    char metaType = 0;
+    std::string meta;
+    std::uint64_t left = 0;    // data bytes left in the current entry
+    std::uint64_t padding = 0; // bytes after it up to the block boundary
+    int zeroBlocks = 0;
+
+    // From pax or long-name records, for the next entry.
+    std::optional<std::string> nextPath;
+    std::optional<std::uint64_t> nextSize;
+    std::optional<std::int64_t> nextMtime;
+    bool nextHidden = false;
+
+    std::unique_ptr<filesecurity::OutputFile> file;
+    std::string filePath;
+    std::int64_t fileMtime = 0;
+    bool fileReadOnly = false;
+    bool fileHidden = false;
+    std::uint64_t written = 0;
+    struct FolderTimes {
+        std::string path;
+        std::int64_t mtime;
+        bool readOnly;
+        bool hidden;
+    };
+    std::vector<FolderTimes> folders;
+    std::vector<std::string> created; // in creation order
+};
+
+using State = Extractor::State;
+
+namespace {
+
+std::uint64_t parseNumber(const char* field, std::size_t width) {
+    if (static_cast<unsigned char>(field[0]) == 0x80) {
+        // base-256, as GNU tar writes sizes over 8 GiB
+        std::uint64_t v = 0;
+        for (std::size_t i = 1; i < width; ++i) {
+            if (v >> 56) damaged("a number is too large");
+            v = v << 8 | static_cast<unsigned char>(field[i]);
+        }
+        return v;
+    }
+    std::uint64_t v = 0;
+    std::size_t i = 0;
+    while (i < width && field[i] == ' ') ++i;
+    for (; i < width && field[i] >= '0' && field[i] <= '7'; ++i) {
+        if (v >> 60) damaged("a number is too large");
+        v = v * 8 + static_cast<std::uint64_t>(field[i] - '0');
+    }
+    return v;
+}
+
+bool checksumOk(const std::array<char, kBlock>& h) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < kBlock; ++i) {
+        sum += (i >= 148 && i < 156) ? ' ' : static_cast<unsigned char>(h[i]);
+    }
+    return parseNumber(h.data() + 148, 8) == sum;
+}
+
+std::string fieldText(const char* field, std::size_t width) {
+    return std::string(field, strnlen(field, width));
+}
+
+} // namespace
+
+Extractor::Extractor(FileAccess& fs, std::string destination) : s_(std::make_unique<State>()) {
+    s_->fs = &fs;
+    s_->destination = std::move(destination);
+    if (inflateInit2(&s_->z, 15 + 16) != Z_OK) throw AppError(errors::OutOfMemory, "Out of memory");
+    s_->zOpen = true;
+    bool existed = fs.info(s_->destination).exists;
+    fs.createFolder(s_->destination);
+    if (!existed) s_->created.push_back(s_->destination);
+}
+
+Extractor::~Extractor() {
+    if (s_->zOpen) inflateEnd(&s_->z);
+}
+
+std::uint64_t Extractor::entriesWritten() const noexcept { return s_->written; }
+
+namespace {
+
+void parsePax(Extractor::State& s) {
+    std::size_t pos = 0;
+    const std::string& m = s.meta;
+    while (pos < m.size()) {
+        std::size_t space = m.find(' ', pos);
+        if (space == std::string::npos) damaged("a pax record is malformed");
+        std::size_t len = 0;
+        for (std::size_t i = pos; i < space; ++i) {
+            if (m[i] < '0' || m[i] > '9' || len > kMaxMetaSize) damaged("a pax record is malformed");
+            len = len * 10 + static_cast<std::size_t>(m[i] - '0');
+        }
+        if (len <= space - pos || pos + len > m.size() || m[pos + len - 1] != '\n') {
+            damaged("a pax record is malformed");
+        }
+        std::string record = m.substr(space + 1, pos + len - 1 - space - 1);
+        std::size_t eq = record.find('=');
+        if (eq == std::string::npos) damaged("a pax record is malformed");
+        std::string key = record.substr(0, eq), value = record.substr(eq + 1);
+        if (s.metaType == 'x') {
+            if (key == "path") {
+                s.nextPath = value;
+            } else if (key == "size") {
+                std::uint64_t v = 0;
+                for (char c : value) {
+                    if (c < '0' || c > '9' || v > (UINT64_MAX - 9) / 10) damaged("a size is malformed");
+                    v = v * 10 + static_cast<std::uint64_t>(c - '0');
+                }
+                s.nextSize = v;
+            } else if (key == "mtime") {
+                s.nextMtime = std::strtoll(value.c_str(), nullptr, 10);
+            } else if (key == "SCHILY.fflags") {
+                s.nextHidden = value.find("hidden") != std::string::npos;
+            } else if (key == "linkpath") {
+                // only meaningful with a link entry, which is refused anyway
+            }
+        }
+        pos += len;
+    }
+}
+
+std::string createParents(Extractor::State& s, const std::vector<std::string>& parts, bool lastIsFolder) {
+    std::string path = s.destination;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        path = s.fs->join(path, parts[i]);
+        if (i + 1 < parts.size() || lastIsFolder) {
+            FileInfo info = s.fs->info(path);
+            if (info.exists && (info.isLink || !info.isFolder)) {
+                refuse(parts[i], "a file or link of that name is in the way");
+            }
+            if (!info.exists) {
+                s.fs->createFolder(path);
+                s.created.push_back(path);
+            }
+        }
+    }
+    return path;
+}
+
+void closeFile(Extractor::State& s) {
+    s.file->commit();
+    s.file.reset();
+    s.fs->setTimeAndAttributes(s.filePath, s.fileMtime, s.fileReadOnly, s.fileHidden);
+    ++s.written;
+}
+
+void startEntry(Extractor::State& s) {
+    const auto& h = s.header;
+    if (!checksumOk(h)) damaged("a header checksum is wrong");
+    char type = h[156];
+    std::uint64_t size = parseNumber(h.data() + 124, 12);
+    std::string name = fieldText(h.data(), 100);
+    std::string prefix = fieldText(h.data() + 345, 155);
+    if (std::memcmp(h.data() + 257, "ustar", 5) == 0 && !prefix.empty()) name = prefix + "/" + name;
+
+    if (type == 'x' || type == 'g' || type == 'L') {
+        if (size > kMaxMetaSize) damaged("an extended header is too large");
+        s.metaType = type;
+        s.meta.clear();
+        s.left = size;
+        s.padding = (kBlock - size % kBlock) % kBlock;
+        s.mode = State::Mode::Meta;
+        if (size == 0) s.mode = State::Mode::Header;
+        return;
+    }
+    if (s.nextPath) name = *s.nextPath;
+    if (s.nextSize) size = *s.nextSize;
+    std::int64_t mtime = s.nextMtime ? *s.nextMtime : static_cast<std::int64_t>(parseNumber(h.data() + 136, 12));
+    bool hidden = s.nextHidden;
+    s.nextPath.reset();
+    s.nextSize.reset();
+    s.nextMtime.reset();
+    s.nextHidden = false;
+    unsigned mode = static_cast<unsigned>(parseNumber(h.data() + 100, 8));
+    bool readOnly = (mode & 0200) == 0;
+
+    if (type == '1' || type == '2') refuse(name, "it is a link");
+    if (type != '0' && type != '\0' && type != '7' && type != '5') refuse(name, "it is a device or special file");
+    auto parts = safeEntryPath(name);
+    bool folder = type == '5' || (name.back() == '/' && size == 0);
+    std::string path = createParents(s, parts, folder);
+    s.left = folder ? 0 : size;
+    s.padding = (kBlock - s.left % kBlock) % kBlock;
+    if (folder) {
+        s.folders.push_back({path, mtime, readOnly, hidden});
+        s.mode = s.padding + s.left == 0 ? State::Mode::Header : State::Mode::Skip;
+        return;
+    }
+    FileInfo existing = s.fs->info(path);
+    if (existing.exists && (existing.isLink || existing.isFolder)) refuse(name, "a folder or link of that name is in the way");
+    s.file = s.fs->createReplacing(path);
+    if (!existing.exists) s.created.push_back(path);
+    s.filePath = path;
+    s.fileMtime = mtime;
+    s.fileReadOnly = readOnly;
+    s.fileHidden = hidden;
+    if (s.left == 0) {
+        closeFile(s);
+        s.mode = State::Mode::Header;
+    } else {
+        s.mode = State::Mode::FileData;
+    }
+}
+
+// Consumes decompressed tar bytes.
+void consume(Extractor::State& s, const std::uint8_t* p, std::size_t n) {
+    while (n != 0) {
+        switch (s.mode) {
+        case State::Mode::Header: {
+            std::size_t k = std::min(n, kBlock - s.headerFilled);
+            std::memcpy(s.header.data() + s.headerFilled, p, k);
+            s.headerFilled += k;
+            p += k;
+            n -= k;
+            if (s.headerFilled < kBlock) break;
+            s.headerFilled = 0;
+            if (std::all_of(s.header.begin(), s.header.end(), [](char c) { return c == 0; })) {
+                if (++s.zeroBlocks == 2) s.mode = State::Mode::End;
+                break;
+            }
+            if (s.zeroBlocks != 0) damaged("a lone end block");
+            startEntry(s);
+            break;
+        }
+        case State::Mode::Meta: {
+            if (s.left != 0) {
+                std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, s.left));
+                s.meta.append(reinterpret_cast<const char*>(p), k);
+                s.left -= k;
+                p += k;
+                n -= k;
+            }
+            if (s.left == 0) {
+                if (s.metaType == 'L') {
+                    s.nextPath = std::string(s.meta.c_str());
+                } else {
+                    parsePax(s);
+                }
+                s.mode = s.padding ? State::Mode::Skip : State::Mode::Header;
+            }
+            break;
+        }
+        case State::Mode::FileData: {
+            std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, s.left));
+            s.file->write(p, k);
+            s.left -= k;
+            p += k;
+            n -= k;
+            if (s.left == 0) {
+                closeFile(s);
+                s.mode = s.padding ? State::Mode::Skip : State::Mode::Header;
+            }
+            break;
+        }
+        case State::Mode::Skip: {
+            std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, s.padding));
+            s.padding -= k;
+            p += k;
+            n -= k;
+            if (s.padding == 0) s.mode = State::Mode::Header;
+            break;
+        }
+        case State::Mode::End:
+            // Tools pad the end with zero blocks; anything else is damage.
+            for (std::size_t i = 0; i < n; ++i) {
+                if (p[i] != 0) damaged("data after the end");
+            }
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void Extractor::write(const std::uint8_t* data, std::size_t size) {
+    State& s = *s_;
+    if (size == 0) return;
+    if (s.zEnded) damaged("data after the end");
+    s.z.next_in = const_cast<Bytef*>(data);
+    s.z.avail_in = static_cast<uInt>(size);
+    while (s.z.avail_in != 0 && !s.zEnded) {
+        s.z.next_out = s.out.data();
+        s.z.avail_out = static_cast<uInt>(s.out.size());
+        int rc = inflate(&s.z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && s.z.avail_in == 0)) {
+            damaged("the compressed data is corrupt");
+        }
+        consume(s, s.out.data(), s.out.size() - s.z.avail_out);
+        if (rc == Z_STREAM_END) s.zEnded = true;
+    }
+    if (s.zEnded && s.z.avail_in != 0) damaged("data after the end");
+}
+
+void Extractor::rollback() noexcept {
+    s_->file.reset();
+    for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it) {
+        try {
+            s_->fs->remove(*it);
+        } catch (...) {
+            // Best effort: the error that brought us here is the one to report.
+        }
+    }
+    s_->created.clear();
+}
+
+void Extractor::finish() {
+    State& s = *s_;
+    if (!s.zEnded) {
+        // Flush what inflate still holds.
+        s.z.next_in = nullptr;
+        s.z.avail_in = 0;
+        for (;;) {
+            s.z.next_out = s.out.data();
+            s.z.avail_out = static_cast<uInt>(s.out.size());
+            int rc = inflate(&s.z, Z_FINISH);
+            consume(s, s.out.data(), s.out.size() - s.z.avail_out);
+            if (rc == Z_STREAM_END) {
+                s.zEnded = true;
+                break;
+            }
+            if (s.z.avail_out != 0) break;
+        }
+    }
+    if (!s.zEnded || s.mode != State::Mode::End) damaged("it ends too early");
+    // Folders last, deepest first, so that writing into them did not change
+    // their times afterwards.
+    for (auto it = s.folders.rbegin(); it != s.folders.rend(); ++it) {
+        s.fs->setTimeAndAttributes(it->path, it->mtime, it->readOnly, it->hidden);
+    }
+}
+
+} // namespace tidewell::archive

@@ -1,0 +1,29 @@
+#pragma once
+// The .cfy file type: its shell registration and the check at every start.
+#include <string>
+
+#include "shell/registry.h"
+
+namespace tidewell::filesecurity {
+
+inline constexpr const char* kFileTypeName = "Cofferly File";
+inline constexpr const char* kFileTypeClass = "cfy_auto_file";
+
+// Creating keys, which the registry port deliberately cannot do.
+class KeyCreator {
+public:
+    virtual ~KeyCreator() = default;
+    // Creates the key with any missing parents; failures are silent.
+    virtual void createKey(RegistryRoot root, const std::string& path) = 0;
+};
+
+// "<program path>" "%1": quoted, so that a folder with blanks works.
+std::string openCommand(const std::string& programPath);
+
+void RegisterFileType(Registry& registry, KeyCreator& keys, const std::string& programPath);
+
+// Registers the type unless the machine-wide name already reads back right.
+// Returns whether it wrote anything.
+bool ensureFileType(Registry& registry, KeyCreator& keys, const std::string& programPath);
+
+} // namespace tidewell::filesecurity

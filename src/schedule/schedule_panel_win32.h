@@ -1,0 +1,82 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "schedule/schedule_due.h"
+#include "schedule/schedule_model.h"
+#include "shell/report_error.h"
+#include "shell/settings_store.h"
+#include "win32/unique_handle.h"
+
+namespace tidewell::win32 {
+
+// What the clean run needs of the scheduler: it does nothing while edits are
+// pending, records its start (label, both timers off) and re-arms at its end.
+class CleanRunSchedule {
+public:
+    virtual ~CleanRunSchedule() = default;
+    virtual bool editsPending() = 0;
+    virtual void runStarting() = 0;
+    virtual void runFinished() = 0;
+};
+
+LocalDateTime localNow();
+LocaleDateReader userLocaleDateReader();
+
+// The "Schedule" tab (frame fmSchedule) and the two schedule timers.
+class SchedulePanelWin32 : public CleanRunSchedule {
+public:
+    struct Services {
+        HWND page = nullptr;           // the Schedule tab page
+        SettingsStore* store = nullptr;
+        ErrorReporter* errors = nullptr;
+        std::function<std::string()> windowCaption; // title of the validation messages
+        std::function<void()> runClean;             // cmdBasicClean_Click
+    };
+    explicit SchedulePanelWin32(Services services);
+    ~SchedulePanelWin32() override;
+    SchedulePanelWin32(const SchedulePanelWin32&) = delete;
+    SchedulePanelWin32& operator=(const SchedulePanelWin32&) = delete;
+
+    // Start-up: pickers to now and then empty, LoadSchedule, nothing pending.
+    void prepareAtStartup();
+
+    // Control events, routed by the main window.
+    void cmbDays_Click();
+    void timePickerChanged();
+    void datePickerChanged();
+    void txtHours_Change();
+    void cmdApply_Click();
+    void cmdCancel_Click();
+    void cmdDefaultSchedule_Click();
+
+    // Timers.
+    void tmrSchedule_Timer();
+    void tmrMakeScehduleEnable_Timer();
+    ScheduleTimerState timerState() const noexcept { return state_; }
+
+    // CleanRunSchedule.
+    bool editsPending() override;
+    void runStarting() override;
+    void runFinished() override;
+
+    const SchedulePanel& model() const noexcept { return model_; }
+
+private:
+    HWND item(int id) const { return ::GetDlgItem(services_.page, id); }
+    void readControls();
+    void writeControls();
+    void armScheduleTimer();
+    static LRESULT CALLBACK timerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    Services services_;
+    SchedulePanel model_;
+    SecondTicker ticker_;
+    ScheduleTimerState state_ = ScheduleTimerState::Armed;
+    UniqueWindow timerWindow_;
+    bool writing_ = false;
+};
+
+} // namespace tidewell::win32

@@ -1,0 +1,192 @@
+// Folder archives: what a round trip keeps, what packing leaves out, and the
+// entries that extraction refuses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "archive_tar_helpers.h"
+#include "filesecurity/archive/archive.h"
+#include "shell/app_error.h"
+
+using namespace tidewell;
+using namespace tidewell::testing_fs;
+
+namespace {
+
+Bytes pack(MemoryFs& fs, const std::string& folder) {
+    VectorSink out;
+    archive::packFolder(fs, folder, out);
+    return out.bytes;
+}
+
+void extract(MemoryFs& fs, const Bytes& stream, const std::string& dest, std::size_t piece = 1000) {
+    archive::Extractor x(fs, dest);
+    try {
+        for (std::size_t i = 0; i < stream.size(); i += piece) {
+            x.write(stream.data() + i, std::min(piece, stream.size() - i));
+        }
+        x.finish();
+    } catch (...) {
+        x.rollback();
+        throw;
+    }
+}
+
+// Everything under `root`, as relative path -> (kind, contents).
+std::map<std::string, std::string> tree(MemoryFs& fs, const std::string& root) {
+    std::map<std::string, std::string> out;
+    for (auto& [path, node] : fs.nodes) {
+        if (path.size() > root.size() && path.compare(0, root.size() + 1, root + "/") == 0) {
+            out[path.substr(root.size() + 1)] =
+                node.folder ? "<dir>" : std::string(node.data->begin(), node.data->end());
+        }
+    }
+    return out;
+}
+
+const std::string kUtf8Name = "r\xC3\xA9sum\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt";
+
+MemoryFs sampleTree() {
+    MemoryFs fs;
+    fs.addFolder("/src");
+    fs.addFolder("/src/sub");
+    fs.addFolder("/src/sub/deeper");
+    fs.addFolder("/src/empty");
+    fs.addFile("/src/a.txt", bytesOf("hello"), 1500000000);
+    fs.addFile("/src/zero", {});
+    fs.addFile("/src/sub/" + kUtf8Name, bytesOf("unicode"));
+    fs.addFile("/src/sub/deeper/" + std::string(150, 'n') + ".bin", patterned(70000));
+    fs.addFile("/src/random.bin", patterned(300000, 9)); // does not compress
+    fs.addFile("/src/text.txt", Bytes(200000, 'x'));      // compresses very well
+    fs.addFile("/src/hidden.ini", bytesOf("h"));
+    fs.nodes["/src/hidden.ini"].hidden = true;
+    fs.addFile("/src/readonly.txt", bytesOf("r"));
+    fs.nodes["/src/readonly.txt"].readOnly = true;
+    return fs;
+}
+
+TEST(Archive, RoundTripKeepsNamesFoldersTimesAndAttributes) {
+    MemoryFs fs = sampleTree();
+    Bytes stream = pack(fs, "/src");
+    extract(fs, stream, "/out");
+    EXPECT_EQ(tree(fs, "/out"), tree(fs, "/src"));
+    EXPECT_EQ(fs.nodes["/out/a.txt"].mtime, 1500000000);
+    EXPECT_TRUE(fs.nodes["/out/hidden.ini"].hidden);
+    EXPECT_TRUE(fs.nodes["/out/readonly.txt"].readOnly);
+    EXPECT_FALSE(fs.nodes["/out/a.txt"].readOnly);
+    EXPECT_FALSE(fs.nodes["/out/a.txt"].hidden);
+    EXPECT_TRUE(fs.nodes["/out/empty"].folder);
+    // Compressible data shrinks; the random file is stored, not inflated.
+    EXPECT_LT(stream.size(), 300000u + 70000u + 60000u);
+}
+
+TEST(Archive, LinksAreNeitherPackedNorFollowed) {
+    MemoryFs fs = sampleTree();
+    fs.addLink("/src/junction");
+    fs.addFile("/src/junction/outside.txt", bytesOf("must not be packed"));
+    extract(fs, pack(fs, "/src"), "/out");
+    EXPECT_FALSE(fs.has("/out/junction"));
+    EXPECT_FALSE(fs.has("/out/junction/outside.txt"));
+}
+
+TEST(Archive, ProgressRisesToTheTotal) {
+    MemoryFs fs = sampleTree();
+    std::vector<std::uint64_t> seen;
+    std::uint64_t total = 0;
+    VectorSink out;
+    archive::packFolder(fs, "/src", out, [&](std::uint64_t done, std::uint64_t t) {
+        seen.push_back(done);
+        total = t;
+    });
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), total);
+    EXPECT_EQ(total, 5u + 7 + 70000 + 300000 + 200000 + 1 + 1);
+}
+
+TEST(Archive, HostileEntryNamesAreRefused) {
+    const char* bad[] = {"../evil.txt", "a/../../evil.txt", "/etc/evil", "\\abs\\evil", "C:\\evil.txt",
+                         "C:evil.txt", "file.txt:stream", "CON", "sub/nul.txt", "LPT1.log", "trailing./x",
+                         "a/b<c", "..\\evil"};
+    for (const char* name : bad) {
+        MemoryFs fs;
+        fs.addFolder("/dest");
+        Bytes stream = gzip(rawTar({{"ok.txt", '0', "fine"}, {name, '0', "evil"}}));
+        EXPECT_THROW(extract(fs, stream, "/dest"), AppError) << name;
+        for (const std::string& p : fs.paths()) {
+            EXPECT_TRUE(p == "/" || p == "/dest") << name << " left " << p;
+        }
+    }
+}
+
+TEST(Archive, LinkAndDeviceEntriesAreRefused) {
+    for (char type : {'1', '2', '3', '4', '6'}) {
+        MemoryFs fs;
+        Bytes stream = gzip(rawTar({{"link", type, "", "/etc/passwd"}}));
+        try {
+            extract(fs, stream, "/dest");
+            ADD_FAILURE() << type;
+        } catch (const AppError& e) {
+            EXPECT_NE(std::string(e.description()).find("\"link\""), std::string::npos) << e.description();
+        }
+        EXPECT_FALSE(fs.has("/dest/link"));
+        EXPECT_FALSE(fs.has("/dest")) << "a destination created for nothing is removed again";
+    }
+}
+
+TEST(Archive, ExtractionDoesNotWriteThroughALinkInTheDestination) {
+    MemoryFs fs;
+    fs.addFolder("/dest");
+    fs.addLink("/dest/sub");
+    EXPECT_THROW(extract(fs, gzip(rawTar({{"sub/x.txt", '0', "x"}})), "/dest"), AppError);
+    EXPECT_FALSE(fs.has("/dest/sub/x.txt"));
+}
+
+TEST(Archive, DamagedStreamsAreRefused) {
+    MemoryFs src = sampleTree();
+    Bytes good = pack(src, "/src");
+    Bytes truncated(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2));
+    Bytes junk = good;
+    junk.push_back(0x42);
+    Bytes noEnd = gzip(rawTar({{"a.txt", '0', "a"}}, false));
+    Bytes flipped = good;
+    flipped[flipped.size() / 3] ^= 0x10;
+    for (const Bytes* b : {&truncated, &junk, &noEnd, &flipped}) {
+        MemoryFs fs;
+        EXPECT_THROW(extract(fs, *b, "/dest"), AppError);
+        EXPECT_FALSE(fs.has("/dest")) << "rolled back";
+    }
+}
+
+TEST(Archive, PaxRecordsCarryLongNamesAndLargeSizes) {
+    // A name over 255 bytes cannot be said in the plain header fields.
+    MemoryFs fs;
+    fs.addFolder("/src");
+    std::string longName(300, 'L');
+    fs.addFile("/src/" + longName, bytesOf("long"));
+    extract(fs, pack(fs, "/src"), "/out");
+    EXPECT_EQ(fs.file("/out/" + longName), bytesOf("long"));
+}
+
+#ifndef _WIN32
+// The archive is an ordinary .tar.gz: the system's tar lists and unpacks it.
+TEST(Archive, SystemTarReadsOurArchive) {
+    if (std::system("tar --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tar";
+    MemoryFs fs = sampleTree();
+    Bytes stream = pack(fs, "/src");
+    std::string dir = ::testing::TempDir() + "tidewell_tar_check";
+    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/x'").c_str());
+    std::ofstream(dir + "/a.tar.gz", std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
+                                                             static_cast<std::streamsize>(stream.size()));
+    ASSERT_EQ(std::system(("tar -xzf '" + dir + "/a.tar.gz' -C '" + dir + "/x'").c_str()), 0);
+    std::ifstream f(dir + "/x/sub/" + kUtf8Name);
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "unicode");
+    EXPECT_EQ(std::system(("cmp -s '" + dir + "/x/random.bin' /dev/null; test -s '" + dir + "/x/random.bin'").c_str()), 0);
+    EXPECT_EQ(std::system(("test -d '" + dir + "/x/empty' && test ! -w '" + dir + "/x/readonly.txt' -o $(id -u) = 0").c_str()), 0);
+    std::system(("chmod -R u+w '" + dir + "'; rm -rf '" + dir + "'").c_str());
+}
+#endif
+
+} // namespace

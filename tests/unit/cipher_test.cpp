@@ -1,0 +1,232 @@
+// The encrypted stream: round trips at the chunk edges, and every way a file
+// can be wrong (password, header, chunk order, length) refused with no output.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "filesecurity/cipher/cipher.h"
+#include "filesecurity_fakes.h"
+
+using namespace tidewell;
+using namespace tidewell::cipher;
+using testing_fs::Bytes;
+using testing_fs::patterned;
+using testing_fs::VectorSink;
+
+namespace {
+
+const KdfParams kFastKdf{kMinMemoryKiB, kMinPasses, 1};
+constexpr std::size_t kSealed = kChunkSize + kTagSize;
+
+Bytes encrypt(const Bytes& plain, const std::string& password = "correct horse", Aead aead = Aead::Aes256Gcm,
+              std::size_t piece = 0) {
+    VectorSink out;
+    Encryptor e(password, out, kFastKdf, aead);
+    if (piece == 0) {
+        e.write(plain.data(), plain.size());
+    } else {
+        for (std::size_t i = 0; i < plain.size(); i += piece) e.write(plain.data() + i, std::min(piece, plain.size() - i));
+    }
+    e.finish();
+    return out.bytes;
+}
+
+// Decrypts; on failure returns the kind and checks nothing was written.
+struct Outcome {
+    bool ok = false;
+    CipherError::Kind kind{};
+    Bytes plain;
+};
+
+Outcome decrypt(const Bytes& sealed, const std::string& password = "correct horse", std::size_t piece = 0) {
+    Outcome o;
+    VectorSink out;
+    try {
+        Decryptor d(password, out);
+        if (piece == 0) {
+            d.write(sealed.data(), sealed.size());
+        } else {
+            for (std::size_t i = 0; i < sealed.size(); i += piece) d.write(sealed.data() + i, std::min(piece, sealed.size() - i));
+        }
+        d.finish();
+        o.ok = true;
+    } catch (const CipherError& e) {
+        o.kind = e.kind();
+    }
+    o.plain = out.bytes;
+    return o;
+}
+
+// One encrypted sample per size, made once: the key derivation is the slow part.
+const Bytes& sample3Chunks() {
+    static const Bytes b = encrypt(patterned(3 * kChunkSize + 100));
+    return b;
+}
+
+TEST(Cipher, RoundTripsAtChunkEdgesWithBothCiphers) {
+    for (Aead aead : {Aead::Aes256Gcm, Aead::ChaCha20Poly1305}) {
+        for (std::size_t size : {std::size_t{0}, std::size_t{1}, kChunkSize - 1, kChunkSize, kChunkSize + 1,
+                                 2 * kChunkSize}) {
+            Bytes plain = patterned(size, static_cast<std::uint32_t>(size));
+            Bytes sealed = encrypt(plain, "pw", aead, 4096);
+            std::size_t chunks = size == 0 ? 1 : (size + kChunkSize - 1) / kChunkSize;
+            EXPECT_EQ(sealed.size(), kHeaderSize + size + chunks * kTagSize) << size;
+            Outcome o = decrypt(sealed, "pw", 777);
+            ASSERT_TRUE(o.ok) << size;
+            EXPECT_EQ(o.plain, plain) << size;
+            EXPECT_EQ(parseHeader(sealed.data(), sealed.size()).aead, aead);
+        }
+    }
+}
+
+TEST(Cipher, SamePlaintextEncryptsDifferentlyEachTime) {
+    Bytes plain = patterned(1000);
+    EXPECT_NE(encrypt(plain), encrypt(plain));
+}
+
+TEST(Cipher, WrongPasswordIsRefusedBeforeAnyOutput) {
+    const Bytes& sealed = sample3Chunks();
+    for (std::string wrong : {"correct horsE", "correct horse ", " correct horse", ""}) {
+        Outcome o = decrypt(sealed, wrong);
+        EXPECT_FALSE(o.ok) << wrong;
+        EXPECT_EQ(o.kind, CipherError::Kind::WrongPasswordOrDamaged);
+        EXPECT_TRUE(o.plain.empty());
+    }
+}
+
+TEST(Cipher, NonAsciiPasswordsAreExactBytes) {
+    Bytes plain = patterned(5000);
+    Bytes sealed = encrypt(plain, "p\xC3\xA4ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91");
+    EXPECT_EQ(decrypt(sealed, "p\xC3\xA4ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91").plain, plain);
+    // The decomposed spelling of the same letter is other bytes: callers normalise first.
+    EXPECT_FALSE(decrypt(sealed, "pa\xCC\x88ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91").ok);
+}
+
+TEST(Cipher, AFlippedBitAnywhereInTheHeaderIsRefused) {
+    const Bytes& sealed = sample3Chunks();
+    for (std::size_t i = 0; i < kHeaderSize; ++i) {
+        Bytes bad = sealed;
+        bad[i] ^= 0x01; // the low bit keeps the key settings cheap or refused
+        Outcome o = decrypt(bad);
+        EXPECT_FALSE(o.ok) << "byte " << i;
+        EXPECT_TRUE(o.plain.empty()) << "byte " << i;
+    }
+}
+
+TEST(Cipher, AFlippedBitInThePayloadIsRefusedAtItsChunk) {
+    const Bytes& sealed = sample3Chunks();
+    // In the first chunk's data, in its tag, and in the short last chunk.
+    for (std::size_t at : {kHeaderSize + 10, kHeaderSize + kChunkSize + 3, sealed.size() - 1, sealed.size() - 40}) {
+        Bytes bad = sealed;
+        bad[at] ^= 0x80;
+        Outcome o = decrypt(bad);
+        EXPECT_FALSE(o.ok) << at;
+        EXPECT_EQ(o.kind, CipherError::Kind::WrongPasswordOrDamaged);
+        EXPECT_LT(o.plain.size(), 3 * kChunkSize + 100) << at;
+    }
+}
+
+TEST(Cipher, TruncationAnywhereIsRefused) {
+    const Bytes& sealed = sample3Chunks();
+    const std::size_t cuts[] = {
+        0, 7, kHeaderSize - 1, kHeaderSize,        // inside and right after the header
+        kHeaderSize + kSealed,                      // at a chunk boundary
+        kHeaderSize + 3 * kSealed,                  // every full chunk, the last one gone
+        kHeaderSize + kSealed + kSealed / 2,        // mid-chunk
+        sealed.size() - 1,                          // one byte short
+    };
+    for (std::size_t cut : cuts) {
+        Bytes bad(sealed.begin(), sealed.begin() + static_cast<std::ptrdiff_t>(cut));
+        Outcome o = decrypt(bad);
+        EXPECT_FALSE(o.ok) << cut;
+        EXPECT_EQ(o.kind, CipherError::Kind::WrongPasswordOrDamaged) << cut;
+        EXPECT_TRUE(o.plain.size() < 3 * kChunkSize) << cut;
+    }
+}
+
+Bytes chunk(const Bytes& sealed, std::size_t i) {
+    auto begin = sealed.begin() + static_cast<std::ptrdiff_t>(kHeaderSize + i * kSealed);
+    auto end = std::min(begin + static_cast<std::ptrdiff_t>(kSealed), sealed.end());
+    return Bytes(begin, end);
+}
+
+Bytes assemble(const Bytes& header, std::initializer_list<Bytes> chunks) {
+    Bytes out(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(kHeaderSize));
+    for (const Bytes& c : chunks) out.insert(out.end(), c.begin(), c.end());
+    return out;
+}
+
+TEST(Cipher, ReorderedDuplicatedAndSplicedChunksAreRefused) {
+    const Bytes& s = sample3Chunks();
+    Bytes c0 = chunk(s, 0), c1 = chunk(s, 1), c2 = chunk(s, 2), c3 = chunk(s, 3);
+    ASSERT_EQ(assemble(s, {c0, c1, c2, c3}), s);
+    EXPECT_FALSE(decrypt(assemble(s, {c1, c0, c2, c3})).ok);
+    EXPECT_FALSE(decrypt(assemble(s, {c0, c0, c1, c2, c3})).ok);
+    EXPECT_FALSE(decrypt(assemble(s, {c0, c1, c3})).ok); // one dropped
+    // A chunk of another file under the same password.
+    Bytes other = encrypt(patterned(3 * kChunkSize + 100));
+    EXPECT_FALSE(decrypt(assemble(s, {c0, chunk(other, 1), c2, c3})).ok);
+    // The other file's header with our chunks.
+    EXPECT_FALSE(decrypt(assemble(other, {c0, c1, c2, c3})).ok);
+}
+
+TEST(Cipher, TrailingJunkIsRefused) {
+    const Bytes& s = sample3Chunks();
+    for (std::size_t extra : {std::size_t{1}, kTagSize, kSealed}) {
+        Bytes bad = s;
+        bad.insert(bad.end(), extra, 0);
+        EXPECT_FALSE(decrypt(bad).ok) << extra;
+    }
+    // An empty file followed by a second empty last chunk.
+    Bytes empty = encrypt({});
+    Bytes twice = empty;
+    twice.insert(twice.end(), empty.end() - kTagSize, empty.end());
+    EXPECT_FALSE(decrypt(twice).ok);
+}
+
+TEST(Cipher, AbsurdKeySettingsAreRefusedWithoutTryingThem) {
+    Bytes bad = sample3Chunks();
+    // 0xFFFFFFFF KiB of memory; refused at once, not after allocating.
+    for (std::size_t i = 16; i < 20; ++i) bad[i] = 0xFF;
+    auto start = std::chrono::steady_clock::now();
+    Outcome o = decrypt(bad);
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.kind, CipherError::Kind::UnsupportedParameters);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    // And the encryptor never writes weaker settings than the floor.
+    VectorSink out;
+    EXPECT_THROW(Encryptor("pw", out, KdfParams{kMinMemoryKiB / 2, 3, 1}), CipherError);
+    EXPECT_THROW(Encryptor("pw", out, KdfParams{kMinMemoryKiB, 2, 1}), CipherError);
+    EXPECT_TRUE(out.bytes.empty());
+}
+
+TEST(Cipher, NotOurFileSaysSo) {
+    Outcome o = decrypt(patterned(500));
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.kind, CipherError::Kind::NotEncrypted);
+}
+
+TEST(Cipher, RestartReusesTheKeyForASecondPass) {
+    Bytes plain = patterned(kChunkSize + 9);
+    Bytes sealed = encrypt(plain);
+    VectorSink first, second;
+    Decryptor d("correct horse", first);
+    d.write(sealed.data(), sealed.size());
+    d.finish();
+    auto start = std::chrono::steady_clock::now();
+    d.restart(second);
+    d.write(sealed.data(), sealed.size());
+    d.finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(first.bytes, plain);
+    EXPECT_EQ(second.bytes, plain);
+}
+
+TEST(Cipher, WipeClearsSecretBuffers) {
+    SecretBytes s(std::string_view("secret"));
+    ASSERT_EQ(s.size(), 6u);
+    wipe(s.data(), s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) EXPECT_EQ(s.data()[i], 0);
+}
+
+} // namespace

@@ -1,0 +1,262 @@
+#pragma once
+// In-memory doubles of the cleaning subsystem's ports.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cleaning/erase_targets.h"
+#include "cleaning/file_system.h"
+#include "shell/app_error.h"
+#include "shell/registry.h"
+#include "shell/report_error.h"
+#include "shell/settings_store.h"
+#include "shell/status_pane.h"
+
+namespace tidewell::testing {
+
+// A tree of files keyed by full path. A directory link lists (and deletes
+// through to) its target, as a naive wipe would see it.
+class FakeFileSystem : public FileSystem {
+public:
+    struct Node {
+        bool directory = false;
+        bool readOnly = false, hidden = false, system = false, locked = false;
+        std::string linkTarget; // non-empty: a directory link
+        std::string contents;
+    };
+    std::map<std::string, Node> nodes;
+    std::vector<std::string> log; // "del <path>", "rmdir <path>", "list <path>"
+
+    void dir(const std::string& p) { nodes[p].directory = true; }
+    void file(const std::string& p, std::string contents = "x") { nodes[p].contents = std::move(contents); }
+    void link(const std::string& p, const std::string& target) {
+        nodes[p].directory = true;
+        nodes[p].linkTarget = target;
+    }
+    bool exists(const std::string& p) const { return nodes.count(p) != 0; }
+
+    // The path with every link on the way replaced by its target.
+    std::string resolve(const std::string& p) const {
+        for (size_t i = p.size(); i > 0; --i) {
+            if (i == p.size() || p[i] == '\\') {
+                auto it = nodes.find(p.substr(0, i));
+                if (it != nodes.end() && !it->second.linkTarget.empty() && i < p.size()) {
+                    return resolve(it->second.linkTarget + p.substr(i));
+                }
+            }
+        }
+        return p;
+    }
+    static std::string parentOf(const std::string& p) {
+        const size_t s = p.find_last_of('\\');
+        if (s == std::string::npos || s + 1 == p.size()) {
+            return "";
+        }
+        return s == 2 && p[1] == ':' ? p.substr(0, 3) : p.substr(0, s); // "C:\x" lies in "C:\"
+    }
+    DirEntry entryOf(const std::string& path, const Node& n) const {
+        DirEntry e;
+        e.name = path.substr(path.find_last_of('\\') + 1);
+        e.directory = n.directory;
+        e.readOnly = n.readOnly;
+        e.hidden = n.hidden;
+        e.system = n.system;
+        e.reparsePoint = !n.linkTarget.empty();
+        e.size = n.contents.size();
+        return e;
+    }
+
+    std::optional<DirEntry> stat(const std::string& path) override {
+        auto it = nodes.find(resolve(path));
+        if (it == nodes.end()) {
+            return std::nullopt;
+        }
+        return entryOf(it->first, it->second);
+    }
+    std::vector<DirEntry> list(const std::string& folder) override {
+        log.push_back("list " + folder);
+        std::string real = resolve(folder);
+        auto it = nodes.find(real);
+        if (it != nodes.end() && !it->second.linkTarget.empty()) {
+            real = it->second.linkTarget;
+            it = nodes.find(real);
+        }
+        if (it == nodes.end() || !it->second.directory) {
+            throw AppError(3, "The system cannot find the path specified.");
+        }
+        std::vector<DirEntry> out;
+        for (const auto& [p, n] : nodes) {
+            if (parentOf(p) == real && p != real) {
+                out.push_back(entryOf(p, n));
+            }
+        }
+        return out;
+    }
+    bool deleteFile(const std::string& path) override {
+        log.push_back("del " + path);
+        auto it = nodes.find(resolve(path));
+        if (it == nodes.end() || it->second.directory || it->second.locked) {
+            return false;
+        }
+        nodes.erase(it);
+        return true;
+    }
+    bool removeFolder(const std::string& path) override {
+        log.push_back("rmdir " + path);
+        auto it = nodes.find(path);
+        if (it != nodes.end() && !it->second.linkTarget.empty()) {
+            if (linkRemovalFails) {
+                return false;
+            }
+            nodes.erase(it); // the link itself
+            return true;
+        }
+        it = nodes.find(resolve(path));
+        if (it == nodes.end() || !it->second.directory) {
+            return false;
+        }
+        for (const auto& [p, n] : nodes) {
+            if (parentOf(p) == it->first && p != it->first) {
+                return false;
+            }
+        }
+        nodes.erase(it);
+        return true;
+    }
+    void overwriteInPlace(const std::string& path, const std::string& pattern) override {
+        log.push_back("overwrite " + path);
+        auto it = nodes.find(path);
+        if (it == nodes.end() || it->second.locked) {
+            throw AppError(32, "The process cannot access the file because it is being used by another process.");
+        }
+        std::string& c = it->second.contents;
+        for (size_t i = 0; i < c.size(); ++i) {
+            c[i] = pattern[i % pattern.size()];
+        }
+        overwritten.push_back(c);
+    }
+    void writeFile(const std::string& path, const std::string& contents) override {
+        log.push_back("write " + path);
+        nodes[path].contents = contents;
+    }
+    void deleteFileOrThrow(const std::string& path) override {
+        if (!deleteFile(path)) {
+            throw AppError(5, "Access is denied.");
+        }
+    }
+    std::vector<std::string> overwritten;
+    bool linkRemovalFails = false;
+};
+
+// The pane as runs of coloured text.
+class FakePane : public StatusPane {
+public:
+    struct Run {
+        Colour colour;
+        std::string text;
+    };
+    std::vector<Run> runs;
+    Colour colour;
+    int repaints = 0;
+    void Clear() override { runs.clear(); }
+    void SetColour(Colour c) override { colour = c; }
+    void Append(const std::string& t) override { runs.push_back({colour, t}); }
+    void Repaint() override { ++repaints; }
+    std::string text() const {
+        std::string s;
+        for (const auto& r : runs) {
+            s += r.text;
+        }
+        return s;
+    }
+    // Lines of the pane, each with the colour of its first character.
+    std::vector<std::pair<Colour, std::string>> lines() const {
+        std::vector<std::pair<Colour, std::string>> out{{Colour{}, ""}};
+        bool fresh = true;
+        for (const auto& r : runs) {
+            for (size_t i = 0; i < r.text.size(); ++i) {
+                if (r.text.compare(i, 2, "\r\n") == 0) {
+                    out.push_back({r.colour, ""});
+                    fresh = true;
+                    ++i;
+                    continue;
+                }
+                if (fresh) {
+                    out.back().first = r.colour;
+                    fresh = false;
+                }
+                out.back().second += r.text[i];
+            }
+        }
+        return out;
+    }
+};
+
+class FakeLabel : public StatusLabel {
+public:
+    std::vector<std::string> history;
+    void SetText(const std::string& t) override { history.push_back(t); }
+    std::string Text() const override { return history.empty() ? "" : history.back(); }
+};
+
+class FakeReporter : public ErrorReporter {
+public:
+    std::vector<std::string> messages;
+    void ReportError(long number, const std::string& description) override {
+        messages.push_back(errorMessageText(number, description));
+    }
+};
+
+class FakeStore : public SettingsStore {
+public:
+    std::map<std::string, std::string> values; // "app|section|key"
+    std::vector<std::string> writes;
+    std::string GetSetting(const std::string& a, const std::string& s, const std::string& k,
+                           const std::string& d) override {
+        auto it = values.find(a + "|" + s + "|" + k);
+        return it == values.end() ? d : it->second;
+    }
+    void SaveSetting(const std::string& a, const std::string& s, const std::string& k,
+                     const std::string& v) override {
+        values[a + "|" + s + "|" + k] = v;
+        writes.push_back(k + "=" + v);
+    }
+};
+
+class FakeRegistry : public Registry {
+public:
+    std::map<std::string, std::string> values; // "key|name"
+    void SetRegistryValue(RegistryRoot, const std::string& key, const std::string& name,
+                          const std::string& value, RegistryType) override {
+        values[key + "|" + name] = value;
+    }
+    std::string GetMachineValue(const std::string&, const std::string&) override { return ""; }
+};
+
+class FakePlatform : public CleaningPlatform {
+public:
+    std::map<int, std::string> folders;
+    std::string temp = "C:\\Temp\\";
+    std::uint64_t binBytes = 0;
+    int binEmptied = 0;
+    bool clipboardFails = false;
+    int clipboardEmptied = 0;
+    std::vector<std::string> deletedKeys;
+    std::string GetSpecialFolder(int id) override {
+        auto it = folders.find(id);
+        return it == folders.end() ? "" : it->second;
+    }
+    std::string TempPath() override { return temp; }
+    std::uint64_t RecycleBinBytes() override { return binBytes; }
+    void EmptyRecycleBin() override { ++binEmptied; }
+    void DeleteUserKeyTree(const std::string& k) override { deletedKeys.push_back(k); }
+    void EmptyClipboard() override {
+        if (clipboardFails) {
+            throw AppError(1418, "Thread does not have a clipboard open.");
+        }
+        ++clipboardEmptied;
+    }
+};
+
+} // namespace tidewell::testing

@@ -1,0 +1,396 @@
+// Erase targets, the clean run and the "Advanced" commands over doubles.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cleaning/advanced_commands.h"
+#include "cleaning/clean_run.h"
+#include "cleaning_fakes.h"
+
+using namespace tidewell;
+using namespace tidewell::testing;
+using ::testing::ElementsAre;
+using Line = std::pair<Colour, std::string>;
+
+namespace {
+
+class FakeWindow : public CleanRunWindow {
+public:
+    std::array<int, 16> options{};
+    std::string lastRun;
+    int broughtForward = 0;
+    std::function<void()> onYield;
+    int yields = 0;
+    int optionValue(int i) override { return options[static_cast<size_t>(i)]; }
+    void setLastRunTime(const std::string& t) override { lastRun = t; }
+    void bringForward() override { ++broughtForward; }
+    void yield() override {
+        ++yields;
+        if (onYield) {
+            onYield();
+        }
+    }
+    std::string currentTime() override { return "07:05:09"; }
+};
+
+class FakeTimers : public ScheduleTimers {
+public:
+    bool pending = false;
+    bool schedule = true;
+    bool reEnable = false;
+    std::vector<std::string> log;
+    bool scheduleEditPending() override { return pending; }
+    void setScheduleEnabled(bool on) override {
+        schedule = on;
+        log.push_back(on ? "schedule on" : "schedule off");
+    }
+    void setReEnableEnabled(bool on) override {
+        reEnable = on;
+        log.push_back(on ? "re-enable on" : "re-enable off");
+    }
+};
+
+class RecordingLogOff : public LogOff {
+public:
+    int calls = 0;
+    void forceLogOff() override { ++calls; }
+};
+
+class CleaningTest : public ::testing::Test {
+protected:
+    CleaningTest() {
+        platform.folders = {{CSIDL_History, "C:\\u\\History"},  {CSIDL_InternetCache, "C:\\u\\Cache"},
+                            {CSIDL_Cookies, "C:\\u\\Cookies"},  {CSIDL_Favorites, "C:\\u\\Fav"},
+                            {CSIDL_Personal, "C:\\u\\Docs"},    {CSIDL_Recent, "C:\\u\\Recent"}};
+        for (const auto& [id, path] : platform.folders) {
+            fs.dir(path);
+            fs.file(path + "\\trace.txt", "abcd");
+        }
+        fs.dir("C:\\Temp");
+        fs.file("C:\\Temp\\t.tmp", "12");
+        fs.dir("C:\\u\\History\\History.IE5");
+        fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789");
+        fs.nodes["C:\\u\\History\\History.IE5\\index.dat"].hidden = true;
+        fs.file("C:\\u\\Cookies\\INDEX.DAT");
+        fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].system = true;
+    }
+    FakeFileSystem fs;
+    FakePane pane;
+    FakeLabel label;
+    FakeReporter errors;
+    FakePlatform platform;
+    FakeRegistry registry;
+    FakeStore store;
+    FolderWiper wiper{fs, pane, {}};
+    EraseTargets targets{pane, label, platform, wiper, fs, errors};
+    BrowserTweaks tweaks{registry, store, {}};
+    FakeWindow window;
+    FakeTimers timers;
+    CleaningActivity activity;
+    CleanRun run{window, timers, pane, label, targets, platform, tweaks, errors, activity};
+};
+
+TEST_F(CleaningTest, FolderTargetWritesItsThreeLinesAndKeepsTheFolder) {
+    targets.EraseCookies("Erasing Browser Cookies");
+    EXPECT_EQ(pane.text(), "\r\nPath: C:\\u\\Cookies\r\nErasing Browser Cookies ...\r\nFinished Erasing Browser Cookies");
+    EXPECT_THAT(pane.lines(), ElementsAre(Line{Colour{}, ""}, Line{kProgressBlue, "Path: C:\\u\\Cookies"},
+                                          Line{kProgressBlue, "Erasing Browser Cookies ..."},
+                                          Line{kFinishedGreen, "Finished Erasing Browser Cookies"}));
+    EXPECT_FALSE(fs.exists("C:\\u\\Cookies\\trace.txt"));
+    EXPECT_TRUE(fs.exists("C:\\u\\Cookies"));
+    EXPECT_TRUE(label.history.empty()) << "cookies do not set the label";
+}
+
+TEST_F(CleaningTest, OnlyHistoryCacheTempAndFolderSetTheLabel) {
+    targets.EraseHistory("H");
+    targets.EraseCache("C");
+    targets.EraseFavorites("F");
+    targets.EraseMyDocuments("D");
+    targets.EraseRecentFiles("R");
+    targets.EraseTempFiles("T");
+    targets.EraseRecycleBin("B");
+    targets.EraseTypedUrls("U");
+    targets.EraseRunHistory("M");
+    EXPECT_THAT(label.history, ElementsAre("H ...", "C ...", "T ..."));
+}
+
+TEST_F(CleaningTest, MissingSpecialFolderFinishesWithAnEmptyPathAndWipesNothing) {
+    platform.folders.erase(CSIDL_Favorites);
+    targets.EraseFavorites("Erasing Browser Favorites");
+    EXPECT_EQ(pane.text(), "\r\nPath: \r\nErasing Browser Favorites ...\r\nFinished Erasing Browser Favorites");
+    EXPECT_TRUE(fs.log.empty());
+}
+
+TEST_F(CleaningTest, TempFilesDropsTheTrailingBackslashAndAnEmptyPathGivesARedLineNotTheCurrentDirectory) {
+    targets.EraseTempFiles("Erasing Windows Temporary Files");
+    EXPECT_FALSE(fs.exists("C:\\Temp\\t.tmp"));
+    EXPECT_TRUE(fs.exists("C:\\Temp"));
+    EXPECT_THAT(pane.text(), ::testing::StartsWith("\r\nPath: C:\\Temp\r\n"));
+
+    pane.Clear();
+    fs.log.clear();
+    platform.temp = "";
+    targets.EraseTempFiles("Erasing Windows Temporary Files");
+    EXPECT_TRUE(fs.log.empty());
+    const auto lines = pane.lines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].second, "Path: ");
+    EXPECT_EQ(lines[2].first, kProgressBlue);
+    EXPECT_THAT(lines[2].second, ::testing::StartsWith("Erasing Windows Temporary Files ...The folder path is empty"));
+    EXPECT_EQ(lines[4], (Line{kFinishedGreen, "Finished Erasing Windows Temporary Files"}));
+}
+
+TEST_F(CleaningTest, FailingFolderTargetWritesErrorInAndNoFinishedLine) {
+    class Throwing : public FakePlatform {
+        std::string GetSpecialFolder(int) override { throw AppError(5, "denied"); }
+    } bad;
+    EraseTargets t(pane, label, bad, wiper, fs, errors);
+    t.EraseCookies("Erasing Browser Cookies");
+    EXPECT_THAT(pane.lines(), ElementsAre(Line{Colour{}, ""}, Line{kErrorRed, "Error in Erasing Browser Cookies ..."}));
+    EXPECT_EQ(pane.colour, kProgressBlue);
+    EXPECT_TRUE(errors.messages.empty());
+}
+
+TEST_F(CleaningTest, RegistryTargetsShowTheFullKeyAndDeleteTheTree) {
+    targets.EraseTypedUrls("Erasing 'Auto Complete' Site Addresses");
+    targets.EraseRunHistory("Erasing Windows Start Run History");
+    EXPECT_THAT(platform.deletedKeys, ElementsAre(kTypedUrlsKey, kRunMruKey));
+    EXPECT_THAT(pane.text(), ::testing::StartsWith(
+                                 "\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
+                                 "Erasing 'Auto Complete' Site Addresses ...\r\nFinished Erasing 'Auto Complete' "
+                                 "Site Addresses\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+                                 "CurrentVersion\\Explorer\\RunMRU"));
+}
+
+TEST_F(CleaningTest, EraseFolderClearsThePaneFirst) {
+    pane.Append("old text");
+    fs.dir("D:\\x");
+    fs.file("D:\\x\\f");
+    targets.EraseFolder("Erasing Selected Folder", "D:\\x");
+    EXPECT_EQ(pane.text(), "\r\nPath: D:\\x\r\nErasing Selected Folder ...\r\nFinished Erasing Selected Folder");
+    EXPECT_FALSE(fs.exists("D:\\x\\f"));
+    EXPECT_EQ(label.Text(), "Erasing Selected Folder ...");
+}
+
+TEST_F(CleaningTest, IndexDatFilesGoAndALockedOneIsReportedInRed) {
+    fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].locked = true;
+    targets.EraseIndexDat(kIndexDatMessage);
+    EXPECT_FALSE(fs.exists("C:\\u\\History\\History.IE5\\index.dat"));
+    EXPECT_TRUE(fs.exists("C:\\u\\History\\trace.txt")) << "only index.dat files";
+    const auto lines = pane.lines();
+    EXPECT_EQ(lines[4].second, std::string(kIndexDatMessage) + " ...");
+    EXPECT_EQ(lines[5], (Line{kErrorRed, "In use, not erased: C:\\u\\Cookies\\INDEX.DAT"}));
+    EXPECT_EQ(lines[6], (Line{kFinishedGreen, std::string("Finished ") + kIndexDatMessage + " (2 found)"}));
+}
+
+TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
+    pane.Append("before");
+    ASSERT_TRUE(run.cmdBasicClean_Click());
+    EXPECT_EQ(pane.text(), "\r\nDone");
+    EXPECT_EQ(pane.runs.back().colour, kDoneBlack);
+    EXPECT_EQ(label.Text(), "Ready");
+    EXPECT_EQ(window.lastRun, "07:05:09");
+    EXPECT_EQ(window.broughtForward, 1);
+    EXPECT_EQ(window.yields, 16);
+    EXPECT_EQ(pane.repaints, 16);
+    EXPECT_THAT(timers.log, ElementsAre("schedule off", "re-enable off", "re-enable on"));
+}
+
+TEST_F(CleaningTest, PendingScheduleEditLeavesEverythingAlone) {
+    timers.pending = true;
+    pane.Append("kept");
+    EXPECT_FALSE(run.cmdBasicClean_Click());
+    EXPECT_EQ(pane.text(), "kept");
+    EXPECT_TRUE(timers.log.empty());
+    EXPECT_TRUE(window.lastRun.empty());
+}
+
+TEST_F(CleaningTest, RunGoesInIndexOrderAndSideEffectsOnlyForCheckedOptions) {
+    for (int i : {2, 3, 5, 7, 9, 11, 12, 13, 14}) {
+        window.options[static_cast<size_t>(i)] = 1;
+    }
+    window.options[6] = 2; // grayed counts as off
+    run.cmdBasicClean_Click();
+    std::vector<std::string> finished;
+    for (const auto& [colour, text] : pane.lines()) {
+        if (colour == kFinishedGreen) {
+            finished.push_back(text);
+        }
+    }
+    EXPECT_THAT(finished, ElementsAre("Finished Erasing 'Auto Complete' Site Addresses", "Finished Erasing Recent Files",
+                                      "Finished Erasing Contents of Recycle Bin", "Finished Erasing Browser Cookies",
+                                      "Finished Erasing Internet History", "Finished Erasing Windows Temporary Files",
+                                      "Finished Erasing Windows Start Run History"));
+    EXPECT_EQ(platform.clipboardEmptied, 1);
+    EXPECT_EQ(platform.binEmptied, 1);
+    EXPECT_TRUE(fs.exists("C:\\u\\Cache\\trace.txt"));
+    EXPECT_TRUE(fs.exists("C:\\u\\Docs\\trace.txt"));
+    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Disable Script Debugger"), "yes");
+    EXPECT_EQ(registry.values.count(std::string(kIeMainKey) + "|Disable Script DebuggerX"), 0u);
+    EXPECT_EQ(pane.lines().back(), (Line{kDoneBlack, "Done"}));
+}
+
+TEST_F(CleaningTest, FreeSpaceOptionAddsTheBytesFreedBeforeDone) {
+    window.options[10] = 1;
+    window.options[7] = 1;
+    window.options[5] = 1;
+    platform.binBytes = 2048;
+    run.cmdBasicClean_Click();
+    const auto lines = pane.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], (Line{kFinishedGreen, "Space freed on your Hard Drive: 2.0 KB"}));
+    EXPECT_EQ(lines.back().second, "Done");
+}
+
+TEST_F(CleaningTest, FailedRunReportsStopsAndStillReArmsTheSchedule) {
+    window.options[12] = 1;
+    window.options[13] = 1;
+    platform.clipboardFails = true;
+    label.SetText("before");
+    run.cmdBasicClean_Click();
+    EXPECT_THAT(errors.messages, ElementsAre("Error: 1418 - Thread does not have a clipboard open."));
+    EXPECT_EQ(pane.text().find("Done"), std::string::npos);
+    EXPECT_TRUE(platform.deletedKeys.empty()) << "the run ended at option 12";
+    EXPECT_EQ(label.Text(), "before");
+    EXPECT_TRUE(timers.reEnable);
+    EXPECT_FALSE(timers.schedule);
+}
+
+TEST_F(CleaningTest, ClicksDuringARunAreIgnoredNotNested) {
+    int nested = 0;
+    window.onYield = [&] {
+        nested += run.cmdBasicClean_Click() ? 1 : 0;
+    };
+    run.cmdBasicClean_Click();
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(window.broughtForward, 1);
+    EXPECT_FALSE(activity.busy());
+    EXPECT_TRUE(run.cmdBasicClean_Click()) << "free again afterwards";
+}
+
+TEST_F(CleaningTest, CleanAndRebootLogsOffOnlyOnYes) {
+    RecordingLogOff logOff;
+    std::string asked;
+    run.cmdCleanRebot_Click([&](const std::string& q) { asked = q; return false; }, logOff);
+    EXPECT_EQ(logOff.calls, 0);
+    EXPECT_THAT(asked, ::testing::HasSubstr("unsaved work in other programs will be lost"));
+    EXPECT_EQ(pane.text(), "\r\nDone") << "the clean itself ran";
+
+    timers.pending = true; // a declined run still leads to the question
+    run.cmdCleanRebot_Click([](const std::string&) { return true; }, logOff);
+    EXPECT_EQ(logOff.calls, 1);
+}
+
+// ---- Advanced tab -----------------------------------------------------------
+
+class FakeDialogs : public AdvancedDialogs {
+public:
+    std::optional<std::string> file, folder;
+    bool answer = true;
+    std::string initialFolder, browserTitle;
+    std::vector<std::string> questions, failures;
+    int mainTab = 0;
+    std::optional<std::string> chooseFile(const std::string& initial) override {
+        initialFolder = initial;
+        return file;
+    }
+    std::optional<std::string> chooseFolder(const std::string& title) override {
+        browserTitle = title;
+        return folder;
+    }
+    bool askYesNo(const std::string& text, const std::string& title) override {
+        questions.push_back(title + ": " + text);
+        return answer;
+    }
+    void showFailure(const std::string& d) override { failures.push_back(d); }
+    void selectMainTab() override { ++mainTab; }
+};
+
+class AdvancedTest : public CleaningTest {
+protected:
+    FakeDialogs dialogs;
+    AdvancedCommands advanced{pane, fs, store, targets, dialogs, activity, "C:\\Program Files\\Tidewell"};
+};
+
+TEST_F(AdvancedTest, ShredOverwritesTheFileInPlaceThenDeletesItAndRemembersTheFolder) {
+    const std::string secret(1000, 'S');
+    fs.dir("D:\\s");
+    fs.file("D:\\s\\secret.txt", secret);
+    fs.nodes["D:\\s\\secret.txt"].readOnly = true;
+    dialogs.file = "D:\\s\\secret.txt";
+    advanced.cmdBrowseFile_Click();
+    EXPECT_EQ(dialogs.initialFolder, "C:\\Program Files\\Tidewell");
+    EXPECT_FALSE(fs.exists("D:\\s\\secret.txt"));
+    ASSERT_EQ(fs.overwritten.size(), 1u);
+    EXPECT_EQ(fs.overwritten[0].size(), secret.size()) << "the whole length";
+    std::string expected;
+    while (expected.size() < secret.size()) {
+        expected += kShredFiller;
+    }
+    expected.resize(secret.size());
+    EXPECT_EQ(fs.overwritten[0], expected) << "the filler pattern over every byte";
+    EXPECT_EQ(std::string(kShredFiller).size(), 166u);
+    EXPECT_EQ(pane.text(), "Deleting File D:\\s\\secret.txt ...\r\nOverwriting File D:\\s\\secret.txt ...\r\n"
+                           "Deleting File D:\\s\\secret.txt ...\r\nFinished");
+    EXPECT_EQ(store.GetSetting(kAppTitle, "BrowseFile", "Path", ""), "D:\\s");
+    EXPECT_EQ(dialogs.mainTab, 1);
+
+    dialogs.file.reset();
+    advanced.cmdBrowseFile_Click();
+    EXPECT_EQ(dialogs.initialFolder, "D:\\s") << "starts where the last file was";
+}
+
+TEST_F(AdvancedTest, CancelOrNoChangesNothing) {
+    pane.Append("old");
+    advanced.cmdBrowseFile_Click();
+    EXPECT_EQ(pane.text(), "") << "the pane is merely cleared";
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    fs.file("D:\\keep.txt");
+    dialogs.file = "D:\\keep.txt";
+    dialogs.answer = false;
+    advanced.cmdBrowseFile_Click();
+    EXPECT_TRUE(fs.exists("D:\\keep.txt"));
+    EXPECT_TRUE(store.writes.empty());
+    EXPECT_EQ(dialogs.mainTab, 0);
+    EXPECT_THAT(dialogs.questions, ElementsAre("Delete File: Are you sure?"));
+}
+
+TEST_F(AdvancedTest, LockedFileShowsTheFailureAndKeepsTheFile) {
+    fs.file("D:\\busy.txt", "data");
+    fs.nodes["D:\\busy.txt"].locked = true;
+    dialogs.file = "D:\\busy.txt";
+    advanced.cmdBrowseFile_Click();
+    EXPECT_TRUE(fs.exists("D:\\busy.txt"));
+    EXPECT_THAT(dialogs.failures, ElementsAre(::testing::HasSubstr("being used by another process")));
+}
+
+TEST_F(AdvancedTest, FolderEraseAsksThenErasesAndADriveRootMeansTheRoot) {
+    fs.dir("E:\\");
+    fs.file("E:\\x.txt");
+    dialogs.folder = "E:\\";
+    advanced.cmdBrowseFolderToDelete_Click();
+    EXPECT_EQ(dialogs.browserTitle, kFolderBrowserTitle);
+    EXPECT_THAT(dialogs.questions, ElementsAre("Delete Folder: Are you sure?"));
+    EXPECT_THAT(pane.text(), ::testing::StartsWith("\r\nPath: E:\r\nErasing Selected Folder ..."));
+    EXPECT_FALSE(fs.exists("E:\\x.txt"));
+    EXPECT_TRUE(fs.exists("E:\\"));
+
+    fs.file("E:\\y.txt");
+    dialogs.answer = false;
+    advanced.cmdBrowseFolderToDelete_Click();
+    EXPECT_TRUE(fs.exists("E:\\y.txt"));
+}
+
+TEST_F(AdvancedTest, CommandsAreIgnoredWhileACleanRuns) {
+    dialogs.folder = "C:\\u\\Docs";
+    window.options[7] = 1;
+    window.onYield = [&] {
+        advanced.cmdBrowseFolderToDelete_Click();
+        advanced.cmdBrowseFile_Click();
+    };
+    run.cmdBasicClean_Click();
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(fs.exists("C:\\u\\Docs\\trace.txt"));
+}
+
+} // namespace

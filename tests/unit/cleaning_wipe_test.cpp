@@ -1,0 +1,168 @@
+// The folder wipe over an in-memory file system: order, filter, links, paths.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cleaning/wipe.h"
+#include "cleaning_fakes.h"
+
+using namespace tidewell;
+using namespace tidewell::testing;
+using ::testing::ElementsAre;
+
+namespace {
+
+class WipeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs.dir("C:\\p");
+        fs.dir("C:\\p\\a");
+        fs.dir("C:\\p\\a\\deep");
+        fs.file("C:\\p\\a\\deep\\d.txt");
+        fs.file("C:\\p\\a\\a.txt");
+        fs.file("C:\\p\\a\\hidden.txt");
+        fs.nodes["C:\\p\\a\\hidden.txt"].hidden = true;
+        fs.file("C:\\p\\top.txt", "12345");
+        fs.file("C:\\p\\ro.txt");
+        fs.nodes["C:\\p\\ro.txt"].readOnly = true;
+        fs.file("C:\\p\\hid.txt");
+        fs.nodes["C:\\p\\hid.txt"].hidden = true;
+        fs.file("C:\\p\\sys.txt");
+        fs.nodes["C:\\p\\sys.txt"].system = true;
+        // Outside the tree: must survive whatever the wipe meets.
+        fs.dir("C:\\canary");
+        fs.file("C:\\canary\\keep.txt");
+        fs.dir("C:\\canary\\sub");
+        fs.file("C:\\canary\\sub\\keep2.txt");
+    }
+    void wipe(const std::string& p) { wiper.WipeFolder(p, p); }
+    bool canaryIntact() const {
+        return fs.exists("C:\\canary\\keep.txt") && fs.exists("C:\\canary\\sub\\keep2.txt");
+    }
+
+    FakeFileSystem fs;
+    FakePane pane;
+    int yields = 0;
+    FolderWiper wiper{fs, pane, [this] { ++yields; }};
+};
+
+TEST_F(WipeTest, KeepsTheTopFolderItsHiddenAndSystemFilesAndRemovesTheRest) {
+    wipe("C:\\p");
+    EXPECT_TRUE(fs.exists("C:\\p"));
+    EXPECT_TRUE(fs.exists("C:\\p\\hid.txt"));
+    EXPECT_TRUE(fs.exists("C:\\p\\sys.txt"));
+    EXPECT_FALSE(fs.exists("C:\\p\\ro.txt")) << "read-only files are deleted by force";
+    EXPECT_FALSE(fs.exists("C:\\p\\top.txt"));
+    EXPECT_FALSE(fs.exists("C:\\p\\a")) << "a subfolder goes with its hidden files";
+    EXPECT_FALSE(fs.exists("C:\\p\\a\\hidden.txt"));
+    EXPECT_TRUE(pane.runs.empty()) << "a clean wipe writes nothing";
+    EXPECT_EQ(wiper.stats().bytesFreed, 5u + 1 + 1 + 1 + 1);
+}
+
+TEST_F(WipeTest, DeletesDeepestFirstThenListedFilesThenTheFolderAndYieldsOncePerFile) {
+    wipe("C:\\p");
+    std::vector<std::string> changes;
+    std::copy_if(fs.log.begin(), fs.log.end(), std::back_inserter(changes),
+                 [](const std::string& s) { return s.rfind("list", 0) != 0; });
+    EXPECT_THAT(changes, ElementsAre("del C:\\p\\a\\deep\\d.txt", "rmdir C:\\p\\a\\deep", "del C:\\p\\a\\a.txt",
+                                     "del C:\\p\\a\\hidden.txt", "rmdir C:\\p\\a", "del C:\\p\\ro.txt",
+                                     "del C:\\p\\top.txt"));
+    EXPECT_EQ(yields, 5) << "one per file, none per folder, none for skipped hidden/system files";
+}
+
+TEST_F(WipeTest, LockedFileKeepsItsFolderSilentlyAndTheRestStillGoes) {
+    fs.nodes["C:\\p\\a\\a.txt"].locked = true;
+    wipe("C:\\p");
+    EXPECT_TRUE(fs.exists("C:\\p\\a\\a.txt"));
+    EXPECT_TRUE(fs.exists("C:\\p\\a"));
+    EXPECT_FALSE(fs.exists("C:\\p\\a\\deep"));
+    EXPECT_FALSE(fs.exists("C:\\p\\top.txt"));
+    EXPECT_TRUE(pane.runs.empty());
+    EXPECT_EQ(wiper.stats().itemsLeft, 2u);
+}
+
+TEST_F(WipeTest, MissingFolderWritesOneRedLineAndDeletesNothing) {
+    wipe("C:\\nope");
+    ASSERT_EQ(pane.runs.size(), 1u);
+    EXPECT_EQ(pane.runs[0].colour, kErrorRed);
+    EXPECT_EQ(pane.runs[0].text, "The system cannot find the path specified.\r\n");
+    EXPECT_EQ(pane.colour, kProgressBlue);
+    EXPECT_TRUE(canaryIntact());
+}
+
+TEST_F(WipeTest, DirectoryLinkIsRemovedAsALinkNeverEntered) {
+    fs.link("C:\\p\\a\\tolink", "C:\\canary");
+    fs.link("C:\\p\\link2", "C:\\canary\\sub");
+    wipe("C:\\p");
+    EXPECT_TRUE(canaryIntact());
+    EXPECT_FALSE(fs.exists("C:\\p\\link2"));
+    EXPECT_FALSE(fs.exists("C:\\p\\a"));
+    EXPECT_EQ(wiper.stats().linksRemoved, 2u);
+    for (const auto& entry : fs.log) {
+        EXPECT_EQ(entry.find("tolink\\"), std::string::npos) << entry;
+        EXPECT_EQ(entry.find("link2\\"), std::string::npos) << entry;
+    }
+}
+
+TEST_F(WipeTest, LinkThatCannotBeRemovedIsLeftAndItsFolderStays) {
+    fs.linkRemovalFails = true;
+    fs.link("C:\\p\\a\\tolink", "C:\\canary");
+    wipe("C:\\p");
+    EXPECT_TRUE(canaryIntact());
+    EXPECT_TRUE(fs.exists("C:\\p\\a\\tolink"));
+    EXPECT_TRUE(fs.exists("C:\\p\\a"));
+    EXPECT_FALSE(fs.exists("C:\\p\\a\\a.txt"));
+}
+
+TEST_F(WipeTest, TopFolderThatIsALinkIsNotWipedThrough) {
+    fs.link("C:\\p\\viaLink", "C:\\canary");
+    wiper.WipeFolder("C:\\p\\viaLink", "C:\\p\\viaLink");
+    EXPECT_TRUE(canaryIntact());
+    ASSERT_EQ(pane.runs.size(), 1u);
+    EXPECT_EQ(pane.runs[0].colour, kErrorRed);
+    EXPECT_THAT(pane.runs[0].text, ::testing::HasSubstr("link"));
+}
+
+TEST_F(WipeTest, EmptyOrRelativePathsAreRefusedWithoutTouchingAnything) {
+    for (const char* bad : {"", "p", ".\\p", "C:p", "\\p", "C:\\p\\..\\canary"}) {
+        fs.log.clear();
+        pane.runs.clear();
+        wipe(bad);
+        EXPECT_TRUE(fs.log.empty()) << bad;
+        ASSERT_EQ(pane.runs.size(), 1u) << bad;
+        EXPECT_EQ(pane.runs[0].colour, kErrorRed);
+    }
+    EXPECT_TRUE(fs.exists("C:\\p\\top.txt"));
+    EXPECT_TRUE(canaryIntact());
+}
+
+TEST(WipePaths, NormalisesFullPathsAndRejectsTheRest) {
+    EXPECT_EQ(wipeablePath("C:").value(), "C:\\");
+    EXPECT_EQ(wipeablePath("C:\\").value(), "C:\\");
+    EXPECT_EQ(wipeablePath("C:\\a\\b\\").value(), "C:\\a\\b");
+    EXPECT_EQ(wipeablePath("\\\\server\\share\\x").value(), "\\\\server\\share\\x");
+    EXPECT_FALSE(wipeablePath(""));
+    EXPECT_FALSE(wipeablePath("temp"));
+    EXPECT_FALSE(wipeablePath("C:temp"));
+    EXPECT_FALSE(wipeablePath("\\temp"));
+    EXPECT_FALSE(wipeablePath("C:\\a\\.\\b"));
+    EXPECT_EQ(joinPath("C:\\", "x"), "C:\\x");
+    EXPECT_EQ(joinPath("C:\\a", "\xc3\xa9t\xc3\xa9"), "C:\\a\\\xc3\xa9t\xc3\xa9");
+}
+
+TEST(WipePaths, ABareDriveWipesItsRoot) {
+    FakeFileSystem fs;
+    fs.dir("C:\\");
+    fs.file("C:\\x.txt");
+    fs.dir("C:\\d");
+    FakePane pane;
+    FolderWiper wiper(fs, pane, {});
+    wiper.WipeFolder("C:", "C:");
+    EXPECT_FALSE(fs.exists("C:\\x.txt"));
+    EXPECT_FALSE(fs.exists("C:\\d"));
+    EXPECT_TRUE(fs.exists("C:\\"));
+    EXPECT_TRUE(pane.runs.empty());
+}
+
+} // namespace

@@ -1,0 +1,187 @@
+#pragma once
+// An in-memory file system for the file-security tests: it runs the same
+// natively and under Wine, and can show every file it holds.
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "filesecurity/cipher/cipher.h"
+#include "filesecurity/file_access.h"
+#include "shell/app_error.h"
+
+namespace tidewell::testing_fs {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+inline Bytes patterned(std::size_t size, std::uint32_t seed = 1) {
+    Bytes b(size);
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& v : b) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        v = static_cast<std::uint8_t>(x);
+    }
+    return b;
+}
+
+class VectorSink : public cipher::ByteSink {
+public:
+    void write(const std::uint8_t* data, std::size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+    Bytes bytes;
+};
+
+class MemoryFs : public filesecurity::FileAccess {
+public:
+    struct Node {
+        bool folder = false;
+        bool link = false;
+        std::shared_ptr<Bytes> data = std::make_shared<Bytes>(); // shared: hard links
+        std::int64_t mtime = 0;
+        bool readOnly = false;
+        bool hidden = false;
+    };
+    std::map<std::string, Node> nodes;
+    int tempCounter = 0;
+    // Paths whose writes fail (a full disk, a locked file).
+    std::string failWritesTo;
+
+    MemoryFs() { nodes["/"] = folderNode(); }
+    static Node folderNode() {
+        Node n;
+        n.folder = true;
+        return n;
+    }
+    void addFolder(const std::string& p) { nodes[p] = folderNode(); }
+    void addFile(const std::string& p, const Bytes& b, std::int64_t mtime = 1600000000) {
+        Node n;
+        n.data = std::make_shared<Bytes>(b);
+        n.mtime = mtime;
+        nodes[p] = n;
+    }
+    void addLink(const std::string& p) {
+        Node n;
+        n.link = true;
+        nodes[p] = n;
+    }
+    const Bytes& file(const std::string& p) const { return *nodes.at(p).data; }
+    bool has(const std::string& p) const { return nodes.count(p) != 0; }
+    std::vector<std::string> paths() const {
+        std::vector<std::string> out;
+        for (auto& [k, v] : nodes) out.push_back(k);
+        return out;
+    }
+
+    filesecurity::FileInfo info(const std::string& path) override {
+        auto it = nodes.find(path);
+        if (it == nodes.end()) return {};
+        const Node& n = it->second;
+        filesecurity::FileInfo i;
+        i.exists = true;
+        i.isFolder = n.folder;
+        i.isLink = n.link;
+        i.size = n.data->size();
+        i.modified = n.mtime;
+        i.readOnly = n.readOnly;
+        i.hidden = n.hidden;
+        return i;
+    }
+    std::vector<filesecurity::FolderEntry> list(const std::string& folder) override {
+        std::vector<filesecurity::FolderEntry> out;
+        std::string prefix = folder == "/" ? "/" : folder + "/";
+        for (auto& [k, v] : nodes) {
+            if (k.size() > prefix.size() && k.compare(0, prefix.size(), prefix) == 0 &&
+                k.find('/', prefix.size()) == std::string::npos) {
+                out.push_back({k.substr(prefix.size()), info(k)});
+            }
+        }
+        return out;
+    }
+    class In : public filesecurity::InputFile {
+    public:
+        explicit In(std::shared_ptr<Bytes> d) : d_(std::move(d)) {}
+        std::size_t read(std::uint8_t* data, std::size_t size) override {
+            std::size_t n = std::min(size, d_->size() - pos_);
+            std::memcpy(data, d_->data() + pos_, n);
+            pos_ += n;
+            return n;
+        }
+
+    private:
+        std::shared_ptr<Bytes> d_;
+        std::size_t pos_ = 0;
+    };
+    std::unique_ptr<filesecurity::InputFile> openRead(const std::string& path) override {
+        auto it = nodes.find(path);
+        if (it == nodes.end() || it->second.folder || it->second.link) {
+            throw AppError(53, "File not found: " + path);
+        }
+        return std::make_unique<In>(it->second.data);
+    }
+    class Out : public filesecurity::OutputFile {
+    public:
+        Out(MemoryFs& fs, std::string path, std::string temp) : fs_(fs), path_(std::move(path)), temp_(std::move(temp)) {}
+        ~Out() override {
+            if (!committed_) fs_.nodes.erase(temp_);
+        }
+        void write(const std::uint8_t* data, std::size_t size) override {
+            if (!fs_.failWritesTo.empty() && path_ == fs_.failWritesTo) throw AppError(112, "There is not enough space on the disk.");
+            auto& b = *fs_.nodes.at(temp_).data;
+            b.insert(b.end(), data, data + size);
+        }
+        void commit() override {
+            auto it = fs_.nodes.find(path_);
+            if (it != fs_.nodes.end() && (it->second.folder || it->second.readOnly)) {
+                throw AppError(5, "Access is denied.");
+            }
+            fs_.nodes[path_] = fs_.nodes.at(temp_);
+            fs_.nodes.erase(temp_);
+            committed_ = true;
+        }
+
+    private:
+        MemoryFs& fs_;
+        std::string path_, temp_;
+        bool committed_ = false;
+    };
+    std::unique_ptr<filesecurity::OutputFile> createReplacing(const std::string& path) override {
+        std::string parent = path.substr(0, path.find_last_of('/'));
+        if (parent.empty()) parent = "/";
+        if (!nodes.count(parent) || !nodes[parent].folder) throw AppError(3, "The system cannot find the path specified.");
+        std::string temp = path + ".~tw" + std::to_string(++tempCounter) + ".tmp";
+        nodes[temp] = Node{};
+        return std::make_unique<Out>(*this, path, temp);
+    }
+    bool sameFile(const std::string& a, const std::string& b) override {
+        auto ia = nodes.find(a), ib = nodes.find(b);
+        return ia != nodes.end() && ib != nodes.end() && ia->second.data == ib->second.data;
+    }
+    void createFolder(const std::string& path) override {
+        auto it = nodes.find(path);
+        if (it != nodes.end()) {
+            if (!it->second.folder) throw AppError(183, "Cannot create a file when that file already exists.");
+            return;
+        }
+        std::string parent = path.substr(0, path.find_last_of('/'));
+        if (parent.empty()) parent = "/";
+        if (!nodes.count(parent)) throw AppError(3, "The system cannot find the path specified.");
+        nodes[path] = folderNode();
+    }
+    void setTimeAndAttributes(const std::string& path, std::int64_t mtime, bool readOnly, bool hidden) override {
+        Node& n = nodes.at(path);
+        n.mtime = mtime;
+        n.readOnly = readOnly;
+        n.hidden = hidden;
+    }
+    void remove(const std::string& path) override { nodes.erase(path); }
+    std::string join(const std::string& folder, const std::string& name) override {
+        return folder == "/" ? "/" + name : folder + "/" + name;
+    }
+};
+
+} // namespace tidewell::testing_fs

@@ -1,0 +1,297 @@
+// The file-security engine and panel: validation order and texts, what is
+// left on disk after success, failure and cancel, the panel's captions and
+// pickers, and the .cfy registration.
+#include <gtest/gtest.h>
+
+#include "archive_tar_helpers.h"
+#include "filesecurity/engine.h"
+#include "filesecurity/file_type.h"
+#include "filesecurity/panel.h"
+#include "shell/app_error.h"
+
+using namespace tidewell;
+using namespace tidewell::filesecurity;
+using namespace tidewell::testing_fs;
+
+namespace {
+
+const cipher::KdfParams kFastKdf{cipher::kMinMemoryKiB, cipher::kMinPasses, 1};
+const std::string kTitle = "Tidewell";
+
+UserMessage msg(const std::string& text, const std::string& title) { return {text, title, kIconInformation}; }
+
+MemoryFs withFiles() {
+    MemoryFs fs;
+    fs.addFolder("/d");
+    fs.addFile("/d/plain.txt", patterned(100000));
+    fs.addFolder("/d/folder");
+    fs.addFile("/d/folder/one.txt", bytesOf("one"));
+    return fs;
+}
+
+std::optional<UserMessage> check(Operation op, const std::string& src, const std::string& dst, MemoryFs& fs) {
+    return validate(op, Fields{"pw", src, dst}, fs, kTitle);
+}
+
+TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
+    MemoryFs fs = withFiles();
+    using O = Operation;
+    EXPECT_EQ(check(O::EncryptFile, "  ", "", fs), msg("Source folder can not be blank.", "Invalid Source"));
+    EXPECT_EQ(check(O::EncryptFile, "/d/plain.txt", "   ", fs), msg("Specify destination file.", "Invalid Destination File"));
+    EXPECT_EQ(check(O::EncryptFolder, "", "x", fs), msg("Source folder can not be blank.", "Invalid Source"));
+    EXPECT_EQ(check(O::EncryptFolder, "/d/folder", " ", fs), msg("Specify destination file.", "Invalid Destination File"));
+    EXPECT_EQ(check(O::DecryptFile, " ", " ", fs), msg("Source file can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptFile, "/d/nope", "", fs), msg("Destination file can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptFile, "/d/nope", "/d/out", fs), msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::DecryptFile, "/d/folder", "/d/out", fs), msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "", fs), msg("Destination folder can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "/d/o", fs), msg("Source file not found.", kTitle));
+    // A single-file source is not checked up front; its own error comes later.
+    EXPECT_EQ(check(O::EncryptFile, "/d/nope", "/d/out", fs), std::nullopt);
+    EXPECT_EQ(check(O::EncryptFolder, "/d/nope", "/d/out", fs), msg("Source folder not found.", "Invalid Source"));
+}
+
+TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
+    MemoryFs fs = withFiles();
+    fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
+    const UserMessage same{"The destination is the source file itself. Choose another destination file.",
+                           "Invalid Destination File", kIconInformation};
+    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/plain.txt", fs), same);
+    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/hardlink.txt", fs), same);
+    auto dec = check(Operation::DecryptFile, "/d/plain.txt", "/d/hardlink.txt", fs);
+    ASSERT_TRUE(dec);
+    EXPECT_EQ(dec->title, kTitle);
+    EXPECT_EQ(check(Operation::EncryptFolder, "/d/folder", "/d/folder/inside.cfy", fs)->text,
+              "The destination file can not be inside the source folder.");
+    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/*.txt", fs)->text,
+              "The destination name can not contain * or ?.");
+    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/folder", fs)->text,
+              "The destination is a folder. Choose a file name.");
+    EXPECT_EQ(fs.file("/d/plain.txt"), patterned(100000));
+}
+
+TEST(Engine, FileRoundTripLeavesNoTemporaryFile) {
+    MemoryFs fs = withFiles();
+    std::vector<int> percents;
+    run(Operation::EncryptFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs, [&](int p) { percents.push_back(p); }, kFastKdf);
+    run(Operation::DecryptFile, {" pw ", "/d/plain.cfy", "/d/back.txt"}, fs, {}, kFastKdf);
+    EXPECT_EQ(fs.file("/d/back.txt"), fs.file("/d/plain.txt"));
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_EQ(fs.list("/d").size(), 4u) << "plain.txt, folder, plain.cfy, back.txt";
+    // The untrimmed password is the key: the trimmed one does not open it.
+    EXPECT_THROW(run(Operation::DecryptFile, {"pw", "/d/plain.cfy", "/d/x.txt"}, fs, {}, kFastKdf), cipher::CipherError);
+}
+
+TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
+    MemoryFs fs = withFiles();
+    run(Operation::EncryptFile, {"pw", "/d/plain.txt", "/d/plain.cfy"}, fs, {}, kFastKdf);
+    fs.addFile("/d/existing.txt", bytesOf("keep me"));
+    auto before = fs.paths();
+    // Wrong password.
+    try {
+        run(Operation::DecryptFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {}, kFastKdf);
+        ADD_FAILURE();
+    } catch (const cipher::CipherError& e) {
+        EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
+    }
+    // Tampered file.
+    Bytes tampered = fs.file("/d/plain.cfy");
+    tampered[tampered.size() - 5] ^= 1;
+    fs.addFile("/d/tampered.cfy", tampered);
+    before = fs.paths();
+    EXPECT_THROW(run(Operation::DecryptFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs, {}, kFastKdf), cipher::CipherError);
+    // A missing source, and a write that fails half-way.
+    EXPECT_THROW(run(Operation::EncryptFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
+    fs.failWritesTo = "/d/existing.txt";
+    EXPECT_THROW(run(Operation::EncryptFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
+    EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me"));
+    EXPECT_EQ(fs.paths(), before);
+}
+
+TEST(Engine, CancelLeavesNothingBehind) {
+    MemoryFs fs = withFiles();
+    fs.addFile("/d/big.bin", patterned(3 << 20));
+    auto before = fs.paths();
+    auto cancelAt50 = [](int p) {
+        if (p >= 50) throw AppError(kCancelledNumber, "Cancelled");
+    };
+    EXPECT_THROW(run(Operation::EncryptFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs, cancelAt50, kFastKdf), AppError);
+    EXPECT_EQ(fs.paths(), before);
+    fs.addFolder("/d/tree");
+    fs.addFile("/d/tree/big.bin", patterned(3 << 20));
+    fs.addFile("/d/tree/small.txt", bytesOf("s"));
+    run(Operation::EncryptFolder, {"pw", "/d/tree", "/d/tree.cfy"}, fs, {}, kFastKdf);
+    before = fs.paths();
+    auto cancelLate = [](int p) {
+        if (p >= 90) throw AppError(kCancelledNumber, "Cancelled");
+    };
+    EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, fs, cancelLate, kFastKdf), AppError);
+    EXPECT_EQ(fs.paths(), before) << "the partly extracted folder is removed";
+}
+
+TEST(Engine, FolderRoundTripAndWrongPasswordCreatesNothing) {
+    MemoryFs fs = withFiles();
+    fs.addFolder("/d/folder/empty");
+    fs.addFile("/d/folder/" + std::string("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"), bytesOf("hi"));
+    run(Operation::EncryptFolder, {"pw", "/d/folder", "/d/folder.cfy"}, fs, {}, kFastKdf);
+    EXPECT_THROW(run(Operation::DecryptFolder, {"bad", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf), cipher::CipherError);
+    EXPECT_FALSE(fs.has("/d/out"));
+    run(Operation::DecryptFolder, {"pw", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf);
+    EXPECT_EQ(fs.file("/d/out/one.txt"), bytesOf("one"));
+    EXPECT_TRUE(fs.nodes.at("/d/out/empty").folder);
+    EXPECT_EQ(fs.file("/d/out/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"), bytesOf("hi"));
+}
+
+TEST(Engine, HostileArchiveWithTheRightPasswordWritesNothingOutside) {
+    for (const char* evil : {"../escaped.txt", "/abs.txt", "C:\\win.txt", "x/../../up.txt"}) {
+        MemoryFs fs = withFiles();
+        Bytes tarGz = gzip(rawTar({{"fine.txt", '0', "ok"}, {evil, '0', "evil"}, {"lnk", '2', "", "/d"}}));
+        VectorSink sealed;
+        cipher::Encryptor enc("pw", sealed, kFastKdf);
+        enc.write(tarGz.data(), tarGz.size());
+        enc.finish();
+        fs.addFile("/d/evil.cfy", sealed.bytes);
+        auto before = fs.paths();
+        EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/evil.cfy", "/d/out"}, fs, {}, kFastKdf), AppError) << evil;
+        EXPECT_EQ(fs.paths(), before) << evil;
+    }
+}
+
+// ---- panel ---------------------------------------------------------------------
+
+TEST(Panel, CaptionsFollowModeAndDirection) {
+    PanelModel m;
+    initPanel(m);
+    auto captions = [&] { return m.lblSourceDestination[0] + "|" + m.lblSourceDestination[1]; };
+    EXPECT_FALSE(folderMode(m));
+    EXPECT_EQ(captions(), "Source File:|Destination File:");
+    SelectDirection(m, Direction::Decrypt);
+    EXPECT_EQ(captions(), "Source File:|Destination File:");
+    EXPECT_TRUE(m.cmdDecryptEnabled);
+    EXPECT_FALSE(m.cmdEncryptEnabled);
+    toggleMode(m);
+    EXPECT_EQ(m.lblFileOrFolder, "Click here to encrypt/decrypt a single file");
+    EXPECT_EQ(captions(), "Source File:|Destination Folder:");
+    SelectDirection(m, Direction::Encrypt);
+    EXPECT_EQ(captions(), "Source Folder:|Destination File:");
+    toggleMode(m);
+    EXPECT_EQ(m.lblFileOrFolder, "Click here to encrypt/decrypt an entire folder");
+    EXPECT_EQ(captions(), "Source File:|Destination File:");
+}
+
+TEST(Panel, ChangesClearThePathsButNotThePasswords) {
+    PanelModel m;
+    auto fill = [&] {
+        m.txtSource = "a";
+        m.txtDestination = "b";
+        m.txtPassword = m.txtReenter = "pw";
+    };
+    fill();
+    SelectDirection(m, Direction::Encrypt); // the selected one again still clears
+    EXPECT_EQ(m.txtSource + m.txtDestination, "");
+    fill();
+    toggleMode(m);
+    EXPECT_EQ(m.txtSource + m.txtDestination, "");
+    EXPECT_EQ(m.txtPassword + m.txtReenter, "pwpw");
+}
+
+TEST(Panel, BrowseButtonsOpenTheRightPickerAndFilter) {
+    using K = PickerRequest::Kind;
+    const std::string all = "All Files (*.*) | *.*", cfy = "Cofferly Files (*.cfy) | *.cfy";
+    PanelModel m;
+    EXPECT_EQ(browseRequest(m, 0), (PickerRequest{K::OpenFile, all}));
+    EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, cfy}));
+    SelectDirection(m, Direction::Decrypt);
+    EXPECT_EQ(browseRequest(m, 0), (PickerRequest{K::OpenFile, cfy}));
+    EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, all}));
+    toggleMode(m);
+    EXPECT_EQ(browseRequest(m, 0), (PickerRequest{K::OpenFile, cfy}));
+    EXPECT_EQ(browseRequest(m, 1).kind, K::Folder);
+    SelectDirection(m, Direction::Encrypt);
+    EXPECT_EQ(browseRequest(m, 0).kind, K::Folder);
+    EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, cfy}));
+    EXPECT_EQ(dialogFilter(cfy), std::string("Cofferly Files (*.cfy)\0*.cfy\0\0", 31));
+    EXPECT_EQ(folderPickerResult("C:\\"), "C:");
+    EXPECT_EQ(folderPickerResult("C:\\Data"), "C:\\Data");
+}
+
+TEST(Panel, PasswordChecksTrimButCompareExactly) {
+    PanelModel m;
+    auto result = [&](std::string a, std::string b) {
+        m.txtPassword = a;
+        m.txtReenter = b;
+        auto r = checkPasswords(m);
+        return r ? r->text + "/" + r->title + "/" + std::to_string(r->icon) : std::string("ok");
+    };
+    EXPECT_EQ(result("   ", "x"), "Empty is not vaid./Password/48");
+    EXPECT_EQ(result("x", ""), "Empty is not vaid./Password/48");
+    EXPECT_EQ(result("Secret", "secret"), "Unmatched passwords./Password/48");
+    EXPECT_EQ(result("  secret ", "secret"), "ok");
+    EXPECT_EQ(fieldsOf(m).password, "  secret ") << "the engine gets it untrimmed";
+}
+
+TEST(Panel, OperationFollowsModeAndButtonAndCancelCaption) {
+    PanelModel m;
+    EXPECT_EQ(operationFor(m, true), Operation::EncryptFile);
+    EXPECT_EQ(operationFor(m, false), Operation::DecryptFile);
+    toggleMode(m);
+    EXPECT_EQ(operationFor(m, true), Operation::EncryptFolder);
+    EXPECT_EQ(operationFor(m, false), Operation::DecryptFolder);
+    beginOperation(m, false);
+    EXPECT_TRUE(m.busy);
+    EXPECT_EQ(m.cmdDecryptCaption, "Cancel");
+    EXPECT_EQ(m.cmdEncryptCaption, "Encrypt");
+    m.pgb = 40;
+    endOperation(m);
+    EXPECT_EQ(m.cmdDecryptCaption, "Decrypt");
+    EXPECT_EQ(m.pgb, 0);
+    EXPECT_FALSE(m.busy);
+}
+
+// ---- file type -----------------------------------------------------------------
+
+struct FakeRegistry : Registry, KeyCreator {
+    std::map<std::string, std::string> values; // "root|key(lower)" -> value
+    std::set<std::string> keys;
+    int writes = 0;
+    static std::string id(RegistryRoot r, std::string key) {
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return std::to_string(static_cast<unsigned>(r)) + "|" + key;
+    }
+    void createKey(RegistryRoot root, const std::string& path) override {
+        std::string p;
+        for (std::size_t i = 0; i <= path.size(); ++i) {
+            if (i == path.size() || path[i] == '\\') keys.insert(id(root, p));
+            if (i < path.size()) p += path[i];
+        }
+    }
+    void SetRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
+                          const std::string& value, RegistryType) override {
+        ++writes;
+        if (keys.count(id(root, key)) && name.empty()) values[id(root, key)] = value; // existing keys only
+    }
+    std::string GetMachineValue(const std::string& key, const std::string&) override {
+        auto it = values.find(id(RegistryRoot::LocalMachine, key));
+        return it == values.end() ? "" : it->second;
+    }
+};
+
+TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
+    FakeRegistry reg;
+    const std::string program = "C:\\Program Files\\Tide well\\Varnholt.Exe";
+    EXPECT_TRUE(ensureFileType(reg, reg, program));
+    const std::string command = "\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
+    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy")], "cfy_auto_file");
+    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command")], command);
+    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")], "Cofferly File");
+    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command")], command);
+    int writes = reg.writes;
+    EXPECT_FALSE(ensureFileType(reg, reg, program));
+    EXPECT_EQ(reg.writes, writes);
+    // A type name changed by someone else is written again.
+    reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")] = "Other";
+    EXPECT_TRUE(ensureFileType(reg, reg, program));
+    EXPECT_EQ(openCommand("C:\\\\Varnholt.Exe"), "\"C:\\\\Varnholt.Exe\" \"%1\"");
+}
+
+} // namespace

@@ -1,0 +1,375 @@
+// The schedule: calendar arithmetic, the panel's enable rules, apply/cancel/
+// load against a store, the "is a run due" decision and the second ticker.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "schedule/local_time.h"
+#include "schedule/schedule_due.h"
+#include "schedule/schedule_model.h"
+#include "shell/app_error.h"
+
+using namespace tidewell;
+
+namespace {
+
+class MemoryStore : public SettingsStore {
+public:
+    std::map<std::string, std::string> values;
+    std::vector<std::string> writes;
+    std::string GetSetting(const std::string& app, const std::string& section,
+                           const std::string& key, const std::string& def) override {
+        auto it = values.find(app + "|" + section + "|" + key);
+        return it == values.end() ? def : it->second;
+    }
+    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+                     const std::string& value) override {
+        values[app + "|" + section + "|" + key] = value;
+        writes.push_back(key);
+    }
+    std::string& at(const std::string& key) { return values["Tidewell|Schedule|" + key]; }
+    bool has(const std::string& key) const {
+        return values.count("Tidewell|Schedule|" + key) != 0;
+    }
+};
+
+LocalDateTime at(int y, int mo, int d, int h, int mi, int s) { return {{y, mo, d}, {h, mi, s}}; }
+
+const LocaleDateReader kNoLocale{};
+
+// ---- calendar ----------------------------------------------------------------
+
+TEST(LocalTime, SerialSecondsRoundTripAcrossYearsAndLeapDays) {
+    for (LocalDateTime t : {at(1970, 1, 1, 0, 0, 0), at(2024, 2, 29, 23, 59, 59),
+                            at(2000, 3, 1, 12, 0, 0), at(1601, 1, 1, 0, 0, 0),
+                            at(2099, 12, 31, 23, 59, 59)}) {
+        EXPECT_EQ(fromSerialSeconds(toSerialSeconds(t)), t);
+    }
+    EXPECT_EQ(toSerialSeconds(at(1970, 1, 2, 0, 0, 0)), 86400);
+    EXPECT_EQ(fromSerialSeconds(-1), at(1969, 12, 31, 23, 59, 59));
+}
+
+TEST(LocalTime, WeekdaysAreNumberedFromMonday) {
+    EXPECT_EQ(weekdayIndex({2026, 12, 7}), 0); // a Monday
+    EXPECT_EQ(weekdayIndex({2026, 12, 6}), 6); // a Sunday
+    EXPECT_EQ(weekdayIndex({2024, 2, 29}), 3); // a Thursday
+    EXPECT_EQ(weekdayIndex({2000, 1, 1}), 5);  // a Saturday
+}
+
+TEST(LocalTime, FormatsAndStrictParsing) {
+    EXPECT_EQ(formatTime({9, 5, 3}), "09:05:03");
+    EXPECT_EQ(formatIsoDate({2026, 1, 9}), "2026-01-09");
+    EXPECT_EQ(parseTime("23:59:59"), (TimeOfDay{23, 59, 59}));
+    EXPECT_EQ(parseIsoDate("2024-02-29"), (CivilDate{2024, 2, 29}));
+    for (const char* bad : {"", "24:00:00", "9:05:03", "09:60:00", "09:05", "09:05:03 PM", "ab:cd:ef"}) {
+        EXPECT_FALSE(parseTime(bad)) << bad;
+    }
+    for (const char* bad : {"2023-02-29", "2026-13-01", "06/12/2026", "2026-1-9", "Null", ""}) {
+        EXPECT_FALSE(parseIsoDate(bad)) << bad;
+    }
+}
+
+// ---- panel rules ---------------------------------------------------------------
+
+TEST(SchedulePanelRules, KindChangeEnablesByKind) {
+    SchedulePanel p;
+    p.date = CivilDate{2026, 12, 6};
+    p.time = TimeOfDay{10, 0, 0};
+
+    cmbDays_Click(p, 2); // Wednesday, with a time: hours off
+    EXPECT_FALSE(p.dateEnabled);
+    EXPECT_FALSE(p.date);
+    EXPECT_TRUE(p.timeEnabled);
+    EXPECT_FALSE(p.hoursEnabled);
+    EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
+
+    cmbDays_Click(p, kKindDate);
+    EXPECT_TRUE(p.dateEnabled);
+    EXPECT_FALSE(p.timeEnabled);
+    EXPECT_FALSE(p.time);
+    EXPECT_TRUE(p.hoursEnabled);
+
+    p.date = CivilDate{2026, 12, 6};
+    p.time = TimeOfDay{8, 0, 0};
+    cmbDays_Click(p, kKindDateTime);
+    EXPECT_TRUE(p.dateEnabled && p.timeEnabled);
+    EXPECT_FALSE(p.hoursEnabled);
+    EXPECT_TRUE(p.date && p.time);
+
+    cmbDays_Click(p, kKindNever);
+    EXPECT_FALSE(p.dateEnabled || p.timeEnabled || p.hoursEnabled);
+    EXPECT_FALSE(p.date || p.time);
+
+    // Weekday/daily without a time: hours on, and an empty box gets "2".
+    p.hoursText.clear();
+    cmbDays_Click(p, kKindDaily);
+    EXPECT_TRUE(p.hoursEnabled);
+    EXPECT_EQ(p.hoursText, "2");
+    p.hoursText = "5";
+    cmbDays_Click(p, 0);
+    EXPECT_EQ(p.hoursText, "5");
+
+    // Outside the list nothing changes but the pending state.
+    SchedulePanel before = p;
+    p.applyEnabled = p.cancelEnabled = false;
+    cmbDays_Click(p, 11);
+    EXPECT_EQ(p.kind, before.kind);
+    EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
+}
+
+TEST(SchedulePanelRules, TimePickerTogglesTheHoursBox) {
+    SchedulePanel p;
+    cmbDays_Click(p, 4);
+    p.applyEnabled = p.cancelEnabled = false;
+    p.time = TimeOfDay{7, 30, 0};
+    timePickerEdited(p);
+    EXPECT_FALSE(p.hoursEnabled);
+    EXPECT_TRUE(p.editsPending());
+    p.time.reset();
+    timePickerEdited(p);
+    EXPECT_TRUE(p.hoursEnabled);
+}
+
+TEST(ScheduleApply, ValidatesThenStoresInFixedForms) {
+    MemoryStore store;
+    SchedulePanel p;
+    cmbDays_Click(p, kKindDate);
+    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineDate);
+    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(p.editsPending());
+
+    cmbDays_Click(p, kKindDateTime);
+    p.date = CivilDate{2026, 12, 24};
+    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineTime);
+    EXPECT_STREQ(applyMessageText(ApplyMessage::DefineTime), "Define Time");
+    EXPECT_TRUE(store.writes.empty());
+
+    p.time = TimeOfDay{18, 0, 5};
+    p.hoursText = "abc"; // stored as typed
+    recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
+    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
+    EXPECT_FALSE(p.editsPending());
+    EXPECT_THAT(store.writes,
+                ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime", "LastRunDate", "RunOn"));
+    EXPECT_EQ(store.at("Date"), "2026-12-24");
+    EXPECT_EQ(store.at("Time"), "18:00:05");
+    EXPECT_EQ(store.at("RunAfter"), "abc");
+    EXPECT_EQ(store.at("LastRunTime"), "14:05:33");
+    EXPECT_EQ(store.at("LastRunDate"), "2026-12-06");
+    EXPECT_EQ(store.at("RunOn"), "9");
+
+    cmbDays_Click(p, kKindNever);
+    ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
+    EXPECT_EQ(store.at("Date"), "Null");
+    EXPECT_EQ(store.at("Time"), "Null");
+    EXPECT_EQ(store.at("RunOn"), "10");
+}
+
+TEST(ScheduleLoad, FirstStartIsDailyEveryTwoHoursWithNoLastRun) {
+    MemoryStore store;
+    SchedulePanel p;
+    LoadSchedule(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
+    EXPECT_EQ(p.kind, kKindDaily);
+    EXPECT_FALSE(p.date || p.time);
+    EXPECT_TRUE(p.hoursEnabled);
+    EXPECT_EQ(p.hoursText, "2");
+    EXPECT_EQ(p.lastRunCaption, "##:##:##");
+    EXPECT_TRUE(store.writes.empty());
+}
+
+TEST(ScheduleLoad, RestoresWhatApplyStoredAndCancelDiscardsEdits) {
+    MemoryStore store;
+    SchedulePanel p;
+    cmbDays_Click(p, kKindDate);
+    p.date = CivilDate{2027, 1, 2};
+    p.hoursText = "3";
+    ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
+
+    cmbDays_Click(p, 1);
+    p.hoursText = "9";
+    cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
+    EXPECT_EQ(p.kind, kKindDate);
+    EXPECT_EQ(p.date, (CivilDate{2027, 1, 2}));
+    EXPECT_FALSE(p.time);
+    EXPECT_EQ(p.hoursText, "3");
+    EXPECT_TRUE(p.hoursEnabled);
+    EXPECT_FALSE(p.editsPending());
+
+    store.at("RunOn") = "10";
+    cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
+    EXPECT_FALSE(p.hoursEnabled);
+}
+
+TEST(ScheduleLoad, ReadsLocaleFormsOfOlderStoresAndSurvivesGarbage) {
+    MemoryStore store;
+    store.at("RunOn") = "9";
+    store.at("Date") = "06.12.2026";
+    store.at("Time") = "07:15:00 PM";
+    store.at("RunAfter") = "2";
+    store.at("LastRunTime") = "22:10:00"; // no date: an older store
+    LocaleDateReader locale;
+    locale.date = [](const std::string& s) -> std::optional<CivilDate> {
+        if (s == "06.12.2026") {
+            return CivilDate{2026, 12, 6};
+        }
+        return std::nullopt;
+    };
+    locale.time = [](const std::string& s) -> std::optional<TimeOfDay> {
+        if (s == "07:15:00 PM") {
+            return TimeOfDay{19, 15, 0};
+        }
+        return std::nullopt;
+    };
+    SchedulePanel p;
+    LoadSchedule(p, store, at(2026, 12, 7, 1, 0, 0), locale);
+    EXPECT_EQ(p.date, (CivilDate{2026, 12, 6}));
+    EXPECT_EQ(p.time, (TimeOfDay{19, 15, 0}));
+    // 22:10 is later than 01:00, so it was yesterday's.
+    ASSERT_TRUE(p.lastRun);
+    EXPECT_EQ(*p.lastRun, at(2026, 12, 6, 22, 10, 0));
+
+    store.at("Date") = "not a date";
+    store.at("Time") = "25:99:99";
+    LoadSchedule(p, store, at(2026, 12, 7, 1, 0, 0), locale);
+    EXPECT_FALSE(p.date);
+    EXPECT_FALSE(p.time);
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 7, 19, 15, 0)));
+}
+
+TEST(ScheduleLoad, AKindThatIsNoNumberRaisesTheCommonErrorAndKeepsTheKind) {
+    MemoryStore store;
+    SchedulePanel p;
+    cmbDays_Click(p, 3);
+    for (const char* bad : {"abc", "", "7.5", "11", "-1"}) {
+        store.at("RunOn") = bad;
+        store.at("RunAfter") = "4";
+        EXPECT_THROW(LoadSchedule(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale), AppError) << bad;
+        EXPECT_EQ(p.kind, 3) << bad;
+        EXPECT_EQ(p.hoursText, "4");
+    }
+}
+
+// ---- the decision ----------------------------------------------------------------
+
+SchedulePanel intervalPanel(int kind, const char* hours, LocalDateTime lastRun) {
+    SchedulePanel p;
+    cmbDays_Click(p, kind);
+    p.hoursText = hours;
+    recordRunStart(p, lastRun);
+    return p;
+}
+
+TEST(RunDue, HourBoundariesUseFullDateTimes) {
+    EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 14, 59, 59), at(2026, 1, 1, 15, 0, 0)), 1);
+    EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 14, 0, 0), at(2026, 1, 1, 14, 59, 59)), 0);
+    EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 23, 30, 0), at(2026, 1, 2, 1, 10, 0)), 2);
+    EXPECT_EQ(hourBoundaries(at(2026, 12, 31, 23, 0, 0), at(2027, 1, 1, 0, 0, 0)), 1);
+}
+
+TEST(RunDue, IntervalExampleFromTheHelpAndAcrossMidnight) {
+    SchedulePanel p = intervalPanel(kKindDaily, "2", at(2026, 12, 6, 14, 5, 33));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 15, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 16, 0, 0)));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 16, 59, 59)));
+    recordRunStart(p, at(2026, 12, 6, 16, 0, 0));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 17, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 18, 0, 0)));
+
+    // The run after 23:10 falls due at 01:00 the next day, not never.
+    recordRunStart(p, at(2026, 12, 6, 23, 10, 0));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 7, 0, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 7, 1, 0, 0)));
+}
+
+TEST(RunDue, HoursTextMustBeThePlainDecimalCount) {
+    for (const char* text : {"02", " 2", "2 ", "2.0", "+2", "abc", "", "0", "-1"}) {
+        SchedulePanel p = intervalPanel(kKindDaily, text, at(2026, 12, 6, 14, 5, 33));
+        for (int h = 14; h < 24; ++h) {
+            EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, h, 30, 0))) << "'" << text << "' at " << h;
+        }
+    }
+    // A clock set back before the last run never matches a negative count.
+    SchedulePanel back = intervalPanel(kKindDaily, "-2", at(2026, 12, 6, 14, 5, 33));
+    EXPECT_FALSE(isRunDue(back, at(2026, 12, 6, 12, 0, 0)));
+}
+
+TEST(RunDue, NoLastRunMeansNoIntervalRun) {
+    SchedulePanel p;
+    cmbDays_Click(p, kKindDaily);
+    EXPECT_EQ(p.lastRunCaption, "##:##:##");
+    for (int h = 0; h < 24; ++h) {
+        EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, h, 0, 0)));
+    }
+}
+
+TEST(RunDue, WeekdayKindsFireOnTheirDayOnlyAtTheExactSecond) {
+    for (int kind = 0; kind < 7; ++kind) {
+        SchedulePanel p;
+        cmbDays_Click(p, kind);
+        p.time = TimeOfDay{9, 30, 0};
+        timePickerEdited(p);
+        for (int day = 7; day < 14; ++day) { // Monday 7 Dec 2026 .. Sunday 13 Dec
+            const bool sameDay = (day - 7) == kind;
+            EXPECT_EQ(isRunDue(p, at(2026, 12, day, 9, 30, 0)), sameDay) << kind << " " << day;
+            EXPECT_FALSE(isRunDue(p, at(2026, 12, day, 9, 29, 59)));
+            EXPECT_FALSE(isRunDue(p, at(2026, 12, day, 9, 30, 1)));
+        }
+    }
+}
+
+TEST(RunDue, DailyWithTimeDateIntervalDateAndTimeAndNever) {
+    SchedulePanel daily;
+    cmbDays_Click(daily, kKindDaily);
+    daily.time = TimeOfDay{0, 0, 0};
+    EXPECT_TRUE(isRunDue(daily, at(2026, 12, 6, 0, 0, 0)));
+    EXPECT_TRUE(isRunDue(daily, at(2027, 3, 1, 0, 0, 0)));
+    EXPECT_FALSE(isRunDue(daily, at(2027, 3, 1, 0, 0, 1)));
+
+    SchedulePanel date = intervalPanel(kKindDate, "1", at(2026, 12, 24, 8, 59, 0));
+    date.date = CivilDate{2026, 12, 24};
+    EXPECT_TRUE(isRunDue(date, at(2026, 12, 24, 9, 0, 0)));
+    EXPECT_FALSE(isRunDue(date, at(2026, 12, 25, 9, 0, 0))); // another day
+    date.time = TimeOfDay{9, 0, 0};                          // a time spoils kind 8
+    EXPECT_FALSE(isRunDue(date, at(2026, 12, 24, 9, 0, 0)));
+
+    SchedulePanel once;
+    cmbDays_Click(once, kKindDateTime);
+    once.date = CivilDate{2026, 12, 31};
+    once.time = TimeOfDay{23, 59, 59};
+    EXPECT_TRUE(isRunDue(once, at(2026, 12, 31, 23, 59, 59)));
+    EXPECT_FALSE(isRunDue(once, at(2026, 12, 30, 23, 59, 59)));
+    EXPECT_FALSE(isRunDue(once, at(2026, 12, 31, 23, 59, 58)));
+    once.time.reset();
+    EXPECT_FALSE(isRunDue(once, at(2026, 12, 31, 23, 59, 59)));
+
+    SchedulePanel never = intervalPanel(kKindNever, "1", at(2026, 12, 6, 1, 0, 0));
+    never.time = TimeOfDay{3, 0, 0};
+    EXPECT_FALSE(isRunDue(never, at(2026, 12, 6, 3, 0, 0)));
+    EXPECT_FALSE(isRunDue(never, at(2026, 12, 6, 2, 0, 0)));
+}
+
+// ---- ticker -------------------------------------------------------------------
+
+TEST(SecondTickerTest, EachSecondOnceEvenWhenTicksAreLateOrEarly) {
+    SecondTicker t;
+    EXPECT_THAT(t.advance(100), ::testing::ElementsAre(100));
+    EXPECT_THAT(t.advance(100), ::testing::IsEmpty());               // early tick
+    EXPECT_THAT(t.advance(101), ::testing::ElementsAre(101));
+    EXPECT_THAT(t.advance(104), ::testing::ElementsAre(102, 103, 104)); // late tick
+    EXPECT_THAT(t.advance(102), ::testing::IsEmpty());                // small step back
+    EXPECT_THAT(t.advance(104), ::testing::IsEmpty());
+    EXPECT_THAT(t.advance(105), ::testing::ElementsAre(105));
+    EXPECT_THAT(t.advance(5000), ::testing::ElementsAre(5000));        // resumed from sleep
+    EXPECT_THAT(t.advance(1000), ::testing::ElementsAre(1000));        // clock set far back
+    EXPECT_THAT(t.advance(1001), ::testing::ElementsAre(1001));
+}
+
+TEST(SecondTickerTest, WakesJustAfterTheNextBoundary) {
+    EXPECT_EQ(delayToNextSecond(0), 1015);
+    EXPECT_EQ(delayToNextSecond(990), 25);
+    EXPECT_EQ(delayToNextSecond(999), 16);
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+// Cleaning options (defaults, storing, restore) and the browser tweaks.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cleaning_fakes.h"
+#include "settings/browser_tweaks.h"
+#include "settings/cleaning_options.h"
+
+using namespace tidewell;
+using namespace tidewell::testing;
+using ::testing::ElementsAre;
+
+namespace {
+
+class Boxes : public OptionBoxes {
+public:
+    std::array<int, kOptionCount> v{};
+    std::vector<int> changed;
+    int value(int i) override { return v[static_cast<size_t>(i)]; }
+    void setValue(int i, int value) override {
+        v[static_cast<size_t>(i)] = value;
+        changed.push_back(i);
+    }
+};
+
+const std::string kFolder = "C:\\Program Files\\Tidewell";
+
+class OptionsTest : public ::testing::Test {
+protected:
+    // Start-up order: defaults, then stored values, with bLoaded False.
+    void startUp() {
+        loaded = false;
+        options.cmdDefaultSettings_Click();
+        options.LoadOptions();
+        loaded = true;
+    }
+    Boxes boxes;
+    FakeStore store;
+    bool loaded = false;
+    CleaningOptions options{boxes, store, kFolder, loaded};
+};
+
+TEST_F(OptionsTest, CatalogueCaptionsAndDefaults) {
+    EXPECT_STREQ(kCleaningOptions[8].caption, "Erases Browser Favorites ");
+    EXPECT_STREQ(kCleaningOptions[13].caption, "Delete Windows start menu \"run\" history");
+    EXPECT_STREQ(kCleaningOptions[15].caption, "Don't Display a Notification About Every Script Error");
+    for (const auto& [index, value] : kDefaultSettingsOrder) {
+        EXPECT_EQ(kCleaningOptions[static_cast<size_t>(index)].defaultValue, value) << index;
+    }
+    for (int i : {12, 13, 14, 15}) {
+        EXPECT_EQ(kCleaningOptions[static_cast<size_t>(i)].defaultValue, kNoDefault);
+    }
+}
+
+TEST_F(OptionsTest, FirstStartShowsTheDefaultColumnAndWritesNothing) {
+    startUp();
+    EXPECT_THAT(boxes.v, ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0));
+    EXPECT_TRUE(store.writes.empty());
+    EXPECT_THAT(boxes.changed, ElementsAre(2, 7, 9, 10, 1, 0, 3, 5, 11)) << "the Default order, changes only";
+}
+
+TEST_F(OptionsTest, StoredValuesOverrideDefaultsAndTheSentinelIsSkipped) {
+    store.values[kFolder + "|Settings|Index12"] = "1";
+    store.values[kFolder + "|Settings|Index9"] = "0";
+    store.values[kFolder + "|Settings|Index4"] = "3";
+    startUp();
+    EXPECT_EQ(boxes.v[12], 1) << "checked although Default never sets it";
+    EXPECT_EQ(boxes.v[9], 0);
+    EXPECT_EQ(boxes.v[4], 0);
+    EXPECT_TRUE(store.writes.empty());
+}
+
+TEST_F(OptionsTest, ClickStoresOnlyOnceLoadedUnderTheProgramFolder) {
+    boxes.v[5] = 1;
+    options.chkSettings_Click(5);
+    EXPECT_TRUE(store.writes.empty());
+    loaded = true;
+    options.chkSettings_Click(5);
+    EXPECT_EQ(store.values.at(kFolder + "|Settings|Index5"), "1");
+}
+
+TEST_F(OptionsTest, DefaultWritesOnlyWhatChanges) {
+    startUp();
+    options.cmdDefaultSettings_Click();
+    EXPECT_TRUE(store.writes.empty());
+    boxes.v[9] = 0;
+    options.cmdDefaultSettings_Click();
+    EXPECT_THAT(store.writes, ElementsAre("Index9=1"));
+}
+
+TEST_F(OptionsTest, NonNumericStoredValueStopsLoadingAtThatIndex) {
+    store.values[kFolder + "|Settings|Index3"] = "yes";
+    store.values[kFolder + "|Settings|Index5"] = "0";
+    options.cmdDefaultSettings_Click();
+    EXPECT_THROW(options.LoadOptions(), AppError);
+    EXPECT_EQ(boxes.v[5], 1) << "later boxes keep their defaults";
+    store.values[kFolder + "|Settings|Index3"] = "7";
+    try {
+        options.LoadOptions();
+        FAIL();
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), 380);
+    }
+}
+
+TEST(BrowserTweaks, HomePageIsStoredAndImposedAgainAtEveryStart) {
+    FakeRegistry registry;
+    FakeStore store;
+    BrowserTweaks tweaks(registry, store, {});
+    EXPECT_EQ(tweaks.loadHomePage(), "about:blank");
+    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "about:blank");
+    EXPECT_TRUE(store.writes.empty());
+
+    tweaks.cmdHomePage_Click("  www.example.org ");
+    EXPECT_EQ(store.GetSetting(kAppTitle, "HomePage", "StartPage", ""), "  www.example.org ");
+    registry.values[std::string(kIeMainKey) + "|Start Page"] = "http://hijack.example";
+    EXPECT_EQ(tweaks.loadHomePage(), "  www.example.org ");
+    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "  www.example.org ");
+
+    tweaks.cmdHomePage_Click("");
+    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "");
+}
+
+TEST(BrowserTweaks, AutoSuggestBoxFollowsTheUsersOwnValue) {
+    FakeRegistry registry;
+    FakeStore store;
+    std::optional<std::string> current;
+    BrowserTweaks tweaks(registry, store, [&](const std::string& key, const std::string& name) {
+        EXPECT_EQ(key, kAutoCompleteKey);
+        EXPECT_EQ(name, "AutoSuggest");
+        return current;
+    });
+    EXPECT_TRUE(tweaks.autoSuggestBoxChecked()) << "absent: checked";
+    current = "Yes";
+    EXPECT_FALSE(tweaks.autoSuggestBoxChecked());
+    current = "no";
+    EXPECT_TRUE(tweaks.autoSuggestBoxChecked());
+
+    tweaks.chkWebAddress_Click(true);
+    EXPECT_EQ(registry.values.at(std::string(kAutoCompleteKey) + "|AutoSuggest"), "no");
+    tweaks.chkWebAddress_Click(false);
+    EXPECT_EQ(registry.values.at(std::string(kAutoCompleteKey) + "|AutoSuggest"), "yes");
+    EXPECT_TRUE(store.writes.empty());
+}
+
+} // namespace
