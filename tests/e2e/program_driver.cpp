@@ -163,4 +163,57 @@ void click(HWND button) {
                    reinterpret_cast<LPARAM>(button));
 }
 
+LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    win32::UniqueHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    if (!process) {
+        return 0;
+    }
+    void* remote = ::VirtualAllocEx(process.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (remote == nullptr) {
+        return 0;
+    }
+    ::WriteProcessMemory(process.get(), remote, buffer, size, nullptr);
+    LRESULT result = ::SendMessageW(hwnd, msg, wp, reinterpret_cast<LPARAM>(remote));
+    ::ReadProcessMemory(process.get(), remote, buffer, size, nullptr);
+    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return result;
+}
+
+LRESULT pickerValue(HWND picker, SYSTEMTIME& value) {
+    value = {};
+    return sendWithBuffer(picker, DTM_GETSYSTEMTIME, 0, &value, sizeof(value));
+}
+
+void setPickerValue(HWND picker, const SYSTEMTIME* value) {
+    SYSTEMTIME st{};
+    if (value != nullptr) {
+        st = *value;
+    } else {
+        pickerValue(picker, st);
+    }
+    sendWithBuffer(picker, DTM_SETSYSTEMTIME, value != nullptr ? GDT_VALID : GDT_NONE, &st,
+                   sizeof(st));
+    // A user's change is announced to the page.
+    NMDATETIMECHANGE change{};
+    change.nmhdr.hwndFrom = picker;
+    change.nmhdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(picker));
+    change.nmhdr.code = DTN_DATETIMECHANGE;
+    change.dwFlags = value != nullptr ? GDT_VALID : GDT_NONE;
+    change.st = st;
+    sendWithBuffer(::GetParent(picker), WM_NOTIFY, change.nmhdr.idFrom, &change, sizeof(change));
+}
+
+void selectComboItem(HWND combo, int index) {
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(::GetParent(combo), WM_COMMAND,
+                   MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+HWND findMessageBox(const ProgramProcess& process) { return process.findWindow(L"#32770", true); }
+
+std::string messageBoxText(HWND box) { return text(::GetDlgItem(box, 0xFFFF)); }
+
 } // namespace tidewell::e2e

@@ -62,5 +62,16 @@ std::string controlText(HWND mainWindow, int id);
 std::string tabCaption(HWND tab, int index);
 // Clicks a button as the keyboard would (works for hidden pages too).
 void click(HWND button);
+// Sends a message whose lParam points at a buffer, through memory of the
+// window's own process; `buffer` is copied in before and back after.
+LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size);
+// GDT_VALID with the value, or GDT_NONE, of a date/time picker in another process.
+LRESULT pickerValue(HWND picker, SYSTEMTIME& value);
+void setPickerValue(HWND picker, const SYSTEMTIME* value);
+// Selects an item of a drop-down list and tells its owner, as a user's pick does.
+void selectComboItem(HWND combo, int index);
+// The first visible message box of the process, or 0.
+HWND findMessageBox(const ProgramProcess& process);
+std::string messageBoxText(HWND box);
 
 } // namespace tidewell::e2e
