@@ -141,5 +141,8 @@ sandbox_install() {
   mkdir -p "$dest"
   cp -f "$bindir"/Varnholt.exe "$dest/"
   if [[ -f $bindir/MSHook.dll ]]; then cp -f "$bindir"/MSHook.dll "$dest/"; fi
+  # The stand-in browser the sandbox's .htm association points at.
+  mkdir -p "$WINEPREFIX/drive_c/testbin"
+  if [[ -f $bindir/fakebrowser.exe ]]; then cp -f "$bindir"/fakebrowser.exe "$WINEPREFIX/drive_c/testbin/"; fi
   export TIDEWELL_EXE='C:\Program Files\Tidewell\Varnholt.exe'
 }

@@ -1,0 +1,287 @@
+// End to end: the tray icon and its menu, Alt+Shift hiding through the hook
+// library, the web-page opener and the About box, on the real program.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program_driver.h"
+#include "shell/resource.h"
+#include "win32/unicode.h"
+
+using namespace tidewell;
+using namespace tidewell::e2e;
+
+namespace {
+
+// Wine shows notification icons as child windows of its own tray window.
+std::vector<HWND> trayIcons() {
+    std::vector<HWND> icons;
+    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (tray == nullptr) {
+        return icons;
+    }
+    for (HWND child = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
+         child != nullptr; child = ::FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr)) {
+        if (::IsWindowVisible(child)) {
+            icons.push_back(child);
+        }
+    }
+    return icons;
+}
+
+size_t iconCount() { return trayIcons().size(); }
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream in(win32::toUtf8(path), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::wstring tempFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+const wchar_t kBrowserLog[] = L"C:\\testbin\\fakebrowser.log";
+
+class TrayE2E : public ::testing::Test {
+protected:
+    void SetUp() override { ::DeleteFileW(kBrowserLog); }
+};
+
+TEST_F(TrayE2E, OneIconThatSurvivesTheCloseBoxAndGoesWithExit) {
+    ProgramProcess program;
+    HWND main = program.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(waitFor([] { return iconCount() == 1; })) << "icons: " << iconCount();
+
+    for (int i = 0; i < 2; ++i) {
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
+        ::Sleep(300);
+        EXPECT_EQ(iconCount(), 1u) << "after close " << i;
+        // A double click on the icon brings the window back, normal.
+        HWND icon = trayIcons().front();
+        ::PostMessageW(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
+        ::PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+        ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(main) != FALSE; }));
+        EXPECT_FALSE(::IsIconic(main));
+    }
+    // A single click does nothing.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
+    HWND icon = trayIcons().front();
+    ::PostMessageW(icon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 8));
+    ::PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+    ::Sleep(700);
+    EXPECT_FALSE(::IsWindowVisible(main));
+
+    // The menu's "Exit".
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_MNUUNLOADPELLIVER, 0), 0);
+    EXPECT_EQ(program.waitExit(), 0);
+    EXPECT_TRUE(waitFor([] { return iconCount() == 0; })) << "icon left behind";
+}
+
+TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
+    ProgramProcess program;
+    HWND main = program.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(waitFor([] { return iconCount() == 1; }));
+    // The pointer is over the tray, not over the window, as when a user clicks the icon.
+    ::SetCursorPos(0, 0);
+    HWND icon = trayIcons().front();
+    ::PostMessageW(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(8, 8));
+    ::PostMessageW(icon, WM_RBUTTONUP, 0, MAKELPARAM(8, 8));
+    HWND menuWindow = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        return (menuWindow = program.findWindow(L"#32768", true)) != nullptr;
+    })) << "no menu";
+    // Choose the third entry with the keyboard: it is "About".
+    for (int i = 0; i < 3; ++i) {
+        ::PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    ::PostMessageW(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        about = program.findWindow(L"#32770", true);
+        return about != nullptr && text(about).rfind("About ", 0) == 0;
+    })) << "the third entry did not open About";
+    ::SendMessageW(::GetDlgItem(about, IDC_CMDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return !::IsWindow(about); }));
+
+    // The entries as the program carries them (the first gets its caption at load).
+    HMODULE exe = ::LoadLibraryExW(programExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    HMENU bar = ::LoadMenuW(exe, MAKEINTRESOURCEW(IDR_TRAYMENU));
+    ASSERT_NE(bar, nullptr);
+    HMENU menu = ::GetSubMenu(bar, 0);
+    ASSERT_EQ(::GetMenuItemCount(menu), 5);
+    const UINT ids[] = {ID_MNUSHOW, ID_MNUPOUPKILLER, ID_MNUABOUT, 0, ID_MNUUNLOADPELLIVER};
+    const char* captions[] = {"Show", "Activate Popup Killer", "About", "", "Exit"};
+    for (int i = 0; i < 5; ++i) {
+        wchar_t buffer[128] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(i), buffer, 128, MF_BYPOSITION);
+        EXPECT_EQ(win32::toUtf8(buffer), captions[i]) << i;
+        EXPECT_EQ(::GetMenuItemID(menu, i), i == 3 ? 0u : ids[i]) << i;
+    }
+    EXPECT_TRUE(::GetMenuState(menu, 3, MF_BYPOSITION) & MF_SEPARATOR);
+    ::DestroyMenu(bar);
+    ::FreeLibrary(exe);
+    EXPECT_TRUE(program.running());
+}
+
+TEST_F(TrayE2E, AboutShowsItsCaptionAndClosesWithOk) {
+    ProgramProcess program;
+    HWND main = program.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_MNUABOUT, 0), 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (about = program.findWindow(L"#32770", true)) != nullptr; }));
+    EXPECT_EQ(text(about), "About Tidewell v1.0");
+    EXPECT_EQ(text(::GetDlgItem(about, IDC_LABEL1)), "Tidewell v.1.1");
+    const std::string notice = text(::GetDlgItem(about, IDC_LBLCOPYRIGHT));
+    EXPECT_NE(notice.find("Copyright (C) 2026 the Tidewell developers https://www.tidewell.example"),
+              std::string::npos);
+    ::SendMessageW(::GetDlgItem(about, IDC_CMDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitFor([&] { return !::IsWindow(about); }));
+    EXPECT_TRUE(program.running());
+}
+
+TEST_F(TrayE2E, HelpOpensTheBrowserWithTheQuotedAddressAndLeavesNoProbe) {
+    ProgramProcess program;
+    HWND main = program.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    const std::wstring probe = tempFolder() + L"temphtm.htm";
+    click(findControl(main, IDC_CMDHELP));
+    ASSERT_TRUE(waitFor([&] { return !readFile(kBrowserLog).empty(); })) << "no browser started";
+    EXPECT_NE(readFile(kBrowserLog).find("\"https://www.tidewell.example/help.html\""),
+              std::string::npos)
+        << readFile(kBrowserLog);
+    EXPECT_EQ(::GetFileAttributesW(probe.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ::DeleteFileW(kBrowserLog);
+    click(findControl(main, IDC_LBLWEBSITE));
+    ASSERT_TRUE(waitFor([&] { return !readFile(kBrowserLog).empty(); }));
+    EXPECT_NE(readFile(kBrowserLog).find("\"https://www.tidewell.example\""), std::string::npos);
+    EXPECT_EQ(::GetFileAttributesW(probe.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(TrayE2E, WithoutAnHtmAssociationHelpSaysSo) {
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".htm");
+    ProgramProcess program;
+    HWND main = program.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    click(findControl(main, IDC_CMDUPGRADE));
+    HWND box = nullptr;
+    const bool shown = waitFor([&] { return (box = findMessageBox(program)) != nullptr; });
+    // Put the association back before anything can fail.
+    HKEY key = nullptr;
+    ::RegCreateKeyExW(HKEY_CLASSES_ROOT, L".htm", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr);
+    const wchar_t value[] = L"htmlfile";
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value));
+    ::RegCloseKey(key);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(text(box), "Browser Not Found");
+    EXPECT_EQ(messageBoxText(box), "Could not find associated application");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(waitFor([] {
+        return ::GetFileAttributesW((tempFolder() + L"temphtm.htm").c_str()) == INVALID_FILE_ATTRIBUTES;
+    })) << "probe file left behind";
+    EXPECT_TRUE(readFile(kBrowserLog).empty());
+}
+
+// Test windows of the driver's own: titled, untitled and blank-titled.
+struct Victims {
+    Victims() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TidewellE2EVictim";
+        ::RegisterClassW(&wc);
+        for (const wchar_t* title : {L"E2E Victim One", L"E2E Victim Two", L"", L"   "}) {
+            HWND h = ::CreateWindowExW(0, L"TidewellE2EVictim", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                       10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+            windows.push_back(h);
+        }
+    }
+    ~Victims() {
+        for (HWND h : windows) {
+            ::DestroyWindow(h);
+        }
+    }
+    void pump() {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&msg);
+        }
+    }
+    std::vector<HWND> windows;
+};
+
+void pressAltShift(HWND focus) {
+    ::SetForegroundWindow(focus);
+    ::Sleep(200);
+    INPUT in[4] = {};
+    const WORD keys[4] = {VK_MENU, VK_SHIFT, VK_SHIFT, VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        in[i].type = INPUT_KEYBOARD;
+        in[i].ki.wVk = keys[i];
+        in[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    ::SendInput(4, in, sizeof(INPUT));
+}
+
+bool visible(HWND h) { return ::IsWindowVisible(h) != FALSE; }
+
+TEST_F(TrayE2E, AltShiftHidesTitledWindowsAndShowsExactlyThoseAgain) {
+    Victims victims;
+    ProgramProcess program;
+    HWND main = program.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    // One titled window hidden beforehand is neither hidden nor shown by the hotkey.
+    ::ShowWindow(victims.windows[1], SW_HIDE);
+    victims.pump();
+
+    pressAltShift(victims.windows[0]);
+    const bool hid = waitFor([&] {
+        victims.pump();
+        return !visible(main) && !visible(victims.windows[0]);
+    });
+    ASSERT_TRUE(hid) << "Alt+Shift hid nothing";
+    EXPECT_TRUE(visible(victims.windows[2])) << "untitled window hidden";
+    EXPECT_TRUE(visible(victims.windows[3])) << "blank-titled window hidden";
+
+    pressAltShift(victims.windows[2]);
+    EXPECT_TRUE(waitFor([&] {
+        victims.pump();
+        return visible(main) && visible(victims.windows[0]);
+    }));
+    EXPECT_FALSE(visible(victims.windows[1]));
+
+    // Ending the program while the desktop is hidden shows it again.
+    pressAltShift(victims.windows[2]);
+    ASSERT_TRUE(waitFor([&] {
+        victims.pump();
+        return !visible(victims.windows[0]);
+    }));
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_MNUUNLOADPELLIVER, 0), 0);
+    EXPECT_TRUE(waitFor([&] {
+        victims.pump();
+        return !program.running();
+    }));
+    EXPECT_EQ(program.waitExit(), 0);
+    EXPECT_TRUE(waitFor([&] {
+        victims.pump();
+        return visible(victims.windows[0]);
+    })) << "windows left hidden after the program ended";
+}
+
+} // namespace
