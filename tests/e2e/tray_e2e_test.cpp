@@ -94,11 +94,10 @@ TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(waitFor([] { return iconCount() == 1; }));
-    // The pointer is over the tray, not over the window, as when a user clicks the icon.
+    // The pointer is over the tray, not over the window, as when a user clicks
+    // the icon; the notification is the one the shell sends for a right click.
     ::SetCursorPos(0, 0);
-    HWND icon = trayIcons().front();
-    ::PostMessageW(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(8, 8));
-    ::PostMessageW(icon, WM_RBUTTONUP, 0, MAKELPARAM(8, 8));
+    ::PostMessageW(main, 0x205, 1, 0x205);
     HWND menuWindow = nullptr;
     ASSERT_TRUE(waitFor([&] {
         return (menuWindow = program.findWindow(L"#32768", true)) != nullptr;
