@@ -135,17 +135,20 @@ int wmain(int argc, wchar_t** argv) {
         poller = measure(seconds);
         ::DestroyWindow(g_pollPage);
     }
-    std::printf("idle schedule over %lu s each        wake-ups/s  timer ticks/s  CPU %% of one core\n",
-                seconds);
-    std::printf("  second-aligned schedule timer     %10.2f  %13.2f  %17.4f\n", ours.wakeupsPerSecond,
-                ours.timerTicksPerSecond, ours.cpuPercent);
+    std::printf(
+        "idle schedule over %lu s each        wake-ups/s  timer ticks/s  CPU %% of one core\n",
+        seconds);
+    std::printf("  second-aligned schedule timer     %10.2f  %13.2f  %17.4f\n",
+                ours.wakeupsPerSecond, ours.timerTicksPerSecond, ours.cpuPercent);
     std::printf("  10 ms polling timer               %10.2f  %13.2f  %17.4f\n",
                 poller.wakeupsPerSecond, poller.timerTicksPerSecond, poller.cpuPercent);
     const double ratio = ours.cpuPercent > 0 ? poller.cpuPercent / ours.cpuPercent : 0;
-    std::printf("  CPU ratio poller/schedule: %s%.1fx (goal >= 50x); schedule wake-ups/s %.2f (goal <= 1): %s\n",
-                ours.cpuPercent > 0 ? "" : ">", ours.cpuPercent > 0 ? ratio : poller.cpuPercent / 0.0001,
-                ours.timerTicksPerSecond,
-                (ours.timerTicksPerSecond <= 1.05 && (ours.cpuPercent == 0 || ratio >= 50)) ? "PASS"
-                                                                                            : "MISS");
+    std::printf("  CPU ratio poller/schedule: %s%.1fx (goal >= 50x); schedule wake-ups/s %.2f "
+                "(goal <= 1): %s\n",
+                ours.cpuPercent > 0 ? "" : ">",
+                ours.cpuPercent > 0 ? ratio : poller.cpuPercent / 0.0001, ours.timerTicksPerSecond,
+                (ours.timerTicksPerSecond <= 1.05 && (ours.cpuPercent == 0 || ratio >= 50))
+                    ? "PASS"
+                    : "MISS");
     return 0;
 }

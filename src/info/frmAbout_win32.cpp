@@ -6,15 +6,20 @@
 
 namespace tidewell {
 
-void frmAbout::ShowModal(HINSTANCE instance, HWND owner) { runModal(instance, IDD_ABOUT, owner); }
+void frmAbout::ShowModal(HINSTANCE instance, HWND owner) {
+    runModal(instance, IDD_ABOUT, owner);
+}
 
 void frmAbout::Form_Load() {
-    win32::setWindowText(hwnd(), aboutCaption(product_.productName, product_.major, product_.minor));
+    win32::setWindowText(hwnd(),
+                         aboutCaption(product_.productName, product_.major, product_.minor));
     win32::setWindowText(item(IDC_LBLCOPYRIGHT),
                          aboutNotice(product_.legalCopyright, product_.companyName));
 }
 
-void frmAbout::cmdOK_Click() { ::EndDialog(hwnd(), IDOK); }
+void frmAbout::cmdOK_Click() {
+    ::EndDialog(hwnd(), IDOK);
+}
 
 INT_PTR frmAbout::handleMessage(UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {

@@ -54,11 +54,17 @@ void timePickerEdited(SchedulePanel& p) {
     setPending(p);
 }
 
-void datePickerEdited(SchedulePanel& p) { setPending(p); }
+void datePickerEdited(SchedulePanel& p) {
+    setPending(p);
+}
 
-void txtHours_Change(SchedulePanel& p) { setPending(p); }
+void txtHours_Change(SchedulePanel& p) {
+    setPending(p);
+}
 
-void cmdDefaultSchedule_Click(SchedulePanel& p) { cmbDays_Click(p, kKindDaily); }
+void cmdDefaultSchedule_Click(SchedulePanel& p) {
+    cmbDays_Click(p, kKindDaily);
+}
 
 const char* applyMessageText(ApplyMessage m) {
     switch (m) {
@@ -85,7 +91,8 @@ ApplyMessage cmdApply_Click(SchedulePanel& p, SettingsStore& store) {
         }
     }
     // Dates and times in one fixed form, so a change of locale keeps them.
-    store.SaveSetting(kAppTitle, kScheduleSection, "Date", p.date ? formatIsoDate(*p.date) : "Null");
+    store.SaveSetting(kAppTitle, kScheduleSection, "Date",
+                      p.date ? formatIsoDate(*p.date) : "Null");
     store.SaveSetting(kAppTitle, kScheduleSection, "Time", p.time ? formatTime(*p.time) : "Null");
     store.SaveSetting(kAppTitle, kScheduleSection, "RunAfter", p.hoursText);
     storeLastRun(p, store);
@@ -141,8 +148,9 @@ void LoadSchedule(SchedulePanel& p, SettingsStore& store, const LocalDateTime& n
         p.time = time == "Null" ? std::nullopt : readStoredTime(time, locale);
         p.hoursText = store.GetSetting(kAppTitle, kScheduleSection, "RunAfter", "");
         p.lastRunCaption = store.GetSetting(kAppTitle, kScheduleSection, "LastRunTime", "");
-        p.lastRun = lastRunFrom(p.lastRunCaption,
-                                store.GetSetting(kAppTitle, kScheduleSection, "LastRunDate", ""), now);
+        p.lastRun =
+            lastRunFrom(p.lastRunCaption,
+                        store.GetSetting(kAppTitle, kScheduleSection, "LastRunDate", ""), now);
         const std::int32_t kind = toLongStrict(runOn);
         if (kind < 0 || kind > kKindNever) {
             throw AppError(380, "Invalid property value");
@@ -173,7 +181,8 @@ void storeLastRun(const SchedulePanel& p, SettingsStore& store) {
     store.SaveSetting(kAppTitle, kScheduleSection, "LastRunTime", p.lastRunCaption);
     // The date beside the shown time; only written when it belongs to it.
     if (p.lastRun && formatTime(p.lastRun->time) == p.lastRunCaption) {
-        store.SaveSetting(kAppTitle, kScheduleSection, "LastRunDate", formatIsoDate(p.lastRun->date));
+        store.SaveSetting(kAppTitle, kScheduleSection, "LastRunDate",
+                          formatIsoDate(p.lastRun->date));
     }
 }
 

@@ -15,7 +15,7 @@ inline constexpr int kKindDate = 8;
 inline constexpr int kKindDateTime = 9;
 inline constexpr int kKindNever = 10;
 inline constexpr std::array<const char*, 11> kScheduleKindNames{
-    "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday",
+    "Monday", "Tuesday", "Wednesday", "Thursday",    "Friday", "Saturday",
     "Sunday", "Daily",   "Date",      "Date & Time", "Never!"};
 
 inline constexpr const char* kNoLastRun = "##:##:##";

@@ -124,7 +124,8 @@ LRESULT CALLBACK SchedulePanelWin32::timerWindowProc(HWND hwnd, UINT msg, WPARAM
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
     } else if (msg == WM_TIMER) {
-        auto* self = reinterpret_cast<SchedulePanelWin32*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self =
+            reinterpret_cast<SchedulePanelWin32*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self != nullptr) {
             runGuarded(*self->services_.errors, [&] {
                 if (wp == kScheduleTimer) {
@@ -192,7 +193,8 @@ void SchedulePanelWin32::prepareAtStartup() {
     readControls();
     // A bad stored schedule reports the common message and leaves the panel
     // as far as it got; start-up goes on.
-    runGuarded(*services_.errors, [&] { LoadSchedule(model_, *services_.store, now, userLocaleDateReader()); });
+    runGuarded(*services_.errors,
+               [&] { LoadSchedule(model_, *services_.store, now, userLocaleDateReader()); });
     model_.applyEnabled = false;
     model_.cancelEnabled = false;
     writeControls();
@@ -230,8 +232,8 @@ void SchedulePanelWin32::cmdApply_Click() {
     const ApplyMessage message = tidewell::cmdApply_Click(model_, *services_.store);
     if (message != ApplyMessage::None) {
         const std::string title = services_.windowCaption ? services_.windowCaption() : kAppTitle;
-        ::MessageBoxW(::GetAncestor(services_.page, GA_ROOT), toUtf16(applyMessageText(message)).c_str(),
-                      toUtf16(title).c_str(), MB_OK);
+        ::MessageBoxW(::GetAncestor(services_.page, GA_ROOT),
+                      toUtf16(applyMessageText(message)).c_str(), toUtf16(title).c_str(), MB_OK);
     }
     writeControls();
 }
@@ -256,8 +258,8 @@ void SchedulePanelWin32::cmdDefaultSchedule_Click() {
 void SchedulePanelWin32::armScheduleTimer() {
     SYSTEMTIME st{};
     ::GetLocalTime(&st);
-    ::SetTimer(timerWindow_.get(), kScheduleTimer, static_cast<UINT>(delayToNextSecond(st.wMilliseconds)),
-               nullptr);
+    ::SetTimer(timerWindow_.get(), kScheduleTimer,
+               static_cast<UINT>(delayToNextSecond(st.wMilliseconds)), nullptr);
 }
 
 void SchedulePanelWin32::tmrSchedule_Timer() {

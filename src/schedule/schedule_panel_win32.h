@@ -29,7 +29,7 @@ LocaleDateReader userLocaleDateReader();
 class SchedulePanelWin32 : public CleanRunSchedule {
 public:
     struct Services {
-        HWND page = nullptr;           // the Schedule tab page
+        HWND page = nullptr; // the Schedule tab page
         SettingsStore* store = nullptr;
         ErrorReporter* errors = nullptr;
         std::function<std::string()> windowCaption; // title of the validation messages

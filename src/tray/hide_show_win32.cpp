@@ -22,7 +22,9 @@ void show(HWND hwnd, int command) {
 }
 } // namespace
 
-const std::vector<HWND>& hiddenWindows() { return hidden(); }
+const std::vector<HWND>& hiddenWindows() {
+    return hidden();
+}
 
 void HideDesktopWindows() {
     hidden().clear();

@@ -59,8 +59,12 @@ LibHookFn boundEntry(const char* name) {
 }
 } // namespace
 
-bool desktopShown() noexcept { return state().bDesktopShown; }
-bool hooked() noexcept { return state().bHooked; }
+bool desktopShown() noexcept {
+    return state().bDesktopShown;
+}
+bool hooked() noexcept {
+    return state().bHooked;
+}
 
 void InitKeyboardHook(HWND mainWindow) {
     State& s = state();
@@ -91,8 +95,8 @@ void Hook() {
     if (s.hMainWnd == nullptr) {
         return;
     }
-    s.lpPrevWndProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-        s.hMainWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
+    s.lpPrevWndProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(s.hMainWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
     s.bHooked = s.lpPrevWndProc != nullptr;
 }
 

@@ -208,12 +208,16 @@ void setPickerValue(HWND picker, const SYSTEMTIME* value) {
 
 void selectComboItem(HWND combo, int index) {
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(::GetParent(combo), WM_COMMAND,
-                   MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    ::SendMessageW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
 }
 
-HWND findMessageBox(const ProgramProcess& process) { return process.findWindow(L"#32770", true); }
+HWND findMessageBox(const ProgramProcess& process) {
+    return process.findWindow(L"#32770", true);
+}
 
-std::string messageBoxText(HWND box) { return text(::GetDlgItem(box, 0xFFFF)); }
+std::string messageBoxText(HWND box) {
+    return text(::GetDlgItem(box, 0xFFFF));
+}
 
 } // namespace tidewell::e2e

@@ -31,7 +31,9 @@ protected:
 int selectedKind(HWND main) {
     return static_cast<int>(::SendMessageW(findControl(main, IDC_CMBDAYS), CB_GETCURSEL, 0, 0));
 }
-bool enabled(HWND main, int id) { return ::IsWindowEnabled(findControl(main, id)) != FALSE; }
+bool enabled(HWND main, int id) {
+    return ::IsWindowEnabled(findControl(main, id)) != FALSE;
+}
 
 TEST_F(ScheduleE2E, FirstStartThenNeverAppliedSurvivesARestart) {
     {

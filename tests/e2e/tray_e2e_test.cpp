@@ -34,7 +34,9 @@ std::vector<HWND> trayIcons() {
     return icons;
 }
 
-size_t iconCount() { return trayIcons().size(); }
+size_t iconCount() {
+    return trayIcons().size();
+}
 
 std::string readFile(const std::wstring& path) {
     std::ifstream in(win32::toUtf8(path), std::ios::binary);
@@ -146,8 +148,9 @@ TEST_F(TrayE2E, AboutShowsItsCaptionAndClosesWithOk) {
     EXPECT_EQ(text(about), "About Tidewell v1.0");
     EXPECT_EQ(text(::GetDlgItem(about, IDC_LABEL1)), "Tidewell v.1.1");
     const std::string notice = text(::GetDlgItem(about, IDC_LBLCOPYRIGHT));
-    EXPECT_NE(notice.find("Copyright (C) 2026 the Tidewell developers https://www.tidewell.example"),
-              std::string::npos);
+    EXPECT_NE(
+        notice.find("Copyright (C) 2026 the Tidewell developers https://www.tidewell.example"),
+        std::string::npos);
     ::SendMessageW(::GetDlgItem(about, IDC_CMDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(waitFor([&] { return !::IsWindow(about); }));
     EXPECT_TRUE(program.running());
@@ -192,7 +195,8 @@ TEST_F(TrayE2E, WithoutAnHtmAssociationHelpSaysSo) {
     EXPECT_EQ(messageBoxText(box), "Could not find associated application");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(waitFor([] {
-        return ::GetFileAttributesW((tempFolder() + L"temphtm.htm").c_str()) == INVALID_FILE_ATTRIBUTES;
+        return ::GetFileAttributesW((tempFolder() + L"temphtm.htm").c_str()) ==
+               INVALID_FILE_ATTRIBUTES;
     })) << "probe file left behind";
     EXPECT_TRUE(readFile(kBrowserLog).empty());
 }
@@ -206,8 +210,9 @@ struct Victims {
         wc.lpszClassName = L"TidewellE2EVictim";
         ::RegisterClassW(&wc);
         for (const wchar_t* title : {L"E2E Victim One", L"E2E Victim Two", L"", L"   "}) {
-            HWND h = ::CreateWindowExW(0, L"TidewellE2EVictim", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                       10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+            HWND h =
+                ::CreateWindowExW(0, L"TidewellE2EVictim", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
             windows.push_back(h);
         }
     }
@@ -238,7 +243,9 @@ void pressAltShift(HWND focus) {
     ::SendInput(4, in, sizeof(INPUT));
 }
 
-bool visible(HWND h) { return ::IsWindowVisible(h) != FALSE; }
+bool visible(HWND h) {
+    return ::IsWindowVisible(h) != FALSE;
+}
 
 TEST_F(TrayE2E, AltShiftHidesTitledWindowsAndShowsExactlyThoseAgain) {
     Victims victims;

@@ -30,21 +30,21 @@ public:
         writes.push_back(key);
     }
     std::string& at(const std::string& key) { return values["Tidewell|Schedule|" + key]; }
-    bool has(const std::string& key) const {
-        return values.count("Tidewell|Schedule|" + key) != 0;
-    }
+    bool has(const std::string& key) const { return values.count("Tidewell|Schedule|" + key) != 0; }
 };
 
-LocalDateTime at(int y, int mo, int d, int h, int mi, int s) { return {{y, mo, d}, {h, mi, s}}; }
+LocalDateTime at(int y, int mo, int d, int h, int mi, int s) {
+    return {{y, mo, d}, {h, mi, s}};
+}
 
 const LocaleDateReader kNoLocale{};
 
 // ---- calendar ----------------------------------------------------------------
 
 TEST(LocalTime, SerialSecondsRoundTripAcrossYearsAndLeapDays) {
-    for (LocalDateTime t : {at(1970, 1, 1, 0, 0, 0), at(2024, 2, 29, 23, 59, 59),
-                            at(2000, 3, 1, 12, 0, 0), at(1601, 1, 1, 0, 0, 0),
-                            at(2099, 12, 31, 23, 59, 59)}) {
+    for (LocalDateTime t :
+         {at(1970, 1, 1, 0, 0, 0), at(2024, 2, 29, 23, 59, 59), at(2000, 3, 1, 12, 0, 0),
+          at(1601, 1, 1, 0, 0, 0), at(2099, 12, 31, 23, 59, 59)}) {
         EXPECT_EQ(fromSerialSeconds(toSerialSeconds(t)), t);
     }
     EXPECT_EQ(toSerialSeconds(at(1970, 1, 2, 0, 0, 0)), 86400);
@@ -63,7 +63,8 @@ TEST(LocalTime, FormatsAndStrictParsing) {
     EXPECT_EQ(formatIsoDate({2026, 1, 9}), "2026-01-09");
     EXPECT_EQ(parseTime("23:59:59"), (TimeOfDay{23, 59, 59}));
     EXPECT_EQ(parseIsoDate("2024-02-29"), (CivilDate{2024, 2, 29}));
-    for (const char* bad : {"", "24:00:00", "9:05:03", "09:60:00", "09:05", "09:05:03 PM", "ab:cd:ef"}) {
+    for (const char* bad :
+         {"", "24:00:00", "9:05:03", "09:60:00", "09:05", "09:05:03 PM", "ab:cd:ef"}) {
         EXPECT_FALSE(parseTime(bad)) << bad;
     }
     for (const char* bad : {"2023-02-29", "2026-13-01", "06/12/2026", "2026-1-9", "Null", ""}) {
@@ -151,8 +152,8 @@ TEST(ScheduleApply, ValidatesThenStoresInFixedForms) {
     recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
     EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
     EXPECT_FALSE(p.editsPending());
-    EXPECT_THAT(store.writes,
-                ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime", "LastRunDate", "RunOn"));
+    EXPECT_THAT(store.writes, ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime",
+                                                     "LastRunDate", "RunOn"));
     EXPECT_EQ(store.at("Date"), "2026-12-24");
     EXPECT_EQ(store.at("Time"), "18:00:05");
     EXPECT_EQ(store.at("RunAfter"), "abc");
@@ -355,14 +356,14 @@ TEST(RunDue, DailyWithTimeDateIntervalDateAndTimeAndNever) {
 TEST(SecondTickerTest, EachSecondOnceEvenWhenTicksAreLateOrEarly) {
     SecondTicker t;
     EXPECT_THAT(t.advance(100), ::testing::ElementsAre(100));
-    EXPECT_THAT(t.advance(100), ::testing::IsEmpty());               // early tick
+    EXPECT_THAT(t.advance(100), ::testing::IsEmpty()); // early tick
     EXPECT_THAT(t.advance(101), ::testing::ElementsAre(101));
     EXPECT_THAT(t.advance(104), ::testing::ElementsAre(102, 103, 104)); // late tick
-    EXPECT_THAT(t.advance(102), ::testing::IsEmpty());                // small step back
+    EXPECT_THAT(t.advance(102), ::testing::IsEmpty());                  // small step back
     EXPECT_THAT(t.advance(104), ::testing::IsEmpty());
     EXPECT_THAT(t.advance(105), ::testing::ElementsAre(105));
-    EXPECT_THAT(t.advance(5000), ::testing::ElementsAre(5000));        // resumed from sleep
-    EXPECT_THAT(t.advance(1000), ::testing::ElementsAre(1000));        // clock set far back
+    EXPECT_THAT(t.advance(5000), ::testing::ElementsAre(5000)); // resumed from sleep
+    EXPECT_THAT(t.advance(1000), ::testing::ElementsAre(1000)); // clock set far back
     EXPECT_THAT(t.advance(1001), ::testing::ElementsAre(1001));
 }
 

@@ -37,7 +37,8 @@ TEST(HideRule, TitledWindowsButTheDesktopAndAgents) {
     EXPECT_TRUE(qualifiesForHiding("Untitled - Notepad"));
     EXPECT_TRUE(qualifiesForHiding(" x "));
     EXPECT_TRUE(qualifiesForHiding("Program Managers"));
-    EXPECT_TRUE(qualifiesForHiding("\xc3\x9c" "bersicht"));
+    EXPECT_TRUE(qualifiesForHiding("\xc3\x9c"
+                                   "bersicht"));
     EXPECT_FALSE(qualifiesForHiding(""));
     EXPECT_FALSE(qualifiesForHiding("    "));
     EXPECT_FALSE(qualifiesForHiding("Program Manager"));

@@ -48,8 +48,8 @@ public:
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
         ::InitCommonControlsEx(&icc);
         HINSTANCE inst = ::GetModuleHandleW(nullptr);
-        page = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, inst,
-                                 nullptr);
+        page = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                                 inst, nullptr);
         auto child = [&](const wchar_t* cls, int id, DWORD style) {
             ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 100, 20, page,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
@@ -204,7 +204,8 @@ TEST(SchedulePanelWin32Test, ADueRunFiresOnceInItsSecondAndTheScheduleReArms) {
     pumpFor(3600);
     EXPECT_EQ(runs, 1);
     char expected[16];
-    std::snprintf(expected, sizeof(expected), "%02u:%02u:%02u", due.wHour, due.wMinute, due.wSecond);
+    std::snprintf(expected, sizeof(expected), "%02u:%02u:%02u", due.wHour, due.wMinute,
+                  due.wSecond);
     EXPECT_EQ(runSecond, expected);
     EXPECT_EQ(page.text(IDC_LBLLASTRUNTIME), expected);
     // One second after the run ended the last run is stored and the timer armed.
@@ -231,6 +232,20 @@ TEST(SchedulePanelWin32Test, ADueRunIsDroppedWhileEditsArePending) {
     panel.timePickerChanged(); // pending: not applied
     pumpFor(2500);
     EXPECT_EQ(runs, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ScheduleLocaleForms, OlderStoresWrittenInTheUsersLocaleStillRead) {
+    // The bench's locale is US English: month/day/year and a 12-hour clock.
+    const LocaleDateReader locale = userLocaleDateReader();
+    EXPECT_EQ(locale.date("12/6/2026"), (CivilDate{2026, 12, 6}));
+    EXPECT_EQ(locale.time("7:15:03 PM"), (TimeOfDay{19, 15, 3}));
+    EXPECT_FALSE(locale.date("not a date"));
+    // ISO forms are read without the locale's help, whatever it is.
+    EXPECT_EQ(readStoredDate("2026-12-06", LocaleDateReader{}), (CivilDate{2026, 12, 6}));
 }
 
 } // namespace

@@ -12,8 +12,8 @@ constexpr WPARAM kSignalKey = 99999;
 // Shared across every process the library is mapped into.
 HHOOK g_hook __attribute__((section(".shr"), shared)) = nullptr;
 HWND g_mainWindow __attribute__((section(".shr"), shared)) = nullptr;
-tidewell::AltShiftDetector g_detector __attribute__((section(".shr"), shared)) = {false, false,
-                                                                                  false, false};
+tidewell::AltShiftDetector g_detector
+    __attribute__((section(".shr"), shared)) = {false, false, false, false};
 
 namespace {
 tidewell::AltShiftDetector::Key classify(WPARAM vk) {
@@ -78,4 +78,6 @@ __declspec(dllexport) int WINAPI LibUnHook(HHOOK hook) {
 
 } // extern "C"
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}
