@@ -5,10 +5,17 @@
 #include <uxtheme.h>
 
 #include "cleaning/cleaning_panel_win32.h"
+#include "filesecurity/file_security_panel_win32.h"
+#include "info/frmAbout_win32.h"
+#include "info/open_web_page_win32.h"
+#include "popup/popup_panel_win32.h"
 #include "shell/banner_win32.h"
 #include "shell/os_win32.h"
 #include "shell/resource.h"
 #include "shell/startup.h"
+#include "tray/mshook_win32.h"
+#include "tray/shell_tray_win32.h"
+#include "tray/tray_rules.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
 #include "win32/unicode.h"
@@ -34,6 +41,7 @@ constexpr std::array<TabDef, kTabCount> kTabs{{
     {L"File Security", IDD_PAGE_FILESECURITY},
 }};
 constexpr int kBannerSpeed = 20;
+constexpr UINT kAddTrayIconMessage = WM_APP + 1;
 } // namespace
 
 // A tab page: a child dialog whose control messages go to the main window.
@@ -141,15 +149,113 @@ void frmMain::createPages() {
     ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
     createOptionSubTabs();
     wireSchedule();
+    wireTrayAndInfo();
     wireCleaning();
+    wireFileSecurity();
+    wirePopupKiller();
     selectTab(0);
 }
+
+void frmMain::wireFileSecurity() {
+    fileSecurity_ = std::make_unique<FileSecurityPanel>(*this, *services_.registry);
+}
+
+void frmMain::wirePopupKiller() {
+    popupKiller_ = std::make_unique<PopupKillerPanel>(*this, *services_.settings,
+                                                      static_cast<popup::IEWindowsEvents&>(*this));
+    popupKiller_->wire();
+}
+
+void frmMain::IEWindowRegistered() { popupKiller_->RefreshIEWindowList(); }
+
+void frmMain::IEWindowRevoked() { popupKiller_->RefreshIEWindowList(); }
 
 void frmMain::wireCleaning() {
     cleaning_ = std::make_unique<CleaningPanel>(*this, *services_.settings, *services_.registry,
                                                 *services_.errors);
     cleaning_->useSchedule(schedule());
     cleaning_->wire();
+}
+
+void frmMain::wireTrayAndInfo() {
+    // The window's own icon, also the tray's.
+    const int big = ::GetSystemMetrics(SM_CXICON);
+    const int small = ::GetSystemMetrics(SM_CXSMICON);
+    bigIcon_.reset(static_cast<HICON>(::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP),
+                                                   IMAGE_ICON, big, big, 0)));
+    smallIcon_.reset(static_cast<HICON>(::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP),
+                                                     IMAGE_ICON, small, small, 0)));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    // Explorer announces a restart of the taskbar: the icon must be added again.
+    taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+
+    auto clicked = [this](int id, void (frmMain::*handler)()) {
+        onCommandFrom(id, [this, handler](int code) {
+            if (code == BN_CLICKED) {
+                (this->*handler)();
+            }
+        });
+    };
+    clicked(ID_MNUSHOW, &frmMain::mnuShow_Click);
+    clicked(ID_MNUABOUT, &frmMain::mnuAbout_Click);
+    clicked(ID_MNUUNLOADPELLIVER, &frmMain::mnuUnloadPelliver_Click);
+    const std::string site = services_.product.companyName;
+    onCommandFrom(IDC_CMDHELP, [this](int code) {
+        if (code == BN_CLICKED) {
+            GenFunc::OpenWebPage(hwnd(), win32::windowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE)) +
+                                             "/help.html",
+                                 "htm");
+        }
+    });
+    auto openSite = [this](int code) {
+        if (code == BN_CLICKED) { // STN_CLICKED has the same value
+            GenFunc::OpenWebPage(hwnd(), win32::windowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE)),
+                                 "htm");
+        }
+    };
+    onCommandFrom(IDC_LBLWEBSITE, openSite);
+    onCommandFrom(IDC_CMDUPGRADE, openSite);
+}
+
+void frmMain::showFromTray() {
+    ::ShowWindow(hwnd(), SW_SHOW);
+    ::ShowWindow(hwnd(), SW_RESTORE);
+    ::SetForegroundWindow(hwnd());
+}
+
+void frmMain::mnuShow_Click() { showFromTray(); }
+
+void frmMain::mnuAbout_Click() {
+    frmAbout about(services_.product);
+    about.ShowModal(services_.instance, hwnd());
+}
+
+void frmMain::mnuUnloadPelliver_Click() {
+    ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get());
+    Unload(vbFormCode);
+}
+
+void frmMain::Form_MouseUp(WPARAM wp, LPARAM lp) {
+    RECT rc{};
+    ::GetWindowRect(hwnd(), &rc);
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    switch (decodeTrayCallback(wp, static_cast<std::uintptr_t>(lp), ::IsWindowVisible(hwnd()) != FALSE,
+                               ::PtInRect(&rc, cursor) != FALSE)) {
+    case TrayAction::ShowWindow:
+        showFromTray();
+        break;
+    case TrayAction::ShowMenu:
+        // Foreground first, so the menu closes when the user clicks elsewhere.
+        ::SetForegroundWindow(hwnd());
+        ::TrackPopupMenu(trayMenu(), TPM_LEFTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(),
+                         nullptr);
+        ::PostMessageW(hwnd(), WM_NULL, 0, 0);
+        break;
+    case TrayAction::None:
+        break;
+    }
 }
 
 void frmMain::wireSchedule() {
@@ -310,6 +416,9 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         Unload(vbFormControlMenu);
         return TRUE;
+    case WM_RBUTTONUP:
+        guarded([&] { Form_MouseUp(wp, lp); });
+        return TRUE;
     case WM_QUERYENDSESSION:
         ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
         return TRUE;
@@ -321,7 +430,14 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
         guarded([this] { Form_Terminate(); });
         return FALSE;
+    case kAddTrayIconMessage:
+        ShellTray::AddTrayIcon(hwnd(), smallIcon_.get(), productVersionText(services_.product));
+        return TRUE;
     default:
+        if (taskbarCreated_ != 0 && msg == taskbarCreated_) {
+            addTrayIcon();
+            return TRUE;
+        }
         return FALSE;
     }
 }
@@ -363,9 +479,7 @@ void frmMain::setWebSiteLabel() {
     setWindowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE), services_.product.companyName);
 }
 
-void frmMain::installKeyboardHook() {
-    // Filled by the desktop hide/show subsystem (InitKeyboardHook).
-}
+void frmMain::installKeyboardHook() { MSHook::InitKeyboardHook(hwnd()); }
 
 void frmMain::setUserLabel() {
     wchar_t name[256] = {};
@@ -377,16 +491,13 @@ void frmMain::setUserLabel() {
 
 void frmMain::setOsLabel() { setWindowText(item(IDC_LBLOS), GetOSName()); }
 
-void frmMain::loadPopupKillerSwitch() {
-    // Filled by the popup killer switch (chkPopupKillerActivate, gPopupKillerActive).
-}
+void frmMain::loadPopupKillerSwitch() { popupKiller_->loadPopupKillerSwitch(); }
 
-void frmMain::createWindowTracker() {
-    // Filled by browser window tracking (IEWin).
-}
+void frmMain::createWindowTracker() { popupKiller_->createWindowTracker(); }
 
 void frmMain::initPanels() {
-    // Filled by the encrypted file type and file-security panel (InitPanels).
+    // The .cfy type check and the file-security panel's start state.
+    fileSecurity_->InitPanels();
 }
 
 void frmMain::applyDefaultThenStoredOptions() {
@@ -401,7 +512,9 @@ void frmMain::loadHomePage() { cleaning_->loadHomePage(); }
 void frmMain::setLoaded() { bLoaded = true; }
 
 void frmMain::addTrayIcon() {
-    // Filled by the tray subsystem (AddTrayIcon).
+    // Adding the icon is a round trip to the shell's process; at start-up it
+    // is done as soon as the window is up rather than before it shows.
+    ::PostMessageW(hwnd(), kAddTrayIconMessage, 0, 0);
 }
 
 void frmMain::loadSchedule() { schedule_->prepareAtStartup(); }
@@ -425,9 +538,7 @@ void frmMain::startBanners() {
     }
 }
 
-void frmMain::markPopupKillerMenu() {
-    // Filled by the popup killer switch (mnuPoupKiller's check mark).
-}
+void frmMain::markPopupKillerMenu() { popupKiller_->markPopupKillerMenu(); }
 
 // ---- Lifecycle -------------------------------------------------------------
 
@@ -444,15 +555,14 @@ void frmMain::Form_QueryUnload(bool& Cancel, int UnloadMode) {
 }
 
 void frmMain::Form_Unload() {
-    // Filled by the tray (RemoveTrayIcon) and the hook (ReleaseKeyboardHook).
     // Settings are stored when they change: nothing to save here.
+    ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get());
+    MSHook::ReleaseKeyboardHook();
     ::PostQuitMessage(0);
     ::DestroyWindow(hwnd());
 }
 
-void frmMain::Form_Terminate() {
-    // Filled by the tray (RemoveTrayIcon).
-}
+void frmMain::Form_Terminate() { ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get()); }
 
 void frmMain::cmdClose_Click() { Unload(vbFormCode); }
 

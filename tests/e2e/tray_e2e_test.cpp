@@ -98,7 +98,13 @@ TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
     ASSERT_TRUE(waitFor([] { return iconCount() == 1; }));
     // The pointer is over the tray, not over the window, as when a user clicks
     // the icon; the notification is the one the shell sends for a right click.
-    ::SetCursorPos(0, 0);
+    RECT rc{};
+    ::GetWindowRect(main, &rc);
+    POINT away{::GetSystemMetrics(SM_CXSCREEN) - 2, ::GetSystemMetrics(SM_CYSCREEN) - 2};
+    if (::PtInRect(&rc, away)) {
+        away = {1, 1};
+    }
+    ::SetCursorPos(away.x, away.y);
     ::PostMessageW(main, 0x205, 1, 0x205);
     HWND menuWindow = nullptr;
     ASSERT_TRUE(waitFor([&] {
