@@ -32,7 +32,12 @@ bool RecordedScheduleTimers::scheduleEditPending() {
 
 CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& registry, ErrorReporter& errors)
     : form_(form), errors_(errors), platform_(form.hwnd()),
-      wiper_(fs_, form.rtfMessage(), [this] { pump_(); }),
+      wiper_(fs_, form.rtfMessage(),
+             [this] {
+                 if (!pump_()) {
+                     wiper_.stop(); // Exit was chosen during the wipe
+                 }
+             }),
       targets_(form.rtfMessage(), form.lblStatus(), platform_, wiper_, fs_, errors),
       tweaks_(registry, store, win32::readUserString),
       options_(*this, store, toUtf8(win32::programFolder()), form.bLoaded),
@@ -160,7 +165,11 @@ void CleaningPanel::bringForward() {
     ::ShowWindow(form_.hwnd(), SW_SHOWNORMAL);
 }
 
-void CleaningPanel::yield() { win32::pumpPendingMessages(); }
+void CleaningPanel::yield() {
+    if (!win32::pumpPendingMessages()) {
+        wiper_.stop();
+    }
+}
 
 std::string CleaningPanel::currentTime() {
     SYSTEMTIME t{};

@@ -45,7 +45,9 @@ DirEntry entryFrom(const std::wstring& name, DWORD attributes, DWORD sizeHigh, D
 // so that a file that stays gets them back.
 DWORD makeWritable(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    // A link's attributes are left alone: changing them might reach its target.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
     return attributes;
@@ -198,17 +200,27 @@ std::string GetSpecialFolder(HWND owner, int folderId) {
 ThrottledPump::ThrottledPump(unsigned intervalMs) {
     LARGE_INTEGER f{};
     ::QueryPerformanceFrequency(&f);
-    intervalTicks_ = f.QuadPart * static_cast<LONGLONG>(intervalMs) / 1000;
+    frequency_ = f.QuadPart > 0 ? f.QuadPart : 1;
+    intervalTicks_ = frequency_ * static_cast<LONGLONG>(intervalMs) / 1000;
 }
 
-void ThrottledPump::operator()() {
+double ThrottledPump::maxGapMs() const noexcept {
+    return static_cast<double>(maxGap_) * 1000.0 / static_cast<double>(frequency_);
+}
+
+bool ThrottledPump::operator()() {
     LARGE_INTEGER now{};
     ::QueryPerformanceCounter(&now);
     if (now.QuadPart - last_ >= intervalTicks_) {
-        pumpPendingMessages();
+        if (last_ != 0 && now.QuadPart - last_ > maxGap_) {
+            maxGap_ = now.QuadPart - last_;
+        }
+        const bool goOn = pumpPendingMessages();
         ::QueryPerformanceCounter(&now);
         last_ = now.QuadPart;
+        return goOn;
     }
+    return true;
 }
 
 } // namespace tidewell::win32

@@ -32,12 +32,17 @@ std::string GetSpecialFolder(HWND owner, int folderId);
 // to the window system for every file.
 class ThrottledPump {
 public:
-    explicit ThrottledPump(unsigned intervalMs = 15);
-    void operator()();
+    explicit ThrottledPump(unsigned intervalMs = 5);
+    // False once the program has been asked to quit.
+    bool operator()();
+    // Longest time the queue went unserved between two pumps, for the bench.
+    double maxGapMs() const noexcept;
 
 private:
+    LONGLONG frequency_ = 1;
     LONGLONG intervalTicks_;
     LONGLONG last_ = 0;
+    LONGLONG maxGap_ = 0;
 };
 
 } // namespace tidewell::win32

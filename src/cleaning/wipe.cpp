@@ -75,6 +75,9 @@ void FolderWiper::WipeFolder(const std::string& folder, const std::string& topFo
 }
 
 void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) {
+    if (stopped_) {
+        return;
+    }
     std::vector<DirEntry> entries;
     try {
         entries = fs_.list(folder);
@@ -85,6 +88,9 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
 
     // Subfolders first, each emptied and removed before the next.
     for (const DirEntry& e : entries) {
+        if (stopped_) {
+            return;
+        }
         if (!e.directory) {
             continue;
         }
@@ -110,6 +116,9 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
             if (e.directory || listed != (pass == 0)) {
                 continue;
             }
+            if (stopped_) {
+                return;
+            }
             if (fs_.deleteFile(joinPath(folder, e.name))) {
                 ++stats_.filesDeleted;
                 stats_.bytesFreed += e.size;
@@ -122,7 +131,7 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
         }
     }
 
-    if (!isTop) {
+    if (!isTop && !stopped_) {
         if (fs_.removeFolder(folder)) {
             ++stats_.foldersRemoved;
         } else {

@@ -37,6 +37,11 @@ public:
     // Callers pass the same path twice; the recursion keeps topFolder.
     void WipeFolder(const std::string& folder, const std::string& topFolder);
 
+    // Ends this and every later wipe at the next file (the program is
+    // closing); what is already deleted stays deleted.
+    void stop() noexcept { stopped_ = true; }
+    bool stopped() const noexcept { return stopped_; }
+
     const WipeStats& stats() const noexcept { return stats_; }
     void resetStats() noexcept { stats_ = {}; }
 
@@ -48,6 +53,7 @@ private:
     StatusPane& pane_;
     YieldFn yield_;
     WipeStats stats_;
+    bool stopped_ = false;
 };
 
 } // namespace tidewell

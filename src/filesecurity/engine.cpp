@@ -65,12 +65,11 @@ private:
 
 // Feeds a whole file to `consume`, reporting progress from `base`.
 template <typename F>
-void readAll(FileAccess& fs, const std::string& path, PercentMeter& meter, std::uint64_t base, F&& consume) {
-    auto in = fs.openRead(path);
+void readAll(InputFile& in, PercentMeter& meter, std::uint64_t base, F&& consume) {
     std::vector<std::uint8_t> buffer(kReadSize);
     std::uint64_t done = base;
     for (;;) {
-        std::size_t n = in->read(buffer.data(), buffer.size());
+        std::size_t n = in.read(buffer.data(), buffer.size());
         if (n == 0) break;
         consume(buffer.data(), n);
         done += n;
@@ -86,7 +85,7 @@ bool isBlank(const std::string& text) {
 }
 
 std::optional<UserMessage> validate(Operation op, const Fields& f, FileAccess& fs, const std::string& appTitle) {
-    const bool encrypt = op == Operation::EncryptFile || op == Operation::EncryptFolder;
+    const bool encrypt = op == Operation::EncryptSingleFile || op == Operation::EncryptFolder;
     const bool folder = op == Operation::EncryptFolder || op == Operation::DecryptFolder;
     if (encrypt) {
         if (isBlank(f.source)) return info("Source folder can not be blank.", "Invalid Source");
@@ -127,22 +126,22 @@ std::optional<UserMessage> validate(Operation op, const Fields& f, FileAccess& f
 void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& progress,
          const cipher::KdfParams& kdf) {
     switch (op) {
-    case Operation::EncryptFile: {
+    case Operation::EncryptSingleFile: {
         PercentMeter meter(progress, fs.info(f.source).size);
         auto in = fs.openRead(f.source); // a missing source fails before any output exists
-        in.reset();
         auto out = fs.createReplacing(f.destination);
         cipher::Encryptor enc(f.password, *out, kdf);
-        readAll(fs, f.source, meter, 0, [&](const std::uint8_t* p, std::size_t n) { enc.write(p, n); });
+        readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { enc.write(p, n); });
         enc.finish();
         out->commit();
         break;
     }
-    case Operation::DecryptFile: {
+    case Operation::DecryptSingleFile: {
         PercentMeter meter(progress, fs.info(f.source).size);
+        auto in = fs.openRead(f.source);
         auto out = fs.createReplacing(f.destination);
         cipher::Decryptor dec(f.password, *out);
-        readAll(fs, f.source, meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
+        readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
         dec.finish();
         out->commit();
         break;
@@ -167,13 +166,14 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         PercentMeter meter(progress, 2 * size);
         NullSink discard;
         cipher::Decryptor dec(f.password, discard);
-        readAll(fs, f.source, meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
+        readAll(*fs.openRead(f.source), meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
         dec.finish();
         // Second pass: the decrypted stream goes straight into extraction.
         archive::Extractor extractor(fs, f.destination);
         try {
             dec.restart(extractor);
-            readAll(fs, f.source, meter, size, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
+            readAll(*fs.openRead(f.source), meter, size,
+                    [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
             dec.finish();
             extractor.finish();
         } catch (...) {

@@ -11,7 +11,10 @@
 
 namespace tidewell::filesecurity {
 
-enum class Operation { EncryptFile, DecryptFile, EncryptFolder, DecryptFolder };
+// The four commands (EncryptFile, DecryptFile, EncryptFolder, DecryptFolder); the
+// single-file names carry "Single" so that the Windows headers' EncryptFile
+// macros cannot rename them.
+enum class Operation { EncryptSingleFile, DecryptSingleFile, EncryptFolder, DecryptFolder };
 
 inline constexpr int kIconCritical = 16;
 inline constexpr int kIconExclamation = 48;

@@ -37,6 +37,8 @@ public:
 // is a temporary file beside that path, removed when the object goes.
 class OutputFile : public cipher::ByteSink {
 public:
+    // Time and attributes the file gets when committed.
+    virtual void stamp(std::int64_t modified, bool readOnly, bool hidden) = 0;
     virtual void commit() = 0;
 };
 
@@ -48,6 +50,9 @@ public:
     virtual std::vector<FolderEntry> list(const std::string& folder) = 0;
     virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> createReplacing(const std::string& path) = 0;
+    // A file written in place (cheaper for many small files), removed again
+    // unless committed; nullptr when something of that name already exists.
+    virtual std::unique_ptr<OutputFile> createFresh(const std::string& path) = 0;
     // Both paths name one existing file: the same spelling, another one, or
     // a hard link.
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "filesecurity/file_access.h"
@@ -51,7 +52,14 @@ private:
 
 class PosixOutput : public OutputFile {
 public:
-    explicit PosixOutput(const std::string& path) : path_(path) {
+    PosixOutput(const std::string& path, bool fresh) : path_(path) {
+        if (fresh) {
+            temp_ = path;
+            fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+            if (fd_ < 0 && errno != EEXIST) throwErrno(path);
+            created_ = fd_ >= 0;
+            return;
+        }
         std::random_device rd;
         for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
             temp_ = path + ".~tw" + std::to_string(rd() % 1000000u) + ".tmp";
@@ -59,11 +67,13 @@ public:
             if (fd_ < 0 && errno != EEXIST) throwErrno(path);
         }
         if (fd_ < 0) throwErrno(path);
+        created_ = true;
     }
     ~PosixOutput() override {
         if (fd_ >= 0) ::close(fd_);
-        if (!committed_) ::unlink(temp_.c_str());
+        if (created_ && !committed_) ::unlink(temp_.c_str());
     }
+    bool open() const { return created_; }
     void write(const std::uint8_t* data, std::size_t size) override {
         while (size != 0) {
             ssize_t n = ::write(fd_, data, size);
@@ -75,13 +85,27 @@ public:
             size -= static_cast<std::size_t>(n);
         }
     }
+    void stamp(std::int64_t modified, bool readOnly, bool) override {
+        modified_ = modified;
+        readOnly_ = readOnly;
+    }
     void commit() override {
-        if (::fchmod(fd_, 0644) != 0 || ::close(fd_) != 0) {
+        if (modified_) {
+            struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*modified_), 0}};
+            ::futimens(fd_, times);
+        }
+        bool modeOk = (temp_ == path_ && !readOnly_) || ::fchmod(fd_, readOnly_ ? 0444 : 0644) == 0;
+        if (!modeOk || ::close(fd_) != 0) {
             fd_ = -1;
             throwErrno(path_);
         }
         fd_ = -1;
-        if (::rename(temp_.c_str(), path_.c_str()) != 0) throwErrno(path_);
+        struct stat st {};
+        if (temp_ != path_ && ::lstat(path_.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
+            errno = EACCES; // a read-only file is one the user protected
+            throwErrno(path_);
+        }
+        if (temp_ != path_ && ::rename(temp_.c_str(), path_.c_str()) != 0) throwErrno(path_);
         committed_ = true;
     }
 
@@ -89,7 +113,10 @@ private:
     std::string path_;
     std::string temp_;
     int fd_ = -1;
+    bool created_ = false;
     bool committed_ = false;
+    std::optional<std::int64_t> modified_;
+    bool readOnly_ = false;
 };
 
 class PosixFileAccess : public FileAccess {
@@ -118,7 +145,12 @@ public:
         return std::make_unique<PosixInput>(path);
     }
     std::unique_ptr<OutputFile> createReplacing(const std::string& path) override {
-        return std::make_unique<PosixOutput>(path);
+        return std::make_unique<PosixOutput>(path, false);
+    }
+    std::unique_ptr<OutputFile> createFresh(const std::string& path) override {
+        auto out = std::make_unique<PosixOutput>(path, true);
+        if (!out->open()) return nullptr;
+        return out;
     }
     bool sameFile(const std::string& a, const std::string& b) override {
         struct stat sa {}, sb {};

@@ -84,7 +84,7 @@ std::optional<UserMessage> checkPasswords(const PanelModel& m) {
 
 Operation operationFor(const PanelModel& m, bool encryptButton) {
     if (folderMode(m)) return encryptButton ? Operation::EncryptFolder : Operation::DecryptFolder;
-    return encryptButton ? Operation::EncryptFile : Operation::DecryptFile;
+    return encryptButton ? Operation::EncryptSingleFile : Operation::DecryptSingleFile;
 }
 
 Fields fieldsOf(const PanelModel& m) { return {m.txtPassword, m.txtSource, m.txtDestination}; }

@@ -140,23 +140,27 @@ LRESULT CALLBACK SchedulePanelWin32::timerWindowProc(HWND hwnd, UINT msg, WPARAM
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-void SchedulePanelWin32::readControls() {
+SchedulePanel SchedulePanelWin32::readPanel() const {
+    SchedulePanel panel = model_;
     const auto kind = ::SendMessageW(item(IDC_CMBDAYS), CB_GETCURSEL, 0, 0);
-    model_.kind = kind == CB_ERR ? -1 : static_cast<int>(kind);
+    panel.kind = kind == CB_ERR ? -1 : static_cast<int>(kind);
     if (auto d = pickerValue(item(IDC_DTPSCHEDULEDATE))) {
-        model_.date = fromSystemTime(*d).date;
+        panel.date = fromSystemTime(*d).date;
     } else {
-        model_.date.reset();
+        panel.date.reset();
     }
     if (auto t = pickerValue(item(IDC_DTPSCHEDULETIME))) {
-        model_.time = fromSystemTime(*t).time;
+        panel.time = fromSystemTime(*t).time;
     } else {
-        model_.time.reset();
+        panel.time.reset();
     }
     wchar_t hours[64] = {};
     ::GetWindowTextW(item(IDC_TXTHOURS), hours, 64);
-    model_.hoursText = toUtf8(hours);
+    panel.hoursText = toUtf8(hours);
+    return panel;
 }
+
+void SchedulePanelWin32::readControls() { model_ = readPanel(); }
 
 void SchedulePanelWin32::writeControls() {
     writing_ = true;
@@ -268,13 +272,15 @@ void SchedulePanelWin32::tmrSchedule_Timer() {
         return;
     }
     const LocalDateTime now = localNow();
-    readControls();
+    // The tick only looks: it may come while a handler of the panel is in a
+    // message box, and must not change what that handler is about to show.
+    const SchedulePanel panel = readPanel();
     for (std::int64_t second : ticker_.advance(toSerialSeconds(now))) {
         // A run due while edits are pending is dropped, not made up later.
-        if (model_.editsPending()) {
+        if (editsPending()) {
             continue;
         }
-        if (isRunDue(model_, fromSerialSeconds(second))) {
+        if (isRunDue(panel, fromSerialSeconds(second))) {
             if (services_.runClean) {
                 services_.runClean();
             }
@@ -288,7 +294,6 @@ void SchedulePanelWin32::tmrSchedule_Timer() {
 
 void SchedulePanelWin32::tmrMakeScehduleEnable_Timer() {
     ::KillTimer(timerWindow_.get(), kReEnableTimer);
-    readControls();
     storeLastRun(model_, *services_.store);
     state_ = ScheduleTimerState::Armed;
     // Seconds that passed while the run and the cooling lasted are not made up.

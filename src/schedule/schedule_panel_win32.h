@@ -66,6 +66,7 @@ public:
 
 private:
     HWND item(int id) const { return ::GetDlgItem(services_.page, id); }
+    SchedulePanel readPanel() const;
     void readControls();
     void writeControls();
     void armScheduleTimer();

@@ -42,6 +42,7 @@ constexpr std::array<TabDef, kTabCount> kTabs{{
 }};
 constexpr int kBannerSpeed = 20;
 constexpr UINT kAddTrayIconMessage = WM_APP + 1;
+constexpr UINT kCreateTrackerMessage = WM_APP + 2;
 } // namespace
 
 // A tab page: a child dialog whose control messages go to the main window.
@@ -430,6 +431,9 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
         guarded([this] { Form_Terminate(); });
         return FALSE;
+    case kCreateTrackerMessage:
+        guarded([this] { popupKiller_->createWindowTracker(); });
+        return TRUE;
     case kAddTrayIconMessage:
         ShellTray::AddTrayIcon(hwnd(), smallIcon_.get(), productVersionText(services_.product));
         return TRUE;
@@ -493,7 +497,11 @@ void frmMain::setOsLabel() { setWindowText(item(IDC_LBLOS), GetOSName()); }
 
 void frmMain::loadPopupKillerSwitch() { popupKiller_->loadPopupKillerSwitch(); }
 
-void frmMain::createWindowTracker() { popupKiller_->createWindowTracker(); }
+void frmMain::createWindowTracker() {
+    // Reaching the shell's window list is a round trip to another process
+    // (60-120 ms under Wine); it is made as soon as the window is up.
+    ::PostMessageW(hwnd(), kCreateTrackerMessage, 0, 0);
+}
 
 void frmMain::initPanels() {
     // The .cfy type check and the file-security panel's start state.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "popup/ie_events.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/form_load.h"
 #include "shell/product_info.h"
@@ -22,6 +23,8 @@
 namespace tidewell {
 
 class CleaningPanel;
+class PopupKillerPanel;
+class FileSecurityPanel;
 
 // Why an unload was asked for, by the classic numbers.
 enum UnloadMode : int {
@@ -45,7 +48,7 @@ struct frmMainServices {
 
 // The one main window: six tabbed pages, the status pane and labels, and the
 // owner of every long-lived object of the program.
-class frmMain : public win32::Dialog, private FormLoadSteps {
+class frmMain : public win32::Dialog, private FormLoadSteps, private popup::IEWindowsEvents {
 public:
     explicit frmMain(frmMainServices services);
     ~frmMain() override;
@@ -110,7 +113,18 @@ private:
 
     void createPages();
     void wireSchedule();
+    void wireTrayAndInfo();
+    void Form_MouseUp(WPARAM wp, LPARAM lp);
+    void showFromTray();
+    void mnuShow_Click();
+    void mnuAbout_Click();
+    void mnuUnloadPelliver_Click();
     void wireCleaning();
+    // The popup killer: its page, switch and tracker; IEWin's two list events.
+    void wirePopupKiller();
+    void IEWindowRegistered() override;
+    void IEWindowRevoked() override;
+    void wireFileSecurity();
     void createOptionSubTabs();
     void selectOptionSubTab(int index);
     void layoutPages();
@@ -127,6 +141,8 @@ private:
     std::array<std::unique_ptr<Page>, kTabCount> pageDialogs_;
     std::unique_ptr<win32::SchedulePanelWin32> schedule_;
     std::unique_ptr<CleaningPanel> cleaning_;
+    std::unique_ptr<PopupKillerPanel> popupKiller_;
+    std::unique_ptr<FileSecurityPanel> fileSecurity_;
     std::array<HWND, kTabCount> pages_{};
     win32::RichEditStatusPane rtfMessage_;
     win32::WindowStatusLabel lblStatus_;
@@ -136,6 +152,7 @@ private:
     std::map<int, CommandHandler> commandHandlers_;
     std::map<int, NotifyHandler> notifyHandlers_;
     bool unloading_ = false;
+    UINT taskbarCreated_ = 0;
 };
 
 } // namespace tidewell

@@ -11,8 +11,10 @@
 namespace tidewell::testing_fs {
 
 struct RawEntry {
+    RawEntry(std::string n, char t = '0', std::string d = "", std::string link = "")
+        : name(std::move(n)), type(t), data(std::move(d)), linkTarget(std::move(link)) {}
     std::string name;
-    char type = '0';
+    char type;
     std::string data;
     std::string linkTarget;
     unsigned mode = 0644;

@@ -57,6 +57,9 @@ MemoryFs sampleTree() {
     fs.addFile("/src/zero", {});
     fs.addFile("/src/sub/" + kUtf8Name, bytesOf("unicode"));
     fs.addFile("/src/sub/deeper/" + std::string(150, 'n') + ".bin", patterned(70000));
+    // A path over 100 bytes that still fits the plain header's prefix field.
+    fs.addFolder("/src/" + std::string(120, 'p'));
+    fs.addFile("/src/" + std::string(120, 'p') + "/split.txt", bytesOf("split"));
     fs.addFile("/src/random.bin", patterned(300000, 9)); // does not compress
     fs.addFile("/src/text.txt", Bytes(200000, 'x'));      // compresses very well
     fs.addFile("/src/hidden.ini", bytesOf("h"));
@@ -102,7 +105,7 @@ TEST(Archive, ProgressRisesToTheTotal) {
     ASSERT_GE(seen.size(), 3u);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_EQ(seen.back(), total);
-    EXPECT_EQ(total, 5u + 7 + 70000 + 300000 + 200000 + 1 + 1);
+    EXPECT_EQ(total, 5u + 7 + 70000 + 300000 + 200000 + 1 + 1 + 5);
 }
 
 TEST(Archive, HostileEntryNamesAreRefused) {
@@ -183,6 +186,9 @@ TEST(Archive, SystemTarReadsOurArchive) {
     std::ifstream f(dir + "/x/sub/" + kUtf8Name);
     std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "unicode");
+    std::ifstream split(dir + "/x/" + std::string(120, 'p') + "/split.txt");
+    std::string splitText((std::istreambuf_iterator<char>(split)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(splitText, "split");
     EXPECT_EQ(std::system(("cmp -s '" + dir + "/x/random.bin' /dev/null; test -s '" + dir + "/x/random.bin'").c_str()), 0);
     EXPECT_EQ(std::system(("test -d '" + dir + "/x/empty' && test ! -w '" + dir + "/x/readonly.txt' -o $(id -u) = 0").c_str()), 0);
     std::system(("chmod -R u+w '" + dir + "'; rm -rf '" + dir + "'").c_str());

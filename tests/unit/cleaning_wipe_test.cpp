@@ -137,6 +137,20 @@ TEST_F(WipeTest, EmptyOrRelativePathsAreRefusedWithoutTouchingAnything) {
     EXPECT_TRUE(canaryIntact());
 }
 
+TEST_F(WipeTest, StopEndsTheWipeAtTheNextFileAndEveryLaterWipe) {
+    FolderWiper* self = nullptr;
+    FolderWiper stopping(fs, pane, [&] { self->stop(); });
+    self = &stopping;
+    stopping.WipeFolder("C:\\p", "C:\\p");
+    EXPECT_FALSE(fs.exists("C:\\p\\a\\deep\\d.txt")) << "the file before the stop went";
+    EXPECT_TRUE(fs.exists("C:\\p\\a\\deep")) << "nothing after it";
+    EXPECT_TRUE(fs.exists("C:\\p\\a\\a.txt"));
+    EXPECT_TRUE(fs.exists("C:\\p\\top.txt"));
+    stopping.WipeFolder("C:\\p", "C:\\p");
+    EXPECT_TRUE(fs.exists("C:\\p\\top.txt")) << "later wipes do nothing";
+    EXPECT_TRUE(pane.runs.empty());
+}
+
 TEST(WipePaths, NormalisesFullPathsAndRejectsTheRest) {
     EXPECT_EQ(wipeablePath("C:").value(), "C:\\");
     EXPECT_EQ(wipeablePath("C:\\").value(), "C:\\");

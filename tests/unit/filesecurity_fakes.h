@@ -134,7 +134,23 @@ public:
             auto& b = *fs_.nodes.at(temp_).data;
             b.insert(b.end(), data, data + size);
         }
+        void stamp(std::int64_t modified, bool readOnly, bool hidden) override {
+            stamped_ = true;
+            mtime_ = modified;
+            readOnly_ = readOnly;
+            hidden_ = hidden;
+        }
         void commit() override {
+            if (stamped_) {
+                Node& t = fs_.nodes.at(temp_);
+                t.mtime = mtime_;
+                t.readOnly = readOnly_;
+                t.hidden = hidden_;
+            }
+            if (temp_ == path_) {
+                committed_ = true;
+                return;
+            }
             auto it = fs_.nodes.find(path_);
             if (it != fs_.nodes.end() && (it->second.folder || it->second.readOnly)) {
                 throw AppError(5, "Access is denied.");
@@ -148,7 +164,17 @@ public:
         MemoryFs& fs_;
         std::string path_, temp_;
         bool committed_ = false;
+        bool stamped_ = false;
+        std::int64_t mtime_ = 0;
+        bool readOnly_ = false, hidden_ = false;
     };
+    std::unique_ptr<filesecurity::OutputFile> createFresh(const std::string& path) override {
+        if (nodes.count(path)) return nullptr;
+        std::string parent = path.substr(0, path.find_last_of('/'));
+        if (!nodes.count(parent.empty() ? "/" : parent)) throw AppError(3, "The system cannot find the path specified.");
+        nodes[path] = Node{};
+        return std::make_unique<Out>(*this, path, path);
+    }
     std::unique_ptr<filesecurity::OutputFile> createReplacing(const std::string& path) override {
         std::string parent = path.substr(0, path.find_last_of('/'));
         if (parent.empty()) parent = "/";

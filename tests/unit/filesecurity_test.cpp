@@ -3,6 +3,8 @@
 // pickers, and the .cfy registration.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "archive_tar_helpers.h"
 #include "filesecurity/engine.h"
 #include "filesecurity/file_type.h"
@@ -36,18 +38,18 @@ std::optional<UserMessage> check(Operation op, const std::string& src, const std
 TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
     MemoryFs fs = withFiles();
     using O = Operation;
-    EXPECT_EQ(check(O::EncryptFile, "  ", "", fs), msg("Source folder can not be blank.", "Invalid Source"));
-    EXPECT_EQ(check(O::EncryptFile, "/d/plain.txt", "   ", fs), msg("Specify destination file.", "Invalid Destination File"));
+    EXPECT_EQ(check(O::EncryptSingleFile, "  ", "", fs), msg("Source folder can not be blank.", "Invalid Source"));
+    EXPECT_EQ(check(O::EncryptSingleFile, "/d/plain.txt", "   ", fs), msg("Specify destination file.", "Invalid Destination File"));
     EXPECT_EQ(check(O::EncryptFolder, "", "x", fs), msg("Source folder can not be blank.", "Invalid Source"));
     EXPECT_EQ(check(O::EncryptFolder, "/d/folder", " ", fs), msg("Specify destination file.", "Invalid Destination File"));
-    EXPECT_EQ(check(O::DecryptFile, " ", " ", fs), msg("Source file can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptFile, "/d/nope", "", fs), msg("Destination file can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptFile, "/d/nope", "/d/out", fs), msg("Source file not found.", kTitle));
-    EXPECT_EQ(check(O::DecryptFile, "/d/folder", "/d/out", fs), msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, " ", " ", fs), msg("Source file can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "", fs), msg("Destination file can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "/d/out", fs), msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, "/d/folder", "/d/out", fs), msg("Source file not found.", kTitle));
     EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "", fs), msg("Destination folder can not be blank.", kTitle));
     EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "/d/o", fs), msg("Source file not found.", kTitle));
     // A single-file source is not checked up front; its own error comes later.
-    EXPECT_EQ(check(O::EncryptFile, "/d/nope", "/d/out", fs), std::nullopt);
+    EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
     EXPECT_EQ(check(O::EncryptFolder, "/d/nope", "/d/out", fs), msg("Source folder not found.", "Invalid Source"));
 }
 
@@ -56,16 +58,16 @@ TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
     fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
     const UserMessage same{"The destination is the source file itself. Choose another destination file.",
                            "Invalid Destination File", kIconInformation};
-    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/plain.txt", fs), same);
-    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/hardlink.txt", fs), same);
-    auto dec = check(Operation::DecryptFile, "/d/plain.txt", "/d/hardlink.txt", fs);
+    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/plain.txt", fs), same);
+    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs), same);
+    auto dec = check(Operation::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs);
     ASSERT_TRUE(dec);
     EXPECT_EQ(dec->title, kTitle);
     EXPECT_EQ(check(Operation::EncryptFolder, "/d/folder", "/d/folder/inside.cfy", fs)->text,
               "The destination file can not be inside the source folder.");
-    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/*.txt", fs)->text,
+    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/*.txt", fs)->text,
               "The destination name can not contain * or ?.");
-    EXPECT_EQ(check(Operation::EncryptFile, "/d/plain.txt", "/d/folder", fs)->text,
+    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/folder", fs)->text,
               "The destination is a folder. Choose a file name.");
     EXPECT_EQ(fs.file("/d/plain.txt"), patterned(100000));
 }
@@ -73,23 +75,23 @@ TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
 TEST(Engine, FileRoundTripLeavesNoTemporaryFile) {
     MemoryFs fs = withFiles();
     std::vector<int> percents;
-    run(Operation::EncryptFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs, [&](int p) { percents.push_back(p); }, kFastKdf);
-    run(Operation::DecryptFile, {" pw ", "/d/plain.cfy", "/d/back.txt"}, fs, {}, kFastKdf);
+    run(Operation::EncryptSingleFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs, [&](int p) { percents.push_back(p); }, kFastKdf);
+    run(Operation::DecryptSingleFile, {" pw ", "/d/plain.cfy", "/d/back.txt"}, fs, {}, kFastKdf);
     EXPECT_EQ(fs.file("/d/back.txt"), fs.file("/d/plain.txt"));
     EXPECT_EQ(percents.back(), 100);
     EXPECT_EQ(fs.list("/d").size(), 4u) << "plain.txt, folder, plain.cfy, back.txt";
     // The untrimmed password is the key: the trimmed one does not open it.
-    EXPECT_THROW(run(Operation::DecryptFile, {"pw", "/d/plain.cfy", "/d/x.txt"}, fs, {}, kFastKdf), cipher::CipherError);
+    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/plain.cfy", "/d/x.txt"}, fs, {}, kFastKdf), cipher::CipherError);
 }
 
 TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
     MemoryFs fs = withFiles();
-    run(Operation::EncryptFile, {"pw", "/d/plain.txt", "/d/plain.cfy"}, fs, {}, kFastKdf);
+    run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/plain.cfy"}, fs, {}, kFastKdf);
     fs.addFile("/d/existing.txt", bytesOf("keep me"));
     auto before = fs.paths();
     // Wrong password.
     try {
-        run(Operation::DecryptFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {}, kFastKdf);
+        run(Operation::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {}, kFastKdf);
         ADD_FAILURE();
     } catch (const cipher::CipherError& e) {
         EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
@@ -99,11 +101,11 @@ TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
     tampered[tampered.size() - 5] ^= 1;
     fs.addFile("/d/tampered.cfy", tampered);
     before = fs.paths();
-    EXPECT_THROW(run(Operation::DecryptFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs, {}, kFastKdf), cipher::CipherError);
+    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs, {}, kFastKdf), cipher::CipherError);
     // A missing source, and a write that fails half-way.
-    EXPECT_THROW(run(Operation::EncryptFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
     fs.failWritesTo = "/d/existing.txt";
-    EXPECT_THROW(run(Operation::EncryptFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
     EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me"));
     EXPECT_EQ(fs.paths(), before);
 }
@@ -115,7 +117,7 @@ TEST(Engine, CancelLeavesNothingBehind) {
     auto cancelAt50 = [](int p) {
         if (p >= 50) throw AppError(kCancelledNumber, "Cancelled");
     };
-    EXPECT_THROW(run(Operation::EncryptFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs, cancelAt50, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs, cancelAt50, kFastKdf), AppError);
     EXPECT_EQ(fs.paths(), before);
     fs.addFolder("/d/tree");
     fs.addFile("/d/tree/big.bin", patterned(3 << 20));
@@ -210,7 +212,7 @@ TEST(Panel, BrowseButtonsOpenTheRightPickerAndFilter) {
     SelectDirection(m, Direction::Encrypt);
     EXPECT_EQ(browseRequest(m, 0).kind, K::Folder);
     EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, cfy}));
-    EXPECT_EQ(dialogFilter(cfy), std::string("Cofferly Files (*.cfy)\0*.cfy\0\0", 31));
+    EXPECT_EQ(dialogFilter(cfy), std::string("Cofferly Files (*.cfy)\0*.cfy\0\0", 30));
     EXPECT_EQ(folderPickerResult("C:\\"), "C:");
     EXPECT_EQ(folderPickerResult("C:\\Data"), "C:\\Data");
 }
@@ -232,8 +234,8 @@ TEST(Panel, PasswordChecksTrimButCompareExactly) {
 
 TEST(Panel, OperationFollowsModeAndButtonAndCancelCaption) {
     PanelModel m;
-    EXPECT_EQ(operationFor(m, true), Operation::EncryptFile);
-    EXPECT_EQ(operationFor(m, false), Operation::DecryptFile);
+    EXPECT_EQ(operationFor(m, true), Operation::EncryptSingleFile);
+    EXPECT_EQ(operationFor(m, false), Operation::DecryptSingleFile);
     toggleMode(m);
     EXPECT_EQ(operationFor(m, true), Operation::EncryptFolder);
     EXPECT_EQ(operationFor(m, false), Operation::DecryptFolder);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace tidewell::cipher {
 
@@ -115,13 +116,34 @@ void validateKdf(const KdfParams& p) {
 
 SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt, const KdfParams& p) {
     validateKdf(p);
+    // Never encrypted with an empty password, so it cannot be the right one.
+    if (password.size() == 0) damaged();
     SecretBytes master(kKeySize);
     unsigned long params[4] = {kKeySize, p.passes, p.memoryKiB, p.lanes};
     gcry_kdf_hd_t hd = nullptr;
     check(gcry_kdf_open(&hd, GCRY_KDF_ARGON2, GCRY_KDF_ARGON2ID, params, 4, password.data(),
                         password.size(), salt, kSaltSize, nullptr, 0, nullptr, 0),
           "Argon2id");
-    gcry_error_t err = gcry_kdf_compute(hd, nullptr);
+    // The lanes are independent within each pass: run them on all cores and
+    // join before returning, so the key costs wall time once, not p times.
+    struct Lanes {
+        std::vector<std::thread> running;
+        static int dispatch(void* self, gcry_kdf_job_fn_t job, void* priv) {
+            try {
+                static_cast<Lanes*>(self)->running.emplace_back(job, priv);
+            } catch (...) {
+                job(priv); // no thread to be had: do it here
+            }
+            return 0;
+        }
+        static int waitAll(void* self) {
+            for (auto& t : static_cast<Lanes*>(self)->running) t.join();
+            static_cast<Lanes*>(self)->running.clear();
+            return 0;
+        }
+    } lanes;
+    const gcry_kdf_thread_ops_t ops{&lanes, &Lanes::dispatch, &Lanes::waitAll};
+    gcry_error_t err = gcry_kdf_compute(hd, p.lanes > 1 ? &ops : nullptr);
     if (err == 0) err = gcry_kdf_final(hd, master.size(), master.data());
     gcry_kdf_close(hd);
     check(err, "Argon2id");
@@ -234,6 +256,7 @@ Encryptor::Encryptor(std::string_view password, ByteSink& out, KdfParams params,
     : s_(std::make_unique<State>()) {
     initialiseCrypto();
     validateKdf(params);
+    if (password.empty()) fail(CipherError::Kind::Crypto, "A password is needed.");
     s_->out = &out;
     std::uint8_t header[kHeaderSize] = {};
     std::memcpy(header, kMagic, sizeof kMagic);
@@ -262,6 +285,7 @@ Encryptor::~Encryptor() {
 }
 
 void Encryptor::write(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return;
     State& s = *s_;
     while (size != 0) {
         if (s.filled == kChunkSize) {
@@ -324,6 +348,7 @@ void Decryptor::restart(ByteSink& out) {
 void Decryptor::write(const std::uint8_t* data, std::size_t size) {
     State& s = *s_;
     if (s.finished) damaged();
+    if (size == 0) return;
     if (s.headerFilled < kHeaderSize) {
         std::size_t n = std::min(size, kHeaderSize - s.headerFilled);
         std::memcpy(s.header + s.headerFilled, data, n);

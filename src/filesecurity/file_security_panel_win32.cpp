@@ -1,0 +1,368 @@
+#include "filesecurity/file_security_panel_win32.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include "filesecurity/cipher/cipher.h"
+#include "filesecurity/file_type.h"
+#include "shell/frmMain_win32.h"
+#include "shell/page_ids.h"
+#include "shell/registry_win32.h"
+#include "shell/settings_store.h"
+#include "shell/startup.h"
+#include "shell/startup_win32.h"
+#include "win32/message_pump.h"
+#include "win32/unicode.h"
+
+namespace tidewell {
+
+using namespace filesecurity;
+using win32::toUtf16;
+using win32::toUtf8;
+
+namespace {
+
+constexpr int kPageIndex = 5;
+constexpr UINT_PTR kProgressTimer = 0x7F51;
+constexpr UINT kProgressInterval = 10;
+constexpr DWORD kPumpEveryMs = 25;
+constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+constexpr COLORREF kPlainColour = RGB(0, 0, 0);
+
+// The running panel, for the timer procedure (one main window per process).
+FileSecurityPanel* gPanel = nullptr;
+
+class Win32KeyCreator : public KeyCreator {
+public:
+    void createKey(RegistryRoot root, const std::string& path) override {
+        HKEY key = nullptr;
+        // Failures stay silent, as every registry write of the program does.
+        // 0x3F: query, set, create, enumerate, notify, link; no delete rights.
+        if (::RegCreateKeyExW(win32::rootKey(root), toUtf16(path).c_str(), 0, nullptr, 0, 0x3F, nullptr, &key,
+                              nullptr) == ERROR_SUCCESS) {
+            ::RegCloseKey(key);
+        }
+    }
+};
+
+} // namespace
+
+std::string normalizedPassword(const std::wstring& typed) {
+    using NormalizeFn = int(WINAPI*)(int, LPCWSTR, int, LPWSTR, int);
+    static const auto normalize = reinterpret_cast<NormalizeFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "NormalizeString")));
+    std::wstring out;
+    if (normalize != nullptr && !typed.empty()) {
+        int n = normalize(1 /* NormalizationC */, typed.data(), static_cast<int>(typed.size()), nullptr, 0);
+        for (int attempt = 0; n > 0 && attempt < 4; ++attempt) {
+            out.assign(static_cast<std::size_t>(n), L'\0');
+            n = normalize(1, typed.data(), static_cast<int>(typed.size()), out.data(), n);
+            if (n > 0) {
+                out.resize(static_cast<std::size_t>(n));
+                break;
+            }
+            if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+            n = -n;
+        }
+    }
+    if (out.empty()) out = typed;
+    std::string utf8 = toUtf8(out);
+    cipher::wipe(out.data(), out.size() * sizeof(wchar_t));
+    return utf8;
+}
+
+FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry)
+    : owner_(owner), registry_(registry), page_(owner.page(kPageIndex)), files_(makeFileAccess()) {
+    gPanel = this;
+    auto clicked = [](auto handler) {
+        return [handler](int code) {
+            if (code == BN_CLICKED) handler(); // STN_CLICKED is the same code
+        };
+    };
+    owner.onCommandFrom(IDC_LBLENCRYPT, clicked([this] { lblEncrypt_Click(); }));
+    owner.onCommandFrom(IDC_LBLDECRYPT, clicked([this] { lblDecrypt_Click(); }));
+    owner.onCommandFrom(IDC_LBLFILEORFOLDER, clicked([this] { lblFileOrFolder_Click(); }));
+    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_0, clicked([this] { cmdBrowseFileFolder_Click(0); }));
+    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_1, clicked([this] { cmdBrowseFileFolder_Click(1); }));
+    owner.onCommandFrom(IDC_CMDENCRYPT, clicked([this] { cmdEncrypt_Click(); }));
+    owner.onCommandFrom(IDC_CMDDECRYPT, clicked([this] { cmdDecrypt_Click(); }));
+
+    // Link look of the direction labels: colour from the page, hand cursor
+    // and underline on the labels themselves.
+    ::SetWindowSubclass(page_, pageProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    for (int id : {IDC_LBLENCRYPT, IDC_LBLDECRYPT, IDC_LBLFILEORFOLDER}) {
+        ::SetWindowSubclass(control(id), linkProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    LOGFONTW lf{};
+    HFONT base = reinterpret_cast<HFONT>(::SendMessageW(control(IDC_LBLENCRYPT), WM_GETFONT, 0, 0));
+    if (base != nullptr && ::GetObjectW(base, sizeof lf, &lf) != 0) {
+        lf.lfUnderline = TRUE;
+        linkFont_.reset(::CreateFontIndirectW(&lf));
+    }
+    ::SendMessageW(control(IDC_PGB), PBM_SETRANGE32, 0, 100);
+    ::SendMessageW(control(IDC_TXTPASSWORD), EM_SETLIMITTEXT, 1024, 0);
+    ::SendMessageW(control(IDC_TXTREENTER), EM_SETLIMITTEXT, 1024, 0);
+}
+
+FileSecurityPanel::~FileSecurityPanel() {
+    if (page_ != nullptr) {
+        ::KillTimer(page_, kProgressTimer);
+        ::RemoveWindowSubclass(page_, pageProc, 1);
+        for (int id : {IDC_LBLENCRYPT, IDC_LBLDECRYPT, IDC_LBLFILEORFOLDER}) {
+            ::RemoveWindowSubclass(control(id), linkProc, 1);
+        }
+    }
+    if (gPanel == this) gPanel = nullptr;
+}
+
+HWND FileSecurityPanel::control(int id) const { return ::GetDlgItem(page_, id); }
+
+std::string FileSecurityPanel::text(int id) const {
+    HWND h = control(id);
+    std::wstring w(static_cast<std::size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
+    w.resize(static_cast<std::size_t>(::GetWindowTextW(h, w.data(), static_cast<int>(w.size()))));
+    return toUtf8(w);
+}
+
+void FileSecurityPanel::InitPanels() {
+    std::wstring folder = win32::programFolder();
+    try {
+        Win32KeyCreator keys;
+        ensureFileType(registry_, keys, programPath(toUtf8(folder)));
+    } catch (const std::exception& e) {
+        showError(e.what());
+    }
+    initPanel(model_);
+    applyModel();
+}
+
+void FileSecurityPanel::readControls() {
+    model_.txtSource = text(IDC_TXTSOURCE);
+    model_.txtDestination = text(IDC_TXTDESTINATION);
+    model_.txtPassword = text(IDC_TXTPASSWORD);
+    model_.txtReenter = text(IDC_TXTREENTER);
+}
+
+void FileSecurityPanel::applyModel() {
+    auto set = [&](int id, const std::string& s) {
+        std::wstring w = toUtf16(s);
+        wchar_t current[512] = {};
+        ::GetWindowTextW(control(id), current, 512);
+        if (w != current) ::SetWindowTextW(control(id), w.c_str());
+    };
+    set(IDC_LBLFILEORFOLDER, model_.lblFileOrFolder);
+    set(IDC_LBLSOURCEDESTINATION_0, model_.lblSourceDestination[0]);
+    set(IDC_LBLSOURCEDESTINATION_1, model_.lblSourceDestination[1]);
+    set(IDC_TXTSOURCE, model_.txtSource);
+    set(IDC_TXTDESTINATION, model_.txtDestination);
+    set(IDC_CMDENCRYPT, model_.cmdEncryptCaption);
+    set(IDC_CMDDECRYPT, model_.cmdDecryptCaption);
+    ::EnableWindow(control(IDC_CMDENCRYPT), model_.cmdEncryptEnabled);
+    ::EnableWindow(control(IDC_CMDDECRYPT), model_.cmdDecryptEnabled);
+    ::SendMessageW(control(IDC_PGB), PBM_SETPOS, static_cast<WPARAM>(model_.pgb), 0);
+    styleDirectionLabels();
+}
+
+void FileSecurityPanel::styleDirectionLabels() {
+    bool encrypt = model_.cmdEncryptEnabled;
+    HFONT plain = reinterpret_cast<HFONT>(::SendMessageW(control(IDC_LBLFILEORFOLDER), WM_GETFONT, 0, 0));
+    HFONT link = linkFont_ ? linkFont_.get() : plain;
+    ::SendMessageW(control(IDC_LBLENCRYPT), WM_SETFONT, reinterpret_cast<WPARAM>(encrypt ? plain : link), TRUE);
+    ::SendMessageW(control(IDC_LBLDECRYPT), WM_SETFONT, reinterpret_cast<WPARAM>(encrypt ? link : plain), TRUE);
+    ::InvalidateRect(control(IDC_LBLENCRYPT), nullptr, TRUE);
+    ::InvalidateRect(control(IDC_LBLDECRYPT), nullptr, TRUE);
+}
+
+LRESULT CALLBACK FileSecurityPanel::pageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<FileSecurityPanel*>(data);
+    if (msg == WM_CTLCOLORSTATIC) {
+        LRESULT brush = ::DefSubclassProc(hwnd, msg, wp, lp);
+        int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
+        bool encrypt = self->model_.cmdEncryptEnabled;
+        if (id == IDC_LBLENCRYPT || id == IDC_LBLDECRYPT) {
+            bool isLink = (id == IDC_LBLDECRYPT) == encrypt;
+            ::SetTextColor(reinterpret_cast<HDC>(wp), isLink ? kLinkColour : kPlainColour);
+        } else if (id == IDC_LBLFILEORFOLDER) {
+            ::SetTextColor(reinterpret_cast<HDC>(wp), kLinkColour);
+        }
+        return brush;
+    }
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK FileSecurityPanel::linkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<FileSecurityPanel*>(data);
+    if (msg == WM_SETCURSOR) {
+        int id = ::GetDlgCtrlID(hwnd);
+        bool encrypt = self->model_.cmdEncryptEnabled;
+        bool isLink = id == IDC_LBLFILEORFOLDER || (id == IDC_LBLDECRYPT) == encrypt;
+        ::SetCursor(::LoadCursorW(nullptr, isLink ? IDC_HAND : IDC_ARROW));
+        return TRUE;
+    }
+    return ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+void FileSecurityPanel::SelectDirection(Direction d) {
+    if (model_.busy) return;
+    readControls();
+    filesecurity::SelectDirection(model_, d);
+    applyModel();
+}
+
+void FileSecurityPanel::lblEncrypt_Click() { SelectDirection(Direction::Encrypt); }
+void FileSecurityPanel::lblDecrypt_Click() { SelectDirection(Direction::Decrypt); }
+
+void FileSecurityPanel::lblFileOrFolder_Click() {
+    if (model_.busy) return;
+    readControls();
+    toggleMode(model_);
+    applyModel();
+}
+
+void FileSecurityPanel::cmdBrowseFileFolder_Click(int index) {
+    if (model_.busy) return;
+    readControls();
+    PickerRequest request = browseRequest(model_, index);
+    std::string path;
+    if (request.kind == PickerRequest::Kind::Folder) {
+        path = PickFolder();
+    } else {
+        path = PickFile(request.kind == PickerRequest::Kind::OpenFile, model_.cmdEncryptEnabled, request.filter);
+    }
+    // Cancelling a picker empties the field, as it always has.
+    (index == 0 ? model_.txtSource : model_.txtDestination) = path;
+    applyModel();
+}
+
+std::string FileSecurityPanel::PickFile(bool isSource, bool, const std::string& filter) {
+    try {
+        std::wstring filterW = toUtf16(dialogFilter(filter));
+        std::wstring buffer(32768, L'\0');
+        OPENFILENAMEW ofn{};
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = owner_.hwnd();
+        ofn.lpstrFilter = filterW.c_str();
+        ofn.lpstrFile = buffer.data();
+        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+        ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
+        BOOL ok = isSource ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
+        if (!ok) return {};
+        return toUtf8(buffer.c_str());
+    } catch (const std::exception& e) {
+        ::MessageBoxW(owner_.hwnd(), toUtf16(e.what()).c_str(), toUtf16(owner_.product().productName).c_str(),
+                      MB_OK | MB_ICONERROR);
+        return {};
+    }
+}
+
+std::string FileSecurityPanel::PickFolder() {
+    HRESULT init = ::OleInitialize(nullptr);
+    BROWSEINFOW bi{};
+    bi.hwndOwner = owner_.hwnd();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&bi);
+    std::string result;
+    if (item != nullptr) {
+        wchar_t path[MAX_PATH] = {};
+        if (::SHGetPathFromIDListW(item, path)) result = folderPickerResult(toUtf8(path));
+        ::CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(init)) ::OleUninitialize();
+    return result;
+}
+
+void FileSecurityPanel::show(const UserMessage& m) {
+    ::MessageBoxW(owner_.hwnd(), toUtf16(m.text).c_str(), toUtf16(m.title).c_str(),
+                  MB_OK | static_cast<UINT>(m.icon));
+}
+
+void FileSecurityPanel::showError(const std::string& text) {
+    show({text, kAppTitle, kIconCritical});
+}
+
+void FileSecurityPanel::cmdEncrypt_Click() { runCommand(true); }
+void FileSecurityPanel::cmdDecrypt_Click() { runCommand(false); }
+
+void FileSecurityPanel::tmrProgress_Timer() {
+    if (!model_.busy) return;
+    model_.pgb = progress_;
+    ::SendMessageW(control(IDC_PGB), PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
+}
+
+void CALLBACK FileSecurityPanel::timerProc(HWND, UINT, UINT_PTR, DWORD) {
+    if (gPanel != nullptr) gPanel->tmrProgress_Timer();
+}
+
+void FileSecurityPanel::runCommand(bool encryptButton) {
+    if (model_.busy) {
+        // The button reads "Cancel" while its operation runs.
+        cancelRequested_ = true;
+        return;
+    }
+    readControls();
+    if (auto problem = checkPasswords(model_)) {
+        show(*problem);
+        return;
+    }
+    Operation op = operationFor(model_, encryptButton);
+    Fields fields = fieldsOf(model_);
+    cipher::wipe(fields.password.data(), fields.password.size());
+    {
+        HWND pw = control(IDC_TXTPASSWORD);
+        std::wstring typed(static_cast<std::size_t>(::GetWindowTextLengthW(pw)) + 1, L'\0');
+        typed.resize(static_cast<std::size_t>(::GetWindowTextW(pw, typed.data(), static_cast<int>(typed.size()))));
+        fields.password = normalizedPassword(typed);
+        cipher::wipe(typed.data(), typed.size() * sizeof(wchar_t));
+    }
+    auto forgetPasswords = [&] {
+        for (std::string* s : {&fields.password, &model_.txtPassword, &model_.txtReenter}) {
+            cipher::wipe(s->data(), s->size());
+            s->clear();
+        }
+    };
+    if (auto problem = validate(op, fields, *files_, kAppTitle)) {
+        forgetPasswords();
+        show(*problem);
+        ::SetFocus(control(IDC_CMDBROWSEFILEFOLDER_0));
+        return;
+    }
+
+    beginOperation(model_, encryptButton);
+    cancelRequested_ = false;
+    progress_ = 0;
+    applyModel();
+    ::SetTimer(page_, kProgressTimer, kProgressInterval, timerProc);
+    DWORD lastPump = ::GetTickCount();
+    std::string failure;
+    try {
+        run(op, fields, *files_, [&](int percent) {
+            progress_ = percent;
+            DWORD now = ::GetTickCount();
+            if (now - lastPump >= kPumpEveryMs) {
+                lastPump = now;
+                // Keep the window alive; a closing program cancels too.
+                if (!win32::pumpPendingMessages()) cancelRequested_ = true;
+            }
+            if (cancelRequested_) throw AppError(kCancelledNumber, "Cancelled");
+        });
+        progress_ = 100;
+        tmrProgress_Timer();
+    } catch (const cipher::CipherError& e) {
+        failure = e.what();
+    } catch (const AppError& e) {
+        if (e.number() != kCancelledNumber) failure = e.description();
+    } catch (const std::bad_alloc&) {
+        failure = "Out of memory";
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    forgetPasswords();
+    ::KillTimer(page_, kProgressTimer);
+    endOperation(model_);
+    applyModel();
+    if (!failure.empty()) showError(failure);
+}
+
+} // namespace tidewell

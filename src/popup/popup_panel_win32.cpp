@@ -1,0 +1,186 @@
+#include "popup/popup_panel_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "shell/frmMain_win32.h"
+#include "shell/page_ids.h"
+#include "shell/resource.h"
+#include "win32/unicode.h"
+
+namespace tidewell {
+
+namespace {
+constexpr int kPopupPage = 4;
+
+// "hh:mm:ss AM/PM": two-digit 12-hour clock and the locale's designator.
+std::wstring clockText() {
+    wchar_t text[64] = {};
+    if (::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, L"hh':'mm':'ss tt", text, 64) ==
+        0) {
+        return {};
+    }
+    return text;
+}
+
+std::wstring readBstr(HRESULT (STDMETHODCALLTYPE IWebBrowser2::*get)(BSTR*),
+                      IWebBrowser2* browser) {
+    if (browser == nullptr) {
+        return {};
+    }
+    BSTR value = nullptr;
+    std::wstring text;
+    if (SUCCEEDED((browser->*get)(&value)) && value != nullptr) {
+        text.assign(value, ::SysStringLen(value));
+    }
+    ::SysFreeString(value);
+    return text;
+}
+} // namespace
+
+PopupKillerPanel::PopupKillerPanel(frmMain& form, SettingsStore& store,
+                                   popup::IEWindowsEvents& listener)
+    : form_(form), listener_(listener), switch_(store, *this, popup::popupFlags()) {}
+
+PopupKillerPanel::~PopupKillerPanel() = default;
+
+HWND PopupKillerPanel::page() const {
+    return form_.page(kPopupPage);
+}
+HWND PopupKillerPanel::list() const {
+    return ::GetDlgItem(page(), IDC_VINDOWS);
+}
+
+void PopupKillerPanel::wire() {
+    HWND lv = list();
+    ListView_SetExtendedListViewStyle(lv, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    struct Column {
+        const wchar_t* caption;
+        int width;
+    } const columns[] = {{L"Location", 220}, {L"URL", 300}, {L"Time", 110}};
+    RECT rc{};
+    ::GetClientRect(lv, &rc);
+    const int total = 220 + 300 + 110;
+    int index = 0;
+    for (const Column& c : columns) {
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        col.pszText = const_cast<wchar_t*>(c.caption);
+        col.cx = rc.right > 0 ? (rc.right - ::GetSystemMetrics(SM_CXVSCROLL)) * c.width / total
+                              : c.width;
+        col.iSubItem = index;
+        ListView_InsertColumn(lv, index, &col);
+        ++index;
+    }
+    form_.onCommandFrom(IDC_CHKPOPUPKILLERACTIVATE, [this](int code) {
+        if (code == BN_CLICKED) {
+            chkPopupKillerActivate_Click();
+        }
+    });
+    form_.onCommandFrom(ID_MNUPOUPKILLER, [this](int code) {
+        if (code == 0) { // a menu item's WM_COMMAND
+            mnuPoupKiller_Click();
+        }
+    });
+}
+
+void PopupKillerPanel::loadPopupKillerSwitch() {
+    switch_.loadAtStartup();
+}
+
+void PopupKillerPanel::createWindowTracker() {
+    tracker_ = std::make_unique<win32::ShellWindowsTracker>(listener_, input_, popup::popupFlags());
+    // Windows already open show at once, not only after the next change.
+    RefreshIEWindowList();
+}
+
+void PopupKillerPanel::markPopupKillerMenu() {
+    switch_.markMenuAtEndOfLoad();
+}
+
+int PopupKillerPanel::checkBoxValue() {
+    return static_cast<int>(
+        ::SendDlgItemMessageW(page(), IDC_CHKPOPUPKILLERACTIVATE, BM_GETCHECK, 0, 0));
+}
+
+void PopupKillerPanel::setCheckBoxValue(int value) {
+    ::SendDlgItemMessageW(page(), IDC_CHKPOPUPKILLERACTIVATE, BM_SETCHECK,
+                          static_cast<WPARAM>(value), 0);
+}
+
+bool PopupKillerPanel::menuChecked() {
+    if (HMENU menu = form_.trayMenu()) {
+        const UINT state = ::GetMenuState(menu, ID_MNUPOUPKILLER, MF_BYCOMMAND);
+        if (state != static_cast<UINT>(-1)) {
+            return (state & MF_CHECKED) != 0;
+        }
+    }
+    return menuMark_;
+}
+
+void PopupKillerPanel::setMenuChecked(bool checked) {
+    menuMark_ = checked;
+    if (HMENU menu = form_.trayMenu()) {
+        ::CheckMenuItem(menu, ID_MNUPOUPKILLER,
+                        MF_BYCOMMAND | static_cast<UINT>(checked ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+int PopupKillerPanel::findItem(const std::string& key) const {
+    auto it = std::find(itemKeys_.begin(), itemKeys_.end(), key);
+    return it == itemKeys_.end() ? -1 : static_cast<int>(it - itemKeys_.begin());
+}
+
+void PopupKillerPanel::RefreshIEWindowList() noexcept {
+    // Reading a browser's name may pump messages and bring another change:
+    // that one refills the list after this pass, never in the middle of it.
+    if (refreshing_) {
+        refreshAgain_ = true;
+        return;
+    }
+    refreshing_ = true;
+    int passes = 0;
+    do {
+        refreshAgain_ = false;
+        try {
+            fillList();
+        } catch (...) {
+        }
+    } while (refreshAgain_ && ++passes < 8);
+    refreshing_ = false;
+}
+
+void PopupKillerPanel::fillList() {
+    HWND lv = list();
+    ListView_DeleteAllItems(lv);
+    itemKeys_.clear();
+    popup::cIEWindows* tracker = IEWin();
+    if (tracker == nullptr) {
+        return;
+    }
+    // Every row carries the time of this rebuild.
+    const std::wstring time = clockText();
+    for (const auto& entry : tracker->NewEnum()) {
+        auto& sink = win32::ShellWindowsTracker::sink(*entry);
+        const std::int32_t handle = sink.IEHandle();
+        IWebBrowser2* browser = sink.IEctl();
+        std::wstring name = readBstr(&IWebBrowser2::get_LocationName, browser);
+        std::wstring url = readBstr(&IWebBrowser2::get_LocationURL, browser);
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = ListView_GetItemCount(lv);
+        item.pszText = name.data();
+        item.lParam = static_cast<LPARAM>(handle);
+        const int row = ListView_InsertItem(lv, &item);
+        if (row < 0) {
+            continue;
+        }
+        ListView_SetItemText(lv, row, 1, url.data());
+        ListView_SetItemText(lv, row, 2, const_cast<wchar_t*>(time.c_str()));
+        // Rows are appended, so the keys stay in row order.
+        itemKeys_.push_back(popup::listItemKey(handle));
+    }
+}
+
+} // namespace tidewell

@@ -1,0 +1,37 @@
+#pragma once
+// How tests drive the fake shell-window collection: messages to a hidden
+// window that the fake creates in the process that loaded it.
+#include <windows.h>
+
+namespace fakeshell {
+
+inline constexpr wchar_t kControlClass[] = L"TidewellFakeShellControl";
+inline constexpr wchar_t kDllName[] = L"fake_shellwindows.dll";
+inline constexpr wchar_t kShellWindowsClsid[] = L"{9BA05972-F6A8-11CF-A442-00A0C90A8F39}";
+
+// Flags of kOpen.
+inline constexpr LPARAM kForwardPage = 1; // GoForward succeeds
+inline constexpr LPARAM kNoDocument = 2;  // get_Document gives nothing
+inline constexpr LPARAM kQuiet = 4;       // no WindowRegistered
+
+enum Message : UINT {
+    kOpen = WM_APP + 1,  // wParam window handle value, lParam flags -> browser id
+    kClose,              // wParam id; fires WindowRevoked -> 1 if it was open
+    kKill,               // wParam id; its calls fail with RPC_E_DISCONNECTED from now on
+    kNewWindow2,         // wParam id -> Cancel (1/0), -1 with no sink connected
+    kBeforeNavigate2,    // wParam id -> Cancel
+    kCommandStateChange, // wParam id, lParam MAKELPARAM(command, enable)
+    kDocumentComplete,   // wParam id, lParam 1 top level, 0 a frame
+    kMouseDown,          // wParam id
+    kMouseUp,            // wParam id
+    kContextMenu,        // wParam id -> 1 menu allowed, 0 suppressed, -1 no sink
+    kConnections,        // wParam id -> browser sinks + 100 * document sinks
+    kStopCount,          // wParam id -> ExecWB(stop) calls
+    kTones,              // -> tones the process made since loading (Beep is intercepted)
+    kLastTone,           // -> hertz * 10000 + milliseconds of the last tone
+    kReenter,            // wParam id: its next get_HWND opens one more window (nested event)
+    kReset,              // closes every window without events; clears counters
+    kEnumerations,       // -> how many times the collection was walked
+};
+
+} // namespace fakeshell

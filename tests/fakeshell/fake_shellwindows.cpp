@@ -1,0 +1,772 @@
+// A stand-in for the shell's window collection, loaded in-process in place
+// of the real class: fake browsers with fake HTML documents whose events the
+// tests fire through window messages (see fake_shell_protocol.h). Test code
+// only; nothing of it ships.
+#include <windows.h>
+#include <exdisp.h>
+#include <exdispid.h>
+#include <mshtmdid.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_shell_protocol.h"
+#include "interface_stubs.h"
+
+namespace fakeshell {
+namespace {
+
+constexpr IID kHTMLDocumentEvents = {
+    0x3050f260, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+
+#define FAKE_REFCOUNT                                                                              \
+public:                                                                                            \
+    ULONG STDMETHODCALLTYPE AddRef() override {                                                    \
+        return ++refs_;                                                                            \
+    }                                                                                              \
+    ULONG STDMETHODCALLTYPE Release() override {                                                   \
+        const ULONG n = --refs_;                                                                   \
+        if (n == 0) {                                                                              \
+            delete this;                                                                           \
+        }                                                                                          \
+        return n;                                                                                  \
+    }                                                                                              \
+                                                                                                   \
+private:                                                                                           \
+    ULONG refs_ = 1;
+
+#define FAKE_NO_TYPEINFO                                                                           \
+public:                                                                                            \
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {                                 \
+        *n = 0;                                                                                    \
+        return S_OK;                                                                               \
+    }                                                                                              \
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {                      \
+        return E_NOTIMPL;                                                                          \
+    }                                                                                              \
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {     \
+        return E_NOTIMPL;                                                                          \
+    }                                                                                              \
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,            \
+                                     EXCEPINFO*, UINT*) override {                                 \
+        return E_NOTIMPL;                                                                          \
+    }
+
+long gTones = 0;
+long gLastTone = 0;
+long gEnumerations = 0;
+
+BOOL WINAPI countingBeep(DWORD hertz, DWORD milliseconds) {
+    ++gTones;
+    gLastTone = static_cast<long>(hertz * 10000 + milliseconds);
+    return TRUE;
+}
+
+// Tones are counted, not played: the host's import of Beep is redirected.
+void interceptBeep() {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    done = true;
+    auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (dir.VirtualAddress == 0) {
+        return;
+    }
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         imp->Name != 0; ++imp) {
+        if (_stricmp(reinterpret_cast<char*>(base + imp->Name), "kernel32.dll") != 0) {
+            continue;
+        }
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            base + (imp->OriginalFirstThunk != 0 ? imp->OriginalFirstThunk : imp->FirstThunk));
+        auto* funcs = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++funcs) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+                continue;
+            }
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), "Beep") == 0) {
+                DWORD old = 0;
+                ::VirtualProtect(&funcs->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
+                funcs->u1.Function = reinterpret_cast<ULONG_PTR>(&countingBeep);
+                ::VirtualProtect(&funcs->u1.Function, sizeof(void*), old, &old);
+            }
+        }
+    }
+}
+
+class ConnectionPoint final : public IConnectionPoint {
+    FAKE_REFCOUNT
+public:
+    ConnectionPoint(REFIID iid, IConnectionPointContainer* owner, std::shared_ptr<const bool> dead)
+        : iid_(iid), owner_(owner), dead_(std::move(dead)) {}
+    void orphan() { owner_ = nullptr; }
+    size_t size() const { return sinks_.size(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
+            *pp = static_cast<IConnectionPoint*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *pp = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
+        *iid = iid_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** pp) override {
+        *pp = owner_;
+        if (owner_ == nullptr) {
+            return E_UNEXPECTED;
+        }
+        owner_->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        IDispatch* disp = nullptr;
+        if (sink == nullptr ||
+            FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&disp)))) {
+            return CONNECT_E_CANNOTCONNECT;
+        }
+        *cookie = next_++;
+        sinks_[*cookie] = disp;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+        auto it = sinks_.find(cookie);
+        if (it == sinks_.end()) {
+            return CONNECT_E_NOCONNECTION;
+        }
+        IDispatch* disp = it->second;
+        sinks_.erase(it);
+        disp->Release();
+        // A dead browser cannot answer; the sink is let go all the same.
+        return *dead_ ? RPC_E_DISCONNECTED : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    // Calls every sink with the arguments in declaration order; returns how many.
+    int fire(DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr) {
+        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+        DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
+                          static_cast<UINT>(reversed.size()), 0};
+        std::vector<IDispatch*> sinks;
+        for (auto& [cookie, disp] : sinks_) {
+            disp->AddRef();
+            sinks.push_back(disp);
+        }
+        for (IDispatch* disp : sinks) {
+            disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result,
+                         nullptr, nullptr);
+            disp->Release();
+        }
+        return static_cast<int>(sinks.size());
+    }
+
+private:
+    ~ConnectionPoint() {
+        for (auto& [cookie, disp] : sinks_) {
+            disp->Release();
+        }
+    }
+    IID iid_;
+    IConnectionPointContainer* owner_;
+    std::shared_ptr<const bool> dead_;
+    std::map<DWORD, IDispatch*> sinks_;
+    DWORD next_ = 1;
+};
+
+// A frame: some other object than the browser.
+class FakeFrame final : public IDispatch {
+    FAKE_REFCOUNT
+    FAKE_NO_TYPEINFO
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+            *pp = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *pp = nullptr;
+        return E_NOINTERFACE;
+    }
+};
+
+class FakeDocument final : public HTMLDocument2Stub, public IConnectionPointContainer {
+    FAKE_REFCOUNT
+    FAKE_NO_TYPEINFO
+public:
+    explicit FakeDocument(std::shared_ptr<const bool> dead)
+        : dead_(dead), events_(new ConnectionPoint(kHTMLDocumentEvents, this, dead)) {}
+    ConnectionPoint& events() { return *events_; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, __uuidof(IHTMLDocument)) ||
+            IsEqualIID(riid, __uuidof(IHTMLDocument2))) {
+            *pp = static_cast<IHTMLDocument2*>(this);
+        } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+            *pp = static_cast<IConnectionPointContainer*>(this);
+        } else {
+            *pp = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        if (!IsEqualIID(riid, kHTMLDocumentEvents)) {
+            *pp = nullptr;
+            return CONNECT_E_NOCONNECTION;
+        }
+        *pp = events_;
+        events_->AddRef();
+        return S_OK;
+    }
+
+private:
+    ~FakeDocument() {
+        events_->orphan();
+        events_->Release();
+    }
+    std::shared_ptr<const bool> dead_;
+    ConnectionPoint* events_;
+};
+
+BSTR bstr(const std::wstring& s) {
+    return ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+}
+
+void openWindow(LONG_PTR handle, LPARAM flags, bool announce);
+
+class FakeBrowser final : public WebBrowser2Stub, public IConnectionPointContainer {
+    FAKE_REFCOUNT
+    FAKE_NO_TYPEINFO
+public:
+    FakeBrowser(int id, LONG_PTR handle, LPARAM flags)
+        : id_(id), handle_(handle), flags_(flags),
+          events_(new ConnectionPoint(DIID_DWebBrowserEvents2, this, dead_)),
+          document_((flags & kNoDocument) ? nullptr : new FakeDocument(dead_)) {}
+    int id() const { return id_; }
+    void kill() { *dead_ = true; }
+    void reenterOnce() { reenter_ = true; }
+    long stops() const { return stops_; }
+    ConnectionPoint& events() { return *events_; }
+    FakeDocument* document() { return document_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, IID_IWebBrowser) || IsEqualIID(riid, IID_IWebBrowserApp) ||
+            IsEqualIID(riid, IID_IWebBrowser2)) {
+            *pp = static_cast<IWebBrowser2*>(this);
+        } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+            *pp = static_cast<IConnectionPointContainer*>(this);
+        } else {
+            *pp = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        if (!IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
+            *pp = nullptr;
+            return CONNECT_E_NOCONNECTION;
+        }
+        *pp = events_;
+        events_->AddRef();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* p) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        if (reenter_) {
+            // As if a call into another process let a shell event in.
+            reenter_ = false;
+            openWindow(handle_ + 1, 0, true);
+        }
+        *p = handle_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_LocationName(BSTR* p) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        *p = bstr(L"Fake page " + std::to_wstring(id_));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* p) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        *p = bstr(L"http://fake.example/" + std::to_wstring(id_));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Document(IDispatch** p) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        *p = document_;
+        if (document_ == nullptr) {
+            return E_FAIL;
+        }
+        document_->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GoForward() override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        return (flags_ & kForwardPage) ? S_OK : E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID cmd, OLECMDEXECOPT option, VARIANT*,
+                                     VARIANT*) override {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        if (cmd == OLECMDID_STOPDOWNLOAD && option == OLECMDEXECOPT_DONTPROMPTUSER) {
+            ++stops_;
+        }
+        return S_OK;
+    }
+
+private:
+    ~FakeBrowser() {
+        events_->orphan();
+        events_->Release();
+        if (document_ != nullptr) {
+            document_->Release();
+        }
+    }
+    int id_;
+    LONG_PTR handle_;
+    LPARAM flags_;
+    std::shared_ptr<bool> dead_ = std::make_shared<bool>(false);
+    bool reenter_ = false;
+    long stops_ = 0;
+    ConnectionPoint* events_;
+    FakeDocument* document_;
+};
+
+class FakeEnum final : public IEnumVARIANT {
+    FAKE_REFCOUNT
+public:
+    explicit FakeEnum(std::vector<IDispatch*> items) : items_(std::move(items)) {
+        for (IDispatch* d : items_) {
+            d->AddRef();
+        }
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT)) {
+            *pp = static_cast<IEnumVARIANT*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *pp = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
+        ULONG n = 0;
+        for (; n < count && pos_ < items_.size(); ++n, ++pos_) {
+            ::VariantInit(&out[n]);
+            out[n].vt = VT_DISPATCH;
+            out[n].pdispVal = items_[pos_];
+            items_[pos_]->AddRef();
+        }
+        if (fetched != nullptr) {
+            *fetched = n;
+        }
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        pos_ += count;
+        return pos_ <= items_.size() ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        pos_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** pp) override {
+        *pp = new FakeEnum(items_);
+        return S_OK;
+    }
+
+private:
+    ~FakeEnum() {
+        for (IDispatch* d : items_) {
+            d->Release();
+        }
+    }
+    std::vector<IDispatch*> items_;
+    size_t pos_ = 0;
+};
+
+struct World;
+World& world();
+
+class FakeShellWindows final : public ShellWindowsStub, public IConnectionPointContainer {
+    FAKE_REFCOUNT
+    FAKE_NO_TYPEINFO
+public:
+    FakeShellWindows()
+        : events_(new ConnectionPoint(DIID_DShellWindowsEvents, this,
+                                      std::make_shared<const bool>(false))) {}
+    ConnectionPoint& events() { return *events_; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, IID_IShellWindows)) {
+            *pp = static_cast<IShellWindows*>(this);
+        } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+            *pp = static_cast<IConnectionPointContainer*>(this);
+        } else {
+            *pp = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
+        if (!IsEqualIID(riid, DIID_DShellWindowsEvents)) {
+            *pp = nullptr;
+            return CONNECT_E_NOCONNECTION;
+        }
+        *pp = events_;
+        events_->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override;
+
+private:
+    ~FakeShellWindows() {
+        events_->orphan();
+        events_->Release();
+    }
+    ConnectionPoint* events_;
+};
+
+struct World {
+    FakeShellWindows* shell = new FakeShellWindows; // lives as long as the process
+    std::vector<FakeBrowser*> browsers;
+    int nextId = 1;
+};
+
+World& world() {
+    static World w;
+    return w;
+}
+
+HRESULT STDMETHODCALLTYPE FakeShellWindows::get_Count(LONG* count) {
+    *count = static_cast<LONG>(world().browsers.size());
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE FakeShellWindows::_NewEnum(IUnknown** pp) {
+    ++gEnumerations;
+    std::vector<IDispatch*> items(world().browsers.begin(), world().browsers.end());
+    *pp = static_cast<IEnumVARIANT*>(new FakeEnum(std::move(items)));
+    return S_OK;
+}
+
+FakeBrowser* find(WPARAM id) {
+    for (FakeBrowser* b : world().browsers) {
+        if (b->id() == static_cast<int>(id)) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+VARIANT var(VARTYPE vt) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = vt;
+    return v;
+}
+
+VARIANT byRefVariant(VARIANT* inner) {
+    VARIANT v = var(VT_BYREF | VT_VARIANT);
+    v.pvarVal = inner;
+    return v;
+}
+
+int currentOpenId = 0;
+
+void openWindow(LONG_PTR handle, LPARAM flags, bool announce) {
+    auto* b = new FakeBrowser(world().nextId++, handle, flags);
+    world().browsers.push_back(b);
+    currentOpenId = b->id();
+    if (announce) {
+        VARIANT cookie = var(VT_I4);
+        cookie.lVal = b->id();
+        world().shell->events().fire(DISPID_WINDOWREGISTERED, {cookie});
+    }
+}
+
+LRESULT fireNewWindow2(FakeBrowser& b) {
+    IDispatch* offered = nullptr;
+    VARIANT ppDisp = var(VT_BYREF | VT_DISPATCH);
+    ppDisp.ppdispVal = &offered;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT cancelArg = var(VT_BYREF | VT_BOOL);
+    cancelArg.pboolVal = &cancel;
+    if (b.events().fire(DISPID_NEWWINDOW2, {ppDisp, cancelArg}) == 0) {
+        return -1;
+    }
+    return cancel != VARIANT_FALSE ? 1 : 0;
+}
+
+LRESULT fireBeforeNavigate2(FakeBrowser& b) {
+    VARIANT url = var(VT_BSTR);
+    url.bstrVal = bstr(L"http://fake.example/next");
+    VARIANT flags = var(VT_I4);
+    VARIANT frame = var(VT_BSTR);
+    frame.bstrVal = bstr(L"");
+    VARIANT post = var(VT_EMPTY);
+    VARIANT headers = var(VT_BSTR);
+    headers.bstrVal = bstr(L"");
+    VARIANT disp = var(VT_DISPATCH);
+    disp.pdispVal = static_cast<IWebBrowser2*>(&b);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT cancelArg = var(VT_BYREF | VT_BOOL);
+    cancelArg.pboolVal = &cancel;
+    b.events().fire(DISPID_BEFORENAVIGATE2,
+                    {disp, byRefVariant(&url), byRefVariant(&flags), byRefVariant(&frame),
+                     byRefVariant(&post), byRefVariant(&headers), cancelArg});
+    ::VariantClear(&url);
+    ::VariantClear(&frame);
+    ::VariantClear(&headers);
+    return cancel != VARIANT_FALSE ? 1 : 0;
+}
+
+LRESULT fireDocumentComplete(FakeBrowser& b, bool topLevel) {
+    FakeFrame* frame = topLevel ? nullptr : new FakeFrame;
+    VARIANT disp = var(VT_DISPATCH);
+    disp.pdispVal = topLevel ? static_cast<IDispatch*>(static_cast<IWebBrowser2*>(&b)) : frame;
+    VARIANT url = var(VT_BSTR);
+    url.bstrVal = bstr(L"http://fake.example/done");
+    const int n = b.events().fire(DISPID_DOCUMENTCOMPLETE, {disp, byRefVariant(&url)});
+    ::VariantClear(&url);
+    if (frame != nullptr) {
+        frame->Release();
+    }
+    return n;
+}
+
+LRESULT fireDocument(FakeBrowser& b, DISPID id) {
+    if (b.document() == nullptr) {
+        return -1;
+    }
+    VARIANT result;
+    ::VariantInit(&result);
+    if (b.document()->events().fire(id, {}, &result) == 0) {
+        return -1;
+    }
+    const LRESULT answer = (result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE) ? 0 : 1;
+    ::VariantClear(&result);
+    return answer;
+}
+
+LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kOpen) {
+        openWindow(static_cast<LONG_PTR>(wp), lp, (lp & kQuiet) == 0);
+        return currentOpenId;
+    }
+    if (msg == kReset) {
+        for (FakeBrowser* b : world().browsers) {
+            b->Release();
+        }
+        world().browsers.clear();
+        gTones = 0;
+        gLastTone = 0;
+        gEnumerations = 0;
+        return 1;
+    }
+    if (msg == kTones) {
+        return gTones;
+    }
+    if (msg == kLastTone) {
+        return gLastTone;
+    }
+    if (msg == kEnumerations) {
+        return gEnumerations;
+    }
+    FakeBrowser* b = find(wp);
+    if (b == nullptr) {
+        return -2;
+    }
+    b->AddRef();
+    LRESULT result = 0;
+    switch (msg) {
+    case kClose: {
+        auto& all = world().browsers;
+        for (auto it = all.begin(); it != all.end(); ++it) {
+            if (*it == b) {
+                all.erase(it);
+                b->Release();
+                break;
+            }
+        }
+        VARIANT cookie = var(VT_I4);
+        cookie.lVal = b->id();
+        world().shell->events().fire(DISPID_WINDOWREVOKED, {cookie});
+        result = 1;
+        break;
+    }
+    case kKill:
+        b->kill();
+        result = 1;
+        break;
+    case kNewWindow2:
+        result = fireNewWindow2(*b);
+        break;
+    case kBeforeNavigate2:
+        result = fireBeforeNavigate2(*b);
+        break;
+    case kCommandStateChange: {
+        VARIANT command = var(VT_I4);
+        command.lVal = static_cast<SHORT>(LOWORD(lp));
+        VARIANT enable = var(VT_BOOL);
+        enable.boolVal = HIWORD(lp) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+        result = b->events().fire(DISPID_COMMANDSTATECHANGE, {command, enable});
+        break;
+    }
+    case kDocumentComplete:
+        result = fireDocumentComplete(*b, lp != 0);
+        break;
+    case kMouseDown:
+        result = fireDocument(*b, DISPID_HTMLDOCUMENTEVENTS_ONMOUSEDOWN);
+        break;
+    case kMouseUp:
+        result = fireDocument(*b, DISPID_HTMLDOCUMENTEVENTS_ONMOUSEUP);
+        break;
+    case kContextMenu:
+        result = fireDocument(*b, DISPID_HTMLDOCUMENTEVENTS_ONCONTEXTMENU);
+        break;
+    case kConnections:
+        result = static_cast<LRESULT>(b->events().size() +
+                                      100 * (b->document() ? b->document()->events().size() : 0));
+        break;
+    case kStopCount:
+        result = b->stops();
+        break;
+    case kReenter:
+        b->reenterOnce();
+        result = 1;
+        break;
+    default:
+        result = -3;
+        break;
+    }
+    b->Release();
+    return result;
+}
+
+LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg >= kOpen && msg <= kEnumerations) {
+        try {
+            return control(msg, wp, lp);
+        } catch (...) {
+            return -4;
+        }
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+HMODULE gModule = nullptr;
+
+void ensureControlWindow() {
+    static HWND window = nullptr;
+    if (window != nullptr) {
+        return;
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = controlProc;
+    wc.hInstance = gModule;
+    wc.lpszClassName = kControlClass;
+    ::RegisterClassW(&wc);
+    // Hidden top-level, so that another process can find it by class.
+    window = ::CreateWindowExW(WS_EX_TOOLWINDOW, kControlClass, L"fake shell", WS_POPUP, 0, 0, 0, 0,
+                               nullptr, nullptr, gModule, nullptr);
+}
+
+class Factory : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *pp = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *pp = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** pp) override {
+        if (outer != nullptr) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        ensureControlWindow();
+        return static_cast<IShellWindows*>(world().shell)->QueryInterface(riid, pp);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+Factory gFactory;
+
+} // namespace
+} // namespace fakeshell
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        fakeshell::gModule = instance;
+        ::DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** pp) {
+    if (!IsEqualCLSID(clsid, CLSID_ShellWindows)) {
+        *pp = nullptr;
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    fakeshell::interceptBeep();
+    fakeshell::ensureControlWindow();
+    return fakeshell::gFactory.QueryInterface(riid, pp);
+}
+
+// Stays loaded: the tests' state lives here for the whole process.
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+    return S_FALSE;
+}

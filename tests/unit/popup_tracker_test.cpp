@@ -1,0 +1,276 @@
+// The browser-window tracker against a scripted shell-window collection:
+// keys, order, duplicates, release of old sinks, failures and re-entrant
+// shell events.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "popup/window_tracker.h"
+#include "shell/app_error.h"
+
+using namespace tidewell;
+using namespace tidewell::popup;
+
+namespace {
+
+struct World {
+    std::vector<std::int32_t> windows; // handles of the open browsers, in shell order
+    int liveSinks = 0;
+    int maxLiveSinksWhileBuilding = 0;
+    int liveBindings = 0;
+    int opens = 0;
+    bool failOpen = false;
+    // Runs when the n-th sink of a walk is made (a browser call pumping messages).
+    std::function<void(int walkIndex)> duringWalk;
+};
+
+class FakeSink : public BrowserSink {
+public:
+    FakeSink(World& w, std::int32_t h) : world_(w), handle_(h) { ++world_.liveSinks; }
+    ~FakeSink() override { --world_.liveSinks; }
+    std::int32_t IEHandle() const override { return handle_; }
+
+private:
+    World& world_;
+    std::int32_t handle_;
+};
+
+class FakeBinding : public EventBinding {
+public:
+    explicit FakeBinding(World& w) : world_(w) { ++world_.liveBindings; }
+    ~FakeBinding() override { --world_.liveBindings; }
+
+private:
+    World& world_;
+};
+
+class FakeSession : public ShellWindowsSession {
+public:
+    explicit FakeSession(World& w) : world_(w), snapshot_(w.windows) {}
+    std::shared_ptr<BrowserSink> next() override {
+        if (pos_ >= snapshot_.size()) {
+            return nullptr;
+        }
+        const int index = static_cast<int>(pos_);
+        auto sink = std::make_shared<FakeSink>(world_, snapshot_[pos_++]);
+        world_.maxLiveSinksWhileBuilding =
+            std::max(world_.maxLiveSinksWhileBuilding, world_.liveSinks);
+        if (world_.duringWalk) {
+            world_.duringWalk(index);
+        }
+        return sink;
+    }
+    std::unique_ptr<EventBinding> bindEvents() override {
+        return std::make_unique<FakeBinding>(world_);
+    }
+
+private:
+    World& world_;
+    std::vector<std::int32_t> snapshot_;
+    std::size_t pos_ = 0;
+};
+
+class FakeSource : public ShellWindowsSource {
+public:
+    explicit FakeSource(World& w) : world_(w) {}
+    std::unique_ptr<ShellWindowsSession> open() override {
+        ++world_.opens;
+        if (world_.failOpen) {
+            throw AppError(-2147221164, "Class not registered");
+        }
+        return std::make_unique<FakeSession>(world_);
+    }
+
+private:
+    World& world_;
+};
+
+std::vector<std::int32_t> handles(const cIEWindows& t) {
+    std::vector<std::int32_t> out;
+    for (const auto& s : t.NewEnum()) {
+        out.push_back(s->IEHandle());
+    }
+    return out;
+}
+
+class Listener : public IEWindowsEvents {
+public:
+    cIEWindows* tracker = nullptr;
+    std::vector<std::string> events;
+    std::vector<std::vector<std::int32_t>> seen; // the list each event saw
+    bool refreshingSeen = false;
+    std::function<void()> onEvent;
+    void IEWindowRegistered() override { record("registered"); }
+    void IEWindowRevoked() override { record("revoked"); }
+
+private:
+    void record(const char* what) {
+        events.push_back(what);
+        if (tracker != nullptr) {
+            seen.push_back(handles(*tracker));
+            refreshingSeen = refreshingSeen || tracker->refreshing();
+        }
+        if (onEvent) {
+            onEvent();
+        }
+    }
+};
+
+class Tracker : public ::testing::Test {
+protected:
+    World world;
+    FakeSource source{world};
+    Listener listener;
+    std::unique_ptr<cIEWindows> make() {
+        auto t = std::make_unique<cIEWindows>(source, listener);
+        listener.tracker = t.get();
+        return t;
+    }
+};
+
+TEST_F(Tracker, NoBrowserMeansNoSinks) {
+    auto t = make();
+    EXPECT_EQ(t->Count(), 0);
+    EXPECT_TRUE(t->NewEnum().empty());
+    EXPECT_EQ(world.liveBindings, 1);
+    EXPECT_EQ(eventTarget(), t.get());
+    t.reset();
+    EXPECT_EQ(eventTarget(), nullptr);
+    EXPECT_EQ(world.liveBindings, 0);
+}
+
+TEST_F(Tracker, KeysAreDecimalHandlesInShellOrderAndDuplicatesAreDropped) {
+    world.windows = {1234, -5, 99, 1234, 7};
+    auto t = make();
+    EXPECT_EQ(t->Count(), 4);
+    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{1234, -5, 99, 7}));
+    EXPECT_EQ(world.liveSinks, 4); // the duplicate's sink was released at once
+    EXPECT_EQ(t->IE("1234")->IEHandle(), 1234);
+    EXPECT_EQ(t->IE("-5")->IEHandle(), -5);
+    EXPECT_EQ(t->IE(3)->IEHandle(), 99);
+    EXPECT_EQ(windowKey(1234), "1234");
+    EXPECT_EQ(windowKey(0), "0");
+    EXPECT_EQ(listItemKey(1234), "1234K");
+    EXPECT_EQ(listItemKey(-5), "-5K");
+    try {
+        t->IE("0099");
+        FAIL();
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), 5);
+    }
+    EXPECT_THROW(t->IE(0), AppError);
+    EXPECT_THROW(t->IE(5), AppError);
+}
+
+TEST_F(Tracker, EveryShellEventRebuildsReleasingOldSinksFirst) {
+    world.windows = {1, 2, 3};
+    auto t = make();
+    world.maxLiveSinksWhileBuilding = 0;
+    world.windows = {2, 3, 4, 5};
+    t->winShell_WindowRegistered(0);
+    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{2, 3, 4, 5}));
+    EXPECT_EQ(world.liveSinks, 4);
+    EXPECT_EQ(world.maxLiveSinksWhileBuilding, 4); // never old and new together
+    EXPECT_EQ(world.liveBindings, 1);
+    world.windows = {5};
+    t->winShell_WindowRevoked(0);
+    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{5}));
+    EXPECT_EQ(listener.events, (std::vector<std::string>{"registered", "revoked"}));
+    EXPECT_EQ(listener.seen, (std::vector<std::vector<std::int32_t>>{{2, 3, 4, 5}, {5}}));
+    EXPECT_FALSE(listener.refreshingSeen);
+}
+
+TEST_F(Tracker, AShellThatCannotBeReachedGivesAnEmptyListAndNoError) {
+    world.failOpen = true;
+    std::unique_ptr<cIEWindows> t;
+    ASSERT_NO_THROW(t = make());
+    EXPECT_EQ(t->Count(), 0);
+    world.failOpen = false;
+    world.windows = {8};
+    t->winShell_WindowRegistered(0);
+    EXPECT_EQ(handles(*t), std::vector<std::int32_t>{8});
+    // A later failure empties the list but keeps the old connection.
+    world.failOpen = true;
+    t->winShell_WindowRevoked(0);
+    EXPECT_EQ(t->Count(), 0);
+    EXPECT_EQ(world.liveBindings, 1);
+    EXPECT_EQ(world.liveSinks, 0);
+}
+
+TEST_F(Tracker, EventsDuringAWalkNeverNestAndAreRaisedOnTheWholeList) {
+    world.windows = {1, 2, 3};
+    auto t = make();
+    int depth = 0, maxDepth = 0;
+    int nestedCalls = 0;
+    world.duringWalk = [&](int index) {
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        if (index == 1 && nestedCalls++ == 0) {
+            // A window opens while the tracker is inside a call to a browser.
+            world.windows.push_back(4);
+            t->winShell_WindowRegistered(0);
+            EXPECT_TRUE(t->refreshing());
+            EXPECT_EQ(t->Count(), 0); // empty, never half-built
+        }
+        --depth;
+    };
+    const int opensBefore = world.opens;
+    t->winShell_WindowRevoked(0);
+    EXPECT_EQ(maxDepth, 1);
+    EXPECT_EQ(world.opens - opensBefore, 2); // one more walk, not a nested one
+    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(listener.events, (std::vector<std::string>{"revoked", "registered"}));
+    for (const auto& list : listener.seen) {
+        EXPECT_EQ(list, (std::vector<std::int32_t>{1, 2, 3, 4}));
+    }
+    EXPECT_FALSE(listener.refreshingSeen);
+}
+
+TEST_F(Tracker, AStormOfEventsEndsAfterABoundedNumberOfWalks) {
+    world.windows = {1, 2};
+    auto t = make();
+    world.duringWalk = [&](int) { t->winShell_WindowRegistered(0); };
+    const int opensBefore = world.opens;
+    t->winShell_WindowRegistered(0);
+    EXPECT_LE(world.opens - opensBefore, 8);
+    EXPECT_FALSE(t->refreshing());
+    EXPECT_EQ(t->Count(), 2);
+}
+
+TEST_F(Tracker, AnEventWhileTheListenerRunsIsRaisedAfterItNotInsideIt) {
+    world.windows = {1};
+    auto t = make();
+    int inside = 0, maxInside = 0, raised = 0;
+    listener.onEvent = [&] {
+        ++inside;
+        maxInside = std::max(maxInside, inside);
+        if (raised++ == 0) {
+            world.windows = {1, 2};
+            t->winShell_WindowRegistered(0);
+            EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{1, 2})); // rebuilt at once
+        }
+        --inside;
+    };
+    t->winShell_WindowRegistered(0);
+    EXPECT_EQ(maxInside, 1);
+    EXPECT_EQ(listener.events, (std::vector<std::string>{"registered", "registered"}));
+}
+
+TEST_F(Tracker, AWalkHeldByACallerKeepsItsSinksAlive) {
+    world.windows = {1, 2};
+    auto t = make();
+    auto walk = t->NewEnum();
+    world.windows = {};
+    t->winShell_WindowRevoked(0);
+    EXPECT_EQ(t->Count(), 0);
+    EXPECT_EQ(world.liveSinks, 2);
+    EXPECT_EQ(walk[1]->IEHandle(), 2);
+    walk.clear();
+    EXPECT_EQ(world.liveSinks, 0);
+}
+
+} // namespace

@@ -1,0 +1,157 @@
+// File security on real Windows files: the adapter's temporary file and
+// rename, same-file detection through other spellings and hard links,
+// attributes and times through a folder round trip, and password composition.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <string>
+
+#include "filesecurity/engine.h"
+#include "filesecurity/file_access.h"
+#include "filesecurity/file_security_panel_win32.h"
+#include "shell/app_error.h"
+#include "win32/unicode.h"
+
+using namespace tidewell;
+using namespace tidewell::filesecurity;
+using tidewell::win32::toUtf16;
+using tidewell::win32::toUtf8;
+
+namespace {
+
+const cipher::KdfParams kFastKdf{cipher::kMinMemoryKiB, cipher::kMinPasses, 1};
+
+class FileSecurityOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        root_ = toUtf8(temp) + "tidewell fs \xC3\xA9t\xC3\xA9 " + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryW(toUtf16(root_).c_str(), nullptr);
+        fs_ = makeFileAccess();
+    }
+    void TearDown() override { removeTree(root_); }
+    static void removeTree(const std::string& path) {
+        std::wstring w = toUtf16(path);
+        WIN32_FIND_DATAW fd;
+        HANDLE h = ::FindFirstFileW((w + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring n = fd.cFileName;
+                if (n == L"." || n == L"..") continue;
+                std::wstring child = w + L"\\" + n;
+                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    removeTree(toUtf8(child));
+                } else {
+                    ::DeleteFileW(child.c_str());
+                }
+            } while (::FindNextFileW(h, &fd));
+            ::FindClose(h);
+        }
+        ::RemoveDirectoryW(w.c_str());
+    }
+    std::string path(const std::string& name) { return root_ + "\\" + name; }
+    void write(const std::string& name, const std::string& data) {
+        std::ofstream(toUtf16(path(name)).c_str(), std::ios::binary) << data;
+    }
+    std::string read(const std::string& name) {
+        std::ifstream f(toUtf16(path(name)).c_str(), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    }
+    std::vector<std::string> names(const std::string& folder) {
+        std::vector<std::string> out;
+        for (auto& e : fs_->list(folder)) out.push_back(e.name);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    std::string root_;
+    std::unique_ptr<FileAccess> fs_;
+};
+
+TEST_F(FileSecurityOnDisk, SameFileThroughAnotherSpellingOrAHardLink) {
+    write("plain.txt", "data");
+    EXPECT_TRUE(fs_->sameFile(path("plain.txt"), path("PLAIN.TXT")));
+    EXPECT_TRUE(fs_->sameFile(path("plain.txt"), root_ + "\\.\\sub\\..\\plain.txt"));
+    ASSERT_TRUE(::CreateHardLinkW(toUtf16(path("hard.txt")).c_str(), toUtf16(path("plain.txt")).c_str(), nullptr));
+    EXPECT_TRUE(fs_->sameFile(path("plain.txt"), path("hard.txt")));
+    write("other.txt", "data");
+    EXPECT_FALSE(fs_->sameFile(path("plain.txt"), path("other.txt")));
+    auto problem = validate(Operation::EncryptSingleFile, {"pw", path("plain.txt"), path("hard.txt")}, *fs_, "Tidewell");
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->title, "Invalid Destination File");
+}
+
+TEST_F(FileSecurityOnDisk, ReplacesOnlyOnCommitAndLeavesNoTemporaryFile) {
+    write("dest.cfy", "old contents");
+    {
+        auto out = fs_->createReplacing(path("dest.cfy"));
+        out->write(reinterpret_cast<const std::uint8_t*>("new"), 3);
+        EXPECT_EQ(read("dest.cfy"), "old contents") << "untouched until commit";
+        EXPECT_EQ(names(root_).size(), 2u) << "the temporary file sits beside it";
+    } // abandoned
+    EXPECT_EQ(names(root_), std::vector<std::string>{"dest.cfy"});
+    EXPECT_EQ(read("dest.cfy"), "old contents");
+    auto out = fs_->createReplacing(path("dest.cfy"));
+    out->write(reinterpret_cast<const std::uint8_t*>("new"), 3);
+    out->commit();
+    out.reset();
+    EXPECT_EQ(read("dest.cfy"), "new");
+    EXPECT_EQ(names(root_), std::vector<std::string>{"dest.cfy"});
+    EXPECT_FALSE(fs_->info(path("dest.cfy")).hidden);
+}
+
+TEST_F(FileSecurityOnDisk, EncryptAndDecryptFilesWithNonAsciiNamesAndWrongPassword) {
+    std::string plain(300000, '\0');
+    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(i * 7 + i / 300);
+    write("\xE6\x97\xA5\xE6\x9C\xAC.bin", plain);
+    const std::string pw = "p\xC3\xA4ss \xE5\xAF\x86";
+    run(Operation::EncryptSingleFile, {pw, path("\xE6\x97\xA5\xE6\x9C\xAC.bin"), path("secret file.cfy")}, *fs_, {}, kFastKdf);
+    write("restored.bin", "existing");
+    EXPECT_THROW(run(Operation::DecryptSingleFile, {"wrong", path("secret file.cfy"), path("restored.bin")}, *fs_, {}, kFastKdf),
+                 cipher::CipherError);
+    EXPECT_EQ(read("restored.bin"), "existing");
+    run(Operation::DecryptSingleFile, {pw, path("secret file.cfy"), path("restored.bin")}, *fs_, {}, kFastKdf);
+    EXPECT_EQ(read("restored.bin"), plain);
+    EXPECT_EQ(names(root_).size(), 3u) << "no temporary file left";
+}
+
+TEST_F(FileSecurityOnDisk, ReadOnlyDestinationSurvivesAFailedReplace) {
+    write("plain.txt", "data");
+    write("locked.cfy", "keep");
+    ::SetFileAttributesW(toUtf16(path("locked.cfy")).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", path("plain.txt"), path("locked.cfy")}, *fs_, {}, kFastKdf), AppError);
+    EXPECT_EQ(read("locked.cfy"), "keep");
+    EXPECT_EQ(names(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
+}
+
+TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesAndEmptyFolders) {
+    ::CreateDirectoryW(toUtf16(path("src")).c_str(), nullptr);
+    ::CreateDirectoryW(toUtf16(path("src\\empty")).c_str(), nullptr);
+    ::CreateDirectoryW(toUtf16(path("src\\\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0")).c_str(), nullptr);
+    write("src\\\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0\\note.txt", "inside");
+    write("src\\hidden.txt", "h");
+    write("src\\readonly.txt", "r");
+    ::SetFileAttributesW(toUtf16(path("src\\hidden.txt")).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    fs_->setTimeAndAttributes(path("src\\readonly.txt"), 1300000000, true, false);
+    run(Operation::EncryptFolder, {"pw", path("src"), path("src.cfy")}, *fs_, {}, kFastKdf);
+    run(Operation::DecryptFolder, {"pw", path("src.cfy"), path("out")}, *fs_, {}, kFastKdf);
+    EXPECT_EQ(read("out\\\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0\\note.txt"), "inside");
+    EXPECT_TRUE(fs_->info(path("out\\empty")).isFolder);
+    EXPECT_TRUE(fs_->info(path("out\\hidden.txt")).hidden);
+    FileInfo ro = fs_->info(path("out\\readonly.txt"));
+    EXPECT_TRUE(ro.readOnly);
+    EXPECT_EQ(ro.modified, 1300000000);
+    EXPECT_EQ(names(path("out")), names(path("src")));
+}
+
+TEST(FileSecurityPassword, ComposedAndDecomposedSpellingsGiveTheSameKey) {
+    EXPECT_EQ(normalizedPassword(L"a\x0308pfel"), "\xC3\xA4pfel");
+    EXPECT_EQ(normalizedPassword(L"\x00E4pfel"), "\xC3\xA4pfel");
+    EXPECT_EQ(normalizedPassword(L"  spaced  "), "  spaced  ");
+    EXPECT_EQ(normalizedPassword(L""), "");
+}
+
+} // namespace

@@ -1,0 +1,286 @@
+// The browser-window tracker and its sinks against the fake shell-window
+// collection, in this process: rebuilds, duplicate handles, released and dead
+// browsers, re-entrant shell events, the popup decision, the forward probe
+// and the relayed events.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_shell_install.h"
+#include "fake_shell_protocol.h"
+#include "popup/shell_windows_win32.h"
+
+using namespace tidewell;
+using namespace tidewell::popup;
+
+namespace {
+
+class FakeInput : public InputPort {
+public:
+    std::map<int, std::int16_t> state;
+    std::vector<std::pair<unsigned, unsigned>> tones;
+    std::int16_t asyncKeyState(int vk) override {
+        auto it = state.find(vk);
+        return it == state.end() ? std::int16_t{0} : it->second;
+    }
+    void beep(unsigned hz, unsigned ms) override { tones.emplace_back(hz, ms); }
+};
+
+class Recorder : public IEWindowsEvents {
+public:
+    win32::ShellWindowsTracker* owner = nullptr;
+    std::vector<std::string> events;
+    std::vector<int> counts; // Count() as each list event saw it
+    std::vector<std::int32_t> hwnds;
+    std::int16_t button = 0, shift = 0;
+    std::int32_t command = 0;
+    bool enable = false;
+    std::string url;
+    void IEWindowRegistered() override { list("registered"); }
+    void IEWindowRevoked() override { list("revoked"); }
+    void IENavigationBegin(std::int32_t& h, const ObjectRef&, EventValue& u, EventValue&,
+                           EventValue&, EventValue&, EventValue&, bool&) override {
+        add("begin", h);
+        if (auto* s = std::get_if<std::string>(&u)) {
+            url = *s;
+        }
+    }
+    void IEDocumentComplete(std::int32_t& h, const ObjectRef&, EventValue&) override {
+        add("document", h);
+    }
+    void IEOnContextMenu(std::int32_t& h) override { add("menu", h); }
+    void IEMouseDown(std::int32_t& h, std::int16_t b, std::int16_t s, float, float) override {
+        add("down", h);
+        button = b, shift = s;
+    }
+    void IEMouseUp(std::int32_t& h, std::int16_t b, std::int16_t s, float, float) override {
+        add("up", h);
+        button = b, shift = s;
+    }
+    void IECommandStateChange(std::int32_t& h, std::int32_t c, bool e) override {
+        add("command", h);
+        command = c, enable = e;
+    }
+
+private:
+    void add(const char* what, std::int32_t h) {
+        events.push_back(what);
+        hwnds.push_back(h);
+    }
+    void list(const char* what) {
+        events.push_back(what);
+        counts.push_back(owner != nullptr ? owner->IEWin().Count() : -1);
+    }
+};
+
+class PopupTracker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        registration = std::make_unique<fakeshell::Registration>();
+        ASSERT_TRUE(registration->ok()) << registration->errorText();
+        // State left by an earlier test of this process goes first.
+        if (HWND c = fakeshell::controlWindow(::GetCurrentProcessId())) {
+            ::SendMessageW(c, fakeshell::kReset, 0, 0);
+        }
+        flags.gPopupKillerActive = true;
+        flags.gCancelNextNavigation = false;
+        start();
+        control = fakeshell::controlWindow(::GetCurrentProcessId());
+        ASSERT_NE(control, nullptr) << "the fake collection was not loaded";
+    }
+    void TearDown() override {
+        tracker.reset();
+        if (control != nullptr) {
+            ::SendMessageW(control, fakeshell::kReset, 0, 0);
+        }
+        registration.reset();
+        ::CoUninitialize();
+    }
+    void start() {
+        tracker = std::make_unique<win32::ShellWindowsTracker>(recorder, input, flags);
+        recorder.owner = tracker.get();
+    }
+    LRESULT send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+        return ::SendMessageW(control, msg, wp, lp);
+    }
+    int open(std::int32_t handle, LPARAM flagsOfWindow = 0) {
+        return static_cast<int>(send(fakeshell::kOpen, static_cast<WPARAM>(handle), flagsOfWindow));
+    }
+    std::vector<std::int32_t> handles() {
+        std::vector<std::int32_t> out;
+        for (auto& s : tracker->IEWin().NewEnum()) {
+            out.push_back(s->IEHandle());
+        }
+        return out;
+    }
+    win32::IE_Class& sinkOf(std::int32_t handle) {
+        return win32::ShellWindowsTracker::sink(*tracker->IEWin().IE(windowKey(handle)));
+    }
+
+    std::unique_ptr<fakeshell::Registration> registration;
+    FakeInput input;
+    PopupFlags flags;
+    Recorder recorder;
+    std::unique_ptr<win32::ShellWindowsTracker> tracker;
+    HWND control = nullptr;
+};
+
+TEST_F(PopupTracker, OpeningAndClosingWindowsRebuildsTheList) {
+    EXPECT_EQ(tracker->IEWin().Count(), 0);
+    const int a = open(0x1234);
+    const int b = open(0x2000);
+    EXPECT_EQ(handles(), (std::vector<std::int32_t>{0x1234, 0x2000}));
+    EXPECT_EQ(send(fakeshell::kClose, static_cast<WPARAM>(a)), 1);
+    EXPECT_EQ(handles(), std::vector<std::int32_t>{0x2000});
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"registered", "registered", "revoked"}));
+    EXPECT_EQ(recorder.counts, (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(tracker->IEWin().IE("8192")->IEHandle(), 0x2000);
+    // The survivor got a fresh sink on each rebuild; only one is connected.
+    EXPECT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(b)), 101);
+}
+
+TEST_F(PopupTracker, TwoBrowsersWithOneHandleGetOneSink) {
+    const int first = open(4242);
+    const int second = open(4242);
+    EXPECT_EQ(handles(), std::vector<std::int32_t>{4242});
+    EXPECT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(first)), 101);
+    // The duplicate's sink was released and left nothing connected.
+    EXPECT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(second)), 0);
+}
+
+TEST_F(PopupTracker, AReleasedSinkUnadvisesBothConnections) {
+    const int id = open(77);
+    ASSERT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(id)), 101);
+    tracker.reset();
+    EXPECT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(id)), 0);
+    EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), -1);
+}
+
+TEST_F(PopupTracker, ABrowserThatDiedLeavesNoRowAndNoCrash) {
+    const int alive = open(10);
+    const int dying = open(20);
+    ASSERT_EQ(handles(), (std::vector<std::int32_t>{10, 20}));
+    send(fakeshell::kKill, static_cast<WPARAM>(dying));
+    // Still listed by the shell: the next rebuild meets it dead.
+    open(30);
+    EXPECT_EQ(handles(), (std::vector<std::int32_t>{10, 30}));
+    EXPECT_EQ(send(fakeshell::kClose, static_cast<WPARAM>(dying)), 1);
+    EXPECT_EQ(handles(), (std::vector<std::int32_t>{10, 30}));
+    EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(alive)), 1);
+}
+
+TEST_F(PopupTracker, AShellEventInsideARebuildNeitherNestsNorShowsAHalfList) {
+    const int first = open(100);
+    open(200);
+    recorder.events.clear();
+    recorder.counts.clear();
+    const LRESULT walksBefore = send(fakeshell::kEnumerations);
+    // While the next rebuild asks browser 100 for its handle, window 101 opens.
+    send(fakeshell::kReenter, static_cast<WPARAM>(first));
+    open(300);
+    EXPECT_EQ(handles(), (std::vector<std::int32_t>{100, 200, 300, 101}));
+    EXPECT_EQ(send(fakeshell::kEnumerations) - walksBefore, 2);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"registered", "registered"}));
+    EXPECT_EQ(recorder.counts, (std::vector<int>{4, 4}));
+    EXPECT_FALSE(tracker->IEWin().refreshing());
+}
+
+TEST_F(PopupTracker, NewWindowIsCancelledWithAToneUnlessCtrlOrOff) {
+    const int id = open(55);
+    EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 1);
+    ASSERT_EQ(input.tones.size(), 1u);
+    EXPECT_EQ(input.tones[0], std::make_pair(950u, 150u));
+
+    input.state[0x11] = static_cast<std::int16_t>(0x8000);
+    EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 0);
+    input.state.clear();
+
+    flags.gPopupKillerActive = false;
+    EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 0);
+    EXPECT_EQ(input.tones.size(), 1u);
+    // No tracker event is raised for a new-window request.
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"registered"});
+    // Navigation in the same window is never refused by the popup rule.
+    flags.gPopupKillerActive = true;
+    EXPECT_EQ(send(fakeshell::kBeforeNavigate2, static_cast<WPARAM>(id)), 0);
+}
+
+TEST_F(PopupTracker, AForwardPageIsProbedStoppedAndItsNavigationCancelledOnce) {
+    const int plain = open(1);
+    EXPECT_FALSE(flags.gCancelNextNavigation);
+    EXPECT_EQ(send(fakeshell::kStopCount, static_cast<WPARAM>(plain)), 0);
+    EXPECT_FALSE(sinkOf(1).EnableForward());
+
+    const int forward = open(2, fakeshell::kForwardPage);
+    // The rebuild probed both browsers again; only the one with a forward page stops.
+    EXPECT_EQ(send(fakeshell::kStopCount, static_cast<WPARAM>(forward)), 1);
+    EXPECT_EQ(send(fakeshell::kStopCount, static_cast<WPARAM>(plain)), 0);
+    EXPECT_TRUE(flags.gCancelNextNavigation);
+    // The next navigation of any window is cancelled, once.
+    EXPECT_EQ(send(fakeshell::kBeforeNavigate2, static_cast<WPARAM>(plain)), 1);
+    EXPECT_EQ(send(fakeshell::kBeforeNavigate2, static_cast<WPARAM>(plain)), 0);
+    EXPECT_EQ(recorder.url, "http://fake.example/next");
+
+    // Or, if a context menu comes first, that menu is suppressed instead.
+    send(fakeshell::kClose, static_cast<WPARAM>(plain)); // rebuild: probes window 2 again
+    ASSERT_TRUE(flags.gCancelNextNavigation);
+    EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(forward)), 0);
+    EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(forward)), 1);
+    EXPECT_EQ(send(fakeshell::kBeforeNavigate2, static_cast<WPARAM>(forward)), 0);
+}
+
+TEST_F(PopupTracker, BrowserAndDocumentEventsAreRelayedWithTheWindowHandle) {
+    const int id = open(0x4321);
+    recorder.events.clear();
+    send(fakeshell::kCommandStateChange, static_cast<WPARAM>(id), MAKELPARAM(1, 1));
+    EXPECT_TRUE(sinkOf(0x4321).EnableForward());
+    EXPECT_EQ(recorder.command, 1);
+    EXPECT_TRUE(recorder.enable);
+    send(fakeshell::kCommandStateChange, static_cast<WPARAM>(id), MAKELPARAM(2, 1));
+    EXPECT_TRUE(sinkOf(0x4321).EnableBack());
+    send(fakeshell::kCommandStateChange, static_cast<WPARAM>(id), MAKELPARAM(1, 0));
+    EXPECT_FALSE(sinkOf(0x4321).EnableForward());
+
+    send(fakeshell::kDocumentComplete, static_cast<WPARAM>(id), 0); // a frame
+    send(fakeshell::kDocumentComplete, static_cast<WPARAM>(id), 1); // the page
+
+    // A right click (left button not down) with Ctrl and Alt held.
+    input.state[0x11] = static_cast<std::int16_t>(0x8000);
+    input.state[0x12] = static_cast<std::int16_t>(0x8000);
+    send(fakeshell::kMouseDown, static_cast<WPARAM>(id));
+    EXPECT_EQ(recorder.button, 2);
+    EXPECT_EQ(recorder.shift, 4);
+    input.state.clear();
+    send(fakeshell::kMouseUp, static_cast<WPARAM>(id));
+    EXPECT_EQ(recorder.button, 2);
+    EXPECT_EQ(recorder.shift, 0);
+    input.state[0x01] = static_cast<std::int16_t>(0x8000);
+    send(fakeshell::kMouseDown, static_cast<WPARAM>(id));
+    input.state.clear();
+    send(fakeshell::kMouseUp, static_cast<WPARAM>(id));
+    EXPECT_EQ(recorder.button, 1);
+    EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(id)), 1);
+
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{"command", "command", "command", "document", "down", "up",
+                                        "down", "up", "menu"}));
+    for (std::int32_t h : recorder.hwnds) {
+        EXPECT_EQ(h, 0x4321);
+    }
+}
+
+TEST_F(PopupTracker, ABrowserWithoutADocumentStillBlocksPopups) {
+    const int id = open(9, fakeshell::kNoDocument);
+    EXPECT_EQ(handles(), std::vector<std::int32_t>{9});
+    EXPECT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(id)), 1);
+    EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 1);
+    EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(id)), -1);
+}
+
+} // namespace
