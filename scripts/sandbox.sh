@@ -1,5 +1,4 @@
 # Wine test bench: a private prefix, HOME and X display under build/.
-# PARALLEL-WORK NOTE (temporary): engineers working in this tree today: read /work/main/build/ENGINEERS-READ-FIRST.md first.
 # Source this file; it defines functions only.
 #
 # Safety: a fresh prefix links "My Documents", Desktop and the like to the Linux

@@ -91,7 +91,7 @@ public:
     }
     bool open() const { return created_; }
     ~Win32Output() override {
-        if (buffer_) cipher::wipe(buffer_.get(), kBufferSize);
+        cipher::wipe(buffer_.data(), buffer_.size());
         if (created_ && !committed_) {
             h_.reset();
             ::DeleteFileW(temp_.c_str());
@@ -99,17 +99,17 @@ public:
     }
     // Chunks arrive 64 KiB at a time; one system call per megabyte is
     // noticeably cheaper, under Wine above all.
+    // The buffer grows with the file, so a small file costs no more memory
+    // than its size.
     void write(const std::uint8_t* data, std::size_t size) override {
-        if (!buffer_) buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
-        if (used_ + size > kBufferSize) {
+        if (buffer_.size() + size > kBufferSize) {
             flush();
             if (size >= kBufferSize) {
                 writeThrough(data, size);
                 return;
             }
         }
-        std::memcpy(buffer_.get() + used_, data, size);
-        used_ += size;
+        buffer_.insert(buffer_.end(), data, data + size);
     }
     void stamp(std::int64_t modified, bool readOnly, bool hidden) override {
         modified_ = modified;
@@ -143,8 +143,10 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
     void flush() {
-        if (used_ != 0) writeThrough(buffer_.get(), used_);
-        used_ = 0;
+        if (buffer_.empty()) return;
+        writeThrough(buffer_.data(), buffer_.size());
+        cipher::wipe(buffer_.data(), buffer_.size());
+        buffer_.clear();
     }
     void writeThrough(const std::uint8_t* data, std::size_t size) {
         while (size != 0) {
@@ -155,8 +157,8 @@ private:
             size -= put;
         }
     }
-    std::unique_ptr<std::uint8_t[]> buffer_; // may hold plaintext: wiped when done
-    std::size_t used_ = 0;
+    std::vector<std::uint8_t> buffer_; // may hold plaintext: wiped as it is written
+
     std::wstring path_, temp_;
     std::string pathText_;
     UniqueFile h_;

@@ -1,6 +1,4 @@
 #pragma once
-// PARALLEL-WORK NOTE (temporary): every engineer working in this tree today must first read
-// /work/main/build/ENGINEERS-READ-FIRST.md (safety, naming, build dirs, no commits).
 #include <windows.h>
 
 #include <array>
