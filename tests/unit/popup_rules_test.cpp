@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_store.h"
 #include "popup/ie_events.h"
 #include "popup/popup_rules.h"
 #include "popup/popup_switch.h"
@@ -158,28 +159,10 @@ TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
 
 // ---- Switch ----------------------------------------------------------------
 
-class MemoryStore : public SettingsStore {
+class MemoryStore : public testing_store::MemoryStore {
 public:
-    std::map<std::string, std::string> values;
-    std::vector<std::string> writes;
-    bool failWrites = false;
-    std::string GetSetting(const std::string& app, const std::string& section,
-                           const std::string& key, const std::string& def) override {
-        auto it = values.find(app + "|" + section + "|" + key);
-        return it == values.end() ? def : it->second;
-    }
-    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
-                     const std::string& value) override {
-        if (failWrites) {
-            throw AppError(5, "Access is denied.");
-        }
-        values[app + "|" + section + "|" + key] = value;
-        writes.push_back(value);
-    }
-    std::string stored() {
-        auto it = values.find("Tidewell|PopupKiller|IsActive");
-        return it == values.end() ? "<absent>" : it->second;
-    }
+    std::vector<std::string>& writes = writtenValues;
+    std::string stored() const { return testing_store::MemoryStore::stored("PopupKiller", "IsActive"); }
 };
 
 class FakeSwitchView : public PopupSwitchView {

@@ -10,27 +10,17 @@
 #include "schedule/schedule_due.h"
 #include "schedule/schedule_model.h"
 #include "shell/app_error.h"
+#include "memory_store.h"
 
 using namespace tidewell;
 
 namespace {
 
-class MemoryStore : public SettingsStore {
+// The schedule's own entries, by key.
+class MemoryStore : public testing_store::MemoryStore {
 public:
-    std::map<std::string, std::string> values;
-    std::vector<std::string> writes;
-    std::string GetSetting(const std::string& app, const std::string& section,
-                           const std::string& key, const std::string& def) override {
-        auto it = values.find(app + "|" + section + "|" + key);
-        return it == values.end() ? def : it->second;
-    }
-    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
-                     const std::string& value) override {
-        values[app + "|" + section + "|" + key] = value;
-        writes.push_back(key);
-    }
-    std::string& at(const std::string& key) { return values["Tidewell|Schedule|" + key]; }
-    bool has(const std::string& key) const { return values.count("Tidewell|Schedule|" + key) != 0; }
+    const std::vector<std::string>& writes = writtenKeys;
+    std::string& at(const std::string& key) { return entry("Schedule", key); }
 };
 
 LocalDateTime at(int y, int mo, int d, int h, int mi, int s) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "../unit/memory_store.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
 #include "win32/message_pump.h"
@@ -19,18 +20,17 @@ using namespace tidewell::win32;
 
 namespace {
 
-class MemoryStore : public SettingsStore {
+// The schedule's entries as "Schedule|key".
+class MemoryStore : public testing_store::MemoryStore {
 public:
-    std::map<std::string, std::string> values;
-    std::string GetSetting(const std::string&, const std::string& section, const std::string& key,
-                           const std::string& def) override {
-        auto it = values.find(section + "|" + key);
-        return it == values.end() ? def : it->second;
-    }
-    void SaveSetting(const std::string&, const std::string& section, const std::string& key,
-                     const std::string& value) override {
-        values[section + "|" + key] = value;
-    }
+    struct Entries {
+        MemoryStore& store;
+        std::string& operator[](const std::string& sectionAndKey) {
+            const auto bar = sectionAndKey.find('|');
+            return store.entry(sectionAndKey.substr(0, bar), sectionAndKey.substr(bar + 1));
+        }
+        bool empty() const { return store.testing_store::MemoryStore::values.empty(); }
+    } values{*this};
 };
 
 class Recorder : public ErrorReporter {
