@@ -76,6 +76,8 @@ std::string normalizedPassword(const std::wstring& typed) {
 FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry)
     : owner_(owner), registry_(registry), page_(owner.page(kPageIndex)), files_(makeFileAccess()) {
     gPanel = this;
+    // The window stays live while a password's key is derived (up to a second).
+    cipher::setKeyDerivationYield([] { win32::pumpPendingMessages(); });
     auto clicked = [](auto handler) {
         return [handler](int code) {
             if (code == BN_CLICKED) handler(); // STN_CLICKED is the same code

@@ -233,3 +233,25 @@ TEST(Cipher, WipeClearsSecretBuffers) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Cipher, AWindowThreadIsServedWhileTheKeyIsDerived) {
+    int calls = 0;
+    setKeyDerivationYield([&] { ++calls; });
+    const Bytes plain = patterned(1000);
+    VectorSink out;
+    {
+        Encryptor e("correct horse", out, KdfParams{kMinMemoryKiB, kMinPasses, 4});
+        e.write(plain.data(), plain.size());
+        e.finish();
+    }
+    setKeyDerivationYield({});
+    // 64 MiB over three passes takes far longer than the 5 ms between calls.
+    EXPECT_GE(calls, 3);
+    const int before = calls;
+    EXPECT_TRUE(decrypt(out.bytes).ok);
+    EXPECT_EQ(calls, before); // nothing is called once the hook is removed
+}
+
+} // namespace

@@ -3,6 +3,8 @@
 #include <gcrypt.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -114,6 +116,13 @@ void validateKdf(const KdfParams& p) {
     }
 }
 
+std::function<void()>& yieldSlot() {
+    static std::function<void()> yield;
+    return yield;
+}
+
+std::function<void()> keyDerivationYield() { return yieldSlot(); }
+
 SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt, const KdfParams& p) {
     validateKdf(p);
     // Never encrypted with an empty password, so it cannot be the right one.
@@ -128,17 +137,31 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt, 
     // join before returning, so the key costs wall time once, not p times.
     struct Lanes {
         std::vector<std::thread> running;
+        std::atomic<std::size_t> finished{0};
         static int dispatch(void* self, gcry_kdf_job_fn_t job, void* priv) {
+            auto* lanes = static_cast<Lanes*>(self);
             try {
-                static_cast<Lanes*>(self)->running.emplace_back(job, priv);
+                lanes->running.emplace_back([lanes, job, priv] {
+                    job(priv);
+                    ++lanes->finished;
+                });
             } catch (...) {
                 job(priv); // no thread to be had: do it here
             }
             return 0;
         }
         static int waitAll(void* self) {
-            for (auto& t : static_cast<Lanes*>(self)->running) t.join();
-            static_cast<Lanes*>(self)->running.clear();
+            auto* lanes = static_cast<Lanes*>(self);
+            // The caller's thread may be a window's: let it serve its messages.
+            if (const auto yield = keyDerivationYield()) {
+                while (lanes->finished.load() < lanes->running.size()) {
+                    yield();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            }
+            for (auto& t : lanes->running) t.join();
+            lanes->running.clear();
+            lanes->finished = 0;
             return 0;
         }
     } lanes;
@@ -222,6 +245,8 @@ SecretBytes& SecretBytes::operator=(SecretBytes&& other) noexcept {
     return *this;
 }
 SecretBytes::~SecretBytes() { wipe(bytes_.data(), bytes_.size()); }
+
+void setKeyDerivationYield(std::function<void()> yield) { yieldSlot() = std::move(yield); }
 
 void initialiseCrypto() {
     static std::once_flag once;

@@ -80,6 +80,11 @@ void wipe(void* data, std::size_t size) noexcept;
 // Makes libgcrypt ready; safe to call more than once.
 void initialiseCrypto();
 
+// Called every few milliseconds while a password's key is being derived on
+// worker threads (up to a second), so that a window's thread can go on
+// serving its messages meanwhile. Process-wide; empty by default.
+void setKeyDerivationYield(std::function<void()> yield);
+
 // Push-style encryptor: feed plaintext, then finish(). Output goes to `out`
 // as it is produced; nothing is written before the first write() or finish().
 class Encryptor {
