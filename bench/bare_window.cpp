@@ -26,9 +26,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (::RegisterClassW(&wc) == 0) {
         return 1;
     }
-    HWND hwnd = ::CreateWindowExW(0, kClassName, L"Bare window", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr,
-                                  instance, nullptr);
+    HWND hwnd = ::CreateWindowExW(0, kClassName, L"Bare window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
     if (hwnd == nullptr) {
         return 1;
     }

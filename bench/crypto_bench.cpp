@@ -19,7 +19,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+double since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 const char* kPassword = "benchmark password";
 
@@ -53,7 +55,8 @@ int streamFile(bool encrypt, const std::string& in, const std::string& out) {
     }
     output->commit();
     double total = since(t0);
-    std::printf("kdf_s=%.3f stream_s=%.3f bytes=%llu\n", kdf, total - kdf, static_cast<unsigned long long>(bytes));
+    std::printf("kdf_s=%.3f stream_s=%.3f bytes=%llu\n", kdf, total - kdf,
+                static_cast<unsigned long long>(bytes));
     return 0;
 }
 
@@ -69,20 +72,24 @@ int main(int argc, char** argv) {
             cipher::initialiseCrypto();
             auto t0 = Clock::now();
             cipher::Encryptor e(kPassword, sink);
-            std::printf("kdf_s=%.3f (Argon2id %u MiB, t=%u, p=%u)\n", since(t0), cipher::KdfParams{}.memoryKiB / 1024,
-                        cipher::KdfParams{}.passes, cipher::KdfParams{}.lanes);
+            std::printf("kdf_s=%.3f (Argon2id %u MiB, t=%u, p=%u)\n", since(t0),
+                        cipher::KdfParams{}.memoryKiB / 1024, cipher::KdfParams{}.passes,
+                        cipher::KdfParams{}.lanes);
             return 0;
         }
-        if ((op == "encrypt" || op == "decrypt") && argc == 4) return streamFile(op == "encrypt", argv[2], argv[3]);
+        if ((op == "encrypt" || op == "decrypt") && argc == 4)
+            return streamFile(op == "encrypt", argv[2], argv[3]);
         if ((op == "pack" || op == "unpack") && argc == 4) {
             auto fs = filesecurity::makeFileAccess();
             auto t0 = Clock::now();
-            filesecurity::run(op == "pack" ? filesecurity::Operation::EncryptFolder : filesecurity::Operation::DecryptFolder,
+            filesecurity::run(op == "pack" ? filesecurity::Operation::EncryptFolder
+                                           : filesecurity::Operation::DecryptFolder,
                               {kPassword, argv[2], argv[3]}, *fs);
             std::printf("total_s=%.3f\n", since(t0));
             return 0;
         }
-        std::fprintf(stderr, "usage: crypto_bench kdf | encrypt|decrypt IN OUT | pack FOLDER OUT | unpack IN FOLDER\n");
+        std::fprintf(stderr, "usage: crypto_bench kdf | encrypt|decrypt IN OUT | pack FOLDER OUT | "
+                             "unpack IN FOLDER\n");
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "crypto_bench: %s\n", e.what());

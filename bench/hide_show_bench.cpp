@@ -51,8 +51,7 @@ double msSince(const LARGE_INTEGER& start) {
            static_cast<double>(freq.QuadPart);
 }
 
-template <typename Done>
-double timeUntil(void (*run)(), Done done) {
+template <typename Done> double timeUntil(void (*run)(), Done done) {
     LARGE_INTEGER start;
     ::QueryPerformanceCounter(&start);
     run();
@@ -74,7 +73,8 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(self, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(self, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
         std::printf("could not start the window owner\n");
         return 1;
     }
@@ -84,20 +84,25 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(500);
     const auto windows = benchWindows();
     auto allHidden = [&] {
-        return std::none_of(windows.begin(), windows.end(), [](HWND h) { return ::IsWindowVisible(h); });
+        return std::none_of(windows.begin(), windows.end(),
+                            [](HWND h) { return ::IsWindowVisible(h); });
     };
     auto allShown = [&] {
-        return std::all_of(windows.begin(), windows.end(), [](HWND h) { return ::IsWindowVisible(h); });
+        return std::all_of(windows.begin(), windows.end(),
+                           [](HWND h) { return ::IsWindowVisible(h); });
     };
     double worstHide = 0;
     double worstShow = 0;
     for (int round = 0; round < 3; ++round) {
-        worstHide = std::max(worstHide, timeUntil(&tidewell::HideShowWindows::HideDesktopWindows, allHidden));
-        worstShow = std::max(worstShow, timeUntil(&tidewell::HideShowWindows::ShowDesktopWindows, allShown));
+        worstHide = std::max(worstHide,
+                             timeUntil(&tidewell::HideShowWindows::HideDesktopWindows, allHidden));
+        worstShow = std::max(worstShow,
+                             timeUntil(&tidewell::HideShowWindows::ShowDesktopWindows, allShown));
     }
     std::printf("hide/show of %zu windows of another process (worst of 3)\n", windows.size());
     std::printf("  hide %7.1f ms   show %7.1f ms   goal < 1000 ms each: %s\n", worstHide, worstShow,
-                worstHide < 1000 && worstShow < 1000 && windows.size() == kWindows ? "PASS" : "MISS");
+                worstHide < 1000 && worstShow < 1000 && windows.size() == kWindows ? "PASS"
+                                                                                   : "MISS");
     ::TerminateProcess(pi.hProcess, 0);
     ::WaitForSingleObject(pi.hProcess, 5000);
     ::CloseHandle(pi.hProcess);

@@ -62,7 +62,7 @@ struct Target {
 };
 
 class Child {
-  public:
+public:
     Child() = default;
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -96,7 +96,7 @@ class Child {
     HANDLE process() const { return info_.hProcess; }
     DWORD pid() const { return info_.dwProcessId; }
 
-  private:
+private:
     PROCESS_INFORMATION info_{};
 };
 
@@ -259,8 +259,9 @@ int wmain(int argc, wchar_t** argv) {
         return runFootprint(settleMs, {"program", argv[3], argv[4]},
                             {"reference", argv[5], argv[6]});
     }
-    std::fprintf(stderr,
-                 "usage: bench_startup_probe startup RUNS CLASS PROGRAM REFCLASS REFERENCE\n"
-                 "       bench_startup_probe footprint SETTLE_MS CLASS PROGRAM REFCLASS REFERENCE\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_startup_probe startup RUNS CLASS PROGRAM REFCLASS REFERENCE\n"
+        "       bench_startup_probe footprint SETTLE_MS CLASS PROGRAM REFCLASS REFERENCE\n");
     return 2;
 }

@@ -49,11 +49,12 @@ long makeTree(const std::wstring& root, int folders, int subfolders, long files)
         for (int b = 0; b <= subfolders; ++b) {
             const std::wstring dir = b == 0 ? top : top + L"\\s" + std::to_wstring(b);
             ::CreateDirectoryW(dir.c_str(), nullptr);
-            const long want = files / leaves + ((a * (subfolders + 1) + b) < files % leaves ? 1 : 0);
+            const long want =
+                files / leaves + ((a * (subfolders + 1) + b) < files % leaves ? 1 : 0);
             for (long i = 0; i < want; ++i) {
                 const std::wstring name = dir + L"\\f" + std::to_wstring(i) + L".dat";
-                HANDLE h = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                         nullptr);
+                HANDLE h = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (h != INVALID_HANDLE_VALUE) {
                     DWORD n = 0;
                     ::WriteFile(h, data, sizeof(data), &n, nullptr);
@@ -75,8 +76,8 @@ int wmain(int argc, wchar_t** argv) {
     ::CreateDirectoryW(root.c_str(), nullptr);
 
     // A window with a queue, so that the pump has something real to serve.
-    HWND window = ::CreateWindowExW(0, L"STATIC", L"wipe bench", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                    nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"wipe bench", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                    100, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
 
     const std::wstring a = root + L"\\wipe", b = root + L"\\rmdir";
     const long madeA = makeTree(a, folders, subfolders, files);
@@ -96,8 +97,8 @@ int wmain(int argc, wchar_t** argv) {
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     const double t1 = now();
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                          &pi)) {
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &si, &pi)) {
         std::printf("could not start cmd: %lu\n", ::GetLastError());
         return 1;
     }
@@ -109,10 +110,13 @@ int wmain(int argc, wchar_t** argv) {
 
     const double wipeRate = static_cast<double>(wiper.stats().filesDeleted) / wipeSeconds;
     const double rmdirRate = static_cast<double>(madeB) / rmdirSeconds;
-    std::printf("files: %ld + %ld in %d folders each\n", madeA, madeB, folders * (subfolders + 1) + folders);
-    std::printf("WipeFolder:      %ld files deleted in %.3f s = %.0f files/s (left %llu, errors: %s)\n",
-                static_cast<long>(wiper.stats().filesDeleted), wipeSeconds, wipeRate,
-                static_cast<unsigned long long>(wiper.stats().itemsLeft), pane.text.empty() ? "none" : pane.text.c_str());
+    std::printf("files: %ld + %ld in %d folders each\n", madeA, madeB,
+                folders * (subfolders + 1) + folders);
+    std::printf(
+        "WipeFolder:      %ld files deleted in %.3f s = %.0f files/s (left %llu, errors: %s)\n",
+        static_cast<long>(wiper.stats().filesDeleted), wipeSeconds, wipeRate,
+        static_cast<unsigned long long>(wiper.stats().itemsLeft),
+        pane.text.empty() ? "none" : pane.text.c_str());
     std::printf("cmd rmdir /s /q: %.3f s = %.0f files/s%s\n", rmdirSeconds, rmdirRate,
                 rmdirDone ? "" : " (tree not fully removed)");
     std::printf("ratio WipeFolder / rmdir: %.2fx (goal >= 0.8x)\n", wipeRate / rmdirRate);

@@ -21,7 +21,9 @@ const std::vector<std::uint8_t>& genuine() {
     static const std::vector<std::uint8_t> sample = [] {
         struct Keep : ByteSink {
             std::vector<std::uint8_t> bytes;
-            void write(const std::uint8_t* d, std::size_t n) override { bytes.insert(bytes.end(), d, d + n); }
+            void write(const std::uint8_t* d, std::size_t n) override {
+                bytes.insert(bytes.end(), d, d + n);
+            }
         } out;
         Encryptor e("fuzz", out, KdfParams{kMinMemoryKiB, kMinPasses, 1});
         std::vector<std::uint8_t> plain(kChunkSize + 100, 0x5A);
@@ -34,7 +36,8 @@ const std::vector<std::uint8_t>& genuine() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     static Discard sink;
     static Decryptor keyed("fuzz", sink); // keeps the key of the genuine header
     static bool primed = [] {
@@ -58,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 std::vector<std::vector<std::uint8_t>> tidewellFuzzSeeds() {
     const auto& g = genuine();
-    std::vector<std::uint8_t> header(g.begin(), g.begin() + kHeaderSize), body(g.begin() + kHeaderSize, g.end());
+    std::vector<std::uint8_t> header(g.begin(), g.begin() + kHeaderSize),
+        body(g.begin() + kHeaderSize, g.end());
     header.insert(header.begin(), 0);
     body.insert(body.begin(), 1);
     return {header, body};

@@ -17,9 +17,11 @@ using namespace tidewell;
 using namespace tidewell::testing_fs;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     Bytes stream(data + 1, data + size);
-    if (data[0] & 1) stream = gzip(stream);
+    if (data[0] & 1)
+        stream = gzip(stream);
     MemoryFs fs;
     try {
         archive::Extractor x(fs, "/dest");
@@ -33,13 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const AppError&) {
     }
     for (const std::string& p : fs.paths()) {
-        if (p != "/" && p != "/dest" && p.rfind("/dest/", 0) != 0) std::abort();
+        if (p != "/" && p != "/dest" && p.rfind("/dest/", 0) != 0)
+            std::abort();
     }
     return 0;
 }
 
 std::vector<std::vector<std::uint8_t>> tidewellFuzzSeeds() {
-    Bytes tar = rawTar({{"a.txt", '0', "hello"}, {"dir/", '5'}, {"dir/b.bin", '0', std::string(700, 'b')}});
+    Bytes tar =
+        rawTar({{"a.txt", '0', "hello"}, {"dir/", '5'}, {"dir/b.bin", '0', std::string(700, 'b')}});
     Bytes raw = tar;
     raw.insert(raw.begin(), 1);
     Bytes packed = gzip(tar);

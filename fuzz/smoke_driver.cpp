@@ -20,14 +20,16 @@ int main(int argc, char** argv) {
         int n = 0;
         for (auto& s : tidewellFuzzSeeds()) {
             std::ofstream(std::string(argv[2]) + "/seed" + std::to_string(n++), std::ios::binary)
-                .write(reinterpret_cast<const char*>(s.data()), static_cast<std::streamsize>(s.size()));
+                .write(reinterpret_cast<const char*>(s.data()),
+                       static_cast<std::streamsize>(s.size()));
         }
         return 0;
     }
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
     std::mt19937 rng(12345);
     auto seeds = tidewellFuzzSeeds();
-    for (auto& s : seeds) LLVMFuzzerTestOneInput(s.data(), s.size());
+    for (auto& s : seeds)
+        LLVMFuzzerTestOneInput(s.data(), s.size());
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     unsigned runs = 0;
     while (std::chrono::steady_clock::now() < end) {
@@ -36,10 +38,19 @@ int main(int argc, char** argv) {
         for (int i = 0; i < edits && !input.empty(); ++i) {
             std::size_t at = 1 + rng() % (input.size() > 1 ? input.size() - 1 : 1);
             switch (rng() % 4) {
-            case 0: input[at % input.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8)); break;
-            case 1: input.resize(at); break;                                              // truncate
-            case 2: input.insert(input.begin() + static_cast<std::ptrdiff_t>(at % input.size()), static_cast<std::uint8_t>(rng())); break;
-            default: input[at % input.size()] = static_cast<std::uint8_t>(rng()); break;
+            case 0:
+                input[at % input.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+                break;
+            case 1:
+                input.resize(at);
+                break; // truncate
+            case 2:
+                input.insert(input.begin() + static_cast<std::ptrdiff_t>(at % input.size()),
+                             static_cast<std::uint8_t>(rng()));
+                break;
+            default:
+                input[at % input.size()] = static_cast<std::uint8_t>(rng());
+                break;
             }
         }
         LLVMFuzzerTestOneInput(input.data(), input.size());

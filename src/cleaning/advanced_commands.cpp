@@ -28,13 +28,15 @@ void AdvancedCommands::cmdBrowseFile_Click() {
     CleaningActivity::Scope busy(activity_);
     try {
         pane_.Clear();
-        const std::string initial = store_.GetSetting(kAppTitle, "BrowseFile", "Path", programFolder_);
+        const std::string initial =
+            store_.GetSetting(kAppTitle, "BrowseFile", "Path", programFolder_);
         const auto file = dialogs_.chooseFile(initial);
         if (!file) {
             return;
         }
         const size_t slash = file->find_last_of('\\');
-        const std::string folder = slash == std::string::npos ? std::string() : file->substr(0, slash);
+        const std::string folder =
+            slash == std::string::npos ? std::string() : file->substr(0, slash);
         if (!dialogs_.askYesNo("Are you sure?", "Delete File")) {
             return;
         }

@@ -35,7 +35,8 @@ inline constexpr const char* kFolderEraseMessage = "Erasing Selected Folder";
 class AdvancedCommands {
 public:
     AdvancedCommands(StatusPane& pane, FileSystem& fs, SettingsStore& store, EraseTargets& targets,
-                     AdvancedDialogs& dialogs, CleaningActivity& activity, std::string programFolder)
+                     AdvancedDialogs& dialogs, CleaningActivity& activity,
+                     std::string programFolder)
         : pane_(pane), fs_(fs), store_(store), targets_(targets), dialogs_(dialogs),
           activity_(activity), programFolder_(std::move(programFolder)) {}
 

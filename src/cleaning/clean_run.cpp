@@ -26,21 +26,50 @@ const std::array<const char*, 16> kCleanRunMessages{{
 void CleanRun::runOption(int index) {
     const std::string message = kCleanRunMessages[static_cast<size_t>(index)];
     switch (index) {
-    case 1: targets_.EraseIndexDat(message); break;
-    case 2: targets_.EraseTypedUrls(message); break;
-    case 3: targets_.EraseRecentFiles(message); break;
-    case 4: targets_.EraseMyDocuments(message); break;
-    case 5: targets_.EraseRecycleBin(message); break;
-    case 6: targets_.EraseCache(message); break;
-    case 7: targets_.EraseCookies(message); break;
-    case 8: targets_.EraseFavorites(message); break;
-    case 9: targets_.EraseHistory(message); break;
-    case 11: targets_.EraseTempFiles(message); break;
-    case 12: platform_.EmptyClipboard(); break;
-    case 13: targets_.EraseRunHistory(message); break;
-    case 14: tweaks_.disableScriptDebugger(); break;
-    case 15: tweaks_.disableScriptErrorNotification(); break;
-    default: break; // 0 acts at start-up; 10 reports at the end of the run
+    case 1:
+        targets_.EraseIndexDat(message);
+        break;
+    case 2:
+        targets_.EraseTypedUrls(message);
+        break;
+    case 3:
+        targets_.EraseRecentFiles(message);
+        break;
+    case 4:
+        targets_.EraseMyDocuments(message);
+        break;
+    case 5:
+        targets_.EraseRecycleBin(message);
+        break;
+    case 6:
+        targets_.EraseCache(message);
+        break;
+    case 7:
+        targets_.EraseCookies(message);
+        break;
+    case 8:
+        targets_.EraseFavorites(message);
+        break;
+    case 9:
+        targets_.EraseHistory(message);
+        break;
+    case 11:
+        targets_.EraseTempFiles(message);
+        break;
+    case 12:
+        platform_.EmptyClipboard();
+        break;
+    case 13:
+        targets_.EraseRunHistory(message);
+        break;
+    case 14:
+        tweaks_.disableScriptDebugger();
+        break;
+    case 15:
+        tweaks_.disableScriptErrorNotification();
+        break;
+    default:
+        break; // 0 acts at start-up; 10 reports at the end of the run
     }
 }
 

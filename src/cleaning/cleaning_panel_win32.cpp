@@ -30,7 +30,8 @@ bool RecordedScheduleTimers::scheduleEditPending() {
            ::IsWindowEnabled(::GetDlgItem(page_, IDC_CMDCANCEL));
 }
 
-CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& registry, ErrorReporter& errors)
+CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& registry,
+                             ErrorReporter& errors)
     : form_(form), errors_(errors), platform_(form.hwnd()),
       wiper_(fs_, form.rtfMessage(),
              [this] {
@@ -42,9 +43,10 @@ CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& regi
       tweaks_(registry, store, win32::readUserString),
       options_(*this, store, toUtf8(win32::programFolder()), form.bLoaded),
       recordedTimers_(form.page(kSchedulePage)), timers_(&recordedTimers_), logOff_(&realLogOff_),
-      run_(*this, timersProxy_, form.rtfMessage(), form.lblStatus(), targets_, platform_, tweaks_, errors,
-           activity_),
-      advanced_(form.rtfMessage(), fs_, store, targets_, *this, activity_, toUtf8(win32::programFolder())) {}
+      run_(*this, timersProxy_, form.rtfMessage(), form.lblStatus(), targets_, platform_, tweaks_,
+           errors, activity_),
+      advanced_(form.rtfMessage(), fs_, store, targets_, *this, activity_,
+                toUtf8(win32::programFolder())) {}
 
 CleaningPanel::~CleaningPanel() = default;
 
@@ -75,7 +77,9 @@ void CleaningPanel::useSchedule(win32::CleanRunSchedule& schedule) {
     timers_ = scheduleAdapter_.get();
 }
 
-HWND CleaningPanel::optionsPage() const { return form_.page(kOptionsPage); }
+HWND CleaningPanel::optionsPage() const {
+    return form_.page(kOptionsPage);
+}
 
 std::wstring CleaningPanel::caption() const {
     wchar_t text[256] = {};
@@ -98,10 +102,12 @@ void CleaningPanel::wire() {
     }
     onClick(IDC_CMDDEFAULTSETTINGS, [this] { options_.cmdDefaultSettings_Click(); });
     onClick(IDC_CHKWEBADDRESS, [this] {
-        tweaks_.chkWebAddress_Click(::IsDlgButtonChecked(optionsPage(), IDC_CHKWEBADDRESS) == BST_CHECKED);
+        tweaks_.chkWebAddress_Click(::IsDlgButtonChecked(optionsPage(), IDC_CHKWEBADDRESS) ==
+                                    BST_CHECKED);
     });
     onClick(IDC_CMDHOMEPAGE, [this] {
-        tweaks_.cmdHomePage_Click(win32::windowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL)));
+        tweaks_.cmdHomePage_Click(
+            win32::windowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL)));
     });
     onClick(IDC_CMDBROWSEFILE, [this] { advanced_.cmdBrowseFile_Click(); });
     onClick(IDC_CMDBROWSEFOLDERTODELETE, [this] { advanced_.cmdBrowseFolderToDelete_Click(); });
@@ -128,7 +134,9 @@ void CleaningPanel::loadHomePage() {
     win32::setWindowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL), tweaks_.loadHomePage());
 }
 
-void CleaningPanel::cmdBasicClean_Click() { run_.cmdBasicClean_Click(); }
+void CleaningPanel::cmdBasicClean_Click() {
+    run_.cmdBasicClean_Click();
+}
 
 void CleaningPanel::cmdCleanRebot_Click() {
     run_.cmdCleanRebot_Click(
@@ -142,12 +150,15 @@ void CleaningPanel::cmdCleanRebot_Click() {
 // ---- OptionBoxes -------------------------------------------------------------
 
 int CleaningPanel::value(int index) {
-    const LRESULT state = ::SendDlgItemMessageW(optionsPage(), IDC_CHKSETTINGS_0 + index, BM_GETCHECK, 0, 0);
+    const LRESULT state =
+        ::SendDlgItemMessageW(optionsPage(), IDC_CHKSETTINGS_0 + index, BM_GETCHECK, 0, 0);
     return state == BST_CHECKED ? vbChecked : state == BST_INDETERMINATE ? vbGrayed : vbUnchecked;
 }
 
 void CleaningPanel::setValue(int index, int v) {
-    const WPARAM state = v == vbChecked ? BST_CHECKED : v == vbGrayed ? BST_INDETERMINATE : BST_UNCHECKED;
+    const WPARAM state = v == vbChecked  ? BST_CHECKED
+                         : v == vbGrayed ? BST_INDETERMINATE
+                                         : BST_UNCHECKED;
     ::SendDlgItemMessageW(optionsPage(), IDC_CHKSETTINGS_0 + index, BM_SETCHECK, state, 0);
 }
 
@@ -228,9 +239,12 @@ bool CleaningPanel::askYesNo(const std::string& text, const std::string& title) 
 }
 
 void CleaningPanel::showFailure(const std::string& description) {
-    ::MessageBoxW(form_.hwnd(), toUtf16(description).c_str(), caption().c_str(), MB_OK | MB_ICONSTOP);
+    ::MessageBoxW(form_.hwnd(), toUtf16(description).c_str(), caption().c_str(),
+                  MB_OK | MB_ICONSTOP);
 }
 
-void CleaningPanel::selectMainTab() { form_.selectTab(0); }
+void CleaningPanel::selectMainTab() {
+    form_.selectTab(0);
+}
 
 } // namespace tidewell

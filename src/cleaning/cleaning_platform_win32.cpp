@@ -54,7 +54,8 @@ void Win32CleaningPlatform::EmptyClipboard() {
     }
 }
 
-std::optional<std::string> readUserString(const std::string& keyPath, const std::string& valueName) {
+std::optional<std::string> readUserString(const std::string& keyPath,
+                                          const std::string& valueName) {
     wchar_t buffer[1024] = {};
     DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
     if (::RegGetValueW(HKEY_CURRENT_USER, toUtf16(keyPath).c_str(), toUtf16(valueName).c_str(),

@@ -117,8 +117,12 @@ void EraseTargets::registryTarget(const std::string& message, const char* subKey
     });
 }
 
-void EraseTargets::EraseTypedUrls(const std::string& message) { registryTarget(message, kTypedUrlsKey); }
-void EraseTargets::EraseRunHistory(const std::string& message) { registryTarget(message, kRunMruKey); }
+void EraseTargets::EraseTypedUrls(const std::string& message) {
+    registryTarget(message, kTypedUrlsKey);
+}
+void EraseTargets::EraseRunHistory(const std::string& message) {
+    registryTarget(message, kRunMruKey);
+}
 
 void EraseTargets::EraseFolder(const std::string& message, const std::string& folder) {
     runGuarded(errors_, [&] {
@@ -146,7 +150,8 @@ bool isIndexDat(const std::string& name) {
 }
 } // namespace
 
-void EraseTargets::findIndexDat(const std::string& folder, std::vector<std::string>& found, int depth) {
+void EraseTargets::findIndexDat(const std::string& folder, std::vector<std::string>& found,
+                                int depth) {
     std::vector<DirEntry> entries;
     try {
         entries = fs_.list(folder);

@@ -49,7 +49,8 @@ class EraseTargets {
 public:
     EraseTargets(StatusPane& pane, StatusLabel& label, CleaningPlatform& platform,
                  FolderWiper& wiper, FileSystem& fs, ErrorReporter& errors)
-        : pane_(pane), label_(label), platform_(platform), wiper_(wiper), fs_(fs), errors_(errors) {}
+        : pane_(pane), label_(label), platform_(platform), wiper_(wiper), fs_(fs), errors_(errors) {
+    }
 
     void EraseHistory(const std::string& message);
     void EraseCache(const std::string& message);
@@ -75,8 +76,7 @@ public:
     }
 
 private:
-    template <typename F>
-    void folderTarget(const std::string& message, bool setsLabel, F&& folder);
+    template <typename F> void folderTarget(const std::string& message, bool setsLabel, F&& folder);
     void registryTarget(const std::string& message, const char* subKey);
     void findIndexDat(const std::string& folder, std::vector<std::string>& found, int depth);
     void wipe(const std::string& folder);

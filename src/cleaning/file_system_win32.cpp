@@ -48,7 +48,8 @@ DWORD makeWritable(const std::wstring& path) {
     // A link's attributes are left alone: changing them might reach its target.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        ::SetFileAttributesW(path.c_str(),
+                             attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
     return attributes;
 }

@@ -8,8 +8,12 @@
 namespace tidewell {
 
 namespace {
-bool isLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isLetter(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 } // namespace
 
 std::optional<std::string> wipeablePath(const std::string& path) {
@@ -18,7 +22,8 @@ std::optional<std::string> wipeablePath(const std::string& path) {
         return p + "\\";
     }
     const bool drivePath = p.size() >= 3 && isLetter(p[0]) && p[1] == ':' && isSeparator(p[2]);
-    const bool uncPath = p.size() >= 3 && isSeparator(p[0]) && isSeparator(p[1]) && !isSeparator(p[2]);
+    const bool uncPath =
+        p.size() >= 3 && isSeparator(p[0]) && isSeparator(p[1]) && !isSeparator(p[2]);
     if (!drivePath && !uncPath) {
         return std::nullopt;
     }

@@ -14,9 +14,13 @@ namespace {
 
 constexpr std::size_t kReadSize = 1 << 20;
 
-UserMessage info(std::string text, std::string title) { return {std::move(text), std::move(title), kIconInformation}; }
+UserMessage info(std::string text, std::string title) {
+    return {std::move(text), std::move(title), kIconInformation};
+}
 
-bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+bool hasWildcard(const std::string& path) {
+    return path.find_first_of("*?") != std::string::npos;
+}
 
 // Lower-case ASCII, one kind of separator, no trailing separator: enough to
 // see that one typed path lies inside another.
@@ -24,7 +28,8 @@ std::string comparable(std::string path) {
     for (char& c : path) {
         c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    while (path.size() > 1 && path.back() == '\\') path.pop_back();
+    while (path.size() > 1 && path.back() == '\\')
+        path.pop_back();
     return path;
 }
 
@@ -51,10 +56,13 @@ private:
 // caller can keep the window alive and notice a cancel.
 class PercentMeter {
 public:
-    PercentMeter(const PercentProgress& progress, std::uint64_t total) : progress_(progress), total_(total) {}
+    PercentMeter(const PercentProgress& progress, std::uint64_t total)
+        : progress_(progress), total_(total) {}
     void at(std::uint64_t done) {
-        if (!progress_) return;
-        int percent = total_ == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_));
+        if (!progress_)
+            return;
+        int percent =
+            total_ == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_));
         progress_(percent);
     }
 
@@ -70,7 +78,8 @@ void readAll(InputFile& in, PercentMeter& meter, std::uint64_t base, F&& consume
     std::uint64_t done = base;
     for (;;) {
         std::size_t n = in.read(buffer.data(), buffer.size());
-        if (n == 0) break;
+        if (n == 0)
+            break;
         consume(buffer.data(), n);
         done += n;
         meter.at(done);
@@ -84,20 +93,26 @@ bool isBlank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
-std::optional<UserMessage> validate(Operation op, const Fields& f, FileAccess& fs, const std::string& appTitle) {
+std::optional<UserMessage> validate(Operation op, const Fields& f, FileAccess& fs,
+                                    const std::string& appTitle) {
     const bool encrypt = op == Operation::EncryptSingleFile || op == Operation::EncryptFolder;
     const bool folder = op == Operation::EncryptFolder || op == Operation::DecryptFolder;
     if (encrypt) {
-        if (isBlank(f.source)) return info("Source folder can not be blank.", "Invalid Source");
-        if (isBlank(f.destination)) return info("Specify destination file.", "Invalid Destination File");
+        if (isBlank(f.source))
+            return info("Source folder can not be blank.", "Invalid Source");
+        if (isBlank(f.destination))
+            return info("Specify destination file.", "Invalid Destination File");
     } else {
-        if (isBlank(f.source)) return info("Source file can not be blank.", appTitle);
+        if (isBlank(f.source))
+            return info("Source file can not be blank.", appTitle);
         if (isBlank(f.destination)) {
-            return info(folder ? "Destination folder can not be blank." : "Destination file can not be blank.",
+            return info(folder ? "Destination folder can not be blank."
+                               : "Destination file can not be blank.",
                         appTitle);
         }
         FileInfo src = fs.info(f.source);
-        if (!src.exists || src.isFolder) return info("Source file not found.", appTitle);
+        if (!src.exists || src.isFolder)
+            return info("Source file not found.", appTitle);
     }
     const std::string destTitle = encrypt ? "Invalid Destination File" : appTitle;
     if (hasWildcard(f.destination)) {
@@ -106,13 +121,15 @@ std::optional<UserMessage> validate(Operation op, const Fields& f, FileAccess& f
     FileInfo dst = fs.info(f.destination);
     if (op == Operation::EncryptFolder) {
         FileInfo src = fs.info(f.source);
-        if (!src.exists || !src.isFolder) return info("Source folder not found.", "Invalid Source");
+        if (!src.exists || !src.isFolder)
+            return info("Source folder not found.", "Invalid Source");
         if (inside(f.destination, f.source)) {
             return info("The destination file can not be inside the source folder.", destTitle);
         }
     }
     if (!folder && dst.exists && fs.sameFile(f.source, f.destination)) {
-        return info("The destination is the source file itself. Choose another destination file.", destTitle);
+        return info("The destination is the source file itself. Choose another destination file.",
+                    destTitle);
     }
     if (op != Operation::DecryptFolder && dst.exists && dst.isFolder) {
         return info("The destination is a folder. Choose a file name.", destTitle);
@@ -153,7 +170,8 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         // The archive streams straight into the cipher: no plain copy of
         // the folder ever reaches the disk.
         archive::packFolder(fs, f.source, sink, [&](std::uint64_t done, std::uint64_t total) {
-            if (progress) progress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+            if (progress)
+                progress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
         });
         enc.finish();
         out->commit();
@@ -166,7 +184,8 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         PercentMeter meter(progress, 2 * size);
         NullSink discard;
         cipher::Decryptor dec(f.password, discard);
-        readAll(*fs.openRead(f.source), meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
+        readAll(*fs.openRead(f.source), meter, 0,
+                [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
         dec.finish();
         // Second pass: the decrypted stream goes straight into extraction.
         archive::Extractor extractor(fs, f.destination);

@@ -34,15 +34,19 @@ FileInfo fromStat(const struct stat& st) {
 
 class PosixInput : public InputFile {
 public:
-    explicit PosixInput(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
-        if (fd_ < 0) throwErrno(path);
+    explicit PosixInput(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
+        if (fd_ < 0)
+            throwErrno(path);
     }
     ~PosixInput() override { ::close(fd_); }
     std::size_t read(std::uint8_t* data, std::size_t size) override {
         for (;;) {
             ssize_t n = ::read(fd_, data, size);
-            if (n >= 0) return static_cast<std::size_t>(n);
-            if (errno != EINTR) throwErrno("read");
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                throwErrno("read");
         }
     }
 
@@ -56,7 +60,8 @@ public:
         if (fresh) {
             temp_ = path;
             fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-            if (fd_ < 0 && errno != EEXIST) throwErrno(path);
+            if (fd_ < 0 && errno != EEXIST)
+                throwErrno(path);
             created_ = fd_ >= 0;
             return;
         }
@@ -64,21 +69,26 @@ public:
         for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
             temp_ = path + ".~tw" + std::to_string(rd() % 1000000u) + ".tmp";
             fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd_ < 0 && errno != EEXIST) throwErrno(path);
+            if (fd_ < 0 && errno != EEXIST)
+                throwErrno(path);
         }
-        if (fd_ < 0) throwErrno(path);
+        if (fd_ < 0)
+            throwErrno(path);
         created_ = true;
     }
     ~PosixOutput() override {
-        if (fd_ >= 0) ::close(fd_);
-        if (created_ && !committed_) ::unlink(temp_.c_str());
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (created_ && !committed_)
+            ::unlink(temp_.c_str());
     }
     bool open() const { return created_; }
     void write(const std::uint8_t* data, std::size_t size) override {
         while (size != 0) {
             ssize_t n = ::write(fd_, data, size);
             if (n < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 throwErrno(path_);
             }
             data += n;
@@ -105,7 +115,8 @@ public:
             errno = EACCES; // a read-only file is one the user protected
             throwErrno(path_);
         }
-        if (temp_ != path_ && ::rename(temp_.c_str(), path_.c_str()) != 0) throwErrno(path_);
+        if (temp_ != path_ && ::rename(temp_.c_str(), path_.c_str()) != 0)
+            throwErrno(path_);
         committed_ = true;
     }
 
@@ -123,7 +134,8 @@ class PosixFileAccess : public FileAccess {
 public:
     FileInfo info(const std::string& path) override {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) return {};
+        if (::lstat(path.c_str(), &st) != 0)
+            return {};
         FileInfo i = fromStat(st);
         std::string name = path.substr(path.find_last_of('/') + 1);
         i.hidden = !name.empty() && name[0] == '.';
@@ -131,11 +143,13 @@ public:
     }
     std::vector<FolderEntry> list(const std::string& folder) override {
         DIR* d = ::opendir(folder.c_str());
-        if (d == nullptr) throwErrno(folder);
+        if (d == nullptr)
+            throwErrno(folder);
         std::vector<FolderEntry> out;
         while (dirent* e = ::readdir(d)) {
             std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             out.push_back({name, info(join(folder, name))});
         }
         ::closedir(d);
@@ -149,22 +163,26 @@ public:
     }
     std::unique_ptr<OutputFile> createFresh(const std::string& path) override {
         auto out = std::make_unique<PosixOutput>(path, true);
-        if (!out->open()) return nullptr;
+        if (!out->open())
+            return nullptr;
         return out;
     }
     bool sameFile(const std::string& a, const std::string& b) override {
-        struct stat sa {}, sb {};
-        return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-               sa.st_ino == sb.st_ino;
+        struct stat sa {
+        }, sb{};
+        return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 &&
+               sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     }
     void createFolder(const std::string& path) override {
-        if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) throwErrno(path);
+        if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+            throwErrno(path);
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             throw AppError(errors::InvalidArgument, "Not a folder: " + path);
         }
     }
-    void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly, bool) override {
+    void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly,
+                              bool) override {
         struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(modified), 0}};
         ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
         struct stat st {};
@@ -173,17 +191,21 @@ public:
         }
     }
     void remove(const std::string& path) override {
-        if (::unlink(path.c_str()) != 0 && ::rmdir(path.c_str()) != 0) throwErrno(path);
+        if (::unlink(path.c_str()) != 0 && ::rmdir(path.c_str()) != 0)
+            throwErrno(path);
     }
     std::string join(const std::string& folder, const std::string& name) override {
-        if (!folder.empty() && folder.back() == '/') return folder + name;
+        if (!folder.empty() && folder.back() == '/')
+            return folder + name;
         return folder + "/" + name;
     }
 };
 
 } // namespace
 
-std::unique_ptr<FileAccess> makeFileAccess() { return std::make_unique<PosixFileAccess>(); }
+std::unique_ptr<FileAccess> makeFileAccess() {
+    return std::make_unique<PosixFileAccess>();
+}
 
 } // namespace tidewell::filesecurity
 #endif

@@ -19,7 +19,8 @@ using win32::UniqueFile;
 constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
 
 std::int64_t toUnix(const FILETIME& ft) {
-    std::int64_t t = static_cast<std::int64_t>(static_cast<std::uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime);
+    std::int64_t t = static_cast<std::int64_t>(static_cast<std::uint64_t>(ft.dwHighDateTime) << 32 |
+                                               ft.dwLowDateTime);
     return (t - kUnixEpochAsFileTime) / 10000000;
 }
 
@@ -49,14 +50,16 @@ FileInfo fromAttributes(DWORD attrs, DWORD sizeHigh, DWORD sizeLow, const FILETI
 class Win32Input : public InputFile {
 public:
     explicit Win32Input(const std::string& path)
-        : h_(::CreateFileW(toUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
-        if (!h_) throwFor(path);
+        : h_(::CreateFileW(toUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+        if (!h_)
+            throwFor(path);
     }
     std::size_t read(std::uint8_t* data, std::size_t size) override {
         DWORD got = 0;
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-        if (!::ReadFile(h_.get(), data, want, &got, nullptr)) win32::throwLastError();
+        if (!::ReadFile(h_.get(), data, want, &got, nullptr))
+            win32::throwLastError();
         return got;
     }
 
@@ -71,7 +74,8 @@ public:
             temp_ = path_;
             h_.reset(::CreateFileW(temp_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!h_ && ::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            if (!h_ && ::GetLastError() != ERROR_FILE_EXISTS &&
+                ::GetLastError() != ERROR_ALREADY_EXISTS) {
                 throwFor(path);
             }
             created_ = static_cast<bool>(h_);
@@ -80,13 +84,17 @@ public:
         // Beside the destination, so that the final rename stays on one volume.
         for (int attempt = 0; attempt < 16 && !h_; ++attempt) {
             wchar_t suffix[32];
-            ::swprintf(suffix, 32, L".~tw%08lx.tmp", static_cast<unsigned long>(::GetTickCount() * 2654435761u + attempt));
+            ::swprintf(suffix, 32, L".~tw%08lx.tmp",
+                       static_cast<unsigned long>(::GetTickCount() * 2654435761u + attempt));
             temp_ = path_ + suffix;
             h_.reset(::CreateFileW(temp_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
-            if (!h_ && ::GetLastError() != ERROR_FILE_EXISTS) throwFor(path);
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED,
+                                   nullptr));
+            if (!h_ && ::GetLastError() != ERROR_FILE_EXISTS)
+                throwFor(path);
         }
-        if (!h_) throwFor(path);
+        if (!h_)
+            throwFor(path);
         created_ = true;
     }
     bool open() const { return created_; }
@@ -113,15 +121,19 @@ public:
     }
     void stamp(std::int64_t modified, bool readOnly, bool hidden) override {
         modified_ = modified;
-        attributes_ = (readOnly ? FILE_ATTRIBUTE_READONLY : 0) | (hidden ? FILE_ATTRIBUTE_HIDDEN : 0);
+        attributes_ =
+            (readOnly ? FILE_ATTRIBUTE_READONLY : 0) | (hidden ? FILE_ATTRIBUTE_HIDDEN : 0);
     }
     void commit() override {
         flush();
         FILE_BASIC_INFO basic{};
-        if (modified_) basic.LastWriteTime = toFileTime(*modified_);
+        if (modified_)
+            basic.LastWriteTime = toFileTime(*modified_);
         basic.FileAttributes = attributes_ != 0 ? attributes_ : FILE_ATTRIBUTE_NORMAL;
-        if (!::SetFileInformationByHandle(h_.get(), FileBasicInfo, &basic, sizeof basic)) throwFor(pathText_);
-        DWORD existing = temp_ != path_ ? ::GetFileAttributesW(path_.c_str()) : INVALID_FILE_ATTRIBUTES;
+        if (!::SetFileInformationByHandle(h_.get(), FileBasicInfo, &basic, sizeof basic))
+            throwFor(pathText_);
+        DWORD existing =
+            temp_ != path_ ? ::GetFileAttributesW(path_.c_str()) : INVALID_FILE_ATTRIBUTES;
         bool replacing = existing != INVALID_FILE_ATTRIBUTES;
         // A read-only file is one the user protected: never replace it (Wine
         // would, Windows would not).
@@ -131,10 +143,11 @@ public:
         }
         // Replacing a file the user already had: make sure the new one is on
         // disk before the old one goes.
-        if (replacing && !::FlushFileBuffers(h_.get())) throwFor(pathText_);
+        if (replacing && !::FlushFileBuffers(h_.get()))
+            throwFor(pathText_);
         h_.reset();
-        if (temp_ != path_ &&
-            !::MoveFileExW(temp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (temp_ != path_ && !::MoveFileExW(temp_.c_str(), path_.c_str(),
+                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             throwFor(pathText_);
         }
         committed_ = true;
@@ -143,7 +156,8 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
     void flush() {
-        if (buffer_.empty()) return;
+        if (buffer_.empty())
+            return;
         writeThrough(buffer_.data(), buffer_.size());
         cipher::wipe(buffer_.data(), buffer_.size());
         buffer_.clear();
@@ -152,7 +166,8 @@ private:
         while (size != 0) {
             DWORD put = 0;
             DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-            if (!::WriteFile(h_.get(), data, want, &put, nullptr)) throwFor(pathText_);
+            if (!::WriteFile(h_.get(), data, want, &put, nullptr))
+                throwFor(pathText_);
             data += put;
             size -= put;
         }
@@ -169,8 +184,9 @@ private:
 };
 
 bool fileId(const std::string& path, BY_HANDLE_FILE_INFORMATION& out) {
-    UniqueFile h(::CreateFileW(toUtf16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile h(::CreateFileW(toUtf16(path).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return h && ::GetFileInformationByHandle(h.get(), &out);
 }
 
@@ -178,43 +194,55 @@ class Win32FileAccess : public FileAccess {
 public:
     FileInfo info(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA d{};
-        if (!::GetFileAttributesExW(toUtf16(path).c_str(), GetFileExInfoStandard, &d)) return {};
-        return fromAttributes(d.dwFileAttributes, d.nFileSizeHigh, d.nFileSizeLow, d.ftLastWriteTime);
+        if (!::GetFileAttributesExW(toUtf16(path).c_str(), GetFileExInfoStandard, &d))
+            return {};
+        return fromAttributes(d.dwFileAttributes, d.nFileSizeHigh, d.nFileSizeLow,
+                              d.ftLastWriteTime);
     }
     std::vector<FolderEntry> list(const std::string& folder) override {
         std::vector<FolderEntry> out;
         WIN32_FIND_DATAW fd{};
-        win32::UniqueFind find(::FindFirstFileExW(toUtf16(join(folder, "*")).c_str(), FindExInfoBasic, &fd,
-                                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        win32::UniqueFind find(::FindFirstFileExW(toUtf16(join(folder, "*")).c_str(),
+                                                  FindExInfoBasic, &fd, FindExSearchNameMatch,
+                                                  nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (!find) {
-            if (::GetLastError() == ERROR_FILE_NOT_FOUND) return out;
+            if (::GetLastError() == ERROR_FILE_NOT_FOUND)
+                return out;
             throwFor(folder);
         }
         do {
             std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            out.push_back({win32::toUtf8(name),
-                           fromAttributes(fd.dwFileAttributes, fd.nFileSizeHigh, fd.nFileSizeLow, fd.ftLastWriteTime)});
+            if (name == L"." || name == L"..")
+                continue;
+            out.push_back(
+                {win32::toUtf8(name), fromAttributes(fd.dwFileAttributes, fd.nFileSizeHigh,
+                                                     fd.nFileSizeLow, fd.ftLastWriteTime)});
         } while (::FindNextFileW(find.get(), &fd));
-        if (::GetLastError() != ERROR_NO_MORE_FILES) throwFor(folder);
+        if (::GetLastError() != ERROR_NO_MORE_FILES)
+            throwFor(folder);
         return out;
     }
-    std::unique_ptr<InputFile> openRead(const std::string& path) override { return std::make_unique<Win32Input>(path); }
+    std::unique_ptr<InputFile> openRead(const std::string& path) override {
+        return std::make_unique<Win32Input>(path);
+    }
     std::unique_ptr<OutputFile> createReplacing(const std::string& path) override {
         return std::make_unique<Win32Output>(path, false);
     }
     std::unique_ptr<OutputFile> createFresh(const std::string& path) override {
         auto out = std::make_unique<Win32Output>(path, true);
-        if (!out->open()) return nullptr;
+        if (!out->open())
+            return nullptr;
         return out;
     }
     bool sameFile(const std::string& a, const std::string& b) override {
         BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-        return fileId(a, ia) && fileId(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+        return fileId(a, ia) && fileId(b, ib) &&
+               ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
                ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
     }
     void createFolder(const std::string& path) override {
-        if (::CreateDirectoryW(toUtf16(path).c_str(), nullptr)) return;
+        if (::CreateDirectoryW(toUtf16(path).c_str(), nullptr))
+            return;
         DWORD err = ::GetLastError();
         FileInfo i = info(path);
         if (err != ERROR_ALREADY_EXISTS || !i.isFolder || i.isLink) {
@@ -222,32 +250,40 @@ public:
             throwFor(path);
         }
     }
-    void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly, bool hidden) override {
+    void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly,
+                              bool hidden) override {
         std::wstring w = toUtf16(path);
-        UniqueFile h(::CreateFileW(w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!h) return; // times of a folder are a nicety, not worth failing for
+        UniqueFile h(::CreateFileW(
+            w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!h)
+            return; // times of a folder are a nicety, not worth failing for
         FILE_BASIC_INFO basic{};
         if (::GetFileInformationByHandleEx(h.get(), FileBasicInfo, &basic, sizeof basic)) {
             basic.LastWriteTime = toFileTime(modified);
             DWORD keep = basic.FileAttributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-            basic.FileAttributes = keep | (readOnly ? FILE_ATTRIBUTE_READONLY : 0) | (hidden ? FILE_ATTRIBUTE_HIDDEN : 0);
+            basic.FileAttributes = keep | (readOnly ? FILE_ATTRIBUTE_READONLY : 0) |
+                                   (hidden ? FILE_ATTRIBUTE_HIDDEN : 0);
             ::SetFileInformationByHandle(h.get(), FileBasicInfo, &basic, sizeof basic);
         }
     }
     void remove(const std::string& path) override {
         std::wstring w = toUtf16(path);
         ::SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::DeleteFileW(w.c_str()) && !::RemoveDirectoryW(w.c_str())) throwFor(path);
+        if (!::DeleteFileW(w.c_str()) && !::RemoveDirectoryW(w.c_str()))
+            throwFor(path);
     }
     std::string join(const std::string& folder, const std::string& name) override {
-        if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+        if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+            return folder + name;
         return folder + "\\" + name;
     }
 };
 
 } // namespace
 
-std::unique_ptr<FileAccess> makeFileAccess() { return std::make_unique<Win32FileAccess>(); }
+std::unique_ptr<FileAccess> makeFileAccess() {
+    return std::make_unique<Win32FileAccess>();
+}
 
 } // namespace tidewell::filesecurity

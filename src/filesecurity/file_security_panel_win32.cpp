@@ -40,8 +40,8 @@ public:
         HKEY key = nullptr;
         // Failures stay silent, as every registry write of the program does.
         // 0x3F: query, set, create, enumerate, notify, link; no delete rights.
-        if (::RegCreateKeyExW(win32::rootKey(root), toUtf16(path).c_str(), 0, nullptr, 0, 0x3F, nullptr, &key,
-                              nullptr) == ERROR_SUCCESS) {
+        if (::RegCreateKeyExW(win32::rootKey(root), toUtf16(path).c_str(), 0, nullptr, 0, 0x3F,
+                              nullptr, &key, nullptr) == ERROR_SUCCESS) {
             ::RegCloseKey(key);
         }
     }
@@ -51,11 +51,12 @@ public:
 
 std::string normalizedPassword(const std::wstring& typed) {
     using NormalizeFn = int(WINAPI*)(int, LPCWSTR, int, LPWSTR, int);
-    static const auto normalize = reinterpret_cast<NormalizeFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "NormalizeString")));
+    static const auto normalize = reinterpret_cast<NormalizeFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "NormalizeString")));
     std::wstring out;
     if (normalize != nullptr && !typed.empty()) {
-        int n = normalize(1 /* NormalizationC */, typed.data(), static_cast<int>(typed.size()), nullptr, 0);
+        int n = normalize(1 /* NormalizationC */, typed.data(), static_cast<int>(typed.size()),
+                          nullptr, 0);
         for (int attempt = 0; n > 0 && attempt < 4; ++attempt) {
             out.assign(static_cast<std::size_t>(n), L'\0');
             n = normalize(1, typed.data(), static_cast<int>(typed.size()), out.data(), n);
@@ -63,11 +64,13 @@ std::string normalizedPassword(const std::wstring& typed) {
                 out.resize(static_cast<std::size_t>(n));
                 break;
             }
-            if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+            if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+                break;
             n = -n;
         }
     }
-    if (out.empty()) out = typed;
+    if (out.empty())
+        out = typed;
     std::string utf8 = toUtf8(out);
     cipher::wipe(out.data(), out.size() * sizeof(wchar_t));
     return utf8;
@@ -80,14 +83,17 @@ FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry)
     cipher::setKeyDerivationYield([] { win32::pumpPendingMessages(); });
     auto clicked = [](auto handler) {
         return [handler](int code) {
-            if (code == BN_CLICKED) handler(); // STN_CLICKED is the same code
+            if (code == BN_CLICKED)
+                handler(); // STN_CLICKED is the same code
         };
     };
     owner.onCommandFrom(IDC_LBLENCRYPT, clicked([this] { lblEncrypt_Click(); }));
     owner.onCommandFrom(IDC_LBLDECRYPT, clicked([this] { lblDecrypt_Click(); }));
     owner.onCommandFrom(IDC_LBLFILEORFOLDER, clicked([this] { lblFileOrFolder_Click(); }));
-    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_0, clicked([this] { cmdBrowseFileFolder_Click(0); }));
-    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_1, clicked([this] { cmdBrowseFileFolder_Click(1); }));
+    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_0,
+                        clicked([this] { cmdBrowseFileFolder_Click(0); }));
+    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_1,
+                        clicked([this] { cmdBrowseFileFolder_Click(1); }));
     owner.onCommandFrom(IDC_CMDENCRYPT, clicked([this] { cmdEncrypt_Click(); }));
     owner.onCommandFrom(IDC_CMDDECRYPT, clicked([this] { cmdDecrypt_Click(); }));
 
@@ -116,10 +122,13 @@ FileSecurityPanel::~FileSecurityPanel() {
             ::RemoveWindowSubclass(control(id), linkProc, 1);
         }
     }
-    if (gPanel == this) gPanel = nullptr;
+    if (gPanel == this)
+        gPanel = nullptr;
 }
 
-HWND FileSecurityPanel::control(int id) const { return ::GetDlgItem(page_, id); }
+HWND FileSecurityPanel::control(int id) const {
+    return ::GetDlgItem(page_, id);
+}
 
 std::string FileSecurityPanel::text(int id) const {
     HWND h = control(id);
@@ -152,7 +161,8 @@ void FileSecurityPanel::applyModel() {
         std::wstring w = toUtf16(s);
         wchar_t current[512] = {};
         ::GetWindowTextW(control(id), current, 512);
-        if (w != current) ::SetWindowTextW(control(id), w.c_str());
+        if (w != current)
+            ::SetWindowTextW(control(id), w.c_str());
     };
     set(IDC_LBLFILEORFOLDER, model_.lblFileOrFolder);
     set(IDC_LBLSOURCEDESTINATION_0, model_.lblSourceDestination[0]);
@@ -169,15 +179,19 @@ void FileSecurityPanel::applyModel() {
 
 void FileSecurityPanel::styleDirectionLabels() {
     bool encrypt = model_.cmdEncryptEnabled;
-    HFONT plain = reinterpret_cast<HFONT>(::SendMessageW(control(IDC_LBLFILEORFOLDER), WM_GETFONT, 0, 0));
+    HFONT plain =
+        reinterpret_cast<HFONT>(::SendMessageW(control(IDC_LBLFILEORFOLDER), WM_GETFONT, 0, 0));
     HFONT link = linkFont_ ? linkFont_.get() : plain;
-    ::SendMessageW(control(IDC_LBLENCRYPT), WM_SETFONT, reinterpret_cast<WPARAM>(encrypt ? plain : link), TRUE);
-    ::SendMessageW(control(IDC_LBLDECRYPT), WM_SETFONT, reinterpret_cast<WPARAM>(encrypt ? link : plain), TRUE);
+    ::SendMessageW(control(IDC_LBLENCRYPT), WM_SETFONT,
+                   reinterpret_cast<WPARAM>(encrypt ? plain : link), TRUE);
+    ::SendMessageW(control(IDC_LBLDECRYPT), WM_SETFONT,
+                   reinterpret_cast<WPARAM>(encrypt ? link : plain), TRUE);
     ::InvalidateRect(control(IDC_LBLENCRYPT), nullptr, TRUE);
     ::InvalidateRect(control(IDC_LBLDECRYPT), nullptr, TRUE);
 }
 
-LRESULT CALLBACK FileSecurityPanel::pageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK FileSecurityPanel::pageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                             DWORD_PTR data) {
     auto* self = reinterpret_cast<FileSecurityPanel*>(data);
     if (msg == WM_CTLCOLORSTATIC) {
         LRESULT brush = ::DefSubclassProc(hwnd, msg, wp, lp);
@@ -194,7 +208,8 @@ LRESULT CALLBACK FileSecurityPanel::pageProc(HWND hwnd, UINT msg, WPARAM wp, LPA
     return ::DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK FileSecurityPanel::linkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK FileSecurityPanel::linkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                             DWORD_PTR data) {
     auto* self = reinterpret_cast<FileSecurityPanel*>(data);
     if (msg == WM_SETCURSOR) {
         int id = ::GetDlgCtrlID(hwnd);
@@ -207,31 +222,39 @@ LRESULT CALLBACK FileSecurityPanel::linkProc(HWND hwnd, UINT msg, WPARAM wp, LPA
 }
 
 void FileSecurityPanel::SelectDirection(Direction d) {
-    if (model_.busy) return;
+    if (model_.busy)
+        return;
     readControls();
     filesecurity::SelectDirection(model_, d);
     applyModel();
 }
 
-void FileSecurityPanel::lblEncrypt_Click() { SelectDirection(Direction::Encrypt); }
-void FileSecurityPanel::lblDecrypt_Click() { SelectDirection(Direction::Decrypt); }
+void FileSecurityPanel::lblEncrypt_Click() {
+    SelectDirection(Direction::Encrypt);
+}
+void FileSecurityPanel::lblDecrypt_Click() {
+    SelectDirection(Direction::Decrypt);
+}
 
 void FileSecurityPanel::lblFileOrFolder_Click() {
-    if (model_.busy) return;
+    if (model_.busy)
+        return;
     readControls();
     toggleMode(model_);
     applyModel();
 }
 
 void FileSecurityPanel::cmdBrowseFileFolder_Click(int index) {
-    if (model_.busy) return;
+    if (model_.busy)
+        return;
     readControls();
     PickerRequest request = browseRequest(model_, index);
     std::string path;
     if (request.kind == PickerRequest::Kind::Folder) {
         path = PickFolder();
     } else {
-        path = PickFile(request.kind == PickerRequest::Kind::OpenFile, model_.cmdEncryptEnabled, request.filter);
+        path = PickFile(request.kind == PickerRequest::Kind::OpenFile, model_.cmdEncryptEnabled,
+                        request.filter);
     }
     // Cancelling a picker empties the field, as it always has.
     (index == 0 ? model_.txtSource : model_.txtDestination) = path;
@@ -250,11 +273,12 @@ std::string FileSecurityPanel::PickFile(bool isSource, bool, const std::string& 
         ofn.nMaxFile = static_cast<DWORD>(buffer.size());
         ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
         BOOL ok = isSource ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
-        if (!ok) return {};
+        if (!ok)
+            return {};
         return toUtf8(buffer.c_str());
     } catch (const std::exception& e) {
-        ::MessageBoxW(owner_.hwnd(), toUtf16(e.what()).c_str(), toUtf16(owner_.product().productName).c_str(),
-                      MB_OK | MB_ICONERROR);
+        ::MessageBoxW(owner_.hwnd(), toUtf16(e.what()).c_str(),
+                      toUtf16(owner_.product().productName).c_str(), MB_OK | MB_ICONERROR);
         return {};
     }
 }
@@ -268,10 +292,12 @@ std::string FileSecurityPanel::PickFolder() {
     std::string result;
     if (item != nullptr) {
         wchar_t path[MAX_PATH] = {};
-        if (::SHGetPathFromIDListW(item, path)) result = folderPickerResult(toUtf8(path));
+        if (::SHGetPathFromIDListW(item, path))
+            result = folderPickerResult(toUtf8(path));
         ::CoTaskMemFree(item);
     }
-    if (SUCCEEDED(init)) ::OleUninitialize();
+    if (SUCCEEDED(init))
+        ::OleUninitialize();
     return result;
 }
 
@@ -284,17 +310,23 @@ void FileSecurityPanel::showError(const std::string& text) {
     show({text, kAppTitle, kIconCritical});
 }
 
-void FileSecurityPanel::cmdEncrypt_Click() { runCommand(true); }
-void FileSecurityPanel::cmdDecrypt_Click() { runCommand(false); }
+void FileSecurityPanel::cmdEncrypt_Click() {
+    runCommand(true);
+}
+void FileSecurityPanel::cmdDecrypt_Click() {
+    runCommand(false);
+}
 
 void FileSecurityPanel::tmrProgress_Timer() {
-    if (!model_.busy) return;
+    if (!model_.busy)
+        return;
     model_.pgb = progress_;
     ::SendMessageW(control(IDC_PGB), PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
 }
 
 void CALLBACK FileSecurityPanel::timerProc(HWND, UINT, UINT_PTR, DWORD) {
-    if (gPanel != nullptr) gPanel->tmrProgress_Timer();
+    if (gPanel != nullptr)
+        gPanel->tmrProgress_Timer();
 }
 
 void FileSecurityPanel::runCommand(bool encryptButton) {
@@ -314,7 +346,8 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
     {
         HWND pw = control(IDC_TXTPASSWORD);
         std::wstring typed(static_cast<std::size_t>(::GetWindowTextLengthW(pw)) + 1, L'\0');
-        typed.resize(static_cast<std::size_t>(::GetWindowTextW(pw, typed.data(), static_cast<int>(typed.size()))));
+        typed.resize(static_cast<std::size_t>(
+            ::GetWindowTextW(pw, typed.data(), static_cast<int>(typed.size()))));
         fields.password = normalizedPassword(typed);
         cipher::wipe(typed.data(), typed.size() * sizeof(wchar_t));
     }
@@ -345,16 +378,19 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
             if (now - lastPump >= kPumpEveryMs) {
                 lastPump = now;
                 // Keep the window alive; a closing program cancels too.
-                if (!win32::pumpPendingMessages()) cancelRequested_ = true;
+                if (!win32::pumpPendingMessages())
+                    cancelRequested_ = true;
             }
-            if (cancelRequested_) throw AppError(kCancelledNumber, "Cancelled");
+            if (cancelRequested_)
+                throw AppError(kCancelledNumber, "Cancelled");
         });
         progress_ = 100;
         tmrProgress_Timer();
     } catch (const cipher::CipherError& e) {
         failure = e.what();
     } catch (const AppError& e) {
-        if (e.number() != kCancelledNumber) failure = e.description();
+        if (e.number() != kCancelledNumber)
+            failure = e.description();
     } catch (const std::bad_alloc&) {
         failure = "Out of memory";
     } catch (const std::exception& e) {
@@ -364,7 +400,8 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
     ::KillTimer(page_, kProgressTimer);
     endOperation(model_);
     applyModel();
-    if (!failure.empty()) showError(failure);
+    if (!failure.empty())
+        showError(failure);
 }
 
 } // namespace tidewell

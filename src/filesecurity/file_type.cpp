@@ -7,23 +7,28 @@ constexpr const char* kMachineClassKey = "SOFTWARE\\Classes\\cfy_auto_file";
 constexpr const char* kMachineCommandKey = "SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command";
 } // namespace
 
-std::string openCommand(const std::string& programPath) { return "\"" + programPath + "\" \"%1\""; }
+std::string openCommand(const std::string& programPath) {
+    return "\"" + programPath + "\" \"%1\"";
+}
 
 void RegisterFileType(Registry& registry, KeyCreator& keys, const std::string& programPath) {
     // The registry port writes existing keys only, so create them first.
     keys.createKey(RegistryRoot::LocalMachine, kMachineCommandKey);
     keys.createKey(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command");
     const std::string command = openCommand(programPath);
-    registry.SetRegistryValue(RegistryRoot::ClassesRoot, ".CFY", "", kFileTypeClass, RegistryType::String);
+    registry.SetRegistryValue(RegistryRoot::ClassesRoot, ".CFY", "", kFileTypeClass,
+                              RegistryType::String);
     registry.SetRegistryValue(RegistryRoot::ClassesRoot, ".CFY\\shell\\open\\command", "", command,
                               RegistryType::String);
     registry.SetRegistryValue(RegistryRoot::LocalMachine, kMachineClassKey, "", kFileTypeName,
                               RegistryType::String);
-    registry.SetRegistryValue(RegistryRoot::LocalMachine, kMachineCommandKey, "", command, RegistryType::String);
+    registry.SetRegistryValue(RegistryRoot::LocalMachine, kMachineCommandKey, "", command,
+                              RegistryType::String);
 }
 
 bool ensureFileType(Registry& registry, KeyCreator& keys, const std::string& programPath) {
-    if (registry.GetMachineValue(kMachineClassKey, "") == kFileTypeName) return false;
+    if (registry.GetMachineValue(kMachineClassKey, "") == kFileTypeName)
+        return false;
     RegisterFileType(registry, keys, programPath);
     return true;
 }

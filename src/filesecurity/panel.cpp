@@ -2,9 +2,13 @@
 
 namespace tidewell::filesecurity {
 
-bool folderMode(const PanelModel& m) { return m.lblFileOrFolder == kFolderModeCaption; }
+bool folderMode(const PanelModel& m) {
+    return m.lblFileOrFolder == kFolderModeCaption;
+}
 
-Direction direction(const PanelModel& m) { return m.cmdEncryptEnabled ? Direction::Encrypt : Direction::Decrypt; }
+Direction direction(const PanelModel& m) {
+    return m.cmdEncryptEnabled ? Direction::Encrypt : Direction::Decrypt;
+}
 
 namespace {
 void setCaptions(PanelModel& m) {
@@ -38,7 +42,8 @@ void toggleMode(PanelModel& m) {
 
 PickerRequest browseRequest(const PanelModel& m, int index) {
     const std::string& caption = m.lblSourceDestination[index == 0 ? 0 : 1];
-    if (caption == "Source Folder:" || caption == "Destination Folder:") return {PickerRequest::Kind::Folder, ""};
+    if (caption == "Source Folder:" || caption == "Destination Folder:")
+        return {PickerRequest::Kind::Folder, ""};
     bool source = caption == "Source File:";
     bool encrypting = m.cmdEncryptEnabled;
     // Plain files go in and come out; encrypted ones are what the other side holds.
@@ -48,17 +53,21 @@ PickerRequest browseRequest(const PanelModel& m, int index) {
 
 std::string dialogFilter(const std::string& filter) {
     auto trim = [](std::string s) {
-        while (!s.empty() && s.front() == ' ') s.erase(s.begin());
-        while (!s.empty() && s.back() == ' ') s.pop_back();
+        while (!s.empty() && s.front() == ' ')
+            s.erase(s.begin());
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
         return s;
     };
     std::string out;
     std::size_t start = 0;
     for (;;) {
         std::size_t bar = filter.find('|', start);
-        out += trim(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        out +=
+            trim(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
         out += '\0';
-        if (bar == std::string::npos) break;
+        if (bar == std::string::npos)
+            break;
         start = bar + 1;
     }
     out += '\0';
@@ -66,28 +75,35 @@ std::string dialogFilter(const std::string& filter) {
 }
 
 std::string folderPickerResult(std::string path) {
-    if (!path.empty() && path.back() == '\\') path.pop_back();
+    if (!path.empty() && path.back() == '\\')
+        path.pop_back();
     return path;
 }
 
 std::optional<UserMessage> checkPasswords(const PanelModel& m) {
     auto trim = [](const std::string& s) {
         std::size_t a = s.find_first_not_of(' ');
-        if (a == std::string::npos) return std::string();
+        if (a == std::string::npos)
+            return std::string();
         return s.substr(a, s.find_last_not_of(' ') - a + 1);
     };
     std::string a = trim(m.txtPassword), b = trim(m.txtReenter);
-    if (a.empty() || b.empty()) return UserMessage{"Empty is not vaid.", "Password", kIconExclamation};
-    if (a != b) return UserMessage{"Unmatched passwords.", "Password", kIconExclamation};
+    if (a.empty() || b.empty())
+        return UserMessage{"Empty is not vaid.", "Password", kIconExclamation};
+    if (a != b)
+        return UserMessage{"Unmatched passwords.", "Password", kIconExclamation};
     return std::nullopt;
 }
 
 Operation operationFor(const PanelModel& m, bool encryptButton) {
-    if (folderMode(m)) return encryptButton ? Operation::EncryptFolder : Operation::DecryptFolder;
+    if (folderMode(m))
+        return encryptButton ? Operation::EncryptFolder : Operation::DecryptFolder;
     return encryptButton ? Operation::EncryptSingleFile : Operation::DecryptSingleFile;
 }
 
-Fields fieldsOf(const PanelModel& m) { return {m.txtPassword, m.txtSource, m.txtDestination}; }
+Fields fieldsOf(const PanelModel& m) {
+    return {m.txtPassword, m.txtSource, m.txtDestination};
+}
 
 void beginOperation(PanelModel& m, bool encryptButton) {
     m.busy = true;

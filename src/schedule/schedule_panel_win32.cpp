@@ -160,7 +160,9 @@ SchedulePanel SchedulePanelWin32::readPanel() const {
     return panel;
 }
 
-void SchedulePanelWin32::readControls() { model_ = readPanel(); }
+void SchedulePanelWin32::readControls() {
+    model_ = readPanel();
+}
 
 void SchedulePanelWin32::writeControls() {
     writing_ = true;

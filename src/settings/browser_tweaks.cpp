@@ -11,7 +11,8 @@ void BrowserTweaks::cmdHomePage_Click(const std::string& homePage) {
 }
 
 std::string BrowserTweaks::loadHomePage() {
-    const std::string homePage = store_.GetSetting(kAppTitle, "HomePage", "StartPage", kDefaultStartPage);
+    const std::string homePage =
+        store_.GetSetting(kAppTitle, "HomePage", "StartPage", kDefaultStartPage);
     // A page a web site set since the last start does not last.
     registry_.SetUserValue(kIeMainKey, "Start Page", homePage, RegistryType::String);
     return homePage;
@@ -23,7 +24,8 @@ void BrowserTweaks::chkWebAddress_Click(bool checked) {
 }
 
 bool BrowserTweaks::autoSuggestBoxChecked() {
-    std::string value = readUserValue_ ? readUserValue_(kAutoCompleteKey, "AutoSuggest").value_or("") : "";
+    std::string value =
+        readUserValue_ ? readUserValue_(kAutoCompleteKey, "AutoSuggest").value_or("") : "";
     std::transform(value.begin(), value.end(), value.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return value != "yes";

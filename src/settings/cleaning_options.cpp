@@ -24,7 +24,18 @@ const std::array<OptionInfo, kOptionCount> kCleaningOptions{{
 }};
 
 const std::array<std::pair<int, int>, 12> kDefaultSettingsOrder{{
-    {2, 1}, {6, 0}, {7, 1}, {8, 0}, {9, 1}, {10, 1}, {1, 1}, {4, 0}, {0, 1}, {3, 1}, {5, 1}, {11, 1},
+    {2, 1},
+    {6, 0},
+    {7, 1},
+    {8, 0},
+    {9, 1},
+    {10, 1},
+    {1, 1},
+    {4, 0},
+    {0, 1},
+    {3, 1},
+    {5, 1},
+    {11, 1},
 }};
 
 void CleaningOptions::chkSettings_Click(int index) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 #include "cleaning/cleaning_panel_win32.h"
 #include "filesecurity/file_security_panel_win32.h"
@@ -141,8 +142,8 @@ void frmMain::createPages() {
     for (int i = 0; i < kTabCount; ++i) {
         auto& page = pageDialogs_[static_cast<size_t>(i)];
         page = std::make_unique<Page>(*this);
-        pages_[static_cast<size_t>(i)] =
-            page->createModeless(services_.instance, kTabs[static_cast<size_t>(i)].templateId, hwnd());
+        pages_[static_cast<size_t>(i)] = page->createModeless(
+            services_.instance, kTabs[static_cast<size_t>(i)].templateId, hwnd());
     }
     layoutPages();
     rtfMessage_.attach(::GetDlgItem(pages_[0], IDC_RTFMESSAGE));
@@ -167,9 +168,13 @@ void frmMain::wirePopupKiller() {
     popupKiller_->wire();
 }
 
-void frmMain::IEWindowRegistered() { popupKiller_->RefreshIEWindowList(); }
+void frmMain::IEWindowRegistered() {
+    popupKiller_->RefreshIEWindowList();
+}
 
-void frmMain::IEWindowRevoked() { popupKiller_->RefreshIEWindowList(); }
+void frmMain::IEWindowRevoked() {
+    popupKiller_->RefreshIEWindowList();
+}
 
 void frmMain::wireCleaning() {
     cleaning_ = std::make_unique<CleaningPanel>(*this, *services_.settings, *services_.registry,
@@ -182,10 +187,10 @@ void frmMain::wireTrayAndInfo() {
     // The window's own icon, also the tray's.
     const int big = ::GetSystemMetrics(SM_CXICON);
     const int small = ::GetSystemMetrics(SM_CXSMICON);
-    bigIcon_.reset(static_cast<HICON>(::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP),
-                                                   IMAGE_ICON, big, big, 0)));
-    smallIcon_.reset(static_cast<HICON>(::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP),
-                                                     IMAGE_ICON, small, small, 0)));
+    bigIcon_.reset(static_cast<HICON>(
+        ::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, big, big, 0)));
+    smallIcon_.reset(static_cast<HICON>(
+        ::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, small, small, 0)));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     // Explorer announces a restart of the taskbar: the icon must be added again.
@@ -204,9 +209,9 @@ void frmMain::wireTrayAndInfo() {
     const std::string site = services_.product.companyName;
     onCommandFrom(IDC_CMDHELP, [this](int code) {
         if (code == BN_CLICKED) {
-            GenFunc::OpenWebPage(hwnd(), win32::windowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE)) +
-                                             "/help.html",
-                                 "htm");
+            GenFunc::OpenWebPage(
+                hwnd(), win32::windowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE)) + "/help.html",
+                "htm");
         }
     });
     auto openSite = [this](int code) {
@@ -225,7 +230,9 @@ void frmMain::showFromTray() {
     ::SetForegroundWindow(hwnd());
 }
 
-void frmMain::mnuShow_Click() { showFromTray(); }
+void frmMain::mnuShow_Click() {
+    showFromTray();
+}
 
 void frmMain::mnuAbout_Click() {
     frmAbout about(services_.product);
@@ -238,12 +245,15 @@ void frmMain::mnuUnloadPelliver_Click() {
 }
 
 void frmMain::Form_MouseUp(WPARAM wp, LPARAM lp) {
-    RECT rc{};
-    ::GetWindowRect(hwnd(), &rc);
+    // A real click's lParam is where it happened; the icon's is a message number.
+    const DWORD where = ::GetMessagePos();
+    POINT point{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+    ::ScreenToClient(hwnd(), &point);
+    const bool isMessagePoint = point.x == GET_X_LPARAM(lp) && point.y == GET_Y_LPARAM(lp);
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    switch (decodeTrayCallback(wp, static_cast<std::uintptr_t>(lp), ::IsWindowVisible(hwnd()) != FALSE,
-                               ::PtInRect(&rc, cursor) != FALSE)) {
+    switch (decodeTrayCallback(wp, static_cast<std::uintptr_t>(lp),
+                               ::IsWindowVisible(hwnd()) != FALSE, isMessagePoint)) {
     case TrayAction::ShowWindow:
         showFromTray();
         break;
@@ -310,7 +320,8 @@ void frmMain::createOptionSubTabs() {
     }
     onNotifyFrom(IDC_TABOPTIONS, [this](NMHDR& header) -> LRESULT {
         if (header.code == TCN_SELCHANGE) {
-            selectOptionSubTab(static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+            selectOptionSubTab(
+                static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
         }
         return 0;
     });
@@ -321,10 +332,12 @@ void frmMain::selectOptionSubTab(int index) {
     HWND page = pages_[1];
     ::SendDlgItemMessageW(page, IDC_TABOPTIONS, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     for (int option : kWindowsOptionIndexes) {
-        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option), index == 0 ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option),
+                     index == 0 ? SW_SHOW : SW_HIDE);
     }
     for (int option : kInternetOptionIndexes) {
-        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option), index == 1 ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option),
+                     index == 1 ? SW_SHOW : SW_HIDE);
     }
     ::ShowWindow(::GetDlgItem(page, IDC_CHKWEBADDRESS), index == 1 ? SW_SHOW : SW_HIDE);
 }
@@ -462,9 +475,13 @@ bool frmMain::Unload(UnloadMode mode) {
 
 // ---- Load ------------------------------------------------------------------
 
-void frmMain::Form_Load() { runFormLoad(*this); }
+void frmMain::Form_Load() {
+    runFormLoad(*this);
+}
 
-void frmMain::setCaption() { setWindowText(hwnd(), productVersionText(services_.product)); }
+void frmMain::setCaption() {
+    setWindowText(hwnd(), productVersionText(services_.product));
+}
 
 void frmMain::setShowItemCaption() {
     trayMenu_.reset(::LoadMenuW(services_.instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
@@ -483,7 +500,9 @@ void frmMain::setWebSiteLabel() {
     setWindowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE), services_.product.companyName);
 }
 
-void frmMain::installKeyboardHook() { MSHook::InitKeyboardHook(hwnd()); }
+void frmMain::installKeyboardHook() {
+    MSHook::InitKeyboardHook(hwnd());
+}
 
 void frmMain::setUserLabel() {
     wchar_t name[256] = {};
@@ -493,9 +512,13 @@ void frmMain::setUserLabel() {
                   userLabelText(read, read ? win32::toUtf8(std::wstring_view(name, size)) : ""));
 }
 
-void frmMain::setOsLabel() { setWindowText(item(IDC_LBLOS), GetOSName()); }
+void frmMain::setOsLabel() {
+    setWindowText(item(IDC_LBLOS), GetOSName());
+}
 
-void frmMain::loadPopupKillerSwitch() { popupKiller_->loadPopupKillerSwitch(); }
+void frmMain::loadPopupKillerSwitch() {
+    popupKiller_->loadPopupKillerSwitch();
+}
 
 void frmMain::createWindowTracker() {
     // Reaching the shell's window list is a round trip to another process
@@ -513,11 +536,17 @@ void frmMain::applyDefaultThenStoredOptions() {
     cleaning_->applyDefaultThenStoredOptions();
 }
 
-void frmMain::loadAutoSuggest() { cleaning_->loadAutoSuggest(); }
+void frmMain::loadAutoSuggest() {
+    cleaning_->loadAutoSuggest();
+}
 
-void frmMain::loadHomePage() { cleaning_->loadHomePage(); }
+void frmMain::loadHomePage() {
+    cleaning_->loadHomePage();
+}
 
-void frmMain::setLoaded() { bLoaded = true; }
+void frmMain::setLoaded() {
+    bLoaded = true;
+}
 
 void frmMain::addTrayIcon() {
     // Adding the icon is a round trip to the shell's process; at start-up it
@@ -525,9 +554,13 @@ void frmMain::addTrayIcon() {
     ::PostMessageW(hwnd(), kAddTrayIconMessage, 0, 0);
 }
 
-void frmMain::loadSchedule() { schedule_->prepareAtStartup(); }
+void frmMain::loadSchedule() {
+    schedule_->prepareAtStartup();
+}
 
-void frmMain::setStatusReady() { lblStatus_.SetText(kStatusReady); }
+void frmMain::setStatusReady() {
+    lblStatus_.SetText(kStatusReady);
+}
 
 void frmMain::startBanners() {
     const struct {
@@ -546,11 +579,15 @@ void frmMain::startBanners() {
     }
 }
 
-void frmMain::markPopupKillerMenu() { popupKiller_->markPopupKillerMenu(); }
+void frmMain::markPopupKillerMenu() {
+    popupKiller_->markPopupKillerMenu();
+}
 
 // ---- Lifecycle -------------------------------------------------------------
 
-void frmMain::Form_Activate() { ::ShowWindow(::GetDlgItem(pages_[0], IDC_CMDCLOSE), SW_SHOW); }
+void frmMain::Form_Activate() {
+    ::ShowWindow(::GetDlgItem(pages_[0], IDC_CMDCLOSE), SW_SHOW);
+}
 
 void frmMain::Form_QueryUnload(bool& Cancel, int UnloadMode) {
     if (UnloadMode == vbFormControlMenu) {
@@ -570,8 +607,12 @@ void frmMain::Form_Unload() {
     ::DestroyWindow(hwnd());
 }
 
-void frmMain::Form_Terminate() { ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get()); }
+void frmMain::Form_Terminate() {
+    ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get());
+}
 
-void frmMain::cmdClose_Click() { Unload(vbFormCode); }
+void frmMain::cmdClose_Click() {
+    Unload(vbFormCode);
+}
 
 } // namespace tidewell

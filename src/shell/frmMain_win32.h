@@ -129,8 +129,7 @@ private:
     void onCommand(int id, int code);
     LRESULT onNotify(NMHDR& header);
     bool preTranslate(MSG& msg);
-    template <typename F>
-    void guarded(F&& work) {
+    template <typename F> void guarded(F&& work) {
         runGuarded(*services_.errors, std::forward<F>(work));
     }
 

@@ -12,8 +12,8 @@ std::u16string fitTip(const std::u16string& tip, std::size_t capacity) {
 }
 
 TrayAction decodeTrayCallback(std::uintptr_t wParam, std::uintptr_t lParam, bool windowVisible,
-                              bool cursorOverWindow) {
-    if (wParam != kTrayIconId || (windowVisible && cursorOverWindow)) {
+                              bool lParamIsMessagePoint) {
+    if (wParam != kTrayIconId || (windowVisible && lParamIsMessagePoint)) {
         return TrayAction::None;
     }
     switch (lParam & 0xFFFF) {

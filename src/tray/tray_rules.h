@@ -21,12 +21,13 @@ std::u16string fitTip(const std::u16string& tip, std::size_t capacity);
 enum class TrayAction { None, ShowWindow, ShowMenu };
 
 // Decodes a right-button-up that reached the main window. The icon's callback
-// carries the icon id in wParam and the mouse message in lParam's low word; a
-// real right click inside the window carries key flags and client
-// coordinates, and happens with the cursor over the visible window, so it is
-// never taken for the icon's.
+// carries the icon id in wParam and the mouse message in lParam's low word. A
+// real right click inside the visible window carries instead the client
+// coordinates of the point where it happened, so `lParamIsMessagePoint` (the
+// message's own position, in client coordinates, equals lParam) marks it as
+// real and it is never taken for the icon's.
 TrayAction decodeTrayCallback(std::uintptr_t wParam, std::uintptr_t lParam, bool windowVisible,
-                              bool cursorOverWindow);
+                              bool lParamIsMessagePoint);
 
 // The hide rule for Alt+Shift: a window qualifies when its title, blanks
 // removed at both ends, is not empty and is neither "SYSTEM AGENT COM WINDOW"

@@ -32,19 +32,24 @@ using win32::toUtf8;
 namespace {
 
 const std::string kApp = "C:\\Program Files\\Tidewell";
-const wchar_t kOptionsKey[] = L"Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings";
+const wchar_t kOptionsKey[] =
+    L"Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings";
 const wchar_t kHomePageKey[] = L"Software\\VB and VBA Program Settings\\Tidewell\\HomePage";
 const wchar_t kBrowseFileKey[] = L"Software\\VB and VBA Program Settings\\Tidewell\\BrowseFile";
 const wchar_t kIeMain[] = L"Software\\Microsoft\\Internet Explorer\\Main";
-const wchar_t kAutoComplete[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoComplete";
+const wchar_t kAutoComplete[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoComplete";
 const wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
 const wchar_t kRunMru[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
 
-constexpr COLORREF kBlue = RGB(0, 0, 255), kGreen = RGB(0, 128, 0), kRed = RGB(255, 0, 0), kBlack = RGB(0, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255), kGreen = RGB(0, 128, 0), kRed = RGB(255, 0, 0),
+                   kBlack = RGB(0, 0, 0);
 
 // ---- files, links, registry ------------------------------------------------
 
-bool exists(const std::string& p) { return ::GetFileAttributesW(toUtf16(p).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& p) {
+    return ::GetFileAttributesW(toUtf16(p).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void writeFile(const std::string& p, const std::string& text, DWORD attrs = 0) {
     win32::UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -57,7 +62,9 @@ void writeFile(const std::string& p, const std::string& text, DWORD attrs = 0) {
         ::SetFileAttributesW(toUtf16(p).c_str(), attrs);
     }
 }
-void mkdir(const std::string& p) { ::SHCreateDirectoryExW(nullptr, toUtf16(p).c_str(), nullptr); }
+void mkdir(const std::string& p) {
+    ::SHCreateDirectoryExW(nullptr, toUtf16(p).c_str(), nullptr);
+}
 
 using UnixNameFn = char*(CDECL*)(LPCWSTR);
 UnixNameFn wineUnixName() {
@@ -74,8 +81,8 @@ void startUnix(const wchar_t* program, std::wstring commandLine) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    if (::CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                         &si, &pi)) {
+    if (::CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                         nullptr, nullptr, &si, &pi)) {
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
     }
@@ -104,7 +111,8 @@ void setUserString(const wchar_t* key, const wchar_t* name, const std::wstring& 
 std::string userString(const wchar_t* key, const wchar_t* name) {
     wchar_t buffer[1024] = {};
     DWORD bytes = sizeof(buffer) - 2;
-    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) {
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+        ERROR_SUCCESS) {
         return "<absent>";
     }
     return toUtf8(buffer);
@@ -125,11 +133,14 @@ std::string specialFolder(int id) {
 
 // ---- the window --------------------------------------------------------------
 
-int boxState(HWND main, int id) { return static_cast<int>(::SendMessageW(findControl(main, id), BM_GETCHECK, 0, 0)); }
+int boxState(HWND main, int id) {
+    return static_cast<int>(::SendMessageW(findControl(main, id), BM_GETCHECK, 0, 0));
+}
 // A user's click on a check box: the state flips, then the click is heard.
 void toggle(HWND main, int id) {
     HWND box = findControl(main, id);
-    ::SendMessageW(box, BM_SETCHECK, boxState(main, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+    ::SendMessageW(box, BM_SETCHECK,
+                   boxState(main, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
     click(box);
 }
 std::vector<int> optionStates(HWND main) {
@@ -166,7 +177,8 @@ std::vector<PaneLine> paneLines(HWND main) {
     size_t start = 0;
     for (;;) {
         const size_t brk = text.find(L"\r\n", start);
-        const std::wstring line = text.substr(start, brk == std::wstring::npos ? std::wstring::npos : brk - start);
+        const std::wstring line =
+            text.substr(start, brk == std::wstring::npos ? std::wstring::npos : brk - start);
         LONG at = line.empty() ? std::max<LONG>(position - 1, 0) : position;
         ::SendMessageW(pane, EM_SETSEL, static_cast<WPARAM>(at), at + 1);
         CHARFORMAT2W cf{};
@@ -191,7 +203,9 @@ HWND waitBox(const ProgramProcess& p, const std::string& title) {
     });
     return box != nullptr && text(box) == title ? box : nullptr;
 }
-void answer(HWND box, int button) { ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
+void answer(HWND box, int button) {
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+}
 
 bool inSandbox() {
     // Wiping "My Documents" or the temporary folder is only ever done in a
@@ -242,7 +256,9 @@ TEST_F(CleaningE2E, CaptionsAndTheOrderOfTheOptionSubTabs) {
     HWND main = p.waitMainWindow();
     ASSERT_NE(main, nullptr);
     for (int i = 0; i < kOptionCount; ++i) {
-        EXPECT_EQ(controlText(main, IDC_CHKSETTINGS_0 + i), kCleaningOptions[static_cast<size_t>(i)].caption) << i;
+        EXPECT_EQ(controlText(main, IDC_CHKSETTINGS_0 + i),
+                  kCleaningOptions[static_cast<size_t>(i)].caption)
+            << i;
     }
     EXPECT_EQ(controlText(main, IDC_CHKWEBADDRESS), "Erase Auto Complete Web &Addresses");
     EXPECT_EQ(controlText(main, IDC_CMDHOMEPAGE), "&Set Home Page");
@@ -273,7 +289,8 @@ TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestar
         ProgramProcess p;
         HWND main = p.waitMainWindow();
         ASSERT_NE(main, nullptr);
-        EXPECT_THAT(optionStates(main), ::testing::ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0));
+        EXPECT_THAT(optionStates(main),
+                    ::testing::ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0));
         EXPECT_FALSE(keyExists(kOptionsKey)) << "a first start writes no option";
         EXPECT_EQ(controlText(main, IDC_TXTHOMEPAGEURL), "about:blank");
         EXPECT_EQ(userString(kIeMain, L"Start Page"), "about:blank");
@@ -286,10 +303,13 @@ TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestar
         ::SendMessageW(findControl(main, IDC_TXTHOMEPAGEURL), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>(L"http://home.example/\u00e9"));
         click(findControl(main, IDC_CMDHOMEPAGE));
-        ASSERT_TRUE(waitFor([&] { return store.GetSetting(kApp, "Settings", "Index12", "") == "1"; }));
-        ASSERT_TRUE(waitFor([&] { return userString(kIeMain, L"Start Page") == "http://home.example/\xc3\xa9"; }));
+        ASSERT_TRUE(
+            waitFor([&] { return store.GetSetting(kApp, "Settings", "Index12", "") == "1"; }));
+        ASSERT_TRUE(waitFor(
+            [&] { return userString(kIeMain, L"Start Page") == "http://home.example/\xc3\xa9"; }));
         EXPECT_EQ(store.GetSetting(kApp, "Settings", "Index9", ""), "0");
-        EXPECT_EQ(store.GetSetting("Tidewell", "HomePage", "StartPage", ""), "http://home.example/\xc3\xa9");
+        EXPECT_EQ(store.GetSetting("Tidewell", "HomePage", "StartPage", ""),
+                  "http://home.example/\xc3\xa9");
         EXPECT_EQ(userString(kAutoComplete, L"AutoSuggest"), "no");
         exitProgram(p, main);
     }
@@ -298,11 +318,14 @@ TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestar
         ProgramProcess p;
         HWND main = p.waitMainWindow();
         ASSERT_NE(main, nullptr);
-        EXPECT_THAT(optionStates(main), ::testing::ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 0, 0, 0));
-        EXPECT_EQ(userString(kIeMain, L"Start Page"), "http://home.example/\xc3\xa9") << "re-imposed at start";
+        EXPECT_THAT(optionStates(main),
+                    ::testing::ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 0, 0, 0));
+        EXPECT_EQ(userString(kIeMain, L"Start Page"), "http://home.example/\xc3\xa9")
+            << "re-imposed at start";
         EXPECT_EQ(boxState(main, IDC_CHKWEBADDRESS), BST_CHECKED);
         click(findControl(main, IDC_CMDDEFAULTSETTINGS));
-        ASSERT_TRUE(waitFor([&] { return store.GetSetting(kApp, "Settings", "Index9", "") == "1"; }));
+        ASSERT_TRUE(
+            waitFor([&] { return store.GetSetting(kApp, "Settings", "Index9", "") == "1"; }));
         EXPECT_EQ(boxState(main, IDC_CHKSETTINGS_12), BST_CHECKED) << "Default leaves 12 alone";
         exitProgram(p, main);
     }
@@ -341,7 +364,8 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
         kept.push_back(folder + "\\hidden" + tag + ".txt");
     }
     mkdir(folders[34] + "\\History.IE5");
-    writeFile(folders[34] + "\\History.IE5\\index.dat", "idx", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    writeFile(folders[34] + "\\History.IE5\\index.dat", "idx",
+              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     writeFile(folders[33] + "\\index.dat", "idx", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     gone.push_back(folders[33] + "\\index.dat");
     writeFile(temp + "\\trace.tmp", "t");
@@ -389,7 +413,8 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
         90s))
         << paneText(main);
     EXPECT_EQ(controlText(main, IDC_LBLSTATUS), "Ready");
-    EXPECT_TRUE(std::regex_match(controlText(main, IDC_LBLLASTRUNTIME), std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
+    EXPECT_TRUE(std::regex_match(controlText(main, IDC_LBLLASTRUNTIME),
+                                 std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
 
     // The pane, line by line with colours.
     std::vector<PaneLine> lines = paneLines(main);
@@ -415,16 +440,19 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     folderTarget(folders[6], "Erasing Browser Favorites");
     folderTarget(folders[34], "Erasing Internet History");
     folderTarget(temp, "Erasing Windows Temporary Files");
-    folderTarget("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
-                 "Erasing Windows Start Run History");
+    folderTarget(
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
+        "Erasing Windows Start Run History");
     ASSERT_EQ(lines.size(), expected.size() + 3) << paneText(main);
     EXPECT_EQ(lines[0].text, "");
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i + 1].text, expected[i].second) << "line " << i + 1;
-        EXPECT_EQ(lines[i + 1].colour, expected[i].first) << "line " << i + 1 << ": " << lines[i + 1].text;
+        EXPECT_EQ(lines[i + 1].colour, expected[i].first)
+            << "line " << i + 1 << ": " << lines[i + 1].text;
     }
     EXPECT_EQ(lines[lines.size() - 2].colour, kGreen);
-    EXPECT_THAT(lines[lines.size() - 2].text, ::testing::StartsWith("Space freed on your Hard Drive: "));
+    EXPECT_THAT(lines[lines.size() - 2].text,
+                ::testing::StartsWith("Space freed on your Hard Drive: "));
     EXPECT_EQ(lines.back().text, "Done");
     EXPECT_EQ(lines.back().colour, kBlack);
     for (const auto& l : lines) {
@@ -470,7 +498,8 @@ TEST_F(CleaningE2E, PendingScheduleEditsKeepBasicCleanFromRunning) {
     ASSERT_NE(main, nullptr);
     selectComboItem(findControl(main, IDC_CMBDAYS), 10);
     ASSERT_TRUE(::IsWindowEnabled(findControl(main, IDC_CMDAPPLY)));
-    ::SendMessageW(findControl(main, IDC_RTFMESSAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"marker"));
+    ::SendMessageW(findControl(main, IDC_RTFMESSAGE), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L"marker"));
     click(findControl(main, IDC_CMDBASICCLEAN));
     ::Sleep(800);
     EXPECT_EQ(paneText(main), "marker") << "nothing at all while an edit is pending";
@@ -480,7 +509,8 @@ TEST_F(CleaningE2E, PendingScheduleEditsKeepBasicCleanFromRunning) {
     ASSERT_TRUE(waitFor([&] { return !::IsWindowEnabled(findControl(main, IDC_CMDAPPLY)); }));
     click(findControl(main, IDC_CMDBASICCLEAN));
     ASSERT_TRUE(waitFor([&] { return paneText(main) == "\r\nDone"; })) << paneText(main);
-    EXPECT_TRUE(std::regex_match(controlText(main, IDC_LBLLASTRUNTIME), std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
+    EXPECT_TRUE(std::regex_match(controlText(main, IDC_LBLLASTRUNTIME),
+                                 std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
     EXPECT_EQ(controlText(main, IDC_LBLSTATUS), "Ready");
     exitProgram(p, main);
 }
@@ -494,8 +524,10 @@ TEST_F(CleaningE2E, CleanAndRebootAsksFirstAndNoKeepsTheSession) {
     click(findControl(main, IDC_CMDCLEANREBOT));
     HWND box = waitBox(p, "Tidewell v1.0");
     ASSERT_NE(box, nullptr);
-    EXPECT_THAT(messageBoxText(box), ::testing::HasSubstr("unsaved work in other programs will be lost"));
-    EXPECT_NE(::GetWindowLongW(::GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON, 0) << "No is the default";
+    EXPECT_THAT(messageBoxText(box),
+                ::testing::HasSubstr("unsaved work in other programs will be lost"));
+    EXPECT_NE(::GetWindowLongW(::GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON, 0)
+        << "No is the default";
     EXPECT_EQ(paneText(main), "\r\nDone") << "the clean ran first";
     answer(box, IDNO);
     ASSERT_TRUE(waitFor([&] { return findMessageBox(p) == nullptr; }));
@@ -529,7 +561,8 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
         dialog = findMessageBox(p);
         return dialog != nullptr && ::GetDlgItem(dialog, 0x47c) != nullptr;
     }));
-    ::SendMessageW(::GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(toUtf16(secret).c_str()));
+    ::SendMessageW(::GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(toUtf16(secret).c_str()));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     HWND box = waitBox(p, "Delete File");
     ASSERT_NE(box, nullptr);
@@ -537,9 +570,8 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
     answer(box, IDYES);
     ASSERT_TRUE(waitFor([&] { return !exists(secret); })) << paneText(main);
     ASSERT_TRUE(waitFor([&] { return paneText(main).find("Finished") != std::string::npos; }));
-    EXPECT_EQ(paneText(main),
-              "Deleting File " + secret + " ...\r\nOverwriting File " + secret + " ...\r\nDeleting File " + secret +
-                  " ...\r\nFinished");
+    EXPECT_EQ(paneText(main), "Deleting File " + secret + " ...\r\nOverwriting File " + secret +
+                                  " ...\r\nDeleting File " + secret + " ...\r\nFinished");
     EXPECT_EQ(store.GetSetting("Tidewell", "BrowseFile", "Path", ""), root);
 
     // Folder erase: the folder browser, the question, then its contents go.
@@ -551,7 +583,8 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
     ::Sleep(300);
     std::wstring target = toUtf16(root + "\\erase");
     target.push_back(L'\0');
-    sendWithBuffer(dialog, BFFM_SETSELECTIONW, TRUE, target.data(), target.size() * sizeof(wchar_t));
+    sendWithBuffer(dialog, BFFM_SETSELECTIONW, TRUE, target.data(),
+                   target.size() * sizeof(wchar_t));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     box = waitBox(p, "Delete Folder");
     ASSERT_NE(box, nullptr);
@@ -560,7 +593,8 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
         return paneText(main).find("Finished Erasing Selected Folder") != std::string::npos;
     })) << paneText(main);
     EXPECT_EQ(paneText(main),
-              "\r\nPath: " + root + "\\erase\r\nErasing Selected Folder ...\r\nFinished Erasing Selected Folder");
+              "\r\nPath: " + root +
+                  "\\erase\r\nErasing Selected Folder ...\r\nFinished Erasing Selected Folder");
     EXPECT_TRUE(exists(root + "\\erase"));
     EXPECT_FALSE(exists(root + "\\erase\\a.txt"));
     EXPECT_FALSE(exists(root + "\\erase\\sub\\b.txt"));

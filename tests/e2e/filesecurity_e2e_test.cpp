@@ -33,10 +33,12 @@ std::vector<std::wstring> listing(const std::wstring& folder) {
     std::vector<std::wstring> out;
     WIN32_FIND_DATAW fd;
     HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
     do {
         std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") out.push_back(n);
+        if (n != L"." && n != L"..")
+            out.push_back(n);
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
     std::sort(out.begin(), out.end());
@@ -49,7 +51,8 @@ std::string readAll(const std::wstring& path) {
 }
 
 void writeAll(const std::wstring& path, const std::string& data) {
-    std::ofstream(path.c_str(), std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+    std::ofstream(path.c_str(), std::ios::binary)
+        .write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
 void removeTree(const std::wstring& path) {
@@ -68,7 +71,8 @@ void removeTree(const std::wstring& path) {
 std::string registryDefault(HKEY root, const wchar_t* key) {
     wchar_t value[1024] = {};
     DWORD size = sizeof value;
-    if (::RegGetValueW(root, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return "<absent>";
+    if (::RegGetValueW(root, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return "<absent>";
     return win32::toUtf8(value);
 }
 
@@ -91,7 +95,8 @@ protected:
         removeTree(work_);
     }
     void setText(int id, const std::wstring& text) {
-        ::SendMessageW(findControl(main_, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        ::SendMessageW(findControl(main_, id), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(text.c_str()));
     }
     void passwords(const std::wstring& a, const std::wstring& b) {
         setText(IDC_TXTPASSWORD, a);
@@ -108,7 +113,9 @@ protected:
         ASSERT_TRUE(waitFor([&] { return findMessageBox(*program_) == nullptr; }));
     }
     std::string caption(int id) { return controlText(main_, id); }
-    bool idle() { return caption(IDC_CMDENCRYPT) == "Encrypt" && caption(IDC_CMDDECRYPT) == "Decrypt"; }
+    bool idle() {
+        return caption(IDC_CMDENCRYPT) == "Encrypt" && caption(IDC_CMDDECRYPT) == "Decrypt";
+    }
     // Fills a field through its browse button and the common file dialog.
     void browseFile(int index, const std::wstring& path) {
         click(findControl(main_, IDC_CMDBROWSEFILEFOLDER_0 + index));
@@ -117,7 +124,9 @@ protected:
         HWND name = nullptr;
         ASSERT_TRUE(waitFor([&] {
             name = ::GetDlgItem(dialog, 0x47c);
-            if (name == nullptr) name = ::FindWindowExW(::FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr), nullptr, nullptr, nullptr);
+            if (name == nullptr)
+                name = ::FindWindowExW(::FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr),
+                                       nullptr, nullptr, nullptr);
             return name != nullptr;
         }));
         ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
@@ -148,17 +157,21 @@ TEST_F(FileSecurityE2E, ValidationMessagesInOrderAndFocusOnTheSourceButton) {
     expectMessage(IDC_CMDENCRYPT, "Unmatched passwords.", "Password");
     passwords(L" secret", L"secret ");
     expectMessage(IDC_CMDENCRYPT, "Source folder can not be blank.", "Invalid Source");
-    EXPECT_TRUE(waitFor([&] { return focused() == findControl(main_, IDC_CMDBROWSEFILEFOLDER_0); }));
+    EXPECT_TRUE(
+        waitFor([&] { return focused() == findControl(main_, IDC_CMDBROWSEFILEFOLDER_0); }));
     setText(IDC_TXTSOURCE, work_ + L"\\a.txt");
     expectMessage(IDC_CMDENCRYPT, "Specify destination file.", "Invalid Destination File");
     writeAll(work_ + L"\\a.txt", "abc");
-    setText(IDC_TXTDESTINATION, work_ + L"\\..\\" + work_.substr(work_.find_last_of(L'\\') + 1) + L"\\A.TXT");
-    expectMessage(IDC_CMDENCRYPT, "The destination is the source file itself. Choose another destination file.",
+    setText(IDC_TXTDESTINATION,
+            work_ + L"\\..\\" + work_.substr(work_.find_last_of(L'\\') + 1) + L"\\A.TXT");
+    expectMessage(IDC_CMDENCRYPT,
+                  "The destination is the source file itself. Choose another destination file.",
                   "Invalid Destination File");
     EXPECT_EQ(readAll(work_ + L"\\a.txt"), "abc");
 
     click(findControl(main_, IDC_LBLDECRYPT));
-    EXPECT_TRUE(waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)) != FALSE; }));
+    EXPECT_TRUE(
+        waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)) != FALSE; }));
     EXPECT_EQ(caption(IDC_TXTSOURCE), "") << "a change of direction empties the paths";
     EXPECT_EQ(caption(IDC_TXTPASSWORD), " secret") << "but not the passwords";
     expectMessage(IDC_CMDDECRYPT, "Source file can not be blank.", "Tidewell");
@@ -167,7 +180,8 @@ TEST_F(FileSecurityE2E, ValidationMessagesInOrderAndFocusOnTheSourceButton) {
     setText(IDC_TXTDESTINATION, work_ + L"\\out.txt");
     expectMessage(IDC_CMDDECRYPT, "Source file not found.", "Tidewell");
     click(findControl(main_, IDC_LBLFILEORFOLDER));
-    EXPECT_TRUE(waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
+    EXPECT_TRUE(
+        waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
     EXPECT_EQ(caption(IDC_LBLFILEORFOLDER), "Click here to encrypt/decrypt a single file");
     setText(IDC_TXTSOURCE, work_ + L"\\missing.cfy");
     expectMessage(IDC_CMDDECRYPT, "Destination folder can not be blank.", "Tidewell");
@@ -175,7 +189,8 @@ TEST_F(FileSecurityE2E, ValidationMessagesInOrderAndFocusOnTheSourceButton) {
 
 TEST_F(FileSecurityE2E, FileRoundTripThroughTheDialogsAndAWrongPassword) {
     std::string plain;
-    for (int i = 0; i < 200000; ++i) plain += static_cast<char>(i * 31 + i / 7);
+    for (int i = 0; i < 200000; ++i)
+        plain += static_cast<char>(i * 31 + i / 7);
     const std::wstring source = work_ + L"\\\x65E5\x672C plain.bin";
     writeAll(source, plain);
     passwords(L"p\x00E4ss word", L"p\x00E4ss word");
@@ -183,11 +198,18 @@ TEST_F(FileSecurityE2E, FileRoundTripThroughTheDialogsAndAWrongPassword) {
     browseFile(1, work_ + L"\\secret.cfy");
     EXPECT_EQ(caption(IDC_TXTDESTINATION), win32::toUtf8(work_ + L"\\secret.cfy"));
     click(findControl(main_, IDC_CMDENCRYPT));
-    ASSERT_TRUE(waitFor([&] { return ::GetFileAttributesW((work_ + L"\\secret.cfy").c_str()) != INVALID_FILE_ATTRIBUTES && idle(); }, 60s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return ::GetFileAttributesW((work_ + L"\\secret.cfy").c_str()) !=
+                       INVALID_FILE_ATTRIBUTES &&
+                   idle();
+        },
+        60s));
     EXPECT_EQ(findMessageBox(*program_), nullptr);
 
     click(findControl(main_, IDC_LBLDECRYPT));
-    ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)) != FALSE; }));
+    ASSERT_TRUE(
+        waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)) != FALSE; }));
     setText(IDC_TXTSOURCE, work_ + L"\\secret.cfy");
     setText(IDC_TXTDESTINATION, work_ + L"\\restored.bin");
     passwords(L"wrong", L"wrong");
@@ -196,9 +218,16 @@ TEST_F(FileSecurityE2E, FileRoundTripThroughTheDialogsAndAWrongPassword) {
     // The decomposed spelling of the same password opens it.
     passwords(L"pa\x0308ss word", L"pa\x0308ss word");
     click(findControl(main_, IDC_CMDDECRYPT));
-    ASSERT_TRUE(waitFor([&] { return ::GetFileAttributesW((work_ + L"\\restored.bin").c_str()) != INVALID_FILE_ATTRIBUTES && idle(); }, 60s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return ::GetFileAttributesW((work_ + L"\\restored.bin").c_str()) !=
+                       INVALID_FILE_ATTRIBUTES &&
+                   idle();
+        },
+        60s));
     EXPECT_EQ(readAll(work_ + L"\\restored.bin"), plain);
-    EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"restored.bin", L"secret.cfy", L"\x65E5\x672C plain.bin"}));
+    EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"restored.bin", L"secret.cfy",
+                                                         L"\x65E5\x672C plain.bin"}));
     EXPECT_EQ(listing(tempFolder()), tempBefore_) << "nothing in the temporary folder";
 }
 
@@ -225,7 +254,8 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
     // Cancel while it runs: the caption comes back and nothing is written.
     click(findControl(main_, IDC_CMDENCRYPT));
     ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDENCRYPT) == "Cancel"; }, 30s));
-    ASSERT_TRUE(waitFor([&] { return ::SendMessageW(findControl(main_, IDC_PGB), PBM_GETPOS, 0, 0) > 0; }, 30s));
+    ASSERT_TRUE(waitFor(
+        [&] { return ::SendMessageW(findControl(main_, IDC_PGB), PBM_GETPOS, 0, 0) > 0; }, 30s));
     click(findControl(main_, IDC_CMDENCRYPT));
     ASSERT_TRUE(waitFor([&] { return idle(); }, 30s));
     EXPECT_EQ(findMessageBox(*program_), nullptr) << "a cancel is silent";
@@ -235,17 +265,21 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
     click(findControl(main_, IDC_CMDENCRYPT));
     ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDENCRYPT) == "Cancel"; }, 30s));
     LRESULT highest = 0;
-    ASSERT_TRUE(waitFor([&] {
-        highest = std::max(highest, ::SendMessageW(findControl(main_, IDC_PGB), PBM_GETPOS, 0, 0));
-        return idle();
-    }, 120s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            highest =
+                std::max(highest, ::SendMessageW(findControl(main_, IDC_PGB), PBM_GETPOS, 0, 0));
+            return idle();
+        },
+        120s));
     EXPECT_GT(highest, 0);
     EXPECT_EQ(::SendMessageW(findControl(main_, IDC_PGB), PBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"folder", L"folder.cfy"}));
     EXPECT_EQ(readAll(work_ + L"\\folder.cfy").find("note"), std::string::npos);
 
     click(findControl(main_, IDC_LBLDECRYPT));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
+    ASSERT_TRUE(
+        waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
     setText(IDC_TXTSOURCE, work_ + L"\\folder.cfy");
     setText(IDC_TXTDESTINATION, work_ + L"\\restored");
     click(findControl(main_, IDC_CMDDECRYPT));
@@ -254,26 +288,32 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
     EXPECT_EQ(findMessageBox(*program_), nullptr);
     EXPECT_EQ(readAll(work_ + L"\\restored\\big.bin"), big);
     EXPECT_EQ(readAll(work_ + L"\\restored\\sub\\note.txt"), "note");
-    EXPECT_EQ(listing(work_ + L"\\restored"), (std::vector<std::wstring>{L"big.bin", L"empty", L"sub"}));
+    EXPECT_EQ(listing(work_ + L"\\restored"),
+              (std::vector<std::wstring>{L"big.bin", L"empty", L"sub"}));
     EXPECT_EQ(listing(tempFolder()), tempBefore_) << "no work file, plain or not";
 }
 
 TEST_F(FileSecurityE2E, FileTypeIsRegisteredQuotedOnceAndLeftAlone) {
     const std::string command = registryDefault(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command");
     EXPECT_EQ(registryDefault(HKEY_CLASSES_ROOT, L".cfy"), "cfy_auto_file");
-    EXPECT_EQ(registryDefault(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\cfy_auto_file"), "Cofferly File");
+    EXPECT_EQ(registryDefault(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\cfy_auto_file"),
+              "Cofferly File");
     ASSERT_EQ(command.front(), '"');
     EXPECT_NE(command.find("Varnholt.Exe\" \"%1\""), std::string::npos) << command;
-    EXPECT_EQ(registryDefault(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command"), command);
+    EXPECT_EQ(registryDefault(HKEY_LOCAL_MACHINE,
+                              L"SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command"),
+              command);
     // Mark an entry; a start that finds the type in place must not write it.
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command", nullptr, REG_SZ, L"marker", 14);
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command", nullptr, REG_SZ, L"marker",
+                      14);
     click(findControl(main_, IDC_CMDCLOSE));
     ASSERT_EQ(program_->waitExit(), 0);
     program_ = std::make_unique<ProgramProcess>();
     main_ = program_->waitMainWindow();
     ASSERT_NE(main_, nullptr);
     EXPECT_EQ(registryDefault(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command"), "marker");
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command", nullptr, REG_SZ, toUtf16(command).c_str(),
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command", nullptr, REG_SZ,
+                      toUtf16(command).c_str(),
                       static_cast<DWORD>((toUtf16(command).size() + 1) * sizeof(wchar_t)));
 }
 

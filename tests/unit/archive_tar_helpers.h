@@ -41,13 +41,15 @@ inline Bytes rawTar(const std::vector<RawEntry>& entries, bool endBlocks = true)
         h[264] = '0';
         std::memset(h + 148, ' ', 8);
         unsigned sum = 0;
-        for (char c : h) sum += static_cast<unsigned char>(c);
+        for (char c : h)
+            sum += static_cast<unsigned char>(c);
         std::snprintf(h + 148, 8, "%06o", sum);
         tar.insert(tar.end(), h, h + 512);
         tar.insert(tar.end(), e.data.begin(), e.data.end());
         tar.resize(tar.size() + (512 - e.data.size() % 512) % 512, 0);
     }
-    if (endBlocks) tar.resize(tar.size() + 1024, 0);
+    if (endBlocks)
+        tar.resize(tar.size() + 1024, 0);
     return tar;
 }
 

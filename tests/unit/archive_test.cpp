@@ -61,7 +61,7 @@ MemoryFs sampleTree() {
     fs.addFolder("/src/" + std::string(120, 'p'));
     fs.addFile("/src/" + std::string(120, 'p') + "/split.txt", bytesOf("split"));
     fs.addFile("/src/random.bin", patterned(300000, 9)); // does not compress
-    fs.addFile("/src/text.txt", Bytes(200000, 'x'));      // compresses very well
+    fs.addFile("/src/text.txt", Bytes(200000, 'x'));     // compresses very well
     fs.addFile("/src/hidden.ini", bytesOf("h"));
     fs.nodes["/src/hidden.ini"].hidden = true;
     fs.addFile("/src/readonly.txt", bytesOf("r"));
@@ -109,9 +109,10 @@ TEST(Archive, ProgressRisesToTheTotal) {
 }
 
 TEST(Archive, HostileEntryNamesAreRefused) {
-    const char* bad[] = {"../evil.txt", "a/../../evil.txt", "/etc/evil", "\\abs\\evil", "C:\\evil.txt",
-                         "C:evil.txt", "file.txt:stream", "CON", "sub/nul.txt", "LPT1.log", "trailing./x",
-                         "a/b<c", "..\\evil"};
+    const char* bad[] = {"../evil.txt",  "a/../../evil.txt", "/etc/evil",       "\\abs\\evil",
+                         "C:\\evil.txt", "C:evil.txt",       "file.txt:stream", "CON",
+                         "sub/nul.txt",  "LPT1.log",         "trailing./x",     "a/b<c",
+                         "..\\evil"};
     for (const char* name : bad) {
         MemoryFs fs;
         fs.addFolder("/dest");
@@ -131,7 +132,8 @@ TEST(Archive, LinkAndDeviceEntriesAreRefused) {
             extract(fs, stream, "/dest");
             ADD_FAILURE() << type;
         } catch (const AppError& e) {
-            EXPECT_NE(std::string(e.description()).find("\"link\""), std::string::npos) << e.description();
+            EXPECT_NE(std::string(e.description()).find("\"link\""), std::string::npos)
+                << e.description();
         }
         EXPECT_FALSE(fs.has("/dest/link"));
         EXPECT_FALSE(fs.has("/dest")) << "a destination created for nothing is removed again";
@@ -175,22 +177,31 @@ TEST(Archive, PaxRecordsCarryLongNamesAndLargeSizes) {
 #ifndef _WIN32
 // The archive is an ordinary .tar.gz: the system's tar lists and unpacks it.
 TEST(Archive, SystemTarReadsOurArchive) {
-    if (std::system("tar --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tar";
+    if (std::system("tar --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no tar";
     MemoryFs fs = sampleTree();
     Bytes stream = pack(fs, "/src");
     std::string dir = ::testing::TempDir() + "tidewell_tar_check";
     std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/x'").c_str());
-    std::ofstream(dir + "/a.tar.gz", std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
-                                                             static_cast<std::streamsize>(stream.size()));
+    std::ofstream(dir + "/a.tar.gz", std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()),
+               static_cast<std::streamsize>(stream.size()));
     ASSERT_EQ(std::system(("tar -xzf '" + dir + "/a.tar.gz' -C '" + dir + "/x'").c_str()), 0);
     std::ifstream f(dir + "/x/sub/" + kUtf8Name);
     std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "unicode");
     std::ifstream split(dir + "/x/" + std::string(120, 'p') + "/split.txt");
-    std::string splitText((std::istreambuf_iterator<char>(split)), std::istreambuf_iterator<char>());
+    std::string splitText((std::istreambuf_iterator<char>(split)),
+                          std::istreambuf_iterator<char>());
     EXPECT_EQ(splitText, "split");
-    EXPECT_EQ(std::system(("cmp -s '" + dir + "/x/random.bin' /dev/null; test -s '" + dir + "/x/random.bin'").c_str()), 0);
-    EXPECT_EQ(std::system(("test -d '" + dir + "/x/empty' && test ! -w '" + dir + "/x/readonly.txt' -o $(id -u) = 0").c_str()), 0);
+    EXPECT_EQ(std::system(("cmp -s '" + dir + "/x/random.bin' /dev/null; test -s '" + dir +
+                           "/x/random.bin'")
+                              .c_str()),
+              0);
+    EXPECT_EQ(std::system(("test -d '" + dir + "/x/empty' && test ! -w '" + dir +
+                           "/x/readonly.txt' -o $(id -u) = 0")
+                              .c_str()),
+              0);
     std::system(("chmod -R u+w '" + dir + "'; rm -rf '" + dir + "'").c_str());
 }
 #endif

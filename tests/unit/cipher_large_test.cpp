@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::uint64_t kBigSize = (4ull << 30) + 12345; // past every 32-bit size field
 
-std::uint8_t patternAt(std::uint64_t i) { return static_cast<std::uint8_t>((i * 2654435761u) >> 7 ^ (i >> 20)); }
+std::uint8_t patternAt(std::uint64_t i) {
+    return static_cast<std::uint8_t>((i * 2654435761u) >> 7 ^ (i >> 20));
+}
 
 // The big file exists only as a generator going in and a checker coming out.
 class BigFs : public MemoryFs {
@@ -24,7 +26,8 @@ public:
         std::uint64_t pos = 0;
         std::size_t read(std::uint8_t* data, std::size_t size) override {
             std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, kBigSize - pos));
-            for (std::size_t i = 0; i < n; ++i) data[i] = patternAt(pos + i);
+            for (std::size_t i = 0; i < n; ++i)
+                data[i] = patternAt(pos + i);
             pos += n;
             return n;
         }
@@ -34,7 +37,8 @@ public:
         explicit Checker(BigFs& f) : fs(f) {}
         void write(const std::uint8_t* data, std::size_t size) override {
             for (std::size_t i = 0; i < size; ++i) {
-                if (data[i] != patternAt(fs.checked + i)) ++fs.mismatches;
+                if (data[i] != patternAt(fs.checked + i))
+                    ++fs.mismatches;
             }
             fs.checked += size;
         }
@@ -46,15 +50,18 @@ public:
 
     filesecurity::FileInfo info(const std::string& path) override {
         auto i = MemoryFs::info(path);
-        if (path == "/src/big.bin") i.size = kBigSize;
+        if (path == "/src/big.bin")
+            i.size = kBigSize;
         return i;
     }
     std::unique_ptr<filesecurity::InputFile> openRead(const std::string& path) override {
-        if (path == "/src/big.bin") return std::make_unique<Reader>();
+        if (path == "/src/big.bin")
+            return std::make_unique<Reader>();
         return MemoryFs::openRead(path);
     }
     std::unique_ptr<filesecurity::OutputFile> createFresh(const std::string& path) override {
-        if (path == "/out/big.bin") return std::make_unique<Checker>(*this);
+        if (path == "/out/big.bin")
+            return std::make_unique<Checker>(*this);
         return MemoryFs::createFresh(path);
     }
 };

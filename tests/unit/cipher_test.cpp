@@ -18,14 +18,15 @@ namespace {
 const KdfParams kFastKdf{kMinMemoryKiB, kMinPasses, 1};
 constexpr std::size_t kSealed = kChunkSize + kTagSize;
 
-Bytes encrypt(const Bytes& plain, const std::string& password = "correct horse", Aead aead = Aead::Aes256Gcm,
-              std::size_t piece = 0) {
+Bytes encrypt(const Bytes& plain, const std::string& password = "correct horse",
+              Aead aead = Aead::Aes256Gcm, std::size_t piece = 0) {
     VectorSink out;
     Encryptor e(password, out, kFastKdf, aead);
     if (piece == 0) {
         e.write(plain.data(), plain.size());
     } else {
-        for (std::size_t i = 0; i < plain.size(); i += piece) e.write(plain.data() + i, std::min(piece, plain.size() - i));
+        for (std::size_t i = 0; i < plain.size(); i += piece)
+            e.write(plain.data() + i, std::min(piece, plain.size() - i));
     }
     e.finish();
     return out.bytes;
@@ -38,7 +39,8 @@ struct Outcome {
     Bytes plain;
 };
 
-Outcome decrypt(const Bytes& sealed, const std::string& password = "correct horse", std::size_t piece = 0) {
+Outcome decrypt(const Bytes& sealed, const std::string& password = "correct horse",
+                std::size_t piece = 0) {
     Outcome o;
     VectorSink out;
     try {
@@ -46,7 +48,8 @@ Outcome decrypt(const Bytes& sealed, const std::string& password = "correct hors
         if (piece == 0) {
             d.write(sealed.data(), sealed.size());
         } else {
-            for (std::size_t i = 0; i < sealed.size(); i += piece) d.write(sealed.data() + i, std::min(piece, sealed.size() - i));
+            for (std::size_t i = 0; i < sealed.size(); i += piece)
+                d.write(sealed.data() + i, std::min(piece, sealed.size() - i));
         }
         d.finish();
         o.ok = true;
@@ -65,9 +68,10 @@ const Bytes& sample3Chunks() {
 
 TEST(Cipher, RoundTripsAtChunkEdgesWithBothCiphers) {
     for (Aead aead : {Aead::Aes256Gcm, Aead::ChaCha20Poly1305}) {
-        for (std::size_t size : {std::size_t{0}, std::size_t{1}, kChunkSize - 1, kChunkSize, kChunkSize + 1,
-                                 2 * kChunkSize}) {
-            if (aead == Aead::ChaCha20Poly1305 && size != 0 && size != kChunkSize + 1) continue;
+        for (std::size_t size : {std::size_t{0}, std::size_t{1}, kChunkSize - 1, kChunkSize,
+                                 kChunkSize + 1, 2 * kChunkSize}) {
+            if (aead == Aead::ChaCha20Poly1305 && size != 0 && size != kChunkSize + 1)
+                continue;
             Bytes plain = patterned(size, static_cast<std::uint32_t>(size));
             Bytes sealed = encrypt(plain, "pw", aead, 4096);
             std::size_t chunks = size == 0 ? 1 : (size + kChunkSize - 1) / kChunkSize;
@@ -98,7 +102,8 @@ TEST(Cipher, WrongPasswordIsRefusedBeforeAnyOutput) {
 TEST(Cipher, NonAsciiPasswordsAreExactBytes) {
     Bytes plain = patterned(5000);
     Bytes sealed = encrypt(plain, "p\xC3\xA4ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91");
-    EXPECT_EQ(decrypt(sealed, "p\xC3\xA4ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91").plain, plain);
+    EXPECT_EQ(decrypt(sealed, "p\xC3\xA4ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91").plain,
+              plain);
     // The decomposed spelling of the same letter is other bytes: callers normalise first.
     EXPECT_FALSE(decrypt(sealed, "pa\xCC\x88ss \xE5\xAF\x86\xE7\xA0\x81 \xF0\x9F\x94\x91").ok);
 }
@@ -107,7 +112,8 @@ TEST(Cipher, AFlippedBitAnywhereInTheHeaderIsRefused) {
     const Bytes& sealed = sample3Chunks();
     // One byte of every field: magic, version, cipher, key function, reserved,
     // chunk size, the three key settings, salt, nonce, reserved, MAC.
-    for (std::size_t i : {0, 7, 8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 43, 44, 59, 60, 63, 64, 95}) {
+    for (std::size_t i :
+         {0, 7, 8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 43, 44, 59, 60, 63, 64, 95}) {
         Bytes bad = sealed;
         bad[i] ^= 0x01; // the low bit keeps the key settings cheap or refused
         Outcome o = decrypt(bad);
@@ -119,7 +125,8 @@ TEST(Cipher, AFlippedBitAnywhereInTheHeaderIsRefused) {
 TEST(Cipher, AFlippedBitInThePayloadIsRefusedAtItsChunk) {
     const Bytes& sealed = sample3Chunks();
     // In the first chunk's data, in its tag, and in the short last chunk.
-    for (std::size_t at : {kHeaderSize + 10, kHeaderSize + kChunkSize + 3, sealed.size() - 1, sealed.size() - 40}) {
+    for (std::size_t at :
+         {kHeaderSize + 10, kHeaderSize + kChunkSize + 3, sealed.size() - 1, sealed.size() - 40}) {
         Bytes bad = sealed;
         bad[at] ^= 0x80;
         Outcome o = decrypt(bad);
@@ -132,11 +139,14 @@ TEST(Cipher, AFlippedBitInThePayloadIsRefusedAtItsChunk) {
 TEST(Cipher, TruncationAnywhereIsRefused) {
     const Bytes& sealed = sample3Chunks();
     const std::size_t cuts[] = {
-        0, 7, kHeaderSize - 1, kHeaderSize,        // inside and right after the header
-        kHeaderSize + kSealed,                      // at a chunk boundary
-        kHeaderSize + 3 * kSealed,                  // every full chunk, the last one gone
-        kHeaderSize + kSealed + kSealed / 2,        // mid-chunk
-        sealed.size() - 1,                          // one byte short
+        0,
+        7,
+        kHeaderSize - 1,
+        kHeaderSize,                         // inside and right after the header
+        kHeaderSize + kSealed,               // at a chunk boundary
+        kHeaderSize + 3 * kSealed,           // every full chunk, the last one gone
+        kHeaderSize + kSealed + kSealed / 2, // mid-chunk
+        sealed.size() - 1,                   // one byte short
     };
     for (std::size_t cut : cuts) {
         Bytes bad(sealed.begin(), sealed.begin() + static_cast<std::ptrdiff_t>(cut));
@@ -155,7 +165,8 @@ Bytes chunk(const Bytes& sealed, std::size_t i) {
 
 Bytes assemble(const Bytes& header, std::initializer_list<Bytes> chunks) {
     Bytes out(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(kHeaderSize));
-    for (const Bytes& c : chunks) out.insert(out.end(), c.begin(), c.end());
+    for (const Bytes& c : chunks)
+        out.insert(out.end(), c.begin(), c.end());
     return out;
 }
 
@@ -190,7 +201,8 @@ TEST(Cipher, TrailingJunkIsRefused) {
 TEST(Cipher, AbsurdKeySettingsAreRefusedWithoutTryingThem) {
     Bytes bad = sample3Chunks();
     // 0xFFFFFFFF KiB of memory; refused at once, not after allocating.
-    for (std::size_t i = 16; i < 20; ++i) bad[i] = 0xFF;
+    for (std::size_t i = 16; i < 20; ++i)
+        bad[i] = 0xFF;
     auto start = std::chrono::steady_clock::now();
     Outcome o = decrypt(bad);
     EXPECT_FALSE(o.ok);
@@ -229,7 +241,8 @@ TEST(Cipher, WipeClearsSecretBuffers) {
     SecretBytes s(std::string_view("secret"));
     ASSERT_EQ(s.size(), 6u);
     wipe(s.data(), s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) EXPECT_EQ(s.data()[i], 0);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        EXPECT_EQ(s.data()[i], 0);
 }
 
 } // namespace

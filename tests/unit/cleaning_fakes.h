@@ -29,7 +29,9 @@ public:
     std::vector<std::string> log; // "del <path>", "rmdir <path>", "list <path>"
 
     void dir(const std::string& p) { nodes[p].directory = true; }
-    void file(const std::string& p, std::string contents = "x") { nodes[p].contents = std::move(contents); }
+    void file(const std::string& p, std::string contents = "x") {
+        nodes[p].contents = std::move(contents);
+    }
     void link(const std::string& p, const std::string& target) {
         nodes[p].directory = true;
         nodes[p].linkTarget = target;
@@ -128,7 +130,9 @@ public:
         log.push_back("overwrite " + path);
         auto it = nodes.find(path);
         if (it == nodes.end() || it->second.locked) {
-            throw AppError(32, "The process cannot access the file because it is being used by another process.");
+            throw AppError(
+                32,
+                "The process cannot access the file because it is being used by another process.");
         }
         std::string& c = it->second.contents;
         for (size_t i = 0; i < c.size(); ++i) {

@@ -58,9 +58,10 @@ public:
 class CleaningTest : public ::testing::Test {
 protected:
     CleaningTest() {
-        platform.folders = {{CSIDL_History, "C:\\u\\History"},  {CSIDL_InternetCache, "C:\\u\\Cache"},
-                            {CSIDL_Cookies, "C:\\u\\Cookies"},  {CSIDL_Favorites, "C:\\u\\Fav"},
-                            {CSIDL_Personal, "C:\\u\\Docs"},    {CSIDL_Recent, "C:\\u\\Recent"}};
+        platform.folders = {
+            {CSIDL_History, "C:\\u\\History"}, {CSIDL_InternetCache, "C:\\u\\Cache"},
+            {CSIDL_Cookies, "C:\\u\\Cookies"}, {CSIDL_Favorites, "C:\\u\\Fav"},
+            {CSIDL_Personal, "C:\\u\\Docs"},   {CSIDL_Recent, "C:\\u\\Recent"}};
         for (const auto& [id, path] : platform.folders) {
             fs.dir(path);
             fs.file(path + "\\trace.txt", "abcd");
@@ -91,10 +92,12 @@ protected:
 
 TEST_F(CleaningTest, FolderTargetWritesItsThreeLinesAndKeepsTheFolder) {
     targets.EraseCookies("Erasing Browser Cookies");
-    EXPECT_EQ(pane.text(), "\r\nPath: C:\\u\\Cookies\r\nErasing Browser Cookies ...\r\nFinished Erasing Browser Cookies");
-    EXPECT_THAT(pane.lines(), ElementsAre(Line{Colour{}, ""}, Line{kProgressBlue, "Path: C:\\u\\Cookies"},
-                                          Line{kProgressBlue, "Erasing Browser Cookies ..."},
-                                          Line{kFinishedGreen, "Finished Erasing Browser Cookies"}));
+    EXPECT_EQ(pane.text(), "\r\nPath: C:\\u\\Cookies\r\nErasing Browser Cookies ...\r\nFinished "
+                           "Erasing Browser Cookies");
+    EXPECT_THAT(pane.lines(),
+                ElementsAre(Line{Colour{}, ""}, Line{kProgressBlue, "Path: C:\\u\\Cookies"},
+                            Line{kProgressBlue, "Erasing Browser Cookies ..."},
+                            Line{kFinishedGreen, "Finished Erasing Browser Cookies"}));
     EXPECT_FALSE(fs.exists("C:\\u\\Cookies\\trace.txt"));
     EXPECT_TRUE(fs.exists("C:\\u\\Cookies"));
     EXPECT_TRUE(label.history.empty()) << "cookies do not set the label";
@@ -116,11 +119,13 @@ TEST_F(CleaningTest, OnlyHistoryCacheTempAndFolderSetTheLabel) {
 TEST_F(CleaningTest, MissingSpecialFolderFinishesWithAnEmptyPathAndWipesNothing) {
     platform.folders.erase(CSIDL_Favorites);
     targets.EraseFavorites("Erasing Browser Favorites");
-    EXPECT_EQ(pane.text(), "\r\nPath: \r\nErasing Browser Favorites ...\r\nFinished Erasing Browser Favorites");
+    EXPECT_EQ(pane.text(),
+              "\r\nPath: \r\nErasing Browser Favorites ...\r\nFinished Erasing Browser Favorites");
     EXPECT_TRUE(fs.log.empty());
 }
 
-TEST_F(CleaningTest, TempFilesDropsTheTrailingBackslashAndAnEmptyPathGivesARedLineNotTheCurrentDirectory) {
+TEST_F(CleaningTest,
+       TempFilesDropsTheTrailingBackslashAndAnEmptyPathGivesARedLineNotTheCurrentDirectory) {
     targets.EraseTempFiles("Erasing Windows Temporary Files");
     EXPECT_FALSE(fs.exists("C:\\Temp\\t.tmp"));
     EXPECT_TRUE(fs.exists("C:\\Temp"));
@@ -135,7 +140,9 @@ TEST_F(CleaningTest, TempFilesDropsTheTrailingBackslashAndAnEmptyPathGivesARedLi
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[1].second, "Path: ");
     EXPECT_EQ(lines[2].first, kProgressBlue);
-    EXPECT_THAT(lines[2].second, ::testing::StartsWith("Erasing Windows Temporary Files ...The folder path is empty"));
+    EXPECT_THAT(
+        lines[2].second,
+        ::testing::StartsWith("Erasing Windows Temporary Files ...The folder path is empty"));
     EXPECT_EQ(lines[4], (Line{kFinishedGreen, "Finished Erasing Windows Temporary Files"}));
 }
 
@@ -145,7 +152,8 @@ TEST_F(CleaningTest, FailingFolderTargetWritesErrorInAndNoFinishedLine) {
     } bad;
     EraseTargets t(pane, label, bad, wiper, fs, errors);
     t.EraseCookies("Erasing Browser Cookies");
-    EXPECT_THAT(pane.lines(), ElementsAre(Line{Colour{}, ""}, Line{kErrorRed, "Error in Erasing Browser Cookies ..."}));
+    EXPECT_THAT(pane.lines(), ElementsAre(Line{Colour{}, ""},
+                                          Line{kErrorRed, "Error in Erasing Browser Cookies ..."}));
     EXPECT_EQ(pane.colour, kProgressBlue);
     EXPECT_TRUE(errors.messages.empty());
 }
@@ -154,11 +162,13 @@ TEST_F(CleaningTest, RegistryTargetsShowTheFullKeyAndDeleteTheTree) {
     targets.EraseTypedUrls("Erasing 'Auto Complete' Site Addresses");
     targets.EraseRunHistory("Erasing Windows Start Run History");
     EXPECT_THAT(platform.deletedKeys, ElementsAre(kTypedUrlsKey, kRunMruKey));
-    EXPECT_THAT(pane.text(), ::testing::StartsWith(
-                                 "\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
-                                 "Erasing 'Auto Complete' Site Addresses ...\r\nFinished Erasing 'Auto Complete' "
-                                 "Site Addresses\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
-                                 "CurrentVersion\\Explorer\\RunMRU"));
+    EXPECT_THAT(
+        pane.text(),
+        ::testing::StartsWith(
+            "\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
+            "Erasing 'Auto Complete' Site Addresses ...\r\nFinished Erasing 'Auto Complete' "
+            "Site Addresses\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+            "CurrentVersion\\Explorer\\RunMRU"));
 }
 
 TEST_F(CleaningTest, EraseFolderClearsThePaneFirst) {
@@ -166,7 +176,8 @@ TEST_F(CleaningTest, EraseFolderClearsThePaneFirst) {
     fs.dir("D:\\x");
     fs.file("D:\\x\\f");
     targets.EraseFolder("Erasing Selected Folder", "D:\\x");
-    EXPECT_EQ(pane.text(), "\r\nPath: D:\\x\r\nErasing Selected Folder ...\r\nFinished Erasing Selected Folder");
+    EXPECT_EQ(pane.text(),
+              "\r\nPath: D:\\x\r\nErasing Selected Folder ...\r\nFinished Erasing Selected Folder");
     EXPECT_FALSE(fs.exists("D:\\x\\f"));
     EXPECT_EQ(label.Text(), "Erasing Selected Folder ...");
 }
@@ -179,7 +190,8 @@ TEST_F(CleaningTest, IndexDatFilesGoAndALockedOneIsReportedInRed) {
     const auto lines = pane.lines();
     EXPECT_EQ(lines[4].second, std::string(kIndexDatMessage) + " ...");
     EXPECT_EQ(lines[5], (Line{kErrorRed, "In use, not erased: C:\\u\\Cookies\\INDEX.DAT"}));
-    EXPECT_EQ(lines[6], (Line{kFinishedGreen, std::string("Finished ") + kIndexDatMessage + " (2 found)"}));
+    EXPECT_EQ(lines[6],
+              (Line{kFinishedGreen, std::string("Finished ") + kIndexDatMessage + " (2 found)"}));
 }
 
 TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
@@ -216,10 +228,13 @@ TEST_F(CleaningTest, RunGoesInIndexOrderAndSideEffectsOnlyForCheckedOptions) {
             finished.push_back(text);
         }
     }
-    EXPECT_THAT(finished, ElementsAre("Finished Erasing 'Auto Complete' Site Addresses", "Finished Erasing Recent Files",
-                                      "Finished Erasing Contents of Recycle Bin", "Finished Erasing Browser Cookies",
-                                      "Finished Erasing Internet History", "Finished Erasing Windows Temporary Files",
-                                      "Finished Erasing Windows Start Run History"));
+    EXPECT_THAT(finished,
+                ElementsAre("Finished Erasing 'Auto Complete' Site Addresses",
+                            "Finished Erasing Recent Files",
+                            "Finished Erasing Contents of Recycle Bin",
+                            "Finished Erasing Browser Cookies", "Finished Erasing Internet History",
+                            "Finished Erasing Windows Temporary Files",
+                            "Finished Erasing Windows Start Run History"));
     EXPECT_EQ(platform.clipboardEmptied, 1);
     EXPECT_EQ(platform.binEmptied, 1);
     EXPECT_TRUE(fs.exists("C:\\u\\Cache\\trace.txt"));
@@ -237,7 +252,8 @@ TEST_F(CleaningTest, FreeSpaceOptionAddsTheBytesFreedBeforeDone) {
     run.cmdBasicClean_Click();
     const auto lines = pane.lines();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], (Line{kFinishedGreen, "Space freed on your Hard Drive: 2.0 KB"}));
+    EXPECT_EQ(lines[lines.size() - 2],
+              (Line{kFinishedGreen, "Space freed on your Hard Drive: 2.0 KB"}));
     EXPECT_EQ(lines.back().second, "Done");
 }
 
@@ -247,7 +263,8 @@ TEST_F(CleaningTest, FailedRunReportsStopsAndStillReArmsTheSchedule) {
     platform.clipboardFails = true;
     label.SetText("before");
     run.cmdBasicClean_Click();
-    EXPECT_THAT(errors.messages, ElementsAre("Error: 1418 - Thread does not have a clipboard open."));
+    EXPECT_THAT(errors.messages,
+                ElementsAre("Error: 1418 - Thread does not have a clipboard open."));
     EXPECT_EQ(pane.text().find("Done"), std::string::npos);
     EXPECT_TRUE(platform.deletedKeys.empty()) << "the run ended at option 12";
     EXPECT_EQ(label.Text(), "before");
@@ -257,9 +274,7 @@ TEST_F(CleaningTest, FailedRunReportsStopsAndStillReArmsTheSchedule) {
 
 TEST_F(CleaningTest, ClicksDuringARunAreIgnoredNotNested) {
     int nested = 0;
-    window.onYield = [&] {
-        nested += run.cmdBasicClean_Click() ? 1 : 0;
-    };
+    window.onYield = [&] { nested += run.cmdBasicClean_Click() ? 1 : 0; };
     run.cmdBasicClean_Click();
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(window.broughtForward, 1);
@@ -270,7 +285,12 @@ TEST_F(CleaningTest, ClicksDuringARunAreIgnoredNotNested) {
 TEST_F(CleaningTest, CleanAndRebootLogsOffOnlyOnYes) {
     RecordingLogOff logOff;
     std::string asked;
-    run.cmdCleanRebot_Click([&](const std::string& q) { asked = q; return false; }, logOff);
+    run.cmdCleanRebot_Click(
+        [&](const std::string& q) {
+            asked = q;
+            return false;
+        },
+        logOff);
     EXPECT_EQ(logOff.calls, 0);
     EXPECT_THAT(asked, ::testing::HasSubstr("unsaved work in other programs will be lost"));
     EXPECT_EQ(pane.text(), "\r\nDone") << "the clean itself ran";
@@ -308,7 +328,8 @@ public:
 class AdvancedTest : public CleaningTest {
 protected:
     FakeDialogs dialogs;
-    AdvancedCommands advanced{pane, fs, store, targets, dialogs, activity, "C:\\Program Files\\Tidewell"};
+    AdvancedCommands advanced{
+        pane, fs, store, targets, dialogs, activity, "C:\\Program Files\\Tidewell"};
 };
 
 TEST_F(AdvancedTest, ShredOverwritesTheFileInPlaceThenDeletesItAndRemembersTheFolder) {
@@ -329,8 +350,9 @@ TEST_F(AdvancedTest, ShredOverwritesTheFileInPlaceThenDeletesItAndRemembersTheFo
     expected.resize(secret.size());
     EXPECT_EQ(fs.overwritten[0], expected) << "the filler pattern over every byte";
     EXPECT_EQ(std::string(kShredFiller).size(), 166u);
-    EXPECT_EQ(pane.text(), "Deleting File D:\\s\\secret.txt ...\r\nOverwriting File D:\\s\\secret.txt ...\r\n"
-                           "Deleting File D:\\s\\secret.txt ...\r\nFinished");
+    EXPECT_EQ(pane.text(),
+              "Deleting File D:\\s\\secret.txt ...\r\nOverwriting File D:\\s\\secret.txt ...\r\n"
+              "Deleting File D:\\s\\secret.txt ...\r\nFinished");
     EXPECT_EQ(store.GetSetting(kAppTitle, "BrowseFile", "Path", ""), "D:\\s");
     EXPECT_EQ(dialogs.mainTab, 1);
 
@@ -361,7 +383,8 @@ TEST_F(AdvancedTest, LockedFileShowsTheFailureAndKeepsTheFile) {
     dialogs.file = "D:\\busy.txt";
     advanced.cmdBrowseFile_Click();
     EXPECT_TRUE(fs.exists("D:\\busy.txt"));
-    EXPECT_THAT(dialogs.failures, ElementsAre(::testing::HasSubstr("being used by another process")));
+    EXPECT_THAT(dialogs.failures,
+                ElementsAre(::testing::HasSubstr("being used by another process")));
 }
 
 TEST_F(AdvancedTest, FolderEraseAsksThenErasesAndADriveRootMeansTheRoot) {

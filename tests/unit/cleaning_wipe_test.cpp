@@ -65,9 +65,9 @@ TEST_F(WipeTest, DeletesDeepestFirstThenListedFilesThenTheFolderAndYieldsOncePer
     std::vector<std::string> changes;
     std::copy_if(fs.log.begin(), fs.log.end(), std::back_inserter(changes),
                  [](const std::string& s) { return s.rfind("list", 0) != 0; });
-    EXPECT_THAT(changes, ElementsAre("del C:\\p\\a\\deep\\d.txt", "rmdir C:\\p\\a\\deep", "del C:\\p\\a\\a.txt",
-                                     "del C:\\p\\a\\hidden.txt", "rmdir C:\\p\\a", "del C:\\p\\ro.txt",
-                                     "del C:\\p\\top.txt"));
+    EXPECT_THAT(changes, ElementsAre("del C:\\p\\a\\deep\\d.txt", "rmdir C:\\p\\a\\deep",
+                                     "del C:\\p\\a\\a.txt", "del C:\\p\\a\\hidden.txt",
+                                     "rmdir C:\\p\\a", "del C:\\p\\ro.txt", "del C:\\p\\top.txt"));
     EXPECT_EQ(yields, 5) << "one per file, none per folder, none for skipped hidden/system files";
 }
 

@@ -16,7 +16,9 @@ namespace tidewell::testing_fs {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 inline Bytes patterned(std::size_t size, std::uint32_t seed = 1) {
     Bytes b(size);
@@ -32,7 +34,9 @@ inline Bytes patterned(std::size_t size, std::uint32_t seed = 1) {
 
 class VectorSink : public cipher::ByteSink {
 public:
-    void write(const std::uint8_t* data, std::size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+    void write(const std::uint8_t* data, std::size_t size) override {
+        bytes.insert(bytes.end(), data, data + size);
+    }
     Bytes bytes;
 };
 
@@ -73,13 +77,15 @@ public:
     bool has(const std::string& p) const { return nodes.count(p) != 0; }
     std::vector<std::string> paths() const {
         std::vector<std::string> out;
-        for (auto& [k, v] : nodes) out.push_back(k);
+        for (auto& [k, v] : nodes)
+            out.push_back(k);
         return out;
     }
 
     filesecurity::FileInfo info(const std::string& path) override {
         auto it = nodes.find(path);
-        if (it == nodes.end()) return {};
+        if (it == nodes.end())
+            return {};
         const Node& n = it->second;
         filesecurity::FileInfo i;
         i.exists = true;
@@ -125,12 +131,15 @@ public:
     }
     class Out : public filesecurity::OutputFile {
     public:
-        Out(MemoryFs& fs, std::string path, std::string temp) : fs_(fs), path_(std::move(path)), temp_(std::move(temp)) {}
+        Out(MemoryFs& fs, std::string path, std::string temp)
+            : fs_(fs), path_(std::move(path)), temp_(std::move(temp)) {}
         ~Out() override {
-            if (!committed_) fs_.nodes.erase(temp_);
+            if (!committed_)
+                fs_.nodes.erase(temp_);
         }
         void write(const std::uint8_t* data, std::size_t size) override {
-            if (!fs_.failWritesTo.empty() && path_ == fs_.failWritesTo) throw AppError(112, "There is not enough space on the disk.");
+            if (!fs_.failWritesTo.empty() && path_ == fs_.failWritesTo)
+                throw AppError(112, "There is not enough space on the disk.");
             auto& b = *fs_.nodes.at(temp_).data;
             b.insert(b.end(), data, data + size);
         }
@@ -169,16 +178,20 @@ public:
         bool readOnly_ = false, hidden_ = false;
     };
     std::unique_ptr<filesecurity::OutputFile> createFresh(const std::string& path) override {
-        if (nodes.count(path)) return nullptr;
+        if (nodes.count(path))
+            return nullptr;
         std::string parent = path.substr(0, path.find_last_of('/'));
-        if (!nodes.count(parent.empty() ? "/" : parent)) throw AppError(3, "The system cannot find the path specified.");
+        if (!nodes.count(parent.empty() ? "/" : parent))
+            throw AppError(3, "The system cannot find the path specified.");
         nodes[path] = Node{};
         return std::make_unique<Out>(*this, path, path);
     }
     std::unique_ptr<filesecurity::OutputFile> createReplacing(const std::string& path) override {
         std::string parent = path.substr(0, path.find_last_of('/'));
-        if (parent.empty()) parent = "/";
-        if (!nodes.count(parent) || !nodes[parent].folder) throw AppError(3, "The system cannot find the path specified.");
+        if (parent.empty())
+            parent = "/";
+        if (!nodes.count(parent) || !nodes[parent].folder)
+            throw AppError(3, "The system cannot find the path specified.");
         std::string temp = path + ".~tw" + std::to_string(++tempCounter) + ".tmp";
         nodes[temp] = Node{};
         return std::make_unique<Out>(*this, path, temp);
@@ -190,15 +203,19 @@ public:
     void createFolder(const std::string& path) override {
         auto it = nodes.find(path);
         if (it != nodes.end()) {
-            if (!it->second.folder) throw AppError(183, "Cannot create a file when that file already exists.");
+            if (!it->second.folder)
+                throw AppError(183, "Cannot create a file when that file already exists.");
             return;
         }
         std::string parent = path.substr(0, path.find_last_of('/'));
-        if (parent.empty()) parent = "/";
-        if (!nodes.count(parent)) throw AppError(3, "The system cannot find the path specified.");
+        if (parent.empty())
+            parent = "/";
+        if (!nodes.count(parent))
+            throw AppError(3, "The system cannot find the path specified.");
         nodes[path] = folderNode();
     }
-    void setTimeAndAttributes(const std::string& path, std::int64_t mtime, bool readOnly, bool hidden) override {
+    void setTimeAndAttributes(const std::string& path, std::int64_t mtime, bool readOnly,
+                              bool hidden) override {
         Node& n = nodes.at(path);
         n.mtime = mtime;
         n.readOnly = readOnly;

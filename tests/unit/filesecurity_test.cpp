@@ -20,7 +20,9 @@ namespace {
 const cipher::KdfParams kFastKdf{cipher::kMinMemoryKiB, cipher::kMinPasses, 1};
 const std::string kTitle = "Tidewell";
 
-UserMessage msg(const std::string& text, const std::string& title) { return {text, title, kIconInformation}; }
+UserMessage msg(const std::string& text, const std::string& title) {
+    return {text, title, kIconInformation};
+}
 
 MemoryFs withFiles() {
     MemoryFs fs;
@@ -31,33 +33,46 @@ MemoryFs withFiles() {
     return fs;
 }
 
-std::optional<UserMessage> check(Operation op, const std::string& src, const std::string& dst, MemoryFs& fs) {
+std::optional<UserMessage> check(Operation op, const std::string& src, const std::string& dst,
+                                 MemoryFs& fs) {
     return validate(op, Fields{"pw", src, dst}, fs, kTitle);
 }
 
 TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
     MemoryFs fs = withFiles();
     using O = Operation;
-    EXPECT_EQ(check(O::EncryptSingleFile, "  ", "", fs), msg("Source folder can not be blank.", "Invalid Source"));
-    EXPECT_EQ(check(O::EncryptSingleFile, "/d/plain.txt", "   ", fs), msg("Specify destination file.", "Invalid Destination File"));
-    EXPECT_EQ(check(O::EncryptFolder, "", "x", fs), msg("Source folder can not be blank.", "Invalid Source"));
-    EXPECT_EQ(check(O::EncryptFolder, "/d/folder", " ", fs), msg("Specify destination file.", "Invalid Destination File"));
-    EXPECT_EQ(check(O::DecryptSingleFile, " ", " ", fs), msg("Source file can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "", fs), msg("Destination file can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "/d/out", fs), msg("Source file not found.", kTitle));
-    EXPECT_EQ(check(O::DecryptSingleFile, "/d/folder", "/d/out", fs), msg("Source file not found.", kTitle));
-    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "", fs), msg("Destination folder can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "/d/o", fs), msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::EncryptSingleFile, "  ", "", fs),
+              msg("Source folder can not be blank.", "Invalid Source"));
+    EXPECT_EQ(check(O::EncryptSingleFile, "/d/plain.txt", "   ", fs),
+              msg("Specify destination file.", "Invalid Destination File"));
+    EXPECT_EQ(check(O::EncryptFolder, "", "x", fs),
+              msg("Source folder can not be blank.", "Invalid Source"));
+    EXPECT_EQ(check(O::EncryptFolder, "/d/folder", " ", fs),
+              msg("Specify destination file.", "Invalid Destination File"));
+    EXPECT_EQ(check(O::DecryptSingleFile, " ", " ", fs),
+              msg("Source file can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "", fs),
+              msg("Destination file can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "/d/out", fs),
+              msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::DecryptSingleFile, "/d/folder", "/d/out", fs),
+              msg("Source file not found.", kTitle));
+    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "", fs),
+              msg("Destination folder can not be blank.", kTitle));
+    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "/d/o", fs),
+              msg("Source file not found.", kTitle));
     // A single-file source is not checked up front; its own error comes later.
     EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
-    EXPECT_EQ(check(O::EncryptFolder, "/d/nope", "/d/out", fs), msg("Source folder not found.", "Invalid Source"));
+    EXPECT_EQ(check(O::EncryptFolder, "/d/nope", "/d/out", fs),
+              msg("Source folder not found.", "Invalid Source"));
 }
 
 TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
     MemoryFs fs = withFiles();
     fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
-    const UserMessage same{"The destination is the source file itself. Choose another destination file.",
-                           "Invalid Destination File", kIconInformation};
+    const UserMessage same{
+        "The destination is the source file itself. Choose another destination file.",
+        "Invalid Destination File", kIconInformation};
     EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/plain.txt", fs), same);
     EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs), same);
     auto dec = check(Operation::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs);
@@ -75,13 +90,17 @@ TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
 TEST(Engine, FileRoundTripLeavesNoTemporaryFile) {
     MemoryFs fs = withFiles();
     std::vector<int> percents;
-    run(Operation::EncryptSingleFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs, [&](int p) { percents.push_back(p); }, kFastKdf);
+    run(
+        Operation::EncryptSingleFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs,
+        [&](int p) { percents.push_back(p); }, kFastKdf);
     run(Operation::DecryptSingleFile, {" pw ", "/d/plain.cfy", "/d/back.txt"}, fs, {}, kFastKdf);
     EXPECT_EQ(fs.file("/d/back.txt"), fs.file("/d/plain.txt"));
     EXPECT_EQ(percents.back(), 100);
     EXPECT_EQ(fs.list("/d").size(), 4u) << "plain.txt, folder, plain.cfy, back.txt";
     // The untrimmed password is the key: the trimmed one does not open it.
-    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/plain.cfy", "/d/x.txt"}, fs, {}, kFastKdf), cipher::CipherError);
+    EXPECT_THROW(
+        run(Operation::DecryptSingleFile, {"pw", "/d/plain.cfy", "/d/x.txt"}, fs, {}, kFastKdf),
+        cipher::CipherError);
 }
 
 TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
@@ -91,7 +110,8 @@ TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
     auto before = fs.paths();
     // Wrong password.
     try {
-        run(Operation::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {}, kFastKdf);
+        run(Operation::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {},
+            kFastKdf);
         ADD_FAILURE();
     } catch (const cipher::CipherError& e) {
         EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
@@ -101,11 +121,17 @@ TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
     tampered[tampered.size() - 5] ^= 1;
     fs.addFile("/d/tampered.cfy", tampered);
     before = fs.paths();
-    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs, {}, kFastKdf), cipher::CipherError);
+    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs,
+                     {}, kFastKdf),
+                 cipher::CipherError);
     // A missing source, and a write that fails half-way.
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {},
+                     kFastKdf),
+                 AppError);
     fs.failWritesTo = "/d/existing.txt";
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs, {}, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs,
+                     {}, kFastKdf),
+                 AppError);
     EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me"));
     EXPECT_EQ(fs.paths(), before);
 }
@@ -115,9 +141,12 @@ TEST(Engine, CancelLeavesNothingBehind) {
     fs.addFile("/d/big.bin", patterned(3 << 20));
     auto before = fs.paths();
     auto cancelAt50 = [](int p) {
-        if (p >= 50) throw AppError(kCancelledNumber, "Cancelled");
+        if (p >= 50)
+            throw AppError(kCancelledNumber, "Cancelled");
     };
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs, cancelAt50, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs,
+                     cancelAt50, kFastKdf),
+                 AppError);
     EXPECT_EQ(fs.paths(), before);
     fs.addFolder("/d/tree");
     fs.addFile("/d/tree/big.bin", patterned(3 << 20));
@@ -125,36 +154,47 @@ TEST(Engine, CancelLeavesNothingBehind) {
     run(Operation::EncryptFolder, {"pw", "/d/tree", "/d/tree.cfy"}, fs, {}, kFastKdf);
     before = fs.paths();
     auto cancelLate = [](int p) {
-        if (p >= 90) throw AppError(kCancelledNumber, "Cancelled");
+        if (p >= 90)
+            throw AppError(kCancelledNumber, "Cancelled");
     };
-    EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, fs, cancelLate, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, fs, cancelLate,
+                     kFastKdf),
+                 AppError);
     EXPECT_EQ(fs.paths(), before) << "the partly extracted folder is removed";
 }
 
 TEST(Engine, FolderRoundTripAndWrongPasswordCreatesNothing) {
     MemoryFs fs = withFiles();
     fs.addFolder("/d/folder/empty");
-    fs.addFile("/d/folder/" + std::string("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"), bytesOf("hi"));
+    fs.addFile("/d/folder/" + std::string("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"),
+               bytesOf("hi"));
     run(Operation::EncryptFolder, {"pw", "/d/folder", "/d/folder.cfy"}, fs, {}, kFastKdf);
-    EXPECT_THROW(run(Operation::DecryptFolder, {"bad", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf), cipher::CipherError);
+    EXPECT_THROW(
+        run(Operation::DecryptFolder, {"bad", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf),
+        cipher::CipherError);
     EXPECT_FALSE(fs.has("/d/out"));
     run(Operation::DecryptFolder, {"pw", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf);
     EXPECT_EQ(fs.file("/d/out/one.txt"), bytesOf("one"));
     EXPECT_TRUE(fs.nodes.at("/d/out/empty").folder);
-    EXPECT_EQ(fs.file("/d/out/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"), bytesOf("hi"));
+    EXPECT_EQ(fs.file("/d/out/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"),
+              bytesOf("hi"));
 }
 
 TEST(Engine, HostileArchiveWithTheRightPasswordWritesNothingOutside) {
     for (const char* evil : {"../escaped.txt", "/abs.txt", "C:\\win.txt", "x/../../up.txt"}) {
         MemoryFs fs = withFiles();
-        Bytes tarGz = gzip(rawTar({{"fine.txt", '0', "ok"}, {evil, '0', "evil"}, {"lnk", '2', "", "/d"}}));
+        Bytes tarGz =
+            gzip(rawTar({{"fine.txt", '0', "ok"}, {evil, '0', "evil"}, {"lnk", '2', "", "/d"}}));
         VectorSink sealed;
         cipher::Encryptor enc("pw", sealed, kFastKdf);
         enc.write(tarGz.data(), tarGz.size());
         enc.finish();
         fs.addFile("/d/evil.cfy", sealed.bytes);
         auto before = fs.paths();
-        EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/evil.cfy", "/d/out"}, fs, {}, kFastKdf), AppError) << evil;
+        EXPECT_THROW(
+            run(Operation::DecryptFolder, {"pw", "/d/evil.cfy", "/d/out"}, fs, {}, kFastKdf),
+            AppError)
+            << evil;
         EXPECT_EQ(fs.paths(), before) << evil;
     }
 }
@@ -257,20 +297,24 @@ struct FakeRegistry : Registry, KeyCreator {
     std::set<std::string> keys;
     int writes = 0;
     static std::string id(RegistryRoot r, std::string key) {
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : key)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return std::to_string(static_cast<unsigned>(r)) + "|" + key;
     }
     void createKey(RegistryRoot root, const std::string& path) override {
         std::string p;
         for (std::size_t i = 0; i <= path.size(); ++i) {
-            if (i == path.size() || path[i] == '\\') keys.insert(id(root, p));
-            if (i < path.size()) p += path[i];
+            if (i == path.size() || path[i] == '\\')
+                keys.insert(id(root, p));
+            if (i < path.size())
+                p += path[i];
         }
     }
     void SetRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
                           const std::string& value, RegistryType) override {
         ++writes;
-        if (keys.count(id(root, key)) && name.empty()) values[id(root, key)] = value; // existing keys only
+        if (keys.count(id(root, key)) && name.empty())
+            values[id(root, key)] = value; // existing keys only
     }
     std::string GetMachineValue(const std::string& key, const std::string&) override {
         auto it = values.find(id(RegistryRoot::LocalMachine, key));
@@ -284,14 +328,21 @@ TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
     EXPECT_TRUE(ensureFileType(reg, reg, program));
     const std::string command = "\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
     EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy")], "cfy_auto_file");
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command")], command);
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")], "Cofferly File");
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command")], command);
+    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command")],
+              command);
+    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine,
+                                          "software\\classes\\cfy_auto_file")],
+              "Cofferly File");
+    EXPECT_EQ(
+        reg.values[FakeRegistry::id(RegistryRoot::LocalMachine,
+                                    "software\\classes\\cfy_auto_file\\shell\\open\\command")],
+        command);
     int writes = reg.writes;
     EXPECT_FALSE(ensureFileType(reg, reg, program));
     EXPECT_EQ(reg.writes, writes);
     // A type name changed by someone else is written again.
-    reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")] = "Other";
+    reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")] =
+        "Other";
     EXPECT_TRUE(ensureFileType(reg, reg, program));
     EXPECT_EQ(openCommand("C:\\\\Varnholt.Exe"), "\"C:\\\\Varnholt.Exe\" \"%1\"");
 }

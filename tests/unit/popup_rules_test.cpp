@@ -162,7 +162,9 @@ TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
 class MemoryStore : public testing_store::MemoryStore {
 public:
     std::vector<std::string>& writes = writtenValues;
-    std::string stored() const { return testing_store::MemoryStore::stored("PopupKiller", "IsActive"); }
+    std::string stored() const {
+        return testing_store::MemoryStore::stored("PopupKiller", "IsActive");
+    }
 };
 
 class FakeSwitchView : public PopupSwitchView {

@@ -43,7 +43,8 @@ protected:
 TEST_F(OptionsTest, CatalogueCaptionsAndDefaults) {
     EXPECT_STREQ(kCleaningOptions[8].caption, "Erases Browser Favorites ");
     EXPECT_STREQ(kCleaningOptions[13].caption, "Delete Windows start menu \"run\" history");
-    EXPECT_STREQ(kCleaningOptions[15].caption, "Don't Display a Notification About Every Script Error");
+    EXPECT_STREQ(kCleaningOptions[15].caption,
+                 "Don't Display a Notification About Every Script Error");
     for (const auto& [index, value] : kDefaultSettingsOrder) {
         EXPECT_EQ(kCleaningOptions[static_cast<size_t>(index)].defaultValue, value) << index;
     }
@@ -56,7 +57,8 @@ TEST_F(OptionsTest, FirstStartShowsTheDefaultColumnAndWritesNothing) {
     startUp();
     EXPECT_THAT(boxes.v, ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0));
     EXPECT_TRUE(store.writes.empty());
-    EXPECT_THAT(boxes.changed, ElementsAre(2, 7, 9, 10, 1, 0, 3, 5, 11)) << "the Default order, changes only";
+    EXPECT_THAT(boxes.changed, ElementsAre(2, 7, 9, 10, 1, 0, 3, 5, 11))
+        << "the Default order, changes only";
 }
 
 TEST_F(OptionsTest, StoredValuesOverrideDefaultsAndTheSentinelIsSkipped) {

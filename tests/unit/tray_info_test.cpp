@@ -27,10 +27,13 @@ TEST(TrayCallback, DecodesTheIconsMouseMessagesOnly) {
     for (unsigned msg : {0x200u, 0x201u, 0x202u, 0x204u, 0x206u, 0x207u}) {
         EXPECT_EQ(decodeTrayCallback(1, msg, false, false), TrayAction::None) << msg;
     }
-    // A real right click in the window: key flags in wParam, or the cursor over it.
-    EXPECT_EQ(decodeTrayCallback(0, 0x205, true, true), TrayAction::None);
+    // A real right click in the window: key flags in wParam, or lParam is
+    // the point where it happened (even one at x 517 with the left button held).
+    EXPECT_EQ(decodeTrayCallback(0, 0x205, true, false), TrayAction::None);
     EXPECT_EQ(decodeTrayCallback(8, 0x00300205, true, true), TrayAction::None);
-    EXPECT_EQ(decodeTrayCallback(1, 0x00300205, true, true), TrayAction::None);
+    EXPECT_EQ(decodeTrayCallback(1, 0x00000205, true, true), TrayAction::None);
+    // Hidden, the window gets no real clicks: whatever the point, it is the icon.
+    EXPECT_EQ(decodeTrayCallback(1, 0x00000205, false, true), TrayAction::ShowMenu);
 }
 
 TEST(HideRule, TitledWindowsButTheDesktopAndAgents) {

@@ -34,7 +34,9 @@ const wchar_t kHoldEnv[] = L"TIDEWELL_TEST_HOLD_FILE";
 bool exists(const std::string& p) {
     return ::GetFileAttributesW(toUtf16(p).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
-DWORD attributes(const std::string& p) { return ::GetFileAttributesW(toUtf16(p).c_str()); }
+DWORD attributes(const std::string& p) {
+    return ::GetFileAttributesW(toUtf16(p).c_str());
+}
 
 void writeText(const std::string& p, const std::string& text, DWORD attrs = 0) {
     UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -50,8 +52,8 @@ void writeText(const std::string& p, const std::string& text, DWORD attrs = 0) {
 
 std::string readText(const std::string& p) {
     std::string out;
-    UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                               nullptr));
+    UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
     if (!f) {
         return "<missing>";
     }
@@ -63,15 +65,16 @@ std::string readText(const std::string& p) {
     return out;
 }
 
-void mkdir(const std::string& p) { ::CreateDirectoryW(toUtf16(p).c_str(), nullptr); }
+void mkdir(const std::string& p) {
+    ::CreateDirectoryW(toUtf16(p).c_str(), nullptr);
+}
 
 DWORD runAndWait(const std::wstring& application, std::wstring commandLine);
 std::string unixPath(const std::string& windowsPath);
 bool underWine();
 
 // Wine starts Linux programs but gives no handle to wait on: poll for the effect.
-template <typename F>
-bool pollFor(F&& done) {
+template <typename F> bool pollFor(F&& done) {
     for (int i = 0; i < 400; ++i) {
         if (done()) {
             return true;
@@ -101,7 +104,9 @@ UnixNameFn wineUnixName() {
     return reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(f));
 }
 
-bool underWine() { return wineUnixName() != nullptr; }
+bool underWine() {
+    return wineUnixName() != nullptr;
+}
 
 std::string unixPath(const std::string& windowsPath) {
     char* name = wineUnixName()(toUtf16(windowsPath).c_str());
@@ -114,8 +119,8 @@ DWORD runAndWait(const std::wstring& application, std::wstring commandLine) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(), nullptr,
-                          nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(),
+                          nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
         return ::GetLastError() | 0x10000;
     }
     ::WaitForSingleObject(pi.hProcess, 30000);
@@ -130,15 +135,17 @@ DWORD runAndWait(const std::wstring& application, std::wstring commandLine) {
 // flags it as a reparse point), a symbolic link or junction on Windows.
 void makeDirectoryLink(const std::string& link, const std::string& target) {
     if (wineUnixName() != nullptr) {
-        runAndWait(L"\\\\?\\unix\\bin\\ln",
-                   L"ln -s \"" + toUtf16(unixPath(target)) + L"\" \"" + toUtf16(unixPath(link)) + L"\"");
+        runAndWait(L"\\\\?\\unix\\bin\\ln", L"ln -s \"" + toUtf16(unixPath(target)) + L"\" \"" +
+                                                toUtf16(unixPath(link)) + L"\"");
         ASSERT_TRUE(pollFor([&] { return exists(link); })) << "ln -s for " << link;
     } else if (!::CreateSymbolicLinkW(toUtf16(link).c_str(), toUtf16(target).c_str(),
                                       SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2)) {
-        ASSERT_EQ(runAndWait(L"", L"cmd.exe /c mklink /J \"" + toUtf16(link) + L"\" \"" + toUtf16(target) + L"\""),
+        ASSERT_EQ(runAndWait(L"", L"cmd.exe /c mklink /J \"" + toUtf16(link) + L"\" \"" +
+                                      toUtf16(target) + L"\""),
                   0u);
     }
-    ASSERT_NE(attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << link << " is not flagged as a link";
+    ASSERT_NE(attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT, 0u)
+        << link << " is not flagged as a link";
 }
 
 // A second process that holds a file open without delete sharing: this same
@@ -160,18 +167,20 @@ public:
         ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TidewellTestHoldReady"));
         release_.reset(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TidewellTestHoldRelease"));
         ::SetEnvironmentVariableW(kHoldEnv, toUtf16(path).c_str());
-        std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=CleaningHelper.HoldFileOpen";
+        std::wstring cmd =
+            L"\"" + std::wstring(exe) + L"\" --gtest_filter=CleaningHelper.HoldFileOpen";
         STARTUPINFOW si{};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
-        const BOOL started = ::CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                              nullptr, &si, &pi);
+        const BOOL started = ::CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE,
+                                              CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
         ::SetEnvironmentVariableW(kHoldEnv, nullptr);
         EXPECT_TRUE(started);
         if (started) {
             ::CloseHandle(pi.hThread);
             process_.reset(pi.hProcess);
-            EXPECT_EQ(::WaitForSingleObject(ready_.get(), 20000), WAIT_OBJECT_0) << "helper did not open the file";
+            EXPECT_EQ(::WaitForSingleObject(ready_.get(), 20000), WAIT_OBJECT_0)
+                << "helper did not open the file";
         }
     }
     ~FileHolder() {
@@ -190,7 +199,8 @@ TEST(CleaningHelper, HoldFileOpen) {
     if (::GetEnvironmentVariableW(kHoldEnv, path, MAX_PATH) == 0) {
         GTEST_SKIP() << "only runs as the helper of the locked-file tests";
     }
-    UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(
+        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\TidewellTestHoldReady"));
     UniqueHandle release(::OpenEventW(SYNCHRONIZE, FALSE, L"Local\\TidewellTestHoldRelease"));
@@ -214,12 +224,14 @@ TEST(CleaningPlatform, SpecialFoldersTempPathAndKeys) {
     EXPECT_EQ(tempFolderFrom(temp), temp.substr(0, temp.size() - 1));
 
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs\\Sub", 0,
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER,
+                                L"Software\\Microsoft\\Internet Explorer\\TypedURLs\\Sub", 0,
                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ::RegCloseKey(key);
     platform.DeleteUserKeyTree(kTypedUrlsKey);
-    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\TypedURLs", 0, KEY_READ,
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\Internet Explorer\\TypedURLs", 0, KEY_READ,
                               &key),
               ERROR_SUCCESS);
     platform.DeleteUserKeyTree(kTypedUrlsKey); // absent: silent
@@ -268,7 +280,8 @@ protected:
     }
     void TearDown() override { removeTree(kRoot); }
     bool canaryIntact() {
-        return readText(canary + "\\keep.txt") == "canary" && readText(canary + "\\inner\\keep2.txt") == "canary";
+        return readText(canary + "\\keep.txt") == "canary" &&
+               readText(canary + "\\inner\\keep2.txt") == "canary";
     }
 
     const std::string tree = kRoot + "\\tree";
@@ -280,7 +293,8 @@ protected:
 };
 
 TEST_F(RealWipeTest, WipesContentsKeepsTopHiddenSystemLockedAndEveryLinkTarget) {
-    const std::string unicodeName = tree + "\\\xc3\xa9t\xc3\xa9 \xe2\x9c\x93 \xe6\x97\xa5\xe8\xa8\x98.txt";
+    const std::string unicodeName =
+        tree + "\\\xc3\xa9t\xc3\xa9 \xe2\x9c\x93 \xe6\x97\xa5\xe8\xa8\x98.txt";
     writeText(tree + "\\top.txt", "t");
     writeText(tree + "\\ro.txt", "r", FILE_ATTRIBUTE_READONLY);
     writeText(tree + "\\hid.txt", "h", FILE_ATTRIBUTE_HIDDEN);
@@ -366,7 +380,8 @@ TEST_F(RealWipeTest, ShredPrimitivesOverwriteInPlaceAndReportLockedFiles) {
     } catch (const AppError& e) {
         EXPECT_EQ(e.number(), 32);
     }
-    EXPECT_NE(attributes(busy) & FILE_ATTRIBUTE_READONLY, 0u) << "a file that stays keeps its attributes";
+    EXPECT_NE(attributes(busy) & FILE_ATTRIBUTE_READONLY, 0u)
+        << "a file that stays keeps its attributes";
 }
 
 } // namespace

@@ -28,7 +28,8 @@ protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
-        root_ = toUtf8(temp) + "tidewell fs \xC3\xA9t\xC3\xA9 " + std::to_string(::GetCurrentProcessId());
+        root_ = toUtf8(temp) + "tidewell fs \xC3\xA9t\xC3\xA9 " +
+                std::to_string(::GetCurrentProcessId());
         ::CreateDirectoryW(toUtf16(root_).c_str(), nullptr);
         fs_ = makeFileAccess();
     }
@@ -40,7 +41,8 @@ protected:
         if (h != INVALID_HANDLE_VALUE) {
             do {
                 std::wstring n = fd.cFileName;
-                if (n == L"." || n == L"..") continue;
+                if (n == L"." || n == L"..")
+                    continue;
                 std::wstring child = w + L"\\" + n;
                 ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -63,7 +65,8 @@ protected:
     }
     std::vector<std::string> names(const std::string& folder) {
         std::vector<std::string> out;
-        for (auto& e : fs_->list(folder)) out.push_back(e.name);
+        for (auto& e : fs_->list(folder))
+            out.push_back(e.name);
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -75,11 +78,13 @@ TEST_F(FileSecurityOnDisk, SameFileThroughAnotherSpellingOrAHardLink) {
     write("plain.txt", "data");
     EXPECT_TRUE(fs_->sameFile(path("plain.txt"), path("PLAIN.TXT")));
     EXPECT_TRUE(fs_->sameFile(path("plain.txt"), root_ + "\\.\\sub\\..\\plain.txt"));
-    ASSERT_TRUE(::CreateHardLinkW(toUtf16(path("hard.txt")).c_str(), toUtf16(path("plain.txt")).c_str(), nullptr));
+    ASSERT_TRUE(::CreateHardLinkW(toUtf16(path("hard.txt")).c_str(),
+                                  toUtf16(path("plain.txt")).c_str(), nullptr));
     EXPECT_TRUE(fs_->sameFile(path("plain.txt"), path("hard.txt")));
     write("other.txt", "data");
     EXPECT_FALSE(fs_->sameFile(path("plain.txt"), path("other.txt")));
-    auto problem = validate(Operation::EncryptSingleFile, {"pw", path("plain.txt"), path("hard.txt")}, *fs_, "Tidewell");
+    auto problem = validate(Operation::EncryptSingleFile,
+                            {"pw", path("plain.txt"), path("hard.txt")}, *fs_, "Tidewell");
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->title, "Invalid Destination File");
 }
@@ -105,15 +110,19 @@ TEST_F(FileSecurityOnDisk, ReplacesOnlyOnCommitAndLeavesNoTemporaryFile) {
 
 TEST_F(FileSecurityOnDisk, EncryptAndDecryptFilesWithNonAsciiNamesAndWrongPassword) {
     std::string plain(300000, '\0');
-    for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(i * 7 + i / 300);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<char>(i * 7 + i / 300);
     write("\xE6\x97\xA5\xE6\x9C\xAC.bin", plain);
     const std::string pw = "p\xC3\xA4ss \xE5\xAF\x86";
-    run(Operation::EncryptSingleFile, {pw, path("\xE6\x97\xA5\xE6\x9C\xAC.bin"), path("secret file.cfy")}, *fs_, {}, kFastKdf);
+    run(Operation::EncryptSingleFile,
+        {pw, path("\xE6\x97\xA5\xE6\x9C\xAC.bin"), path("secret file.cfy")}, *fs_, {}, kFastKdf);
     write("restored.bin", "existing");
-    EXPECT_THROW(run(Operation::DecryptSingleFile, {"wrong", path("secret file.cfy"), path("restored.bin")}, *fs_, {}, kFastKdf),
+    EXPECT_THROW(run(Operation::DecryptSingleFile,
+                     {"wrong", path("secret file.cfy"), path("restored.bin")}, *fs_, {}, kFastKdf),
                  cipher::CipherError);
     EXPECT_EQ(read("restored.bin"), "existing");
-    run(Operation::DecryptSingleFile, {pw, path("secret file.cfy"), path("restored.bin")}, *fs_, {}, kFastKdf);
+    run(Operation::DecryptSingleFile, {pw, path("secret file.cfy"), path("restored.bin")}, *fs_, {},
+        kFastKdf);
     EXPECT_EQ(read("restored.bin"), plain);
     EXPECT_EQ(names(root_).size(), 3u) << "no temporary file left";
 }
@@ -122,7 +131,9 @@ TEST_F(FileSecurityOnDisk, ReadOnlyDestinationSurvivesAFailedReplace) {
     write("plain.txt", "data");
     write("locked.cfy", "keep");
     ::SetFileAttributesW(toUtf16(path("locked.cfy")).c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", path("plain.txt"), path("locked.cfy")}, *fs_, {}, kFastKdf), AppError);
+    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", path("plain.txt"), path("locked.cfy")},
+                     *fs_, {}, kFastKdf),
+                 AppError);
     EXPECT_EQ(read("locked.cfy"), "keep");
     EXPECT_EQ(names(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
 }
@@ -130,7 +141,8 @@ TEST_F(FileSecurityOnDisk, ReadOnlyDestinationSurvivesAFailedReplace) {
 TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesAndEmptyFolders) {
     ::CreateDirectoryW(toUtf16(path("src")).c_str(), nullptr);
     ::CreateDirectoryW(toUtf16(path("src\\empty")).c_str(), nullptr);
-    ::CreateDirectoryW(toUtf16(path("src\\\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0")).c_str(), nullptr);
+    ::CreateDirectoryW(toUtf16(path("src\\\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0")).c_str(),
+                       nullptr);
     write("src\\\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0\\note.txt", "inside");
     write("src\\hidden.txt", "h");
     write("src\\readonly.txt", "r");

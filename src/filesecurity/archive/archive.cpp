@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kBlock = 512;
 constexpr std::size_t kIoSize = 256 * 1024;
 constexpr std::uint64_t kOctal11Max = 077777777777ull; // largest value of an 11-digit field
-constexpr std::size_t kMaxMetaSize = 1 << 20;           // pax or long-name data we accept
+constexpr std::size_t kMaxMetaSize = 1 << 20;          // pax or long-name data we accept
 
 [[noreturn]] void damaged(const std::string& why) {
     throw AppError(kArchiveErrorNumber, "The archive is damaged: " + why + ".");
@@ -47,14 +47,17 @@ public:
     // Data that does not compress is stored: no time is spent on it.
     void store(bool yes) {
         int level = yes ? Z_NO_COMPRESSION : kLevel;
-        if (level == level_) return;
+        if (level == level_)
+            return;
         for (;;) {
             z_.next_out = buffer_.data();
             z_.avail_out = static_cast<uInt>(buffer_.size());
             int rc = deflateParams(&z_, level, kStrategy);
             drain();
-            if (rc == Z_OK) break;
-            if (rc != Z_BUF_ERROR) throw AppError(kArchiveErrorNumber, "Compression failed.");
+            if (rc == Z_OK)
+                break;
+            if (rc != Z_BUF_ERROR)
+                throw AppError(kArchiveErrorNumber, "Compression failed.");
         }
         level_ = level;
     }
@@ -69,14 +72,17 @@ private:
             z_.next_out = buffer_.data();
             z_.avail_out = static_cast<uInt>(buffer_.size());
             int rc = deflate(&z_, flush);
-            if (rc == Z_STREAM_ERROR) throw AppError(kArchiveErrorNumber, "Compression failed.");
+            if (rc == Z_STREAM_ERROR)
+                throw AppError(kArchiveErrorNumber, "Compression failed.");
             drain();
-            if (flush == Z_FINISH ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0)) break;
+            if (flush == Z_FINISH ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0))
+                break;
         }
     }
     void drain() {
         std::size_t n = buffer_.size() - z_.avail_out;
-        if (n != 0) out_.write(buffer_.data(), n);
+        if (n != 0)
+            out_.write(buffer_.data(), n);
     }
     cipher::ByteSink& out_;
     z_stream z_{};
@@ -86,11 +92,13 @@ private:
 
 // Does this sample compress by at least a few per cent at the fast level?
 bool compresses(const std::uint8_t* data, std::size_t size) {
-    if (size < 4096) return true;
+    if (size < 4096)
+        return true;
     std::vector<std::uint8_t> out(compressBound(static_cast<uLong>(size)));
     uLongf outSize = static_cast<uLongf>(out.size());
     z_stream z{};
-    if (deflateInit2(&z, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) return true;
+    if (deflateInit2(&z, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK)
+        return true;
     z.next_in = const_cast<Bytef*>(data);
     z.avail_in = static_cast<uInt>(size);
     z.next_out = out.data();
@@ -98,7 +106,8 @@ bool compresses(const std::uint8_t* data, std::size_t size) {
     int rc = deflate(&z, Z_FINISH);
     outSize = z.total_out;
     deflateEnd(&z);
-    if (rc != Z_STREAM_END) return true;
+    if (rc != Z_STREAM_END)
+        return true;
     return outSize < size - size / 16;
 }
 
@@ -120,13 +129,15 @@ void putString(char* field, std::size_t width, const std::string& text) {
 void setChecksum(std::array<char, kBlock>& h) {
     std::memset(h.data() + 148, ' ', 8);
     unsigned sum = 0;
-    for (char c : h) sum += static_cast<unsigned char>(c);
+    for (char c : h)
+        sum += static_cast<unsigned char>(c);
     putOctal(h.data() + 148, 7, sum);
     h[155] = ' ';
 }
 
-std::array<char, kBlock> ustarHeader(const std::string& name, const std::string& prefix, std::uint64_t size,
-                                     std::uint64_t mtime, unsigned mode, char type) {
+std::array<char, kBlock> ustarHeader(const std::string& name, const std::string& prefix,
+                                     std::uint64_t size, std::uint64_t mtime, unsigned mode,
+                                     char type) {
     std::array<char, kBlock> h{};
     putString(h.data(), 100, name);
     putOctal(h.data() + 100, 8, mode);
@@ -147,7 +158,8 @@ std::string paxRecord(const std::string& key, const std::string& value) {
     // "<length> <key>=<value>\n", the length counting its own digits.
     std::size_t body = 1 + key.size() + 1 + value.size() + 1;
     std::size_t len = body + 1;
-    while (std::to_string(len).size() + body != len) ++len;
+    while (std::to_string(len).size() + body != len)
+        ++len;
     return std::to_string(len) + " " + key + "=" + value + "\n";
 }
 
@@ -166,7 +178,8 @@ void collect(FileAccess& fs, const std::string& folder, const std::string& relat
     auto entries = fs.list(folder);
     std::sort(entries.begin(), entries.end(), [](auto& a, auto& b) { return a.name < b.name; });
     for (auto& e : entries) {
-        if (e.info.isLink) continue; // links and junctions are neither packed nor followed
+        if (e.info.isLink)
+            continue; // links and junctions are neither packed nor followed
         std::string rel = relative.empty() ? e.name : relative + "/" + e.name;
         std::string path = fs.join(folder, e.name);
         items.push_back({rel, path, e.info});
@@ -196,22 +209,26 @@ public:
             prefix.clear();
         }
         std::uint64_t size = i.isFolder ? 0 : i.size;
-        if (size > kOctal11Max) pax += paxRecord("size", std::to_string(size));
+        if (size > kOctal11Max)
+            pax += paxRecord("size", std::to_string(size));
         std::uint64_t mtime = 0;
         if (i.modified >= 0 && static_cast<std::uint64_t>(i.modified) <= kOctal11Max) {
             mtime = static_cast<std::uint64_t>(i.modified);
         } else {
             pax += paxRecord("mtime", std::to_string(i.modified));
         }
-        if (i.hidden) pax += paxRecord("SCHILY.fflags", "hidden");
+        if (i.hidden)
+            pax += paxRecord("SCHILY.fflags", "hidden");
         if (!pax.empty()) {
-            auto ph = ustarHeader("PaxHeaders/" + ustarName.substr(0, 80), "", pax.size(), mtime, 0644, 'x');
+            auto ph = ustarHeader("PaxHeaders/" + ustarName.substr(0, 80), "", pax.size(), mtime,
+                                  0644, 'x');
             put(ph.data(), kBlock);
             put(pax.data(), pax.size());
             pad(pax.size());
         }
         unsigned mode = i.isFolder ? (i.readOnly ? 0555 : 0755) : (i.readOnly ? 0444 : 0644);
-        auto h = ustarHeader(ustarName, prefix, size > kOctal11Max ? 0 : size, mtime, mode, i.isFolder ? '5' : '0');
+        auto h = ustarHeader(ustarName, prefix, size > kOctal11Max ? 0 : size, mtime, mode,
+                             i.isFolder ? '5' : '0');
         put(h.data(), kBlock);
     }
     void data(const std::uint8_t* p, std::size_t n) { z_.write(p, n); }
@@ -228,9 +245,12 @@ public:
     }
 
 private:
-    void put(const char* p, std::size_t n) { z_.write(reinterpret_cast<const std::uint8_t*>(p), n); }
+    void put(const char* p, std::size_t n) {
+        z_.write(reinterpret_cast<const std::uint8_t*>(p), n);
+    }
     static bool splitName(const std::string& name, std::string& prefix, std::string& rest) {
-        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+        for (std::size_t slash = name.find('/'); slash != std::string::npos;
+             slash = name.find('/', slash + 1)) {
             if (slash <= 155 && name.size() - slash - 1 <= 100 && slash + 1 < name.size()) {
                 prefix = name.substr(0, slash);
                 rest = name.substr(slash + 1);
@@ -241,7 +261,8 @@ private:
     }
     static std::string asciiStandIn(const std::string& name) {
         std::string s;
-        for (char c : name) s += (c >= 0x20 && c < 0x7f) ? c : '_';
+        for (char c : name)
+            s += (c >= 0x20 && c < 0x7f) ? c : '_';
         return s.size() > 100 ? s.substr(s.size() - 100) : s;
     }
     Deflater z_;
@@ -252,27 +273,33 @@ private:
 bool deviceName(std::string part) {
     // CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension.
     part = part.substr(0, part.find('.'));
-    while (!part.empty() && part.back() == ' ') part.pop_back();
-    for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    while (!part.empty() && part.back() == ' ')
+        part.pop_back();
+    for (char& c : part)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (part == "CON" || part == "PRN" || part == "AUX" || part == "NUL" || part == "CONIN$" ||
         part == "CONOUT$") {
         return true;
     }
-    return part.size() == 4 && (part.rfind("COM", 0) == 0 || part.rfind("LPT", 0) == 0) && part[3] >= '0' &&
-           part[3] <= '9';
+    return part.size() == 4 && (part.rfind("COM", 0) == 0 || part.rfind("LPT", 0) == 0) &&
+           part[3] >= '0' && part[3] <= '9';
 }
 
 [[noreturn]] void refuse(const std::string& name, const std::string& why) {
-    throw AppError(kArchiveErrorNumber, "The archive entry \"" + name + "\" was refused: " + why +
-                                            ". Nothing was written outside the destination folder.");
+    throw AppError(kArchiveErrorNumber,
+                   "The archive entry \"" + name + "\" was refused: " + why +
+                       ". Nothing was written outside the destination folder.");
 }
 
 } // namespace
 
 std::vector<std::string> safeEntryPath(const std::string& name) {
-    if (name.empty()) refuse(name, "it has no name");
-    if (name.find('\0') != std::string::npos) refuse(name, "its name holds a NUL character");
-    if (name[0] == '/' || name[0] == '\\') refuse(name, "it is an absolute path");
+    if (name.empty())
+        refuse(name, "it has no name");
+    if (name.find('\0') != std::string::npos)
+        refuse(name, "its name holds a NUL character");
+    if (name[0] == '/' || name[0] == '\\')
+        refuse(name, "it is an absolute path");
     std::vector<std::string> parts;
     std::string part;
     auto flush = [&] {
@@ -280,15 +307,19 @@ std::vector<std::string> safeEntryPath(const std::string& name) {
             part.clear();
             return;
         }
-        if (part == "..") refuse(name, "it leads out of the folder");
-        if (part.find(':') != std::string::npos) refuse(name, "drive letters and stream names are not allowed");
+        if (part == "..")
+            refuse(name, "it leads out of the folder");
+        if (part.find(':') != std::string::npos)
+            refuse(name, "drive letters and stream names are not allowed");
         for (char c : part) {
             if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>\"|?*", c) != nullptr) {
                 refuse(name, "its name holds characters Windows does not allow");
             }
         }
-        if (part.back() == '.' || part.back() == ' ') refuse(name, "a name part ends in a dot or blank");
-        if (deviceName(part)) refuse(name, "it names a device");
+        if (part.back() == '.' || part.back() == ' ')
+            refuse(name, "a name part ends in a dot or blank");
+        if (deviceName(part))
+            refuse(name, "it names a device");
         parts.push_back(part);
         part.clear();
     };
@@ -300,11 +331,13 @@ std::vector<std::string> safeEntryPath(const std::string& name) {
         }
     }
     flush();
-    if (parts.empty()) refuse(name, "it has no name");
+    if (parts.empty())
+        refuse(name, "it has no name");
     return parts;
 }
 
-void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out, const Progress& progress) {
+void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out,
+                const Progress& progress) {
     FileInfo root = fs.info(folder);
     if (!root.exists || !root.isFolder || root.isLink) {
         throw AppError(kArchiveErrorNumber, "The folder \"" + folder + "\" was not found.");
@@ -316,7 +349,8 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
     TarWriter tar(out);
     std::vector<std::uint8_t> buffer(kIoSize);
     std::uint64_t done = 0;
-    if (progress) progress(0, total);
+    if (progress)
+        progress(0, total);
     for (const PackItem& item : items) {
         if (item.info.isFolder) {
             tar.entry(item);
@@ -329,11 +363,13 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
         std::uint64_t left = item.info.size;
         bool first = true;
         while (left != 0) {
-            std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+            std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
             std::size_t got = 0;
             while (got < want) {
                 std::size_t n = in->read(buffer.data() + got, want - got);
-                if (n == 0) break;
+                if (n == 0)
+                    break;
                 got += n;
             }
             if (got < want) {
@@ -347,13 +383,15 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
             tar.data(buffer.data(), want);
             left -= want;
             done += want;
-            if (progress) progress(done, total);
+            if (progress)
+                progress(done, total);
         }
         tar.pad(item.info.size);
         tar.store(false);
     }
     tar.finish();
-    if (progress) progress(total, total);
+    if (progress)
+        progress(total, total);
 }
 
 // ---- extraction ----------------------------------------------------------------
@@ -390,7 +428,7 @@ struct Extractor::State {
         bool hidden;
     };
     std::vector<FolderTimes> folders;
-    std::vector<std::string> created; // in creation order
+    std::vector<std::string> created;   // in creation order
     std::set<std::string> knownFolders; // checked or made: no need to look again
 };
 
@@ -403,16 +441,19 @@ std::uint64_t parseNumber(const char* field, std::size_t width) {
         // base-256, as GNU tar writes sizes over 8 GiB
         std::uint64_t v = 0;
         for (std::size_t i = 1; i < width; ++i) {
-            if (v >> 56) damaged("a number is too large");
+            if (v >> 56)
+                damaged("a number is too large");
             v = v << 8 | static_cast<unsigned char>(field[i]);
         }
         return v;
     }
     std::uint64_t v = 0;
     std::size_t i = 0;
-    while (i < width && field[i] == ' ') ++i;
+    while (i < width && field[i] == ' ')
+        ++i;
     for (; i < width && field[i] >= '0' && field[i] <= '7'; ++i) {
-        if (v >> 60) damaged("a number is too large");
+        if (v >> 60)
+            damaged("a number is too large");
         v = v * 8 + static_cast<std::uint64_t>(field[i] - '0');
     }
     return v;
@@ -435,18 +476,23 @@ std::string fieldText(const char* field, std::size_t width) {
 Extractor::Extractor(FileAccess& fs, std::string destination) : s_(std::make_unique<State>()) {
     s_->fs = &fs;
     s_->destination = std::move(destination);
-    if (inflateInit2(&s_->z, 15 + 16) != Z_OK) throw AppError(errors::OutOfMemory, "Out of memory");
+    if (inflateInit2(&s_->z, 15 + 16) != Z_OK)
+        throw AppError(errors::OutOfMemory, "Out of memory");
     s_->zOpen = true;
     bool existed = fs.info(s_->destination).exists;
     fs.createFolder(s_->destination);
-    if (!existed) s_->created.push_back(s_->destination);
+    if (!existed)
+        s_->created.push_back(s_->destination);
 }
 
 Extractor::~Extractor() {
-    if (s_->zOpen) inflateEnd(&s_->z);
+    if (s_->zOpen)
+        inflateEnd(&s_->z);
 }
 
-std::uint64_t Extractor::entriesWritten() const noexcept { return s_->written; }
+std::uint64_t Extractor::entriesWritten() const noexcept {
+    return s_->written;
+}
 
 namespace {
 
@@ -455,10 +501,12 @@ void parsePax(Extractor::State& s) {
     const std::string& m = s.meta;
     while (pos < m.size()) {
         std::size_t space = m.find(' ', pos);
-        if (space == std::string::npos) damaged("a pax record is malformed");
+        if (space == std::string::npos)
+            damaged("a pax record is malformed");
         std::size_t len = 0;
         for (std::size_t i = pos; i < space; ++i) {
-            if (m[i] < '0' || m[i] > '9' || len > kMaxMetaSize) damaged("a pax record is malformed");
+            if (m[i] < '0' || m[i] > '9' || len > kMaxMetaSize)
+                damaged("a pax record is malformed");
             len = len * 10 + static_cast<std::size_t>(m[i] - '0');
         }
         if (len <= space - pos || pos + len > m.size() || m[pos + len - 1] != '\n') {
@@ -466,7 +514,8 @@ void parsePax(Extractor::State& s) {
         }
         std::string record = m.substr(space + 1, pos + len - 1 - space - 1);
         std::size_t eq = record.find('=');
-        if (eq == std::string::npos) damaged("a pax record is malformed");
+        if (eq == std::string::npos)
+            damaged("a pax record is malformed");
         std::string key = record.substr(0, eq), value = record.substr(eq + 1);
         if (s.metaType == 'x') {
             if (key == "path") {
@@ -474,7 +523,8 @@ void parsePax(Extractor::State& s) {
             } else if (key == "size") {
                 std::uint64_t v = 0;
                 for (char c : value) {
-                    if (c < '0' || c > '9' || v > (UINT64_MAX - 9) / 10) damaged("a size is malformed");
+                    if (c < '0' || c > '9' || v > (UINT64_MAX - 9) / 10)
+                        damaged("a size is malformed");
                     v = v * 10 + static_cast<std::uint64_t>(c - '0');
                 }
                 s.nextSize = v;
@@ -490,7 +540,8 @@ void parsePax(Extractor::State& s) {
     }
 }
 
-std::string createParents(Extractor::State& s, const std::vector<std::string>& parts, bool lastIsFolder) {
+std::string createParents(Extractor::State& s, const std::vector<std::string>& parts,
+                          bool lastIsFolder) {
     std::string path = s.destination;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         path = s.fs->join(path, parts[i]);
@@ -517,26 +568,33 @@ void closeFile(Extractor::State& s) {
 
 void startEntry(Extractor::State& s) {
     const auto& h = s.header;
-    if (!checksumOk(h)) damaged("a header checksum is wrong");
+    if (!checksumOk(h))
+        damaged("a header checksum is wrong");
     char type = h[156];
     std::uint64_t size = parseNumber(h.data() + 124, 12);
     std::string name = fieldText(h.data(), 100);
     std::string prefix = fieldText(h.data() + 345, 155);
-    if (std::memcmp(h.data() + 257, "ustar", 5) == 0 && !prefix.empty()) name = prefix + "/" + name;
+    if (std::memcmp(h.data() + 257, "ustar", 5) == 0 && !prefix.empty())
+        name = prefix + "/" + name;
 
     if (type == 'x' || type == 'g' || type == 'L') {
-        if (size > kMaxMetaSize) damaged("an extended header is too large");
+        if (size > kMaxMetaSize)
+            damaged("an extended header is too large");
         s.metaType = type;
         s.meta.clear();
         s.left = size;
         s.padding = (kBlock - size % kBlock) % kBlock;
         s.mode = State::Mode::Meta;
-        if (size == 0) s.mode = State::Mode::Header;
+        if (size == 0)
+            s.mode = State::Mode::Header;
         return;
     }
-    if (s.nextPath) name = *s.nextPath;
-    if (s.nextSize) size = *s.nextSize;
-    std::int64_t mtime = s.nextMtime ? *s.nextMtime : static_cast<std::int64_t>(parseNumber(h.data() + 136, 12));
+    if (s.nextPath)
+        name = *s.nextPath;
+    if (s.nextSize)
+        size = *s.nextSize;
+    std::int64_t mtime =
+        s.nextMtime ? *s.nextMtime : static_cast<std::int64_t>(parseNumber(h.data() + 136, 12));
     bool hidden = s.nextHidden;
     s.nextPath.reset();
     s.nextSize.reset();
@@ -545,8 +603,10 @@ void startEntry(Extractor::State& s) {
     unsigned mode = static_cast<unsigned>(parseNumber(h.data() + 100, 8));
     bool readOnly = (mode & 0200) == 0;
 
-    if (type == '1' || type == '2') refuse(name, "it is a link");
-    if (type != '0' && type != '\0' && type != '7' && type != '5') refuse(name, "it is a device or special file");
+    if (type == '1' || type == '2')
+        refuse(name, "it is a link");
+    if (type != '0' && type != '\0' && type != '7' && type != '5')
+        refuse(name, "it is a device or special file");
     auto parts = safeEntryPath(name);
     bool folder = type == '5' || (name.back() == '/' && size == 0);
     std::string path = createParents(s, parts, folder);
@@ -562,7 +622,8 @@ void startEntry(Extractor::State& s) {
         s.created.push_back(path);
     } else {
         FileInfo existing = s.fs->info(path);
-        if (existing.isLink || existing.isFolder) refuse(name, "a folder or link of that name is in the way");
+        if (existing.isLink || existing.isFolder)
+            refuse(name, "a folder or link of that name is in the way");
         s.file = s.fs->createReplacing(path);
     }
     s.file->stamp(mtime, readOnly, hidden);
@@ -584,13 +645,16 @@ void consume(Extractor::State& s, const std::uint8_t* p, std::size_t n) {
             s.headerFilled += k;
             p += k;
             n -= k;
-            if (s.headerFilled < kBlock) break;
+            if (s.headerFilled < kBlock)
+                break;
             s.headerFilled = 0;
             if (std::all_of(s.header.begin(), s.header.end(), [](char c) { return c == 0; })) {
-                if (++s.zeroBlocks == 2) s.mode = State::Mode::End;
+                if (++s.zeroBlocks == 2)
+                    s.mode = State::Mode::End;
                 break;
             }
-            if (s.zeroBlocks != 0) damaged("a lone end block");
+            if (s.zeroBlocks != 0)
+                damaged("a lone end block");
             startEntry(s);
             break;
         }
@@ -629,13 +693,15 @@ void consume(Extractor::State& s, const std::uint8_t* p, std::size_t n) {
             s.padding -= k;
             p += k;
             n -= k;
-            if (s.padding == 0) s.mode = State::Mode::Header;
+            if (s.padding == 0)
+                s.mode = State::Mode::Header;
             break;
         }
         case State::Mode::End:
             // Tools pad the end with zero blocks; anything else is damage.
             for (std::size_t i = 0; i < n; ++i) {
-                if (p[i] != 0) damaged("data after the end");
+                if (p[i] != 0)
+                    damaged("data after the end");
             }
             return;
         }
@@ -646,8 +712,10 @@ void consume(Extractor::State& s, const std::uint8_t* p, std::size_t n) {
 
 void Extractor::write(const std::uint8_t* data, std::size_t size) {
     State& s = *s_;
-    if (size == 0) return;
-    if (s.zEnded) damaged("data after the end");
+    if (size == 0)
+        return;
+    if (s.zEnded)
+        damaged("data after the end");
     s.z.next_in = const_cast<Bytef*>(data);
     s.z.avail_in = static_cast<uInt>(size);
     while (s.z.avail_in != 0 && !s.zEnded) {
@@ -658,9 +726,11 @@ void Extractor::write(const std::uint8_t* data, std::size_t size) {
             damaged("the compressed data is corrupt");
         }
         consume(s, s.out.data(), s.out.size() - s.z.avail_out);
-        if (rc == Z_STREAM_END) s.zEnded = true;
+        if (rc == Z_STREAM_END)
+            s.zEnded = true;
     }
-    if (s.zEnded && s.z.avail_in != 0) damaged("data after the end");
+    if (s.zEnded && s.z.avail_in != 0)
+        damaged("data after the end");
 }
 
 void Extractor::rollback() noexcept {
@@ -690,10 +760,12 @@ void Extractor::finish() {
                 s.zEnded = true;
                 break;
             }
-            if (s.z.avail_out != 0) break;
+            if (s.z.avail_out != 0)
+                break;
         }
     }
-    if (!s.zEnded || s.mode != State::Mode::End) damaged("it ends too early");
+    if (!s.zEnded || s.mode != State::Mode::End)
+        damaged("it ends too early");
     // Folders last, deepest first, so that writing into them did not change
     // their times afterwards.
     for (auto it = s.folders.rbegin(); it != s.folders.rend(); ++it) {

@@ -38,8 +38,12 @@ enum : std::size_t {
     kOffMac = 64,
 };
 
-[[noreturn]] void fail(CipherError::Kind kind, const std::string& text) { throw CipherError(kind, text); }
-[[noreturn]] void damaged() { fail(CipherError::Kind::WrongPasswordOrDamaged, kWrongPasswordText); }
+[[noreturn]] void fail(CipherError::Kind kind, const std::string& text) {
+    throw CipherError(kind, text);
+}
+[[noreturn]] void damaged() {
+    fail(CipherError::Kind::WrongPasswordOrDamaged, kWrongPasswordText);
+}
 
 void check(gcry_error_t err, const char* what) {
     if (err != 0) {
@@ -48,15 +52,17 @@ void check(gcry_error_t err, const char* what) {
 }
 
 void putU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 std::uint32_t getU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-void hmacSha256(const std::uint8_t* key, std::size_t keySize, const std::uint8_t* data, std::size_t size,
-                const std::uint8_t* data2, std::size_t size2, std::uint8_t out[kMacSize]) {
+void hmacSha256(const std::uint8_t* key, std::size_t keySize, const std::uint8_t* data,
+                std::size_t size, const std::uint8_t* data2, std::size_t size2,
+                std::uint8_t out[kMacSize]) {
     gcry_md_hd_t md = nullptr;
     check(gcry_md_open(&md, GCRY_MD_SHA256, GCRY_MD_FLAG_HMAC | GCRY_MD_FLAG_SECURE), "HMAC");
     struct Closer {
@@ -65,13 +71,14 @@ void hmacSha256(const std::uint8_t* key, std::size_t keySize, const std::uint8_t
     } closer{md};
     check(gcry_md_setkey(md, key, keySize), "HMAC key");
     gcry_md_write(md, data, size);
-    if (size2 != 0) gcry_md_write(md, data2, size2);
+    if (size2 != 0)
+        gcry_md_write(md, data2, size2);
     std::memcpy(out, gcry_md_read(md, GCRY_MD_SHA256), kMacSize);
 }
 
 // HKDF-SHA-256 (RFC 5869) for one 32-byte output block.
-void hkdf(const SecretBytes& ikm, const std::uint8_t* salt, std::size_t saltSize, std::string_view info,
-          std::uint8_t out[kKeySize]) {
+void hkdf(const SecretBytes& ikm, const std::uint8_t* salt, std::size_t saltSize,
+          std::string_view info, std::uint8_t out[kKeySize]) {
     SecretBytes prk(kMacSize);
     hmacSha256(salt, saltSize, ikm.data(), ikm.size(), nullptr, 0, prk.data());
     std::vector<std::uint8_t> t(info.begin(), info.end());
@@ -99,9 +106,10 @@ HeaderInfo readFields(const std::uint8_t* h) {
     info.kdf.memoryKiB = getU32(h + kOffMemory);
     info.kdf.passes = getU32(h + kOffPasses);
     info.kdf.lanes = getU32(h + kOffLanes);
-    bool reservedZero = h[kOffReserved1] == 0 &&
-                        std::all_of(h + kOffReserved2, h + kOffMac, [](std::uint8_t b) { return b == 0; });
-    if (h[kOffKdf] != kKdfArgon2id || info.chunkSize != kChunkSize || !reservedZero) damaged();
+    bool reservedZero = h[kOffReserved1] == 0 && std::all_of(h + kOffReserved2, h + kOffMac,
+                                                             [](std::uint8_t b) { return b == 0; });
+    if (h[kOffKdf] != kKdfArgon2id || info.chunkSize != kChunkSize || !reservedZero)
+        damaged();
     return info;
 }
 
@@ -112,7 +120,8 @@ void validateKdf(const KdfParams& p) {
         p.passes > kMaxPasses || p.lanes < 1 || p.lanes > kMaxLanes ||
         p.memoryKiB < 8ull * p.lanes) {
         fail(CipherError::Kind::UnsupportedParameters,
-             "The file asks for key settings this program does not accept; it is damaged or not ours.");
+             "The file asks for key settings this program does not accept; it is damaged or not "
+             "ours.");
     }
 }
 
@@ -121,12 +130,16 @@ std::function<void()>& yieldSlot() {
     return yield;
 }
 
-std::function<void()> keyDerivationYield() { return yieldSlot(); }
+std::function<void()> keyDerivationYield() {
+    return yieldSlot();
+}
 
-SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt, const KdfParams& p) {
+SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
+                         const KdfParams& p) {
     validateKdf(p);
     // Never encrypted with an empty password, so it cannot be the right one.
-    if (password.size() == 0) damaged();
+    if (password.size() == 0)
+        damaged();
     SecretBytes master(kKeySize);
     unsigned long params[4] = {kKeySize, p.passes, p.memoryKiB, p.lanes};
     gcry_kdf_hd_t hd = nullptr;
@@ -159,7 +172,8 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt, 
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 }
             }
-            for (auto& t : lanes->running) t.join();
+            for (auto& t : lanes->running)
+                t.join();
             lanes->running.clear();
             lanes->finished = 0;
             return 0;
@@ -167,7 +181,8 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt, 
     } lanes;
     const gcry_kdf_thread_ops_t ops{&lanes, &Lanes::dispatch, &Lanes::waitAll};
     gcry_error_t err = gcry_kdf_compute(hd, p.lanes > 1 ? &ops : nullptr);
-    if (err == 0) err = gcry_kdf_final(hd, master.size(), master.data());
+    if (err == 0)
+        err = gcry_kdf_final(hd, master.size(), master.data());
     gcry_kdf_close(hd);
     check(err, "Argon2id");
     return master;
@@ -201,23 +216,28 @@ public:
     ChunkCipher(const ChunkCipher&) = delete;
     ChunkCipher& operator=(const ChunkCipher&) = delete;
 
-    void seal(std::uint64_t counter, bool last, std::uint8_t* data, std::size_t size, std::uint8_t* tag) {
+    void seal(std::uint64_t counter, bool last, std::uint8_t* data, std::size_t size,
+              std::uint8_t* tag) {
         start(counter, last);
-        if (size != 0) check(gcry_cipher_encrypt(h_, data, size, nullptr, 0), "encrypt");
+        if (size != 0)
+            check(gcry_cipher_encrypt(h_, data, size, nullptr, 0), "encrypt");
         check(gcry_cipher_gettag(h_, tag, kTagSize), "tag");
     }
     // Decrypts in place; false when the chunk does not authenticate (the data
     // is then garbage and must not be used).
-    bool open(std::uint64_t counter, bool last, std::uint8_t* data, std::size_t size, const std::uint8_t* tag) {
+    bool open(std::uint64_t counter, bool last, std::uint8_t* data, std::size_t size,
+              const std::uint8_t* tag) {
         start(counter, last);
-        if (size != 0) check(gcry_cipher_decrypt(h_, data, size, nullptr, 0), "decrypt");
+        if (size != 0)
+            check(gcry_cipher_decrypt(h_, data, size, nullptr, 0), "decrypt");
         return gcry_cipher_checktag(h_, tag, kTagSize) == 0;
     }
 
 private:
     void start(std::uint64_t counter, bool last) {
         std::uint8_t iv[12] = {};
-        for (int i = 0; i < 8; ++i) iv[10 - i] = static_cast<std::uint8_t>(counter >> (8 * i));
+        for (int i = 0; i < 8; ++i)
+            iv[10 - i] = static_cast<std::uint8_t>(counter >> (8 * i));
         iv[11] = last ? 1 : 0;
         check(gcry_cipher_reset(h_), "cipher reset");
         check(gcry_cipher_setiv(h_, iv, sizeof iv), "cipher nonce");
@@ -233,7 +253,8 @@ private:
 
 void wipe(void* data, std::size_t size) noexcept {
     volatile std::uint8_t* p = static_cast<volatile std::uint8_t*>(data);
-    while (size-- != 0) *p++ = 0;
+    while (size-- != 0)
+        *p++ = 0;
 }
 
 SecretBytes::SecretBytes(std::string_view text) : bytes_(text.begin(), text.end()) {}
@@ -244,9 +265,13 @@ SecretBytes& SecretBytes::operator=(SecretBytes&& other) noexcept {
     }
     return *this;
 }
-SecretBytes::~SecretBytes() { wipe(bytes_.data(), bytes_.size()); }
+SecretBytes::~SecretBytes() {
+    wipe(bytes_.data(), bytes_.size());
+}
 
-void setKeyDerivationYield(std::function<void()> yield) { yieldSlot() = std::move(yield); }
+void setKeyDerivationYield(std::function<void()> yield) {
+    yieldSlot() = std::move(yield);
+}
 
 void initialiseCrypto() {
     static std::once_flag once;
@@ -262,7 +287,8 @@ void initialiseCrypto() {
 }
 
 HeaderInfo parseHeader(const std::uint8_t* header, std::size_t size) {
-    if (size < kHeaderSize) damaged();
+    if (size < kHeaderSize)
+        damaged();
     return readFields(header);
 }
 
@@ -281,7 +307,8 @@ Encryptor::Encryptor(std::string_view password, ByteSink& out, KdfParams params,
     : s_(std::make_unique<State>()) {
     initialiseCrypto();
     validateKdf(params);
-    if (password.empty()) fail(CipherError::Kind::Crypto, "A password is needed.");
+    if (password.empty())
+        fail(CipherError::Kind::Crypto, "A password is needed.");
     s_->out = &out;
     std::uint8_t header[kHeaderSize] = {};
     std::memcpy(header, kMagic, sizeof kMagic);
@@ -306,16 +333,19 @@ Encryptor::Encryptor(std::string_view password, ByteSink& out, KdfParams params,
 }
 
 Encryptor::~Encryptor() {
-    if (s_) wipe(s_->buffer.data(), s_->buffer.size());
+    if (s_)
+        wipe(s_->buffer.data(), s_->buffer.size());
 }
 
 void Encryptor::write(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return;
+    if (size == 0)
+        return;
     State& s = *s_;
     while (size != 0) {
         if (s.filled == kChunkSize) {
             // More data follows a full chunk, so that chunk is not the last.
-            s.cipher->seal(s.counter++, false, s.buffer.data(), kChunkSize, s.buffer.data() + kChunkSize);
+            s.cipher->seal(s.counter++, false, s.buffer.data(), kChunkSize,
+                           s.buffer.data() + kChunkSize);
             s.out->write(s.buffer.data(), kSealedChunk);
             s.filled = 0;
         }
@@ -329,7 +359,8 @@ void Encryptor::write(const std::uint8_t* data, std::size_t size) {
 
 void Encryptor::finish() {
     State& s = *s_;
-    if (s.finished) return;
+    if (s.finished)
+        return;
     s.cipher->seal(s.counter++, true, s.buffer.data(), s.filled, s.buffer.data() + s.filled);
     s.out->write(s.buffer.data(), s.filled + kTagSize);
     s.finished = true;
@@ -359,7 +390,8 @@ Decryptor::Decryptor(std::string_view password, ByteSink& out) : s_(std::make_un
 }
 
 Decryptor::~Decryptor() {
-    if (s_) wipe(s_->buffer.data(), s_->buffer.size());
+    if (s_)
+        wipe(s_->buffer.data(), s_->buffer.size());
 }
 
 void Decryptor::restart(ByteSink& out) {
@@ -372,15 +404,18 @@ void Decryptor::restart(ByteSink& out) {
 
 void Decryptor::write(const std::uint8_t* data, std::size_t size) {
     State& s = *s_;
-    if (s.finished) damaged();
-    if (size == 0) return;
+    if (s.finished)
+        damaged();
+    if (size == 0)
+        return;
     if (s.headerFilled < kHeaderSize) {
         std::size_t n = std::min(size, kHeaderSize - s.headerFilled);
         std::memcpy(s.header + s.headerFilled, data, n);
         s.headerFilled += n;
         data += n;
         size -= n;
-        if (s.headerFilled < kHeaderSize) return;
+        if (s.headerFilled < kHeaderSize)
+            return;
         if (s.cipher && std::memcmp(s.header, s.knownHeader, kHeaderSize) == 0) {
             // Same stream again: reuse the derived keys.
         } else {
@@ -388,20 +423,24 @@ void Decryptor::write(const std::uint8_t* data, std::size_t size) {
             SecretBytes master = deriveMaster(s.password, s.header + kOffSalt, info.kdf);
             FileKeys keys = deriveKeys(master, s.header + kOffNonce);
             std::uint8_t mac[kMacSize];
-            hmacSha256(keys.headerKey.data(), keys.headerKey.size(), s.header, kHeaderFieldsSize, nullptr, 0,
-                       mac);
+            hmacSha256(keys.headerKey.data(), keys.headerKey.size(), s.header, kHeaderFieldsSize,
+                       nullptr, 0, mac);
             // Constant-time compare: the MAC decides everything that follows.
             std::uint8_t diff = 0;
-            for (std::size_t i = 0; i < kMacSize; ++i) diff |= static_cast<std::uint8_t>(mac[i] ^ s.header[kOffMac + i]);
-            if (diff != 0) damaged();
-            s.cipher = std::make_unique<ChunkCipher>(info.aead, keys.payloadKey, s.header + kOffMac);
+            for (std::size_t i = 0; i < kMacSize; ++i)
+                diff |= static_cast<std::uint8_t>(mac[i] ^ s.header[kOffMac + i]);
+            if (diff != 0)
+                damaged();
+            s.cipher =
+                std::make_unique<ChunkCipher>(info.aead, keys.payloadKey, s.header + kOffMac);
             std::memcpy(s.knownHeader, s.header, kHeaderSize);
         }
     }
     while (size != 0) {
         if (s.filled == kSealedChunk + 1) {
             // A whole sealed chunk with at least one byte after it: not the last.
-            if (!s.cipher->open(s.counter, false, s.buffer.data(), kChunkSize, s.buffer.data() + kChunkSize)) {
+            if (!s.cipher->open(s.counter, false, s.buffer.data(), kChunkSize,
+                                s.buffer.data() + kChunkSize)) {
                 damaged();
             }
             ++s.counter;
@@ -419,14 +458,18 @@ void Decryptor::write(const std::uint8_t* data, std::size_t size) {
 
 void Decryptor::finish() {
     State& s = *s_;
-    if (s.finished) return;
-    if (s.headerFilled < kHeaderSize || !s.cipher || s.filled < kTagSize || s.filled > kSealedChunk) {
+    if (s.finished)
+        return;
+    if (s.headerFilled < kHeaderSize || !s.cipher || s.filled < kTagSize ||
+        s.filled > kSealedChunk) {
         damaged();
     }
     std::size_t size = s.filled - kTagSize;
     // An empty last chunk only stands for an empty input.
-    if (size == 0 && s.counter != 0) damaged();
-    if (!s.cipher->open(s.counter, true, s.buffer.data(), size, s.buffer.data() + size)) damaged();
+    if (size == 0 && s.counter != 0)
+        damaged();
+    if (!s.cipher->open(s.counter, true, s.buffer.data(), size, s.buffer.data() + size))
+        damaged();
     s.out->write(s.buffer.data(), size);
     s.finished = true;
 }
