@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "../tests/win32/schedule_page.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
 
@@ -30,26 +31,6 @@ class QuietErrors : public ErrorReporter {
 public:
     void ReportError(long, const std::string&) override {}
 };
-
-HWND makePage() {
-    HINSTANCE inst = ::GetModuleHandleW(nullptr);
-    HWND page = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
-                                  inst, nullptr);
-    auto child = [&](const wchar_t* cls, int id, DWORD style) {
-        ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 100, 20, page,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
-    };
-    child(L"COMBOBOX", IDC_CMBDAYS, CBS_DROPDOWNLIST);
-    child(DATETIMEPICK_CLASSW, IDC_DTPSCHEDULEDATE, DTS_SHOWNONE);
-    child(DATETIMEPICK_CLASSW, IDC_DTPSCHEDULETIME, DTS_SHOWNONE | DTS_TIMEFORMAT);
-    child(L"EDIT", IDC_TXTHOURS, 0);
-    child(UPDOWN_CLASSW, IDC_UDNHOURS, UDS_SETBUDDYINT);
-    child(L"STATIC", IDC_LBLLASTRUNTIME, 0);
-    child(L"BUTTON", IDC_CMDAPPLY, 0);
-    child(L"BUTTON", IDC_CMDCANCEL, 0);
-    child(L"BUTTON", IDC_CMDDEFAULTSCHEDULE, 0);
-    return page;
-}
 
 double cpuSeconds() {
     FILETIME create, exit, kernel, user;
@@ -122,18 +103,17 @@ int wmain(int argc, wchar_t** argv) {
 
     Result ours{};
     {
-        HWND page = makePage();
-        win32::SchedulePanelWin32 panel({page, &store, &errors, nullptr, [] {}});
+        testing_schedule::SchedulePage page;
+        win32::SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, [] {}});
         panel.prepareAtStartup();
         ours = measure(seconds);
-        ::DestroyWindow(page);
     }
     Result poller{};
     {
-        g_pollPage = makePage();
+        testing_schedule::SchedulePage page;
+        g_pollPage = page.page;
         ::SetTimer(nullptr, 0, 10, pollTick);
         poller = measure(seconds);
-        ::DestroyWindow(g_pollPage);
     }
     std::printf(
         "idle schedule over %lu s each        wake-ups/s  timer ticks/s  CPU %% of one core\n",
