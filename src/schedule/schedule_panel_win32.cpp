@@ -16,21 +16,6 @@ constexpr UINT_PTR kReEnableTimer = 2;
 constexpr UINT kReEnableMs = 1000;
 constexpr wchar_t kTimerWindowClass[] = L"TidewellScheduleTimers";
 
-SYSTEMTIME toSystemTime(const CivilDate& d, const TimeOfDay& t) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(d.year);
-    st.wMonth = static_cast<WORD>(d.month);
-    st.wDay = static_cast<WORD>(d.day);
-    st.wHour = static_cast<WORD>(t.hour);
-    st.wMinute = static_cast<WORD>(t.minute);
-    st.wSecond = static_cast<WORD>(t.second);
-    return st;
-}
-
-LocalDateTime fromSystemTime(const SYSTEMTIME& st) {
-    return {{st.wYear, st.wMonth, st.wDay}, {st.wHour, st.wMinute, st.wSecond}};
-}
-
 std::optional<SYSTEMTIME> pickerValue(HWND picker) {
     SYSTEMTIME st{};
     if (::SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) == GDT_VALID) {
@@ -63,6 +48,21 @@ std::optional<LocalDateTime> parseLocaleDateTime(const std::string& text) {
     return fromSystemTime(st);
 }
 } // namespace
+
+SYSTEMTIME toSystemTime(const CivilDate& d, const TimeOfDay& t) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(d.year);
+    st.wMonth = static_cast<WORD>(d.month);
+    st.wDay = static_cast<WORD>(d.day);
+    st.wHour = static_cast<WORD>(t.hour);
+    st.wMinute = static_cast<WORD>(t.minute);
+    st.wSecond = static_cast<WORD>(t.second);
+    return st;
+}
+
+LocalDateTime fromSystemTime(const SYSTEMTIME& st) {
+    return {{st.wYear, st.wMonth, st.wDay}, {st.wHour, st.wMinute, st.wSecond}};
+}
 
 LocalDateTime localNow() {
     SYSTEMTIME st{};

@@ -23,6 +23,8 @@ public:
 };
 
 LocalDateTime localNow();
+SYSTEMTIME toSystemTime(const CivilDate& d, const TimeOfDay& t);
+LocalDateTime fromSystemTime(const SYSTEMTIME& st);
 LocaleDateReader userLocaleDateReader();
 
 // The "Schedule" tab (frame fmSchedule) and the two schedule timers.

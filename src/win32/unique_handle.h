@@ -49,21 +49,19 @@ template <typename T, auto CloseFn> struct NullInvalidTraits {
     static void close(T h) noexcept { CloseFn(h); }
 };
 
-struct FileHandleTraits {
+// Handles whose "none" is INVALID_HANDLE_VALUE (CreateFile, FindFirstFile).
+template <auto CloseFn> struct InvalidValueTraits {
     using type = HANDLE;
     static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) noexcept { ::CloseHandle(h); }
-};
-
-struct FindHandleTraits {
-    using type = HANDLE;
-    static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) noexcept { ::FindClose(h); }
+    static void close(HANDLE h) noexcept { CloseFn(h); }
 };
 
 namespace detail {
 inline void closeHandle(HANDLE h) noexcept {
     ::CloseHandle(h);
+}
+inline void findClose(HANDLE h) noexcept {
+    ::FindClose(h);
 }
 inline void closeKey(HKEY h) noexcept {
     ::RegCloseKey(h);
@@ -91,8 +89,8 @@ inline void destroyWindow(HWND h) noexcept {
 // Kernel objects that use NULL as "none" (mutexes, events, processes, threads).
 using UniqueHandle = UniqueAny<NullInvalidTraits<HANDLE, detail::closeHandle>>;
 // CreateFile's INVALID_HANDLE_VALUE convention.
-using UniqueFile = UniqueAny<FileHandleTraits>;
-using UniqueFind = UniqueAny<FindHandleTraits>;
+using UniqueFile = UniqueAny<InvalidValueTraits<detail::closeHandle>>;
+using UniqueFind = UniqueAny<InvalidValueTraits<detail::findClose>>;
 using UniqueKey = UniqueAny<NullInvalidTraits<HKEY, detail::closeKey>>;
 using UniqueModule = UniqueAny<NullInvalidTraits<HMODULE, detail::freeLibrary>>;
 using UniqueGdiObject = UniqueAny<NullInvalidTraits<HGDIOBJ, detail::deleteObject>>;

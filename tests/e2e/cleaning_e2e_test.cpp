@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../win32/test_files.h"
 #include "program_driver.h"
 #include "settings/cleaning_options.h"
 #include "shell/page_ids.h"
@@ -28,6 +29,7 @@ using namespace tidewell;
 using namespace tidewell::e2e;
 using win32::toUtf16;
 using win32::toUtf8;
+using namespace tidewell::testing_files;
 
 namespace {
 
@@ -47,36 +49,6 @@ constexpr COLORREF kBlue = RGB(0, 0, 255), kGreen = RGB(0, 128, 0), kRed = RGB(2
 
 // ---- files, links, registry ------------------------------------------------
 
-bool exists(const std::string& p) {
-    return ::GetFileAttributesW(toUtf16(p).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void writeFile(const std::string& p, const std::string& text, DWORD attrs = 0) {
-    win32::UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(f) << p;
-    DWORD n = 0;
-    ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    f.reset();
-    if (attrs != 0) {
-        ::SetFileAttributesW(toUtf16(p).c_str(), attrs);
-    }
-}
-void mkdir(const std::string& p) {
-    ::SHCreateDirectoryExW(nullptr, toUtf16(p).c_str(), nullptr);
-}
-
-using UnixNameFn = char*(CDECL*)(LPCWSTR);
-UnixNameFn wineUnixName() {
-    FARPROC f = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    return reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(f));
-}
-std::string unixPath(const std::string& p) {
-    char* name = wineUnixName()(toUtf16(p).c_str());
-    std::string out = name ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return out;
-}
 void startUnix(const wchar_t* program, std::wstring commandLine) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -348,31 +320,31 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     const std::string canary = "C:\\h3canary";
     removeTree(canary);
     mkdir(canary + "\\inner");
-    writeFile(canary + "\\keep.txt", "canary");
-    writeFile(canary + "\\inner\\keep2.txt", "canary");
+    writeText(canary + "\\keep.txt", "canary");
+    writeText(canary + "\\inner\\keep2.txt", "canary");
 
     std::vector<std::string> gone, kept;
     for (const auto& [id, folder] : folders) {
         const std::string tag = std::to_string(id);
-        writeFile(folder + "\\trace" + tag + " \xc3\xa9.txt", "t", FILE_ATTRIBUTE_READONLY);
+        writeText(folder + "\\trace" + tag + " \xc3\xa9.txt", "t", FILE_ATTRIBUTE_READONLY);
         mkdir(folder + "\\sub" + tag + "\\deeper");
-        writeFile(folder + "\\sub" + tag + "\\deeper\\d.txt", "d");
-        writeFile(folder + "\\hidden" + tag + ".txt", "h", FILE_ATTRIBUTE_HIDDEN);
+        writeText(folder + "\\sub" + tag + "\\deeper\\d.txt", "d");
+        writeText(folder + "\\hidden" + tag + ".txt", "h", FILE_ATTRIBUTE_HIDDEN);
         gone.push_back(folder + "\\trace" + tag + " \xc3\xa9.txt");
         // sub8 holds a link that Wine cannot remove, so only its contents go.
         gone.push_back(folder + "\\sub" + tag + (id == 8 ? "\\deeper" : ""));
         kept.push_back(folder + "\\hidden" + tag + ".txt");
     }
     mkdir(folders[34] + "\\History.IE5");
-    writeFile(folders[34] + "\\History.IE5\\index.dat", "idx",
+    writeText(folders[34] + "\\History.IE5\\index.dat", "idx",
               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    writeFile(folders[33] + "\\index.dat", "idx", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    writeText(folders[33] + "\\index.dat", "idx", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     gone.push_back(folders[33] + "\\index.dat");
-    writeFile(temp + "\\trace.tmp", "t");
+    writeText(temp + "\\trace.tmp", "t");
     gone.push_back(temp + "\\trace.tmp");
 
     // Something for the recycle bin (the sandbox's own trash).
-    writeFile("C:\\binned.txt", std::string(3000, 'b'));
+    writeText("C:\\binned.txt", std::string(3000, 'b'));
     std::wstring from = L"C:\\binned.txt";
     from.push_back(L'\0');
     SHFILEOPSTRUCTW op{};
@@ -543,11 +515,11 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
     removeTree(canary);
     mkdir(root + "\\erase\\sub");
     mkdir(canary);
-    writeFile(canary + "\\keep.txt", "canary");
+    writeText(canary + "\\keep.txt", "canary");
     const std::string secret = root + "\\secret \xe6\x97\xa5.txt";
-    writeFile(secret, std::string(5000, 'S'), FILE_ATTRIBUTE_READONLY);
-    writeFile(root + "\\erase\\a.txt", "a");
-    writeFile(root + "\\erase\\sub\\b.txt", "b");
+    writeText(secret, std::string(5000, 'S'), FILE_ATTRIBUTE_READONLY);
+    writeText(root + "\\erase\\a.txt", "a");
+    writeText(root + "\\erase\\sub\\b.txt", "b");
     link(root + "\\erase\\sub\\tocanary", canary);
 
     ProgramProcess p;

@@ -5,10 +5,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <string>
 
 #include "program_driver.h"
+#include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
 #include "shell/settings_store_win32.h"
 
@@ -140,38 +140,19 @@ TEST_F(ScheduleE2E, ABadStoredKindShowsTheCommonMessageAndTheWindowStillLoads) {
     EXPECT_FALSE(enabled(main, IDC_CMDAPPLY));
 }
 
-std::string isoDate(const SYSTEMTIME& st) {
-    char b[16];
-    std::snprintf(b, sizeof(b), "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
-    return b;
-}
-std::string clock(const SYSTEMTIME& st) {
-    char b[16];
-    std::snprintf(b, sizeof(b), "%02u:%02u:%02u", st.wHour, st.wMinute, st.wSecond);
-    return b;
-}
-
 TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunOnTime) {
     // Nothing checked, so the run is quick: clear the pane, "Done", "Ready".
     const std::string folder = "C:\\Program Files\\Tidewell";
     for (int i = 0; i < 16; ++i) {
         store.SaveSetting(folder, "Settings", "Index" + std::to_string(i), "0");
     }
-    FILETIME ft;
-    ::GetSystemTimeAsFileTime(&ft);
-    ULARGE_INTEGER t;
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    t.QuadPart += 6ull * 10000000ull; // six seconds ahead
-    ft.dwLowDateTime = t.LowPart;
-    ft.dwHighDateTime = t.HighPart;
-    FILETIME local;
-    ::FileTimeToLocalFileTime(&ft, &local);
-    SYSTEMTIME due;
-    ::FileTimeToSystemTime(&local, &due);
+    // Six seconds ahead, in the program's own forms.
+    const LocalDateTime when = fromSerialSeconds(toSerialSeconds(win32::localNow()) + 6);
+    const std::string dueDate = formatIsoDate(when.date);
+    const std::string due = formatTime(when.time);
     store.SaveSetting("Tidewell", "Schedule", "RunOn", "9");
-    store.SaveSetting("Tidewell", "Schedule", "Date", isoDate(due));
-    store.SaveSetting("Tidewell", "Schedule", "Time", clock(due));
+    store.SaveSetting("Tidewell", "Schedule", "Date", dueDate);
+    store.SaveSetting("Tidewell", "Schedule", "Time", due);
     store.SaveSetting("Tidewell", "Schedule", "LastRunTime", "##:##:##");
 
     ProgramProcess program;
@@ -181,11 +162,9 @@ TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunOnTime) {
     ::PostMessageW(main, WM_CLOSE, 0, 0); // hidden in the tray, as it usually is
     ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
 
-    ASSERT_TRUE(waitFor([&] { return controlText(main, IDC_LBLLASTRUNTIME) == clock(due); }, 12s))
-        << "no run at " << clock(due) << "; label " << controlText(main, IDC_LBLLASTRUNTIME);
-    SYSTEMTIME started;
-    ::GetLocalTime(&started);
-    EXPECT_EQ(clock(started), clock(due)) << "the run started late";
+    ASSERT_TRUE(waitFor([&] { return controlText(main, IDC_LBLLASTRUNTIME) == due; }, 12s))
+        << "no run at " << due << "; label " << controlText(main, IDC_LBLLASTRUNTIME);
+    EXPECT_EQ(formatTime(win32::localNow().time), due) << "the run started late";
     // The run brings the window forward on its Main tab and ends with "Done".
     ASSERT_TRUE(waitFor(
         [&] { return controlText(main, IDC_RTFMESSAGE).find("Done") != std::string::npos; }));
@@ -193,8 +172,8 @@ TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunOnTime) {
     EXPECT_EQ(controlText(main, IDC_LBLSTATUS), "Ready");
     // "LastRunTime" is stored a second after the run ends, not at its start.
     EXPECT_EQ(stored("LastRunTime"), "##:##:##");
-    EXPECT_TRUE(waitFor([&] { return stored("LastRunTime") == clock(due); }, 3s));
-    EXPECT_EQ(stored("LastRunDate"), isoDate(due));
+    EXPECT_TRUE(waitFor([&] { return stored("LastRunTime") == due; }, 3s));
+    EXPECT_EQ(stored("LastRunDate"), dueDate);
     ::RegDeleteTreeW(
         HKEY_CURRENT_USER,
         L"Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings");

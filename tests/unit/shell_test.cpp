@@ -36,13 +36,6 @@ TEST(ProductText, BannerCarriesTitleVersionNoticeAndAddress) {
               "Popup Killer v1.2 Copyright (C) 2026 us https://www.tidewell.example");
 }
 
-TEST(ProductText, BuiltInRecordIsComplete) {
-    ProductInfo p = builtInProductInfo();
-    EXPECT_EQ(p.productName, "Tidewell");
-    EXPECT_FALSE(p.companyName.empty());
-    EXPECT_FALSE(p.legalCopyright.empty());
-}
-
 struct OsCase {
     OsVersion version;
     const char* name;
@@ -267,16 +260,6 @@ public:
     void startBanners() override { record(17); }
     void markPopupKillerMenu() override { record(18); }
 };
-
-TEST(FormLoad, RunsTheEighteenStepsInOrder) {
-    RecordingLoad load;
-    runFormLoad(load);
-    std::vector<int> expected;
-    for (int i = 1; i <= 18; ++i) {
-        expected.push_back(i);
-    }
-    EXPECT_EQ(load.steps, expected);
-}
 
 TEST(FormLoad, AFailureSkipsTheRemainingSteps) {
     RecordingLoad load;

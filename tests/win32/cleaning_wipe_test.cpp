@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "test_files.h"
 #include "../unit/cleaning_fakes.h"
 #include "cleaning/advanced_commands.h"
 #include "cleaning/cleaning_platform_win32.h"
@@ -25,52 +26,14 @@
 using namespace tidewell;
 using namespace tidewell::testing;
 using namespace tidewell::win32;
+using namespace tidewell::testing_files;
 
 namespace {
 
 const std::string kRoot = "C:\\h3wipe";
 const wchar_t kHoldEnv[] = L"TIDEWELL_TEST_HOLD_FILE";
 
-bool exists(const std::string& p) {
-    return ::GetFileAttributesW(toUtf16(p).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-DWORD attributes(const std::string& p) {
-    return ::GetFileAttributesW(toUtf16(p).c_str());
-}
-
-void writeText(const std::string& p, const std::string& text, DWORD attrs = 0) {
-    UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(f) << p;
-    DWORD written = 0;
-    ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    f.reset();
-    if (attrs != 0) {
-        ::SetFileAttributesW(toUtf16(p).c_str(), attrs);
-    }
-}
-
-std::string readText(const std::string& p) {
-    std::string out;
-    UniqueFile f(::CreateFileW(toUtf16(p).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    if (!f) {
-        return "<missing>";
-    }
-    char buffer[4096];
-    DWORD n = 0;
-    while (::ReadFile(f.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) {
-        out.append(buffer, n);
-    }
-    return out;
-}
-
-void mkdir(const std::string& p) {
-    ::CreateDirectoryW(toUtf16(p).c_str(), nullptr);
-}
-
 DWORD runAndWait(const std::wstring& application, std::wstring commandLine);
-std::string unixPath(const std::string& windowsPath);
 bool underWine();
 
 // Wine starts Linux programs but gives no handle to wait on: poll for the effect.
@@ -106,13 +69,6 @@ UnixNameFn wineUnixName() {
 
 bool underWine() {
     return wineUnixName() != nullptr;
-}
-
-std::string unixPath(const std::string& windowsPath) {
-    char* name = wineUnixName()(toUtf16(windowsPath).c_str());
-    std::string out = name ? name : "";
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return out;
 }
 
 DWORD runAndWait(const std::wstring& application, std::wstring commandLine) {

@@ -53,15 +53,8 @@ void pumpFor(DWORD ms) {
 }
 
 SYSTEMTIME inSeconds(int seconds) {
-    LocalDateTime t = fromSerialSeconds(toSerialSeconds(localNow()) + seconds);
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(t.date.year);
-    st.wMonth = static_cast<WORD>(t.date.month);
-    st.wDay = static_cast<WORD>(t.date.day);
-    st.wHour = static_cast<WORD>(t.time.hour);
-    st.wMinute = static_cast<WORD>(t.time.minute);
-    st.wSecond = static_cast<WORD>(t.time.second);
-    return st;
+    const LocalDateTime t = fromSerialSeconds(toSerialSeconds(localNow()) + seconds);
+    return toSystemTime(t.date, t.time);
 }
 
 TEST(SchedulePanelWin32Test, FirstStartShowsDailyEveryTwoHoursAndNothingPending) {
@@ -172,9 +165,7 @@ TEST(SchedulePanelWin32Test, ADueRunFiresOnceInItsSecondAndTheScheduleReArms) {
 
     pumpFor(3600);
     EXPECT_EQ(runs, 1);
-    char expected[16];
-    std::snprintf(expected, sizeof(expected), "%02u:%02u:%02u", due.wHour, due.wMinute,
-                  due.wSecond);
+    const std::string expected = formatTime(fromSystemTime(due).time);
     EXPECT_EQ(runSecond, expected);
     EXPECT_EQ(page.text(IDC_LBLLASTRUNTIME), expected);
     // One second after the run ended the last run is stored and the timer armed.
