@@ -6,13 +6,12 @@
 
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/cipher/cipher.h"
+#include "filesecurity/pipeline.h"
 #include "shell/app_error.h"
 
 namespace tidewell::filesecurity {
 
 namespace {
-
-constexpr std::size_t kReadSize = 1 << 20;
 
 UserMessage info(std::string text, std::string title) {
     return {std::move(text), std::move(title), kIconInformation};
@@ -71,20 +70,18 @@ private:
     std::uint64_t total_;
 };
 
-// Feeds a whole file to `consume`, reporting progress from `base`.
+// Feeds a whole file to `consume` as it is read ahead, reporting progress
+// from `base`.
 template <typename F>
 void readAll(InputFile& in, PercentMeter& meter, std::uint64_t base, F&& consume) {
-    std::vector<std::uint8_t> buffer(kReadSize);
+    ReadAhead ahead(in);
     std::uint64_t done = base;
-    for (;;) {
-        std::size_t n = in.read(buffer.data(), buffer.size());
-        if (n == 0)
-            break;
-        consume(buffer.data(), n);
+    const std::uint8_t* data = nullptr;
+    while (std::size_t n = ahead.next(data)) {
+        consume(data, n);
         done += n;
         meter.at(done);
     }
-    cipher::wipe(buffer.data(), buffer.size());
 }
 
 } // namespace
@@ -147,9 +144,12 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         PercentMeter meter(progress, fs.info(f.source).size);
         auto in = fs.openRead(f.source); // a missing source fails before any output exists
         auto out = fs.createReplacing(f.destination);
-        cipher::Encryptor enc(f.password, *out, kdf);
+        WriteBehind behind(*out);
+        cipher::Encryptor enc(f.password, behind, kdf);
+        meter.at(0); // the key is ready
         readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { enc.write(p, n); });
         enc.finish();
+        behind.finish();
         out->commit();
         break;
     }
@@ -157,15 +157,20 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         PercentMeter meter(progress, fs.info(f.source).size);
         auto in = fs.openRead(f.source);
         auto out = fs.createReplacing(f.destination);
-        cipher::Decryptor dec(f.password, *out);
+        WriteBehind behind(*out);
+        cipher::Decryptor dec(f.password, behind);
         readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
         dec.finish();
+        behind.finish();
         out->commit();
         break;
     }
     case Operation::EncryptFolder: {
         auto out = fs.createReplacing(f.destination);
-        cipher::Encryptor enc(f.password, *out, kdf);
+        WriteBehind behind(*out);
+        cipher::Encryptor enc(f.password, behind, kdf);
+        if (progress)
+            progress(0); // the key is ready
         EncryptorSink sink(enc);
         // The archive streams straight into the cipher: no plain copy of
         // the folder ever reaches the disk.
@@ -174,6 +179,7 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
                 progress(total == 0 ? 100 : static_cast<int>(done * 100 / total));
         });
         enc.finish();
+        behind.finish();
         out->commit();
         break;
     }

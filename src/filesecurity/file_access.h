@@ -42,6 +42,7 @@ public:
     virtual void commit() = 0;
 };
 
+// May be used from two threads at once (the work and its reader or writer).
 class FileAccess {
 public:
     virtual ~FileAccess() = default;
@@ -62,6 +63,8 @@ public:
                                       bool hidden) = 0;
     // Removes a file or an empty folder (also a read-only one).
     virtual void remove(const std::string& path) = 0;
+    // Renames a file within its folder; fails when `to` exists.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
     virtual std::string join(const std::string& folder, const std::string& name) = 0;
 };
 

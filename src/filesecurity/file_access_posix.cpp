@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -193,6 +194,10 @@ public:
     void remove(const std::string& path) override {
         if (::unlink(path.c_str()) != 0 && ::rmdir(path.c_str()) != 0)
             throwErrno(path);
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+            throwErrno(from);
     }
     std::string join(const std::string& folder, const std::string& name) override {
         if (!folder.empty() && folder.back() == '/')

@@ -273,6 +273,10 @@ public:
         if (!::DeleteFileW(w.c_str()) && !::RemoveDirectoryW(w.c_str()))
             throwFor(path);
     }
+    void rename(const std::string& from, const std::string& to) override {
+        if (!::MoveFileExW(toUtf16(from).c_str(), toUtf16(to).c_str(), 0))
+            throwFor(from);
+    }
     std::string join(const std::string& folder, const std::string& name) override {
         if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
             return folder + name;

@@ -73,13 +73,19 @@ TEST(Cipher, RoundTripsAtChunkEdgesWithBothCiphers) {
             if (aead == Aead::ChaCha20Poly1305 && size != 0 && size != kChunkSize + 1)
                 continue;
             Bytes plain = patterned(size, static_cast<std::uint32_t>(size));
-            Bytes sealed = encrypt(plain, "pw", aead, 4096);
-            std::size_t chunks = size == 0 ? 1 : (size + kChunkSize - 1) / kChunkSize;
-            EXPECT_EQ(sealed.size(), kHeaderSize + size + chunks * kTagSize) << size;
-            Outcome o = decrypt(sealed, "pw", 777);
-            ASSERT_TRUE(o.ok) << size;
-            EXPECT_EQ(o.plain, plain) << size;
-            EXPECT_EQ(parseHeader(sealed.data(), sealed.size()).aead, aead);
+            // Small pieces go through the chunk buffer, one whole write
+            // straight from the caller's memory: both must agree.
+            for (auto [encPiece, decPiece] : {std::pair<std::size_t, std::size_t>{4096, 0},
+                                              {0, 777},
+                                              {kChunkSize + 1, kSealed + 3}}) {
+                Bytes sealed = encrypt(plain, "pw", aead, encPiece);
+                std::size_t chunks = size == 0 ? 1 : (size + kChunkSize - 1) / kChunkSize;
+                EXPECT_EQ(sealed.size(), kHeaderSize + size + chunks * kTagSize) << size;
+                Outcome o = decrypt(sealed, "pw", decPiece);
+                ASSERT_TRUE(o.ok) << size << " " << encPiece << " " << decPiece;
+                EXPECT_EQ(o.plain, plain) << size;
+                EXPECT_EQ(parseHeader(sealed.data(), sealed.size()).aead, aead);
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 // natively and under Wine, and can show every file it holds.
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -51,9 +52,13 @@ public:
         bool hidden = false;
     };
     std::map<std::string, Node> nodes;
+    // The extraction writes files on a thread of its own.
+    std::shared_ptr<std::recursive_mutex> mutex = std::make_shared<std::recursive_mutex>();
     int tempCounter = 0;
     // Paths whose writes fail (a full disk, a locked file).
     std::string failWritesTo;
+    // What a file holds once opened, when it changed after being listed.
+    std::map<std::string, Bytes> changedOnOpen;
 
     MemoryFs() { nodes["/"] = folderNode(); }
     static Node folderNode() {
@@ -83,6 +88,7 @@ public:
     }
 
     filesecurity::FileInfo info(const std::string& path) override {
+        std::lock_guard guard(*mutex);
         auto it = nodes.find(path);
         if (it == nodes.end())
             return {};
@@ -98,6 +104,7 @@ public:
         return i;
     }
     std::vector<filesecurity::FolderEntry> list(const std::string& folder) override {
+        std::lock_guard guard(*mutex);
         std::vector<filesecurity::FolderEntry> out;
         std::string prefix = folder == "/" ? "/" : folder + "/";
         for (auto& [k, v] : nodes) {
@@ -123,10 +130,14 @@ public:
         std::size_t pos_ = 0;
     };
     std::unique_ptr<filesecurity::InputFile> openRead(const std::string& path) override {
+        std::lock_guard guard(*mutex);
         auto it = nodes.find(path);
         if (it == nodes.end() || it->second.folder || it->second.link) {
             throw AppError(53, "File not found: " + path);
         }
+        auto changed = changedOnOpen.find(path);
+        if (changed != changedOnOpen.end())
+            return std::make_unique<In>(std::make_shared<Bytes>(changed->second));
         return std::make_unique<In>(it->second.data);
     }
     class Out : public filesecurity::OutputFile {
@@ -134,10 +145,12 @@ public:
         Out(MemoryFs& fs, std::string path, std::string temp)
             : fs_(fs), path_(std::move(path)), temp_(std::move(temp)) {}
         ~Out() override {
+            std::lock_guard guard(*fs_.mutex);
             if (!committed_)
                 fs_.nodes.erase(temp_);
         }
         void write(const std::uint8_t* data, std::size_t size) override {
+            std::lock_guard guard(*fs_.mutex);
             if (!fs_.failWritesTo.empty() && path_ == fs_.failWritesTo)
                 throw AppError(112, "There is not enough space on the disk.");
             auto& b = *fs_.nodes.at(temp_).data;
@@ -150,6 +163,7 @@ public:
             hidden_ = hidden;
         }
         void commit() override {
+            std::lock_guard guard(*fs_.mutex);
             if (stamped_) {
                 Node& t = fs_.nodes.at(temp_);
                 t.mtime = mtime_;
@@ -178,6 +192,7 @@ public:
         bool readOnly_ = false, hidden_ = false;
     };
     std::unique_ptr<filesecurity::OutputFile> createFresh(const std::string& path) override {
+        std::lock_guard guard(*mutex);
         if (nodes.count(path))
             return nullptr;
         std::string parent = path.substr(0, path.find_last_of('/'));
@@ -187,6 +202,7 @@ public:
         return std::make_unique<Out>(*this, path, path);
     }
     std::unique_ptr<filesecurity::OutputFile> createReplacing(const std::string& path) override {
+        std::lock_guard guard(*mutex);
         std::string parent = path.substr(0, path.find_last_of('/'));
         if (parent.empty())
             parent = "/";
@@ -197,10 +213,12 @@ public:
         return std::make_unique<Out>(*this, path, temp);
     }
     bool sameFile(const std::string& a, const std::string& b) override {
+        std::lock_guard guard(*mutex);
         auto ia = nodes.find(a), ib = nodes.find(b);
         return ia != nodes.end() && ib != nodes.end() && ia->second.data == ib->second.data;
     }
     void createFolder(const std::string& path) override {
+        std::lock_guard guard(*mutex);
         auto it = nodes.find(path);
         if (it != nodes.end()) {
             if (!it->second.folder)
@@ -216,12 +234,23 @@ public:
     }
     void setTimeAndAttributes(const std::string& path, std::int64_t mtime, bool readOnly,
                               bool hidden) override {
+        std::lock_guard guard(*mutex);
         Node& n = nodes.at(path);
         n.mtime = mtime;
         n.readOnly = readOnly;
         n.hidden = hidden;
     }
-    void remove(const std::string& path) override { nodes.erase(path); }
+    void remove(const std::string& path) override {
+        std::lock_guard guard(*mutex);
+        nodes.erase(path);
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        std::lock_guard guard(*mutex);
+        if (!nodes.count(from) || nodes.count(to))
+            throw AppError(183, "Cannot create a file when that file already exists.");
+        nodes[to] = nodes.at(from);
+        nodes.erase(from);
+    }
     std::string join(const std::string& folder, const std::string& name) override {
         return folder == "/" ? "/" + name : folder + "/" + name;
     }

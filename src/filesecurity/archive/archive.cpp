@@ -4,10 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <optional>
 #include <set>
 
+#include "filesecurity/pipeline.h"
 #include "shell/app_error.h"
 
 namespace tidewell::archive {
@@ -28,43 +33,28 @@ constexpr std::size_t kMaxMetaSize = 1 << 20;          // pax or long-name data 
 
 // ---- gzip stream -------------------------------------------------------------
 
-class Deflater {
+// The tar stream goes out as gzip made of stored deflate blocks, so that
+// gzip and tar read it. Nothing is compressed: on this kind of machine,
+// inflating cost more time than creating the files did (extraction was
+// 1.5x slower than tar -x), and most bulky personal data (photos, video,
+// office documents) is compressed already. Compressed streams, as earlier
+// versions wrote them, are still read.
+class GzipWriter {
 public:
-    explicit Deflater(cipher::ByteSink& out) : out_(out), buffer_(kIoSize) {
-        // Folder encryption is bound by deflate speed. Run-length matching
-        // at level 1 is about twice as fast as full matching and gives up
-        // only a tenth of its gain on typical documents.
-        if (deflateInit2(&z_, kLevel, Z_DEFLATED, 15 + 16, 8, kStrategy) != Z_OK) {
+    explicit GzipWriter(cipher::ByteSink& out) : out_(out), buffer_(kIoSize) {
+        if (deflateInit2(&z_, Z_NO_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
+            Z_OK) {
             throw AppError(errors::OutOfMemory, "Out of memory");
         }
     }
-    ~Deflater() { deflateEnd(&z_); }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
+    ~GzipWriter() { deflateEnd(&z_); }
+    GzipWriter(const GzipWriter&) = delete;
+    GzipWriter& operator=(const GzipWriter&) = delete;
 
     void write(const std::uint8_t* data, std::size_t size) { run(data, size, Z_NO_FLUSH); }
     void finish() { run(nullptr, 0, Z_FINISH); }
-    // Data that does not compress is stored: no time is spent on it.
-    void store(bool yes) {
-        int level = yes ? Z_NO_COMPRESSION : kLevel;
-        if (level == level_)
-            return;
-        for (;;) {
-            z_.next_out = buffer_.data();
-            z_.avail_out = static_cast<uInt>(buffer_.size());
-            int rc = deflateParams(&z_, level, kStrategy);
-            drain();
-            if (rc == Z_OK)
-                break;
-            if (rc != Z_BUF_ERROR)
-                throw AppError(kArchiveErrorNumber, "Compression failed.");
-        }
-        level_ = level;
-    }
 
 private:
-    static constexpr int kLevel = 1;
-    static constexpr int kStrategy = Z_RLE;
     void run(const std::uint8_t* data, std::size_t size, int flush) {
         z_.next_in = const_cast<Bytef*>(data);
         z_.avail_in = static_cast<uInt>(size);
@@ -74,42 +64,17 @@ private:
             int rc = deflate(&z_, flush);
             if (rc == Z_STREAM_ERROR)
                 throw AppError(kArchiveErrorNumber, "Compression failed.");
-            drain();
+            std::size_t n = buffer_.size() - z_.avail_out;
+            if (n != 0)
+                out_.write(buffer_.data(), n);
             if (flush == Z_FINISH ? rc == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0))
                 break;
         }
     }
-    void drain() {
-        std::size_t n = buffer_.size() - z_.avail_out;
-        if (n != 0)
-            out_.write(buffer_.data(), n);
-    }
     cipher::ByteSink& out_;
     z_stream z_{};
     std::vector<std::uint8_t> buffer_;
-    int level_ = kLevel;
 };
-
-// Does this sample compress by at least a few per cent at the fast level?
-bool compresses(const std::uint8_t* data, std::size_t size) {
-    if (size < 4096)
-        return true;
-    std::vector<std::uint8_t> out(compressBound(static_cast<uLong>(size)));
-    uLongf outSize = static_cast<uLongf>(out.size());
-    z_stream z{};
-    if (deflateInit2(&z, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK)
-        return true;
-    z.next_in = const_cast<Bytef*>(data);
-    z.avail_in = static_cast<uInt>(size);
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    int rc = deflate(&z, Z_FINISH);
-    outSize = z.total_out;
-    deflateEnd(&z);
-    if (rc != Z_STREAM_END)
-        return true;
-    return outSize < size - size / 16;
-}
 
 // ---- tar headers --------------------------------------------------------------
 
@@ -232,7 +197,6 @@ public:
         put(h.data(), kBlock);
     }
     void data(const std::uint8_t* p, std::size_t n) { z_.write(p, n); }
-    void store(bool yes) { z_.store(yes); }
     void pad(std::uint64_t size) {
         static const char zeros[kBlock] = {};
         std::size_t rest = static_cast<std::size_t>((kBlock - size % kBlock) % kBlock);
@@ -265,7 +229,7 @@ private:
             s += (c >= 0x20 && c < 0x7f) ? c : '_';
         return s.size() > 100 ? s.substr(s.size() - 100) : s;
     }
-    Deflater z_;
+    GzipWriter z_;
 };
 
 // ---- entry names -------------------------------------------------------------
@@ -336,6 +300,48 @@ std::vector<std::string> safeEntryPath(const std::string& name) {
     return parts;
 }
 
+namespace {
+
+// The contents of the files to pack, one after the other, each exactly as
+// long as listed: a file that shrank meanwhile is padded with zeros, one
+// that grew is cut, so that every tar header stays true.
+class ConcatenatedFiles : public filesecurity::InputFile {
+public:
+    ConcatenatedFiles(FileAccess& fs, const std::vector<PackItem>& items)
+        : fs_(fs), items_(items) {}
+    std::size_t read(std::uint8_t* data, std::size_t size) override {
+        for (;;) {
+            if (file_ && left_ != 0) {
+                std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, left_));
+                std::size_t n = file_->read(data, want);
+                if (n == 0) {
+                    std::memset(data, 0, want);
+                    n = want;
+                }
+                left_ -= n;
+                return n;
+            }
+            file_.reset();
+            if (next_ == items_.size())
+                return 0;
+            const PackItem& item = items_[next_++];
+            if (!item.info.isFolder && item.info.size != 0) {
+                file_ = fs_.openRead(item.path);
+                left_ = item.info.size;
+            }
+        }
+    }
+
+private:
+    FileAccess& fs_;
+    const std::vector<PackItem>& items_;
+    std::size_t next_ = 0;
+    std::unique_ptr<filesecurity::InputFile> file_;
+    std::uint64_t left_ = 0;
+};
+
+} // namespace
+
 void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out,
                 const Progress& progress) {
     FileInfo root = fs.info(folder);
@@ -347,47 +353,43 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
     collect(fs, folder, "", items, total);
 
     TarWriter tar(out);
-    std::vector<std::uint8_t> buffer(kIoSize);
+    // The files are opened and read ahead on a thread of their own (under
+    // Wine opening a file costs more than encrypting it) while this one
+    // encrypts.
+    ConcatenatedFiles contents(fs, items);
+    filesecurity::ReadAhead ahead(contents);
+    const std::uint8_t* piece = nullptr;
+    std::size_t pieceLeft = 0;
+    auto take = [&](std::uint64_t want, std::size_t& got) {
+        if (pieceLeft == 0) {
+            pieceLeft = ahead.next(piece);
+            if (pieceLeft == 0)
+                damaged("a file ended early"); // cannot happen: sizes are padded
+        }
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(want, pieceLeft));
+        const std::uint8_t* p = piece;
+        piece += got;
+        pieceLeft -= got;
+        return p;
+    };
     std::uint64_t done = 0;
     if (progress)
         progress(0, total);
     for (const PackItem& item : items) {
-        if (item.info.isFolder) {
-            tar.entry(item);
-            continue;
-        }
-        auto in = fs.openRead(item.path);
-        // Fill the first buffer before the header: the size must be the one
-        // we write, and the first bytes decide whether to compress.
         tar.entry(item);
+        if (item.info.isFolder)
+            continue;
         std::uint64_t left = item.info.size;
-        bool first = true;
         while (left != 0) {
-            std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
             std::size_t got = 0;
-            while (got < want) {
-                std::size_t n = in->read(buffer.data() + got, want - got);
-                if (n == 0)
-                    break;
-                got += n;
-            }
-            if (got < want) {
-                // The file shrank while we read it: keep the archive whole.
-                std::memset(buffer.data() + got, 0, want - got);
-            }
-            if (first) {
-                tar.store(!compresses(buffer.data(), std::min<std::size_t>(want, 64 * 1024)));
-                first = false;
-            }
-            tar.data(buffer.data(), want);
-            left -= want;
-            done += want;
+            const std::uint8_t* p = take(left, got);
+            tar.data(p, got);
+            left -= got;
+            done += got;
             if (progress)
                 progress(done, total);
         }
         tar.pad(item.info.size);
-        tar.store(false);
     }
     tar.finish();
     if (progress)
@@ -395,6 +397,225 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
 }
 
 // ---- extraction ----------------------------------------------------------------
+
+namespace {
+
+// Creates and writes the extracted files on a thread of its own, so that
+// making thousands of files overlaps decryption and reading the archive. A file
+// already at a path is first renamed aside and only removed once the whole
+// extraction succeeded; a rollback puts it back.
+class FileWriter {
+public:
+    explicit FileWriter(FileAccess& fs) : fs_(fs), thread_([this] { run(); }) {}
+    ~FileWriter() { stop(); }
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+
+    void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
+        Job& job = add(Job::Begin);
+        job.path = std::move(path);
+        job.name = std::move(name);
+        job.mtime = mtime;
+        job.readOnly = readOnly;
+        job.hidden = hidden;
+    }
+    void data(const std::uint8_t* p, std::size_t n) {
+        // Small pieces join the last one: fewer, larger writes.
+        if (pending_.empty() || pending_.back().kind != Job::Data ||
+            pending_.back().bytes.size() + n > kJoinLimit) {
+            Job& job = add(Job::Data);
+            if (!spare_.empty()) {
+                // Reused: fresh memory from the system costs a page fault
+                // and a cleared page per 4 KiB, more than the copy itself.
+                job.bytes = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        auto& b = pending_.back().bytes;
+        b.insert(b.end(), p, p + n);
+        pendingBytes_ += n;
+        if (pendingBytes_ >= kBatchBytes)
+            handOver();
+    }
+    void end() {
+        add(Job::End);
+        if (pending_.size() >= kBatchJobs)
+            handOver();
+    }
+    // Waits until every file is written; throws the first error.
+    void drain() {
+        handOver();
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable())
+            thread_.join();
+        if (error_)
+            std::rethrow_exception(error_);
+    }
+    // Stops at once; what was not written yet is dropped.
+    void stop() noexcept {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable())
+            thread_.join();
+        wipeJobs(pending_);
+        wipeJobs(queue_);
+    }
+    // Valid once drained or stopped.
+    std::vector<std::string> created;                         // files, in creation order
+    std::vector<std::pair<std::string, std::string>> backups; // (path, where its old file went)
+    std::uint64_t written = 0;
+
+private:
+    // Jobs go over in batches: one hand-over (and at most one wake-up) per
+    // batch instead of three per file.
+    static constexpr std::size_t kBatchBytes = 1 << 20;
+    static constexpr std::size_t kBatchJobs = 256;
+    static constexpr std::size_t kQueueLimit = 8 << 20;
+    static constexpr std::size_t kJoinLimit = 256 << 10;
+    struct Job {
+        enum Kind { Begin, Data, End } kind = Begin;
+        std::string path, name;
+        std::int64_t mtime = 0;
+        bool readOnly = false, hidden = false;
+        std::vector<std::uint8_t> bytes;
+    };
+    using Jobs = std::deque<Job>;
+
+    Job& add(Job::Kind kind) {
+        pending_.emplace_back();
+        pending_.back().kind = kind;
+        return pending_.back();
+    }
+    static void wipeJobs(Jobs& jobs) noexcept {
+        for (Job& j : jobs)
+            cipher::wipe(j.bytes.data(), j.bytes.size());
+        jobs.clear();
+    }
+    void handOver() {
+        if (pending_.empty())
+            return;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopped_ || queued_ < kQueueLimit; });
+        if (stopped_) {
+            if (error_)
+                std::rethrow_exception(error_);
+            throw AppError(kArchiveErrorNumber, "The extraction was stopped.");
+        }
+        for (Job& j : pending_)
+            queue_.push_back(std::move(j));
+        pending_.clear();
+        queued_ += pendingBytes_;
+        pendingBytes_ = 0;
+        for (auto& b : returned_)
+            spare_.push_back(std::move(b));
+        returned_.clear();
+        changed_.notify_all();
+    }
+    void run() {
+        Jobs batch;
+        std::vector<std::vector<std::uint8_t>> used;
+        for (;;) {
+            std::size_t bytes = 0;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopped_ || closing_ || !queue_.empty(); });
+                if (stopped_ || queue_.empty())
+                    break;
+                batch.swap(queue_);
+            }
+            try {
+                for (Job& job : batch) {
+                    handle(job);
+                    bytes += job.bytes.size();
+                    cipher::wipe(job.bytes.data(), job.bytes.size());
+                    if (job.bytes.capacity() != 0 && used.size() < kSpareLimit) {
+                        job.bytes.clear();
+                        used.push_back(std::move(job.bytes));
+                    }
+                }
+                batch.clear();
+            } catch (...) {
+                wipeJobs(batch);
+                std::lock_guard lock(mutex_);
+                error_ = std::current_exception();
+                stopped_ = true;
+                changed_.notify_all();
+                break;
+            }
+            std::lock_guard lock(mutex_);
+            queued_ -= std::min(queued_, bytes);
+            for (auto& b : used)
+                returned_.push_back(std::move(b));
+            used.clear();
+            changed_.notify_all();
+        }
+        file_.reset(); // an unfinished file goes
+    }
+    static constexpr std::size_t kSpareLimit = 64;
+    void handle(Job& job) {
+        switch (job.kind) {
+        case Job::Begin:
+            file_ = fs_.createFresh(job.path);
+            if (!file_) {
+                FileInfo existing = fs_.info(job.path);
+                if (existing.isLink || existing.isFolder)
+                    refuse(job.name, "a folder or link of that name is in the way");
+                if (existing.readOnly)
+                    refuse(job.name, "a read-only file of that name is in the way");
+                backups.emplace_back(job.path, moveAside(job.path));
+                file_ = fs_.createFresh(job.path);
+                if (!file_)
+                    refuse(job.name, "its place could not be freed");
+            }
+            created.push_back(job.path);
+            file_->stamp(job.mtime, job.readOnly, job.hidden);
+            break;
+        case Job::Data:
+            file_->write(job.bytes.data(), job.bytes.size());
+            break;
+        case Job::End:
+            file_->commit();
+            file_.reset();
+            ++written;
+            break;
+        }
+    }
+    std::string moveAside(const std::string& path) {
+        for (int attempt = 1;; ++attempt) {
+            std::string aside = path + ".~twold" + std::to_string(attempt) + ".tmp";
+            if (!fs_.info(aside).exists) {
+                fs_.rename(path, aside);
+                return aside;
+            }
+        }
+    }
+
+    FileAccess& fs_;
+    // This thread's side, no lock needed.
+    Jobs pending_;
+    std::size_t pendingBytes_ = 0;
+    std::vector<std::vector<std::uint8_t>> spare_;
+    // Shared with the writing thread.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Jobs queue_;
+    std::size_t queued_ = 0;                          // bytes handed over, not yet written
+    std::vector<std::vector<std::uint8_t>> returned_; // emptied buffers, for reuse
+    bool closing_ = false;
+    bool stopped_ = false;
+    std::exception_ptr error_;
+    std::unique_ptr<filesecurity::OutputFile> file_; // the writing thread's
+    std::thread thread_;                             // last: starts once the rest is ready
+};
+
+} // namespace
 
 struct Extractor::State {
     FileAccess* fs = nullptr;
@@ -419,8 +640,7 @@ struct Extractor::State {
     std::optional<std::int64_t> nextMtime;
     bool nextHidden = false;
 
-    std::unique_ptr<filesecurity::OutputFile> file;
-    std::uint64_t written = 0;
+    std::unique_ptr<FileWriter> writer;
     struct FolderTimes {
         std::string path;
         std::int64_t mtime;
@@ -428,7 +648,7 @@ struct Extractor::State {
         bool hidden;
     };
     std::vector<FolderTimes> folders;
-    std::vector<std::string> created;   // in creation order
+    std::vector<std::string> created;   // folders, in creation order
     std::set<std::string> knownFolders; // checked or made: no need to look again
 };
 
@@ -479,6 +699,7 @@ Extractor::Extractor(FileAccess& fs, std::string destination) : s_(std::make_uni
     if (inflateInit2(&s_->z, 15 + 16) != Z_OK)
         throw AppError(errors::OutOfMemory, "Out of memory");
     s_->zOpen = true;
+    s_->writer = std::make_unique<FileWriter>(fs);
     bool existed = fs.info(s_->destination).exists;
     fs.createFolder(s_->destination);
     if (!existed)
@@ -491,7 +712,7 @@ Extractor::~Extractor() {
 }
 
 std::uint64_t Extractor::entriesWritten() const noexcept {
-    return s_->written;
+    return s_->writer->written;
 }
 
 namespace {
@@ -560,12 +781,6 @@ std::string createParents(Extractor::State& s, const std::vector<std::string>& p
     return path;
 }
 
-void closeFile(Extractor::State& s) {
-    s.file->commit();
-    s.file.reset();
-    ++s.written;
-}
-
 void startEntry(Extractor::State& s) {
     const auto& h = s.header;
     if (!checksumOk(h))
@@ -617,18 +832,9 @@ void startEntry(Extractor::State& s) {
         s.mode = s.padding + s.left == 0 ? State::Mode::Header : State::Mode::Skip;
         return;
     }
-    s.file = s.fs->createFresh(path);
-    if (s.file) {
-        s.created.push_back(path);
-    } else {
-        FileInfo existing = s.fs->info(path);
-        if (existing.isLink || existing.isFolder)
-            refuse(name, "a folder or link of that name is in the way");
-        s.file = s.fs->createReplacing(path);
-    }
-    s.file->stamp(mtime, readOnly, hidden);
+    s.writer->begin(path, name, mtime, readOnly, hidden);
     if (s.left == 0) {
-        closeFile(s);
+        s.writer->end();
         s.mode = State::Mode::Header;
     } else {
         s.mode = State::Mode::FileData;
@@ -678,12 +884,12 @@ void consume(Extractor::State& s, const std::uint8_t* p, std::size_t n) {
         }
         case State::Mode::FileData: {
             std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, s.left));
-            s.file->write(p, k);
+            s.writer->data(p, k);
             s.left -= k;
             p += k;
             n -= k;
             if (s.left == 0) {
-                closeFile(s);
+                s.writer->end();
                 s.mode = s.padding ? State::Mode::Skip : State::Mode::Header;
             }
             break;
@@ -734,12 +940,28 @@ void Extractor::write(const std::uint8_t* data, std::size_t size) {
 }
 
 void Extractor::rollback() noexcept {
-    s_->file.reset();
+    FileWriter& w = *s_->writer;
+    w.stop();
+    // Best effort throughout: the error that brought us here is the one to
+    // report.
+    for (auto it = w.created.rbegin(); it != w.created.rend(); ++it) {
+        try {
+            s_->fs->remove(*it);
+        } catch (...) {
+        }
+    }
+    w.created.clear();
+    for (const auto& [path, aside] : w.backups) {
+        try {
+            s_->fs->rename(aside, path);
+        } catch (...) {
+        }
+    }
+    w.backups.clear();
     for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it) {
         try {
             s_->fs->remove(*it);
         } catch (...) {
-            // Best effort: the error that brought us here is the one to report.
         }
     }
     s_->created.clear();
@@ -766,6 +988,16 @@ void Extractor::finish() {
     }
     if (!s.zEnded || s.mode != State::Mode::End)
         damaged("it ends too early");
+    s.writer->drain();
+    // All is in place: the files that were replaced can go now.
+    for (const auto& [path, aside] : s.writer->backups) {
+        try {
+            s.fs->remove(aside);
+        } catch (...) {
+            // Left beside the new file: the user's old data, not a loss.
+        }
+    }
+    s.writer->backups.clear();
     // Folders last, deepest first, so that writing into them did not change
     // their times afterwards.
     for (auto it = s.folders.rbegin(); it != s.folders.rend(); ++it) {

@@ -1,5 +1,5 @@
 #pragma once
-// A folder as one stream and back: pax tar compressed with gzip (a .tar.gz
+// A folder as one stream and back: pax tar in a gzip stream (a .tar.gz
 // that common tools read). Names are UTF-8; links are never packed or
 // followed, and extraction writes nothing outside its destination folder.
 #include <cstdint>
@@ -24,7 +24,7 @@ void packFolder(filesecurity::FileAccess& fs, const std::string& folder, cipher:
 // destination; throws AppError naming the entry otherwise.
 std::vector<std::string> safeEntryPath(const std::string& name);
 
-// Push-style reader: feed the compressed stream, then finish(). Entries are
+// Push-style reader: feed the gzip stream, then finish(). Entries are
 // written below `destination`, which is created if missing.
 class Extractor : public cipher::ByteSink {
 public:

@@ -216,20 +216,25 @@ public:
     ChunkCipher(const ChunkCipher&) = delete;
     ChunkCipher& operator=(const ChunkCipher&) = delete;
 
-    void seal(std::uint64_t counter, bool last, std::uint8_t* data, std::size_t size,
-              std::uint8_t* tag) {
+    // Encrypts `size` bytes from `in` to `out` (the same buffer or another).
+    void seal(std::uint64_t counter, bool last, const std::uint8_t* in, std::uint8_t* out,
+              std::size_t size, std::uint8_t* tag) {
         start(counter, last);
         if (size != 0)
-            check(gcry_cipher_encrypt(h_, data, size, nullptr, 0), "encrypt");
+            check(
+                gcry_cipher_encrypt(h_, out, size, in == out ? nullptr : in, in == out ? 0 : size),
+                "encrypt");
         check(gcry_cipher_gettag(h_, tag, kTagSize), "tag");
     }
-    // Decrypts in place; false when the chunk does not authenticate (the data
-    // is then garbage and must not be used).
-    bool open(std::uint64_t counter, bool last, std::uint8_t* data, std::size_t size,
-              const std::uint8_t* tag) {
+    // Decrypts `size` bytes from `in` to `out`; false when the chunk does not
+    // authenticate (`out` then holds garbage and must not be used).
+    bool open(std::uint64_t counter, bool last, const std::uint8_t* in, std::uint8_t* out,
+              std::size_t size, const std::uint8_t* tag) {
         start(counter, last);
         if (size != 0)
-            check(gcry_cipher_decrypt(h_, data, size, nullptr, 0), "decrypt");
+            check(
+                gcry_cipher_decrypt(h_, out, size, in == out ? nullptr : in, in == out ? 0 : size),
+                "decrypt");
         return gcry_cipher_checktag(h_, tag, kTagSize) == 0;
     }
 
@@ -252,9 +257,13 @@ private:
 } // namespace
 
 void wipe(void* data, std::size_t size) noexcept {
-    volatile std::uint8_t* p = static_cast<volatile std::uint8_t*>(data);
-    while (size-- != 0)
-        *p++ = 0;
+    if (size == 0)
+        return;
+    std::memset(data, 0, size);
+    // The barrier tells the compiler the zeros are read, so the memset stays
+    // even when the buffer is freed right after (a byte loop through a
+    // volatile pointer did the same at a tenth of the speed).
+    __asm__ __volatile__("" : : "r"(data) : "memory");
 }
 
 SecretBytes::SecretBytes(std::string_view text) : bytes_(text.begin(), text.end()) {}
@@ -338,16 +347,24 @@ Encryptor::~Encryptor() {
 }
 
 void Encryptor::write(const std::uint8_t* data, std::size_t size) {
-    if (size == 0)
-        return;
     State& s = *s_;
     while (size != 0) {
         if (s.filled == kChunkSize) {
             // More data follows a full chunk, so that chunk is not the last.
-            s.cipher->seal(s.counter++, false, s.buffer.data(), kChunkSize,
+            s.cipher->seal(s.counter++, false, s.buffer.data(), s.buffer.data(), kChunkSize,
                            s.buffer.data() + kChunkSize);
             s.out->write(s.buffer.data(), kSealedChunk);
             s.filled = 0;
+        }
+        if (s.filled == 0 && size > kChunkSize) {
+            // A whole chunk with more after it: encrypt it straight from the
+            // caller's buffer, saving a copy.
+            s.cipher->seal(s.counter++, false, data, s.buffer.data(), kChunkSize,
+                           s.buffer.data() + kChunkSize);
+            s.out->write(s.buffer.data(), kSealedChunk);
+            data += kChunkSize;
+            size -= kChunkSize;
+            continue;
         }
         std::size_t n = std::min(size, kChunkSize - s.filled);
         std::memcpy(s.buffer.data() + s.filled, data, n);
@@ -361,7 +378,8 @@ void Encryptor::finish() {
     State& s = *s_;
     if (s.finished)
         return;
-    s.cipher->seal(s.counter++, true, s.buffer.data(), s.filled, s.buffer.data() + s.filled);
+    s.cipher->seal(s.counter++, true, s.buffer.data(), s.buffer.data(), s.filled,
+                   s.buffer.data() + s.filled);
     s.out->write(s.buffer.data(), s.filled + kTagSize);
     s.finished = true;
 }
@@ -376,7 +394,7 @@ struct Decryptor::State {
     // Keys of the last header that authenticated, for restart().
     std::uint8_t knownHeader[kHeaderSize] = {};
     std::unique_ptr<ChunkCipher> cipher;
-    std::vector<std::uint8_t> buffer; // up to one sealed chunk, plus one byte to see more follows
+    std::vector<std::uint8_t> buffer; // up to one sealed chunk, opened once more bytes follow
     std::size_t filled = 0;
     std::uint64_t counter = 0;
     bool finished = false;
@@ -386,7 +404,7 @@ Decryptor::Decryptor(std::string_view password, ByteSink& out) : s_(std::make_un
     initialiseCrypto();
     s_->out = &out;
     s_->password = SecretBytes(password);
-    s_->buffer.resize(kSealedChunk + 1);
+    s_->buffer.resize(kSealedChunk);
 }
 
 Decryptor::~Decryptor() {
@@ -437,18 +455,30 @@ void Decryptor::write(const std::uint8_t* data, std::size_t size) {
         }
     }
     while (size != 0) {
-        if (s.filled == kSealedChunk + 1) {
-            // A whole sealed chunk with at least one byte after it: not the last.
-            if (!s.cipher->open(s.counter, false, s.buffer.data(), kChunkSize,
+        if (s.filled == kSealedChunk) {
+            // A whole sealed chunk with more bytes after it: not the last.
+            if (!s.cipher->open(s.counter, false, s.buffer.data(), s.buffer.data(), kChunkSize,
                                 s.buffer.data() + kChunkSize)) {
                 damaged();
             }
             ++s.counter;
             s.out->write(s.buffer.data(), kChunkSize);
-            s.buffer[0] = s.buffer[kSealedChunk];
-            s.filled = 1;
+            s.filled = 0;
         }
-        std::size_t n = std::min(size, kSealedChunk + 1 - s.filled);
+        if (s.filled == 0 && size > kSealedChunk) {
+            // A whole sealed chunk with more after it, straight from the
+            // caller's buffer; only authenticated plaintext moves on.
+            if (!s.cipher->open(s.counter, false, data, s.buffer.data(), kChunkSize,
+                                data + kChunkSize)) {
+                damaged();
+            }
+            ++s.counter;
+            s.out->write(s.buffer.data(), kChunkSize);
+            data += kSealedChunk;
+            size -= kSealedChunk;
+            continue;
+        }
+        std::size_t n = std::min(size, kSealedChunk - s.filled);
         std::memcpy(s.buffer.data() + s.filled, data, n);
         s.filled += n;
         data += n;
@@ -468,7 +498,8 @@ void Decryptor::finish() {
     // An empty last chunk only stands for an empty input.
     if (size == 0 && s.counter != 0)
         damaged();
-    if (!s.cipher->open(s.counter, true, s.buffer.data(), size, s.buffer.data() + size))
+    if (!s.cipher->open(s.counter, true, s.buffer.data(), s.buffer.data(), size,
+                        s.buffer.data() + size))
         damaged();
     s.out->write(s.buffer.data(), size);
     s.finished = true;

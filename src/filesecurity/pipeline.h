@@ -1,0 +1,105 @@
+#pragma once
+// Reading ahead and writing behind on threads of their own, so that a large
+// file's reads, its encryption and its writes overlap instead of adding up.
+// The blocks may hold plaintext: they are wiped before they are freed.
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "filesecurity/cipher/cipher.h"
+#include "filesecurity/file_access.h"
+
+namespace tidewell::filesecurity {
+
+inline constexpr std::size_t kPipeBlockSize = 256 << 10; // larger writes measured slower
+inline constexpr std::size_t kPipeDepth = 8;
+
+// A ring of equal blocks handed from one thread to another in order.
+class BlockRing {
+public:
+    BlockRing(std::size_t blockSize, std::size_t depth);
+    ~BlockRing();
+    BlockRing(const BlockRing&) = delete;
+    BlockRing& operator=(const BlockRing&) = delete;
+
+    // Producer: a free block to fill (nullptr once stopped), then hand it on.
+    std::uint8_t* acquireFree();
+    void publish(std::size_t size);
+    // Producer: no more blocks; `error` (if any) reaches the consumer after
+    // the blocks published before it.
+    void close(std::exception_ptr error = nullptr);
+
+    // Consumer: the next filled block and its size; false at the end (after
+    // rethrowing the producer's error, if it had one). The block stays
+    // valid until release().
+    bool acquireFilled(std::uint8_t*& data, std::size_t& size);
+    void release();
+
+    // Either side: give up; the other side's waits return at once.
+    void stop();
+    std::size_t blockSize() const noexcept { return blockSize_; }
+
+private:
+    struct Block {
+        std::vector<std::uint8_t> bytes;
+        std::size_t size = 0;
+    };
+    std::vector<Block> blocks_;
+    std::size_t blockSize_;
+    std::size_t head_ = 0;   // the oldest filled (or held) block
+    std::size_t filled_ = 0; // published, including the one the consumer holds
+    bool closed_ = false;
+    bool stopped_ = false;
+    std::exception_ptr error_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+};
+
+// Reads a file ahead on a thread of its own.
+class ReadAhead {
+public:
+    explicit ReadAhead(InputFile& in, std::size_t blockSize = kPipeBlockSize,
+                       std::size_t depth = kPipeDepth);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+    // The next block of the file; 0 at its end. Valid until the next call.
+    // A read error is thrown here, after the blocks read before it.
+    std::size_t next(const std::uint8_t*& data);
+
+private:
+    BlockRing ring_;
+    bool holding_ = false;
+    std::thread thread_;
+};
+
+// A sink that hands its bytes to a thread that writes them to `target`.
+class WriteBehind : public cipher::ByteSink {
+public:
+    explicit WriteBehind(cipher::ByteSink& target, std::size_t blockSize = kPipeBlockSize,
+                         std::size_t depth = kPipeDepth);
+    // Without finish() (a failure or a cancel), what was not written yet is
+    // dropped.
+    ~WriteBehind() override;
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+    // Throws the writer's error as soon as it is known.
+    void write(const std::uint8_t* data, std::size_t size) override;
+    // Waits until everything reached the target; throws the writer's error.
+    void finish();
+
+private:
+    void handOver();
+    BlockRing ring_;
+    std::uint8_t* block_ = nullptr;
+    std::size_t used_ = 0;
+    std::exception_ptr error_;
+    std::mutex errorMutex_;
+    std::thread thread_;
+};
+
+} // namespace tidewell::filesecurity

@@ -1,0 +1,131 @@
+// Reading ahead and writing behind: every byte arrives once and in order
+// whatever the piece sizes, errors surface on the caller's thread after the
+// bytes that came before them, and giving up half-way never hangs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "filesecurity/pipeline.h"
+#include "filesecurity_fakes.h"
+#include "shell/app_error.h"
+
+using namespace tidewell;
+using namespace tidewell::filesecurity;
+using testing_fs::Bytes;
+using testing_fs::patterned;
+using testing_fs::VectorSink;
+
+namespace {
+
+// Hands out its bytes in uneven pieces, then fails if asked to.
+class UnevenInput : public InputFile {
+public:
+    UnevenInput(Bytes bytes, bool failAtEnd) : bytes_(std::move(bytes)), failAtEnd_(failAtEnd) {}
+    std::size_t read(std::uint8_t* data, std::size_t size) override {
+        if (pos_ == bytes_.size()) {
+            if (failAtEnd_)
+                throw AppError(23, "Data error (cyclic redundancy check).");
+            return 0;
+        }
+        std::size_t n = std::min({size, bytes_.size() - pos_, 1 + (pos_ * 7) % 13});
+        std::memcpy(data, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+
+private:
+    Bytes bytes_;
+    bool failAtEnd_;
+    std::size_t pos_ = 0;
+};
+
+Bytes readAll(ReadAhead& ahead) {
+    Bytes out;
+    const std::uint8_t* data = nullptr;
+    while (std::size_t n = ahead.next(data))
+        out.insert(out.end(), data, data + n);
+    return out;
+}
+
+// Fails on the write that would take it past `limit` bytes.
+class FailingSink : public cipher::ByteSink {
+public:
+    explicit FailingSink(std::size_t limit) : limit_(limit) {}
+    void write(const std::uint8_t*, std::size_t size) override {
+        if (received + size > limit_)
+            throw AppError(112, "There is not enough space on the disk.");
+        received += size;
+    }
+    std::atomic<std::size_t> received{0};
+
+private:
+    std::size_t limit_;
+};
+
+TEST(ReadAhead, DeliversEveryByteInOrderThenTheReadError) {
+    const Bytes data = patterned(30011);
+    for (std::size_t block : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+        UnevenInput in(data, false);
+        ReadAhead ahead(in, block, 2);
+        EXPECT_EQ(readAll(ahead), data) << block;
+    }
+    UnevenInput failing(data, true);
+    ReadAhead ahead(failing, 1000, 3);
+    Bytes got;
+    try {
+        const std::uint8_t* p = nullptr;
+        while (std::size_t n = ahead.next(p))
+            got.insert(got.end(), p, p + n);
+        ADD_FAILURE() << "the read error was lost";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), 23);
+    }
+    EXPECT_EQ(got, data) << "the bytes read before the error come first";
+}
+
+TEST(ReadAhead, GivingUpHalfWayStopsTheReader) {
+    UnevenInput in(patterned(1 << 20), false);
+    {
+        ReadAhead ahead(in, 100, 2);
+        const std::uint8_t* p = nullptr;
+        EXPECT_GT(ahead.next(p), 0u);
+    } // must not hang with the reader blocked on a full ring
+    SUCCEED();
+}
+
+TEST(WriteBehind, BytesReachTheTargetInOrder) {
+    const Bytes data = patterned(50001);
+    VectorSink target;
+    WriteBehind behind(target, 5, 3);
+    for (std::size_t i = 0; i < data.size(); i += 1 + i % 17)
+        behind.write(data.data() + i, std::min<std::size_t>(1 + i % 17, data.size() - i));
+    behind.finish();
+    EXPECT_EQ(target.bytes, data);
+}
+
+TEST(WriteBehind, TheWritersErrorReachesTheCaller) {
+    const Bytes data = patterned(1 << 16);
+    FailingSink target(10000);
+    WriteBehind behind(target, 1024, 2);
+    try {
+        for (int round = 0; round < 100; ++round)
+            behind.write(data.data(), data.size());
+        behind.finish();
+        ADD_FAILURE() << "the disk-full error was lost";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), 112);
+    }
+    EXPECT_LE(target.received.load(), 10000u);
+}
+
+TEST(WriteBehind, WithoutFinishWhatWasPendingIsDropped) {
+    const Bytes data = patterned(1 << 16);
+    VectorSink target;
+    {
+        WriteBehind behind(target, 1 << 20, 2);
+        behind.write(data.data(), data.size()); // stays in the unfinished block
+    }
+    EXPECT_TRUE(target.bytes.empty());
+}
+
+} // namespace
