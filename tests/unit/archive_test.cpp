@@ -174,6 +174,14 @@ TEST(Archive, FilesThatChangeWhileBeingPackedKeepTheArchiveWhole) {
     EXPECT_EQ(fs.file("/out/a_shrinks.txt"), Bytes({'0', '1', '2', '3', 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(fs.file("/out/b_grows.txt"), bytesOf("abc"));
     EXPECT_EQ(fs.file("/out/c_after.txt"), bytesOf("still here"));
+    // One that another program holds open stops the packing with its error.
+    fs.locked.insert("/src/b_grows.txt");
+    try {
+        pack(fs, "/src");
+        ADD_FAILURE() << "a locked file was skipped silently";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.number(), 32);
+    }
 }
 
 TEST(Archive, FilesInTheWayAreReplacedOnlyWhenAllSucceeds) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,8 @@ public:
     std::string failWritesTo;
     // What a file holds once opened, when it changed after being listed.
     std::map<std::string, Bytes> changedOnOpen;
+    // Files another program holds open without sharing.
+    std::set<std::string> locked;
 
     MemoryFs() { nodes["/"] = folderNode(); }
     static Node folderNode() {
@@ -134,6 +137,10 @@ public:
         auto it = nodes.find(path);
         if (it == nodes.end() || it->second.folder || it->second.link) {
             throw AppError(53, "File not found: " + path);
+        }
+        if (locked.count(path) != 0) {
+            throw AppError(32, "The process cannot access the file because it is being used by "
+                               "another process.");
         }
         auto changed = changedOnOpen.find(path);
         if (changed != changedOnOpen.end())

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -305,39 +306,147 @@ namespace {
 // The contents of the files to pack, one after the other, each exactly as
 // long as listed: a file that shrank meanwhile is padded with zeros, one
 // that grew is cut, so that every tar header stays true.
+// Files are opened ahead, several at once: each opening costs a round trip
+// to Wine's server (on Windows, often an anti-virus scan), and those waits
+// overlap. Small files are read whole by the openers; large ones are
+// streamed when their turn comes.
 class ConcatenatedFiles : public filesecurity::InputFile {
 public:
-    ConcatenatedFiles(FileAccess& fs, const std::vector<PackItem>& items)
-        : fs_(fs), items_(items) {}
+    ConcatenatedFiles(FileAccess& fs, const std::vector<PackItem>& items) : fs_(fs) {
+        for (const PackItem& item : items) {
+            if (!item.info.isFolder && item.info.size != 0)
+                files_.push_back(&item);
+        }
+        slots_.resize(files_.size());
+        left_ = files_.empty() ? 0 : files_[0]->info.size;
+        for (std::size_t i = 0; i < std::min(kOpeners, files_.size()); ++i)
+            openers_.emplace_back([this] { openAhead(); });
+    }
+    ~ConcatenatedFiles() override {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+            changed_.notify_all();
+        }
+        for (auto& t : openers_)
+            t.join();
+        for (Slot& slot : slots_)
+            cipher::wipe(slot.bytes.data(), slot.bytes.size());
+    }
+    ConcatenatedFiles(const ConcatenatedFiles&) = delete;
+    ConcatenatedFiles& operator=(const ConcatenatedFiles&) = delete;
+
     std::size_t read(std::uint8_t* data, std::size_t size) override {
-        for (;;) {
-            if (file_ && left_ != 0) {
+        while (current_ < files_.size()) {
+            Slot& slot = waitFor(current_);
+            if (slot.error)
+                std::rethrow_exception(slot.error);
+            if (left_ != 0) {
                 std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, left_));
-                std::size_t n = file_->read(data, want);
-                if (n == 0) {
-                    std::memset(data, 0, want);
+                std::size_t n = 0;
+                if (slot.file) {
+                    n = slot.file->read(data, want);
+                    if (n == 0) {
+                        std::memset(data, 0, want);
+                        n = want;
+                    }
+                } else {
                     n = want;
+                    std::memcpy(data, slot.bytes.data() + (slot.bytes.size() - left_), n);
                 }
                 left_ -= n;
                 return n;
             }
-            file_.reset();
-            if (next_ == items_.size())
-                return 0;
-            const PackItem& item = items_[next_++];
-            if (!item.info.isFolder && item.info.size != 0) {
-                file_ = fs_.openRead(item.path);
-                left_ = item.info.size;
-            }
+            release();
+            if (current_ < files_.size())
+                left_ = files_[current_]->info.size;
         }
+        return 0;
     }
 
 private:
+    static constexpr std::size_t kOpeners = 4;
+    static constexpr std::size_t kWindow = 256;           // files open ahead at most
+    static constexpr std::uint64_t kWholeLimit = 1 << 20; // read whole up to this size
+    static constexpr std::uint64_t kBytesAhead = 16 << 20;
+    struct Slot {
+        bool ready = false;
+        std::unique_ptr<filesecurity::InputFile> file; // large files
+        std::vector<std::uint8_t> bytes;               // small files, exactly as long as listed
+        std::exception_ptr error;
+    };
+
+    Slot& waitFor(std::size_t i) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return slots_[i].ready; });
+        return slots_[i];
+    }
+    // The current file is done: its memory goes, and one more may be opened.
+    void release() {
+        std::lock_guard lock(mutex_);
+        Slot& slot = slots_[current_++];
+        bytesAhead_ -= slot.bytes.size();
+        cipher::wipe(slot.bytes.data(), slot.bytes.size());
+        slot.bytes = {};
+        slot.file.reset();
+        changed_.notify_all();
+    }
+    void openAhead() {
+        for (;;) {
+            std::size_t i = 0;
+            bool whole = false;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] {
+                    return stopped_ || next_ == files_.size() ||
+                           (next_ < current_ + kWindow && bytesAhead_ < kBytesAhead);
+                });
+                if (stopped_ || next_ == files_.size())
+                    return;
+                i = next_++;
+                whole = files_[i]->info.size <= kWholeLimit;
+                if (whole)
+                    bytesAhead_ += files_[i]->info.size;
+            }
+            Slot slot;
+            try {
+                slot.file = fs_.openRead(files_[i]->path);
+                if (whole) {
+                    slot.bytes.resize(static_cast<std::size_t>(files_[i]->info.size));
+                    std::size_t got = 0;
+                    while (got < slot.bytes.size()) {
+                        std::size_t n =
+                            slot.file->read(slot.bytes.data() + got, slot.bytes.size() - got);
+                        if (n == 0)
+                            break; // shrank: the rest stays zero
+                        got += n;
+                    }
+                    slot.file.reset();
+                }
+            } catch (...) {
+                slot.error = std::current_exception();
+            }
+            std::lock_guard lock(mutex_);
+            slot.ready = true;
+            slots_[i] = std::move(slot);
+            changed_.notify_all();
+        }
+    }
+
     FileAccess& fs_;
-    const std::vector<PackItem>& items_;
-    std::size_t next_ = 0;
-    std::unique_ptr<filesecurity::InputFile> file_;
+    std::vector<const PackItem*> files_;
+    // The reading thread's own (current_ changes under the lock: the openers
+    // read it).
+    std::size_t current_ = 0;
     std::uint64_t left_ = 0;
+    // Shared with the openers.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Slot> slots_;
+    std::size_t next_ = 0;
+    std::uint64_t bytesAhead_ = 0;
+    bool stopped_ = false;
+    std::vector<std::thread> openers_; // last: they start once the rest is ready
 };
 
 } // namespace
@@ -400,16 +509,16 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
 
 namespace {
 
-// Creates and writes the extracted files on a thread of its own, so that
-// making thousands of files overlaps decryption and reading the archive. A file
-// already at a path is first renamed aside and only removed once the whole
-// extraction succeeded; a rollback puts it back.
-class FileWriter {
+// One thread that creates and writes extracted files, in the order given. A
+// file already at a path is first renamed aside and only removed once the
+// whole extraction succeeded; a rollback puts it back.
+class WriterLane {
 public:
-    explicit FileWriter(FileAccess& fs) : fs_(fs), thread_([this] { run(); }) {}
-    ~FileWriter() { stop(); }
-    FileWriter(const FileWriter&) = delete;
-    FileWriter& operator=(const FileWriter&) = delete;
+    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed)
+        : fs_(fs), anyFailed_(anyFailed), thread_([this] { run(); }) {}
+    ~WriterLane() { stop(); }
+    WriterLane(const WriterLane&) = delete;
+    WriterLane& operator=(const WriterLane&) = delete;
 
     void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
         Job& job = add(Job::Begin);
@@ -442,7 +551,7 @@ public:
         if (pending_.size() >= kBatchJobs)
             handOver();
     }
-    // Waits until every file is written; throws the first error.
+    // Waits until every file is written.
     void drain() {
         handOver();
         {
@@ -452,9 +561,9 @@ public:
         }
         if (thread_.joinable())
             thread_.join();
-        if (error_)
-            std::rethrow_exception(error_);
     }
+    // Once drained or stopped.
+    std::exception_ptr error() const { return error_; }
     // Stops at once; what was not written yet is dropped.
     void stop() noexcept {
         {
@@ -546,6 +655,7 @@ private:
                 std::lock_guard lock(mutex_);
                 error_ = std::current_exception();
                 stopped_ = true;
+                anyFailed_ = true;
                 changed_.notify_all();
                 break;
             }
@@ -598,7 +708,8 @@ private:
     }
 
     FileAccess& fs_;
-    // This thread's side, no lock needed.
+    std::atomic<bool>& anyFailed_;
+    // The extracting thread's side, no lock needed.
     Jobs pending_;
     std::size_t pendingBytes_ = 0;
     std::vector<std::vector<std::uint8_t>> spare_;
@@ -613,6 +724,61 @@ private:
     std::exception_ptr error_;
     std::unique_ptr<filesecurity::OutputFile> file_; // the writing thread's
     std::thread thread_;                             // last: starts once the rest is ready
+};
+
+// Creates the extracted files on several threads at once, so that making
+// thousands of files overlaps decryption and reading the archive, and the
+// latency of each creation (high under Wine, and on Windows too) overlaps
+// that of the others. All of one path goes to one lane, in order.
+class FileWriter {
+public:
+    explicit FileWriter(FileAccess& fs) {
+        for (std::size_t i = 0; i < kLanes; ++i)
+            lanes_.push_back(std::make_unique<WriterLane>(fs, anyFailed_));
+    }
+    void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
+        if (anyFailed_)
+            throwFirstError();
+        current_ = lanes_[std::hash<std::string>{}(path) % kLanes].get();
+        current_->begin(std::move(path), std::move(name), mtime, readOnly, hidden);
+    }
+    void data(const std::uint8_t* p, std::size_t n) { current_->data(p, n); }
+    void end() { current_->end(); }
+    // Waits until every file is written; throws the first error.
+    void drain() {
+        for (auto& lane : lanes_)
+            lane->drain();
+        if (anyFailed_)
+            throwFirstError();
+    }
+    void stop() noexcept {
+        for (auto& lane : lanes_)
+            lane->stop();
+    }
+    template <typename F> void forEachLane(F&& f) {
+        for (auto& lane : lanes_)
+            f(*lane);
+    }
+    std::uint64_t written() const {
+        std::uint64_t n = 0;
+        for (auto& lane : lanes_)
+            n += lane->written;
+        return n;
+    }
+
+private:
+    static constexpr std::size_t kLanes = 4;
+    [[noreturn]] void throwFirstError() {
+        stop();
+        for (auto& lane : lanes_) {
+            if (auto e = lane->error())
+                std::rethrow_exception(e);
+        }
+        throw AppError(kArchiveErrorNumber, "The extraction was stopped.");
+    }
+    std::atomic<bool> anyFailed_{false};
+    std::vector<std::unique_ptr<WriterLane>> lanes_;
+    WriterLane* current_ = nullptr;
 };
 
 } // namespace
@@ -712,7 +878,7 @@ Extractor::~Extractor() {
 }
 
 std::uint64_t Extractor::entriesWritten() const noexcept {
-    return s_->writer->written;
+    return s_->writer->written();
 }
 
 namespace {
@@ -944,26 +1110,22 @@ void Extractor::rollback() noexcept {
     w.stop();
     // Best effort throughout: the error that brought us here is the one to
     // report.
-    for (auto it = w.created.rbegin(); it != w.created.rend(); ++it) {
+    auto attempt = [](auto&& f) {
         try {
-            s_->fs->remove(*it);
+            f();
         } catch (...) {
         }
-    }
-    w.created.clear();
-    for (const auto& [path, aside] : w.backups) {
-        try {
-            s_->fs->rename(aside, path);
-        } catch (...) {
-        }
-    }
-    w.backups.clear();
-    for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it) {
-        try {
-            s_->fs->remove(*it);
-        } catch (...) {
-        }
-    }
+    };
+    w.forEachLane([&](WriterLane& lane) {
+        for (auto it = lane.created.rbegin(); it != lane.created.rend(); ++it)
+            attempt([&] { s_->fs->remove(*it); });
+        lane.created.clear();
+        for (const auto& [path, aside] : lane.backups)
+            attempt([&] { s_->fs->rename(aside, path); });
+        lane.backups.clear();
+    });
+    for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it)
+        attempt([&] { s_->fs->remove(*it); });
     s_->created.clear();
 }
 
@@ -990,14 +1152,16 @@ void Extractor::finish() {
         damaged("it ends too early");
     s.writer->drain();
     // All is in place: the files that were replaced can go now.
-    for (const auto& [path, aside] : s.writer->backups) {
-        try {
-            s.fs->remove(aside);
-        } catch (...) {
-            // Left beside the new file: the user's old data, not a loss.
+    s.writer->forEachLane([&](WriterLane& lane) {
+        for (const auto& [path, aside] : lane.backups) {
+            try {
+                s.fs->remove(aside);
+            } catch (...) {
+                // Left beside the new file: the user's old data, not a loss.
+            }
         }
-    }
-    s.writer->backups.clear();
+        lane.backups.clear();
+    });
     // Folders last, deepest first, so that writing into them did not change
     // their times afterwards.
     for (auto it = s.folders.rbegin(); it != s.folders.rend(); ++it) {
