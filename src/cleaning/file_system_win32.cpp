@@ -12,21 +12,6 @@
 
 namespace tidewell::win32 {
 
-std::wstring extendedPath(const std::string& path) {
-    std::wstring w = toUtf16(path);
-    std::replace(w.begin(), w.end(), L'/', L'\\');
-    if (w.rfind(L"\\\\?\\", 0) == 0 || w.rfind(L"\\\\.\\", 0) == 0) {
-        return w;
-    }
-    if (w.size() >= 3 && w[1] == L':' && w[2] == L'\\') {
-        return L"\\\\?\\" + w;
-    }
-    if (w.rfind(L"\\\\", 0) == 0) {
-        return L"\\\\?\\UNC\\" + w.substr(2);
-    }
-    return w;
-}
-
 namespace {
 
 DirEntry entryFrom(const std::wstring& name, DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cleaning/file_system.h"
+#include "win32/long_path.h"
 
 namespace tidewell::win32 {
 
@@ -19,9 +20,6 @@ public:
     void writeFile(const std::string& path, const std::string& contents) override;
     void deleteFileOrThrow(const std::string& path) override;
 };
-
-// "\\?\" form of a full path, so that the length limit of MAX_PATH does not apply.
-std::wstring extendedPath(const std::string& path);
 
 // The shell's path of a special folder (CSIDL number), or empty text when the
 // shell cannot give it.

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "filesecurity/file_access.h"
+#include "win32/long_path.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 #include "win32/win32_error.h"
@@ -13,7 +14,10 @@
 namespace tidewell::filesecurity {
 namespace {
 
-using win32::toUtf16;
+// Every path goes to the system in its "\\?\" form: no MAX_PATH limit.
+std::wstring wide(const std::string& path) {
+    return win32::extendedFullPath(path);
+}
 using win32::UniqueFile;
 
 constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
@@ -50,7 +54,7 @@ FileInfo fromAttributes(DWORD attrs, DWORD sizeHigh, DWORD sizeLow, const FILETI
 class Win32Input : public InputFile {
 public:
     explicit Win32Input(const std::string& path)
-        : h_(::CreateFileW(toUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        : h_(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
         if (!h_)
             throwFor(path);
@@ -69,7 +73,7 @@ private:
 
 class Win32Output : public OutputFile {
 public:
-    Win32Output(const std::string& path, bool fresh) : path_(toUtf16(path)), pathText_(path) {
+    Win32Output(const std::string& path, bool fresh) : path_(wide(path)), pathText_(path) {
         if (fresh) {
             temp_ = path_;
             h_.reset(::CreateFileW(temp_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
@@ -184,7 +188,7 @@ private:
 };
 
 bool fileId(const std::string& path, BY_HANDLE_FILE_INFORMATION& out) {
-    UniqueFile h(::CreateFileW(toUtf16(path).c_str(), 0,
+    UniqueFile h(::CreateFileW(wide(path).c_str(), 0,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return h && ::GetFileInformationByHandle(h.get(), &out);
@@ -194,7 +198,7 @@ class Win32FileAccess : public FileAccess {
 public:
     FileInfo info(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA d{};
-        if (!::GetFileAttributesExW(toUtf16(path).c_str(), GetFileExInfoStandard, &d))
+        if (!::GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &d))
             return {};
         return fromAttributes(d.dwFileAttributes, d.nFileSizeHigh, d.nFileSizeLow,
                               d.ftLastWriteTime);
@@ -202,9 +206,9 @@ public:
     std::vector<FolderEntry> list(const std::string& folder) override {
         std::vector<FolderEntry> out;
         WIN32_FIND_DATAW fd{};
-        win32::UniqueFind find(::FindFirstFileExW(toUtf16(join(folder, "*")).c_str(),
-                                                  FindExInfoBasic, &fd, FindExSearchNameMatch,
-                                                  nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        win32::UniqueFind find(::FindFirstFileExW(wide(join(folder, "*")).c_str(), FindExInfoBasic,
+                                                  &fd, FindExSearchNameMatch, nullptr,
+                                                  FIND_FIRST_EX_LARGE_FETCH));
         if (!find) {
             if (::GetLastError() == ERROR_FILE_NOT_FOUND)
                 return out;
@@ -241,7 +245,7 @@ public:
                ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
     }
     void createFolder(const std::string& path) override {
-        if (::CreateDirectoryW(toUtf16(path).c_str(), nullptr))
+        if (::CreateDirectoryW(wide(path).c_str(), nullptr))
             return;
         DWORD err = ::GetLastError();
         FileInfo i = info(path);
@@ -252,7 +256,7 @@ public:
     }
     void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly,
                               bool hidden) override {
-        std::wstring w = toUtf16(path);
+        std::wstring w = wide(path);
         UniqueFile h(::CreateFileW(
             w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -268,13 +272,13 @@ public:
         }
     }
     void remove(const std::string& path) override {
-        std::wstring w = toUtf16(path);
+        std::wstring w = wide(path);
         ::SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!::DeleteFileW(w.c_str()) && !::RemoveDirectoryW(w.c_str()))
             throwFor(path);
     }
     void rename(const std::string& from, const std::string& to) override {
-        if (!::MoveFileExW(toUtf16(from).c_str(), toUtf16(to).c_str(), 0))
+        if (!::MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0))
             throwFor(from);
     }
     std::string join(const std::string& folder, const std::string& name) override {

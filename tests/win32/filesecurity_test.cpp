@@ -12,6 +12,7 @@
 #include "filesecurity/file_access.h"
 #include "filesecurity/file_security_panel_win32.h"
 #include "shell/app_error.h"
+#include "win32/long_path.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
@@ -35,7 +36,7 @@ protected:
     }
     void TearDown() override { removeTree(root_); }
     static void removeTree(const std::string& path) {
-        std::wstring w = toUtf16(path);
+        std::wstring w = win32::extendedPath(path);
         WIN32_FIND_DATAW fd;
         HANDLE h = ::FindFirstFileW((w + L"\\*").c_str(), &fd);
         if (h != INVALID_HANDLE_VALUE) {
@@ -46,7 +47,7 @@ protected:
                 std::wstring child = w + L"\\" + n;
                 ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    removeTree(toUtf8(child));
+                    removeTree(path + "\\" + toUtf8(n));
                 } else {
                     ::DeleteFileW(child.c_str());
                 }
@@ -157,6 +158,42 @@ TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesAndEmptyFolders) {
     EXPECT_TRUE(ro.readOnly);
     EXPECT_EQ(ro.modified, 1300000000);
     EXPECT_EQ(names(path("out")), names(path("src")));
+}
+
+TEST_F(FileSecurityOnDisk, PathsLongerThanMaxPathAndRelativeSpellings) {
+    std::string deep = path("deep");
+    fs_->createFolder(deep);
+    for (int level = 0; level < 5; ++level) {
+        deep += "\\" + std::string(60, static_cast<char>('a' + level));
+        fs_->createFolder(deep);
+    }
+    const std::string file = deep + "\\long \xC3\xA9 name.txt";
+    ASSERT_GT(file.size(), std::size_t{MAX_PATH});
+    {
+        auto out = fs_->createReplacing(file);
+        const std::string text = "beyond MAX_PATH";
+        out->write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        out->commit();
+    }
+    run(Operation::EncryptSingleFile, {"pw", file, deep + "\\sealed.cfy"}, *fs_, {}, kFastKdf);
+    run(Operation::DecryptSingleFile, {"pw", deep + "\\sealed.cfy", deep + "\\back.txt"}, *fs_, {},
+        kFastKdf);
+    EXPECT_EQ(fs_->info(deep + "\\back.txt").size, 15u);
+    run(Operation::EncryptFolder, {"pw", path("deep"), path("deep.cfy")}, *fs_, {}, kFastKdf);
+    run(Operation::DecryptFolder, {"pw", path("deep.cfy"), path("out")}, *fs_, {}, kFastKdf);
+    std::string copy = path("out");
+    for (int level = 0; level < 5; ++level)
+        copy += "\\" + std::string(60, static_cast<char>('a' + level));
+    EXPECT_EQ(fs_->info(copy + "\\long \xC3\xA9 name.txt").size, 15u);
+    EXPECT_EQ(fs_->info(copy + "\\back.txt").size, 15u);
+    // Typed spellings: relative, with "..", with forward slashes.
+    ASSERT_TRUE(::SetCurrentDirectoryW(toUtf16(root_).c_str()));
+    EXPECT_TRUE(fs_->info("deep\\..\\deep.cfy").exists);
+    EXPECT_TRUE(fs_->info(root_ + "/deep.cfy").exists);
+    EXPECT_TRUE(fs_->sameFile("deep.cfy", path("deep.cfy")));
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    ::SetCurrentDirectoryW(temp);
 }
 
 TEST(FileSecurityPassword, ComposedAndDecomposedSpellingsGiveTheSameKey) {
