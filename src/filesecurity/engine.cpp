@@ -13,6 +13,9 @@ namespace tidewell::filesecurity {
 
 namespace {
 
+// Four sealed chunks: blocks of encrypted output are filled to the brim.
+constexpr std::size_t kSealedBlock = 4 * (cipher::kChunkSize + cipher::kTagSize);
+
 UserMessage info(std::string text, std::string title) {
     return {std::move(text), std::move(title), kIconInformation};
 }
@@ -144,7 +147,7 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         PercentMeter meter(progress, fs.info(f.source).size);
         auto in = fs.openRead(f.source); // a missing source fails before any output exists
         auto out = fs.createReplacing(f.destination);
-        WriteBehind behind(*out);
+        WriteBehind behind(*out, false, kSealedBlock);
         cipher::Encryptor enc(f.password, behind, kdf);
         meter.at(0); // the key is ready
         readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { enc.write(p, n); });
@@ -167,7 +170,7 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
     }
     case Operation::EncryptFolder: {
         auto out = fs.createReplacing(f.destination);
-        WriteBehind behind(*out);
+        WriteBehind behind(*out, false, kSealedBlock);
         cipher::Encryptor enc(f.password, behind, kdf);
         if (progress)
             progress(0); // the key is ready

@@ -7,8 +7,8 @@
 
 namespace tidewell::filesecurity {
 
-BlockRing::BlockRing(std::size_t blockSize, std::size_t depth)
-    : blocks_(std::max<std::size_t>(depth, 1)), blockSize_(blockSize) {
+BlockRing::BlockRing(std::size_t blockSize, std::size_t depth, bool secret)
+    : blocks_(std::max<std::size_t>(depth, 1)), blockSize_(blockSize), secret_(secret) {
     for (Block& b : blocks_)
         b.bytes.resize(blockSize);
 }
@@ -59,7 +59,8 @@ bool BlockRing::acquireFilled(std::uint8_t*& data, std::size_t& size) {
 void BlockRing::release() {
     std::lock_guard lock(mutex_);
     Block& b = blocks_[head_];
-    cipher::wipe(b.bytes.data(), b.size);
+    if (secret_)
+        cipher::wipe(b.bytes.data(), b.size);
     b.size = 0;
     head_ = (head_ + 1) % blocks_.size();
     --filled_;
@@ -124,8 +125,9 @@ std::size_t ReadAhead::next(const std::uint8_t*& data) {
 
 // ---- WriteBehind ---------------------------------------------------------------
 
-WriteBehind::WriteBehind(cipher::ByteSink& target, std::size_t blockSize, std::size_t depth)
-    : ring_(blockSize, depth) {
+WriteBehind::WriteBehind(cipher::ByteSink& target, bool secret, std::size_t blockSize,
+                         std::size_t depth)
+    : ring_(blockSize, depth, secret) {
     thread_ = std::thread([this, &target] {
         try {
             std::uint8_t* block = nullptr;
@@ -151,18 +153,21 @@ WriteBehind::~WriteBehind() {
     }
 }
 
+void WriteBehind::acquire() {
+    block_ = ring_.acquireFree();
+    if (block_ == nullptr) {
+        std::lock_guard lock(errorMutex_);
+        if (error_)
+            std::rethrow_exception(error_);
+        throw AppError(errors::InvalidArgument, "The file is no longer being written.");
+    }
+    used_ = 0;
+}
+
 void WriteBehind::write(const std::uint8_t* data, std::size_t size) {
     while (size != 0) {
-        if (block_ == nullptr) {
-            block_ = ring_.acquireFree();
-            if (block_ == nullptr) {
-                std::lock_guard lock(errorMutex_);
-                if (error_)
-                    std::rethrow_exception(error_);
-                throw AppError(errors::InvalidArgument, "The file is no longer being written.");
-            }
-            used_ = 0;
-        }
+        if (block_ == nullptr)
+            acquire();
         std::size_t n = std::min(size, ring_.blockSize() - used_);
         std::memcpy(block_ + used_, data, n);
         used_ += n;
@@ -171,6 +176,22 @@ void WriteBehind::write(const std::uint8_t* data, std::size_t size) {
         if (used_ == ring_.blockSize())
             handOver();
     }
+}
+
+std::uint8_t* WriteBehind::space(std::size_t size) {
+    if (size > ring_.blockSize())
+        return nullptr;
+    if (block_ != nullptr && used_ + size > ring_.blockSize())
+        handOver();
+    if (block_ == nullptr)
+        acquire();
+    return block_ + used_;
+}
+
+void WriteBehind::filled(std::size_t size) {
+    used_ += size;
+    if (used_ == ring_.blockSize())
+        handOver();
 }
 
 void WriteBehind::handOver() {

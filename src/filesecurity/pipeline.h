@@ -21,7 +21,8 @@ inline constexpr std::size_t kPipeDepth = 8;
 // A ring of equal blocks handed from one thread to another in order.
 class BlockRing {
 public:
-    BlockRing(std::size_t blockSize, std::size_t depth);
+    // `secret`: the blocks may hold plaintext, wiped when released.
+    BlockRing(std::size_t blockSize, std::size_t depth, bool secret = true);
     ~BlockRing();
     BlockRing(const BlockRing&) = delete;
     BlockRing& operator=(const BlockRing&) = delete;
@@ -50,6 +51,7 @@ private:
     };
     std::vector<Block> blocks_;
     std::size_t blockSize_;
+    bool secret_;
     std::size_t head_ = 0;   // the oldest filled (or held) block
     std::size_t filled_ = 0; // published, including the one the consumer holds
     bool closed_ = false;
@@ -80,8 +82,9 @@ private:
 // A sink that hands its bytes to a thread that writes them to `target`.
 class WriteBehind : public cipher::ByteSink {
 public:
-    explicit WriteBehind(cipher::ByteSink& target, std::size_t blockSize = kPipeBlockSize,
-                         std::size_t depth = kPipeDepth);
+    // `secret`: what passes may be plaintext (wiped after writing).
+    explicit WriteBehind(cipher::ByteSink& target, bool secret = true,
+                         std::size_t blockSize = kPipeBlockSize, std::size_t depth = kPipeDepth);
     // Without finish() (a failure or a cancel), what was not written yet is
     // dropped.
     ~WriteBehind() override;
@@ -89,11 +92,15 @@ public:
     WriteBehind& operator=(const WriteBehind&) = delete;
     // Throws the writer's error as soon as it is known.
     void write(const std::uint8_t* data, std::size_t size) override;
+    // Room in the current block (one not larger than a block).
+    std::uint8_t* space(std::size_t size) override;
+    void filled(std::size_t size) override;
     // Waits until everything reached the target; throws the writer's error.
     void finish();
 
 private:
     void handOver();
+    void acquire();
     BlockRing ring_;
     std::uint8_t* block_ = nullptr;
     std::size_t used_ = 0;

@@ -96,9 +96,20 @@ TEST(ReadAhead, GivingUpHalfWayStopsTheReader) {
 TEST(WriteBehind, BytesReachTheTargetInOrder) {
     const Bytes data = patterned(50001);
     VectorSink target;
-    WriteBehind behind(target, 5, 3);
-    for (std::size_t i = 0; i < data.size(); i += 1 + i % 17)
-        behind.write(data.data() + i, std::min<std::size_t>(1 + i % 17, data.size() - i));
+    WriteBehind behind(target, true, 5, 3);
+    // Copied pieces and pieces filled in place, mixed.
+    for (std::size_t i = 0; i < data.size();) {
+        std::size_t n = std::min<std::size_t>(1 + i % 17, data.size() - i);
+        std::uint8_t* room = (i % 3 == 0) ? behind.space(n) : nullptr;
+        if (room != nullptr) {
+            std::memcpy(room, data.data() + i, n);
+            behind.filled(n);
+        } else {
+            behind.write(data.data() + i, n);
+        }
+        i += n;
+    }
+    EXPECT_EQ(behind.space(6), nullptr) << "more than a block has no room";
     behind.finish();
     EXPECT_EQ(target.bytes, data);
 }
@@ -106,7 +117,7 @@ TEST(WriteBehind, BytesReachTheTargetInOrder) {
 TEST(WriteBehind, TheWritersErrorReachesTheCaller) {
     const Bytes data = patterned(1 << 16);
     FailingSink target(10000);
-    WriteBehind behind(target, 1024, 2);
+    WriteBehind behind(target, false, 1024, 2);
     try {
         for (int round = 0; round < 100; ++round)
             behind.write(data.data(), data.size());
@@ -122,7 +133,7 @@ TEST(WriteBehind, WithoutFinishWhatWasPendingIsDropped) {
     const Bytes data = patterned(1 << 16);
     VectorSink target;
     {
-        WriteBehind behind(target, 1 << 20, 2);
+        WriteBehind behind(target, true, 1 << 20, 2);
         behind.write(data.data(), data.size()); // stays in the unfinished block
     }
     EXPECT_TRUE(target.bytes.empty());

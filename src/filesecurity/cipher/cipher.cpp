@@ -346,22 +346,37 @@ Encryptor::~Encryptor() {
         wipe(s_->buffer.data(), s_->buffer.size());
 }
 
+namespace {
+
+// Seals one chunk from `in` straight into the sink's own memory when it has
+// some, else through `buffer`.
+void sealChunk(ChunkCipher& cipher, ByteSink& out, std::uint64_t counter, bool last,
+               const std::uint8_t* in, std::size_t size, std::uint8_t* buffer) {
+    std::uint8_t* room = out.space(size + kTagSize);
+    std::uint8_t* target = room != nullptr ? room : buffer;
+    cipher.seal(counter, last, in, target, size, target + size);
+    if (room != nullptr) {
+        out.filled(size + kTagSize);
+    } else {
+        out.write(target, size + kTagSize);
+    }
+}
+
+} // namespace
+
 void Encryptor::write(const std::uint8_t* data, std::size_t size) {
     State& s = *s_;
     while (size != 0) {
         if (s.filled == kChunkSize) {
             // More data follows a full chunk, so that chunk is not the last.
-            s.cipher->seal(s.counter++, false, s.buffer.data(), s.buffer.data(), kChunkSize,
-                           s.buffer.data() + kChunkSize);
-            s.out->write(s.buffer.data(), kSealedChunk);
+            sealChunk(*s.cipher, *s.out, s.counter++, false, s.buffer.data(), kChunkSize,
+                      s.buffer.data());
             s.filled = 0;
         }
         if (s.filled == 0 && size > kChunkSize) {
             // A whole chunk with more after it: encrypt it straight from the
             // caller's buffer, saving a copy.
-            s.cipher->seal(s.counter++, false, data, s.buffer.data(), kChunkSize,
-                           s.buffer.data() + kChunkSize);
-            s.out->write(s.buffer.data(), kSealedChunk);
+            sealChunk(*s.cipher, *s.out, s.counter++, false, data, kChunkSize, s.buffer.data());
             data += kChunkSize;
             size -= kChunkSize;
             continue;
@@ -378,13 +393,31 @@ void Encryptor::finish() {
     State& s = *s_;
     if (s.finished)
         return;
-    s.cipher->seal(s.counter++, true, s.buffer.data(), s.buffer.data(), s.filled,
-                   s.buffer.data() + s.filled);
-    s.out->write(s.buffer.data(), s.filled + kTagSize);
+    sealChunk(*s.cipher, *s.out, s.counter++, true, s.buffer.data(), s.filled, s.buffer.data());
     s.finished = true;
 }
 
 // ---- Decryptor ---------------------------------------------------------------
+
+namespace {
+
+// Opens one sealed chunk (its tag right after it) into the sink's own memory
+// when it has some, else into `buffer`; only authenticated plaintext is
+// handed on.
+void openChunk(ChunkCipher& cipher, ByteSink& out, std::uint64_t counter, bool last,
+               const std::uint8_t* in, std::size_t size, std::uint8_t* buffer) {
+    std::uint8_t* room = out.space(size);
+    std::uint8_t* target = room != nullptr ? room : buffer;
+    if (!cipher.open(counter, last, in, target, size, in + size))
+        damaged();
+    if (room != nullptr) {
+        out.filled(size);
+    } else {
+        out.write(target, size);
+    }
+}
+
+} // namespace
 
 struct Decryptor::State {
     ByteSink* out = nullptr;
@@ -457,23 +490,14 @@ void Decryptor::write(const std::uint8_t* data, std::size_t size) {
     while (size != 0) {
         if (s.filled == kSealedChunk) {
             // A whole sealed chunk with more bytes after it: not the last.
-            if (!s.cipher->open(s.counter, false, s.buffer.data(), s.buffer.data(), kChunkSize,
-                                s.buffer.data() + kChunkSize)) {
-                damaged();
-            }
-            ++s.counter;
-            s.out->write(s.buffer.data(), kChunkSize);
+            openChunk(*s.cipher, *s.out, s.counter++, false, s.buffer.data(), kChunkSize,
+                      s.buffer.data());
             s.filled = 0;
         }
         if (s.filled == 0 && size > kSealedChunk) {
             // A whole sealed chunk with more after it, straight from the
-            // caller's buffer; only authenticated plaintext moves on.
-            if (!s.cipher->open(s.counter, false, data, s.buffer.data(), kChunkSize,
-                                data + kChunkSize)) {
-                damaged();
-            }
-            ++s.counter;
-            s.out->write(s.buffer.data(), kChunkSize);
+            // caller's buffer.
+            openChunk(*s.cipher, *s.out, s.counter++, false, data, kChunkSize, s.buffer.data());
             data += kSealedChunk;
             size -= kSealedChunk;
             continue;
@@ -498,10 +522,7 @@ void Decryptor::finish() {
     // An empty last chunk only stands for an empty input.
     if (size == 0 && s.counter != 0)
         damaged();
-    if (!s.cipher->open(s.counter, true, s.buffer.data(), s.buffer.data(), size,
-                        s.buffer.data() + size))
-        damaged();
-    s.out->write(s.buffer.data(), size);
+    openChunk(*s.cipher, *s.out, s.counter, true, s.buffer.data(), size, s.buffer.data());
     s.finished = true;
 }
 

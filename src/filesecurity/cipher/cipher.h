@@ -19,6 +19,10 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void write(const std::uint8_t* data, std::size_t size) = 0;
+    // Optional, to save a copy: room for `size` bytes that the caller fills
+    // and hands over with filled(size); nullptr when the sink has none.
+    virtual std::uint8_t* space(std::size_t /*size*/) { return nullptr; }
+    virtual void filled(std::size_t) {}
 };
 
 enum class Aead : std::uint8_t { Aes256Gcm = 1, ChaCha20Poly1305 = 2 };
