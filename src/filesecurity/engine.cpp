@@ -13,8 +13,8 @@ namespace tidewell::filesecurity {
 
 namespace {
 
-// Four sealed chunks: blocks of encrypted output are filled to the brim.
-constexpr std::size_t kSealedBlock = 4 * (cipher::kChunkSize + cipher::kTagSize);
+// Whole sealed chunks: blocks of encrypted output are filled to the brim.
+constexpr std::size_t kSealedBlock = 16 * (cipher::kChunkSize + cipher::kTagSize);
 
 UserMessage info(std::string text, std::string title) {
     return {std::move(text), std::move(title), kIconInformation};

@@ -109,17 +109,16 @@ public:
             ::DeleteFileW(temp_.c_str());
         }
     }
-    // Chunks arrive 64 KiB at a time; one system call per megabyte is
-    // noticeably cheaper, under Wine above all.
-    // The buffer grows with the file, so a small file costs no more memory
-    // than its size.
+    // Small pieces are gathered into one system call (cheaper, under Wine
+    // above all); large ones, as the write-behind ring hands them over, go
+    // straight through. The buffer grows with the file, so a small file
+    // costs no more memory than its size.
     void write(const std::uint8_t* data, std::size_t size) override {
-        if (buffer_.size() + size > kBufferSize) {
+        if (buffer_.size() + size > kBufferSize)
             flush();
-            if (size >= kBufferSize) {
-                writeThrough(data, size);
-                return;
-            }
+        if (buffer_.empty() && size >= kDirectSize) {
+            writeThrough(data, size);
+            return;
         }
         buffer_.insert(buffer_.end(), data, data + size);
     }
@@ -158,7 +157,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBufferSize = 1 << 20;
+    static constexpr std::size_t kBufferSize = 256 << 10;
+    static constexpr std::size_t kDirectSize = 64 << 10;
     void flush() {
         if (buffer_.empty())
             return;

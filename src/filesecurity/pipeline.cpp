@@ -83,7 +83,8 @@ ReadAhead::ReadAhead(InputFile& in, std::size_t blockSize, std::size_t depth)
             std::size_t got = 0;
             try {
                 while (got < ring_.blockSize()) {
-                    std::size_t n = in.read(block + got, ring_.blockSize() - got);
+                    std::size_t n =
+                        in.read(block + got, std::min(kPipeIoSize, ring_.blockSize() - got));
                     if (n == 0)
                         break;
                     got += n;
@@ -133,7 +134,8 @@ WriteBehind::WriteBehind(cipher::ByteSink& target, bool secret, std::size_t bloc
             std::uint8_t* block = nullptr;
             std::size_t size = 0;
             while (ring_.acquireFilled(block, size)) {
-                target.write(block, size);
+                for (std::size_t at = 0; at < size; at += kPipeIoSize)
+                    target.write(block + at, std::min(kPipeIoSize, size - at));
                 ring_.release();
             }
         } catch (...) {

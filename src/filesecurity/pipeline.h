@@ -15,8 +15,11 @@
 
 namespace tidewell::filesecurity {
 
-inline constexpr std::size_t kPipeBlockSize = 256 << 10; // larger writes measured slower
-inline constexpr std::size_t kPipeDepth = 8;
+// Blocks change threads (a wake-up each, a round trip to Wine's server
+// there); system calls are smaller, as larger writes measured slower here.
+inline constexpr std::size_t kPipeBlockSize = 1 << 20;
+inline constexpr std::size_t kPipeDepth = 4;
+inline constexpr std::size_t kPipeIoSize = 256 << 10;
 
 // A ring of equal blocks handed from one thread to another in order.
 class BlockRing {
