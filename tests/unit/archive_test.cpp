@@ -205,10 +205,24 @@ TEST(Archive, FilesInTheWayAreReplacedOnlyWhenAllSucceeds) {
     EXPECT_EQ(fs.paths(), before);
     EXPECT_EQ(fs.file("/dest/a.txt"), bytesOf("old a"));
     EXPECT_EQ(fs.file("/dest/locked.txt"), bytesOf("protected"));
-    // Success: the new content, and nothing of the old one set aside.
-    extract(fs, gzip(rawTar({{"a.txt", '0', "new a"}})), "/dest");
+    // A name twice in one archive: the later entry wins, and a rollback
+    // (here when the files are already written) leaves nothing of either.
+    EXPECT_THROW(
+        extract(fs,
+                gzip(rawTar(
+                    {{"twice.txt", '0', "1"}, {"twice.txt", '0', "2"}, {"locked.txt", '0', "x"}})),
+                "/dest"),
+        AppError);
     EXPECT_EQ(fs.paths(), before);
+    // Success: the new content, and nothing of the old one set aside.
+    extract(
+        fs,
+        gzip(rawTar({{"a.txt", '0', "new a"}, {"twice.txt", '0', "1"}, {"twice.txt", '0', "2"}})),
+        "/dest");
     EXPECT_EQ(fs.file("/dest/a.txt"), bytesOf("new a"));
+    EXPECT_EQ(fs.file("/dest/twice.txt"), bytesOf("2"));
+    fs.remove("/dest/twice.txt");
+    EXPECT_EQ(fs.paths(), before);
 }
 
 TEST(Archive, PaxRecordsCarryLongNamesAndLargeSizes) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <cstring>
 #include <optional>
+#include <cctype>
 #include <set>
 
 #include "filesecurity/pipeline.h"
@@ -509,6 +510,15 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
 
 namespace {
 
+// Windows names differ only in case: "A.txt" and "a.txt" are one file, and
+// must go to one writing thread.
+std::string foldedPath(const std::string& path) {
+    std::string folded = path;
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
 // One thread that creates and writes extracted files, in the order given. A
 // file already at a path is first renamed aside and only removed once the
 // whole extraction succeeded; a rollback puts it back.
@@ -671,15 +681,22 @@ private:
     static constexpr std::size_t kSpareLimit = 64;
     void handle(Job& job) {
         switch (job.kind) {
-        case Job::Begin:
+        case Job::Begin: {
             file_ = fs_.createFresh(job.path);
+            const bool again = !mine_.insert(foldedPath(job.path)).second;
             if (!file_) {
                 FileInfo existing = fs_.info(job.path);
                 if (existing.isLink || existing.isFolder)
                     refuse(job.name, "a folder or link of that name is in the way");
-                if (existing.readOnly)
-                    refuse(job.name, "a read-only file of that name is in the way");
-                backups.emplace_back(job.path, moveAside(job.path));
+                if (again) {
+                    // An earlier entry of this archive: the later one wins,
+                    // as with tar, and a rollback has nothing to put back.
+                    fs_.remove(job.path);
+                } else {
+                    if (existing.readOnly)
+                        refuse(job.name, "a read-only file of that name is in the way");
+                    backups.emplace_back(job.path, moveAside(job.path));
+                }
                 file_ = fs_.createFresh(job.path);
                 if (!file_)
                     refuse(job.name, "its place could not be freed");
@@ -687,6 +704,7 @@ private:
             created.push_back(job.path);
             file_->stamp(job.mtime, job.readOnly, job.hidden);
             break;
+        }
         case Job::Data:
             file_->write(job.bytes.data(), job.bytes.size());
             break;
@@ -723,6 +741,7 @@ private:
     bool stopped_ = false;
     std::exception_ptr error_;
     std::unique_ptr<filesecurity::OutputFile> file_; // the writing thread's
+    std::set<std::string> mine_;                     // files this extraction made
     std::thread thread_;                             // last: starts once the rest is ready
 };
 
@@ -739,7 +758,7 @@ public:
     void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
         if (anyFailed_)
             throwFirstError();
-        current_ = lanes_[std::hash<std::string>{}(path) % kLanes].get();
+        current_ = lanes_[std::hash<std::string>{}(foldedPath(path)) % kLanes].get();
         current_->begin(std::move(path), std::move(name), mtime, readOnly, hidden);
     }
     void data(const std::uint8_t* p, std::size_t n) { current_->data(p, n); }
