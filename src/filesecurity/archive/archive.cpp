@@ -1139,8 +1139,8 @@ void Extractor::rollback() noexcept {
         for (auto it = lane.created.rbegin(); it != lane.created.rend(); ++it)
             attempt([&] { s_->fs->remove(*it); });
         lane.created.clear();
-        for (const auto& [path, aside] : lane.backups)
-            attempt([&] { s_->fs->rename(aside, path); });
+        for (const auto& backup : lane.backups)
+            attempt([&] { s_->fs->rename(backup.second, backup.first); });
         lane.backups.clear();
     });
     for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it)
