@@ -1,5 +1,6 @@
 #pragma once
-// In-memory doubles of the cleaning subsystem's ports.
+// In-memory doubles of the cleaning subsystem's ports (the settings store is
+// memory_store.h's).
 #include <map>
 #include <optional>
 #include <string>
@@ -10,7 +11,6 @@
 #include "shell/app_error.h"
 #include "shell/registry.h"
 #include "shell/report_error.h"
-#include "shell/settings_store.h"
 #include "shell/status_pane.h"
 
 namespace tidewell::testing {
@@ -209,22 +209,6 @@ public:
     std::vector<std::string> messages;
     void ReportError(long number, const std::string& description) override {
         messages.push_back(errorMessageText(number, description));
-    }
-};
-
-class FakeStore : public SettingsStore {
-public:
-    std::map<std::string, std::string> values; // "app|section|key"
-    std::vector<std::string> writes;
-    std::string GetSetting(const std::string& a, const std::string& s, const std::string& k,
-                           const std::string& d) override {
-        auto it = values.find(a + "|" + s + "|" + k);
-        return it == values.end() ? d : it->second;
-    }
-    void SaveSetting(const std::string& a, const std::string& s, const std::string& k,
-                     const std::string& v) override {
-        values[a + "|" + s + "|" + k] = v;
-        writes.push_back(k + "=" + v);
     }
 };
 

@@ -1,9 +1,9 @@
 // The popup killer's pure parts: the new-window decision, the mouse rules,
 // the forward probe's one-shot flag, the switch and the relay's arrays.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,7 +12,6 @@
 #include "popup/popup_rules.h"
 #include "popup/popup_switch.h"
 #include "shell/app_error.h"
-#include "shell/settings_store.h"
 
 using namespace tidewell;
 using namespace tidewell::popup;
@@ -36,35 +35,32 @@ constexpr std::int16_t kDown = static_cast<std::int16_t>(0x8000);
 constexpr std::int16_t kPressedSince = 1;
 
 TEST(PopupDecision, CancelsWithOneToneOnlyWhenActiveAndCtrlUp) {
-    PopupFlags flags;
-    flags.gPopupKillerActive = true;
-    FakeInput input;
-    EXPECT_TRUE(IE_NewWindow2(input, flags));
-    ASSERT_EQ(input.beeps.size(), 1u);
-    EXPECT_EQ(input.beeps[0], std::make_pair(950u, 150u));
-    EXPECT_EQ(input.reads, std::vector<int>{0x11});
-
-    flags.gPopupKillerActive = false;
-    FakeInput off;
-    EXPECT_FALSE(IE_NewWindow2(off, flags));
-    EXPECT_TRUE(off.beeps.empty());
-}
-
-TEST(PopupDecision, CtrlDownOrPressedSinceLetsTheWindowOpenAndReadsTwice) {
-    PopupFlags flags;
-    flags.gPopupKillerActive = true;
-    for (std::int16_t state : {kDown, kPressedSince, static_cast<std::int16_t>(kDown | 1)}) {
+    using Beeps = std::vector<std::pair<unsigned, unsigned>>;
+    const struct Row {
+        const char* name;
+        bool active;
+        int key; // the one key held
+        std::int16_t state;
+        bool cancels;
+        std::size_t ctrlReads; // a held Ctrl is read again to consume its "pressed since" bit
+    } rows[] = {
+        {"active", true, 0, 0, true, 1},
+        {"off", false, 0, 0, false, 1},
+        {"Ctrl down", true, 0x11, kDown, false, 2},
+        {"Ctrl pressed since", true, 0x11, kPressedSince, false, 2},
+        {"Ctrl down and pressed since", true, 0x11, static_cast<std::int16_t>(kDown | 1), false, 2},
+        {"Shift is no Ctrl", true, 0x10, kDown, true, 1},
+        {"Alt is no Ctrl", true, 0x12, kDown, true, 1},
+    };
+    for (const Row& row : rows) {
+        PopupFlags flags;
+        flags.gPopupKillerActive = row.active;
         FakeInput input;
-        input.state[0x11] = state;
-        EXPECT_FALSE(IE_NewWindow2(input, flags)) << state;
-        EXPECT_TRUE(input.beeps.empty());
-        EXPECT_EQ(input.reads, (std::vector<int>{0x11, 0x11}));
+        input.state[row.key] = row.state;
+        EXPECT_EQ(IE_NewWindow2(input, flags), row.cancels) << row.name;
+        EXPECT_EQ(input.reads, std::vector<int>(row.ctrlReads, 0x11)) << row.name;
+        EXPECT_EQ(input.beeps, (row.cancels ? Beeps{{950u, 150u}} : Beeps{})) << row.name;
     }
-    // Other keys do not count as Ctrl.
-    FakeInput shift;
-    shift.state[0x10] = kDown;
-    shift.state[0x12] = kDown;
-    EXPECT_TRUE(IE_NewWindow2(shift, flags));
 }
 
 TEST(PopupMouse, ModifierIsOneValueAltOverCtrlOverShift) {
@@ -77,12 +73,9 @@ TEST(PopupMouse, ModifierIsOneValueAltOverCtrlOverShift) {
     for (const Case& c : cases) {
         FakeInput input;
         // "Pressed since" alone counts as held for the modifier.
-        if (c.shift)
-            input.state[0x10] = kPressedSince;
-        if (c.ctrl)
-            input.state[0x11] = kDown;
-        if (c.alt)
-            input.state[0x12] = kDown;
+        input.state[0x10] = c.shift ? kPressedSince : 0;
+        input.state[0x11] = c.ctrl ? kDown : 0;
+        input.state[0x12] = c.alt ? kDown : 0;
         EXPECT_EQ(mouseModifier(input), c.expected) << c.shift << c.ctrl << c.alt;
     }
 }
@@ -92,18 +85,14 @@ TEST(PopupMouse, UpReportsTheButtonTheDownSaw) {
     FakeInput left;
     left.state[0x01] = kDown;
     EXPECT_EQ(buttons.onMouseDown(left), 1);
-    EXPECT_TRUE(buttons.bLeftDown);
     EXPECT_EQ(buttons.onMouseUp(), 1);
-    EXPECT_FALSE(buttons.bLeftDown);
+    // An up without a down counts as the right button: the left one was cleared.
+    EXPECT_EQ(buttons.onMouseUp(), 2);
 
     // Only the top bit means "down now": a left press already released is a right click.
     FakeInput right;
     right.state[0x01] = kPressedSince;
     EXPECT_EQ(buttons.onMouseDown(right), 2);
-    EXPECT_TRUE(buttons.bRightDown);
-    EXPECT_EQ(buttons.onMouseUp(), 2);
-    EXPECT_FALSE(buttons.bRightDown);
-    // An up without a down counts as the right button.
     EXPECT_EQ(buttons.onMouseUp(), 2);
 }
 
@@ -159,69 +148,52 @@ TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
 
 // ---- Switch ----------------------------------------------------------------
 
-class MemoryStore : public testing_store::MemoryStore {
-public:
-    std::vector<std::string>& writes = writtenValues;
-    std::string stored() const {
-        return testing_store::MemoryStore::stored("PopupKiller", "IsActive");
-    }
-};
-
 class FakeSwitchView : public PopupSwitchView {
 public:
     int box = 0;
     bool mark = false;
-    int boxSets = 0;
     int checkBoxValue() override { return box; }
-    void setCheckBoxValue(int v) override {
-        box = v;
-        ++boxSets;
-    }
+    void setCheckBoxValue(int v) override { box = v; }
     bool menuChecked() override { return mark; }
     void setMenuChecked(bool c) override { mark = c; }
 };
 
-class PopupSwitch : public ::testing::Test {
-protected:
-    MemoryStore store;
+struct SwitchRig {
+    testing_store::MemoryStore store;
     FakeSwitchView view;
     PopupFlags flags;
     PopupKillerSwitch sw{store, view, flags};
+    std::string stored() const { return store.stored(kSwitchSection, kSwitchKey); }
     void startWith(const char* stored) {
         if (stored != nullptr) {
-            store.values["Tidewell|PopupKiller|IsActive"] = stored;
+            store.entry(kSwitchSection, kSwitchKey) = stored;
         }
         sw.loadAtStartup();
         sw.markMenuAtEndOfLoad();
     }
 };
 
-TEST_F(PopupSwitch, FirstRunIsOnAndStoresOne) {
-    startWith(nullptr);
-    EXPECT_EQ(view.box, 1);
-    EXPECT_TRUE(view.mark);
-    EXPECT_TRUE(flags.gPopupKillerActive);
-    EXPECT_EQ(store.stored(), "1");
-}
-
-TEST_F(PopupSwitch, StoredZeroIsOffAndStoresNothing) {
-    startWith("0");
-    EXPECT_EQ(view.box, 0);
-    EXPECT_FALSE(view.mark);
-    EXPECT_FALSE(flags.gPopupKillerActive);
-    EXPECT_TRUE(store.writes.empty());
-}
-
-TEST_F(PopupSwitch, AnyOtherTextIsOn) {
-    for (const char* text : {"", "1", "00", " 0", "yes", "-1"}) {
-        EXPECT_TRUE(storedSwitchIsOn(text)) << "'" << text << "'";
+TEST(PopupSwitchStart, StoredZeroIsOffAnythingElseOrNothingIsOnAndStored) {
+    const struct Row {
+        const char* stored; // nullptr: first run
+        bool on;
+    } rows[] = {{nullptr, true}, {"0", false}, {"", true},    {"1", true},
+                {"00", true},    {" 0", true}, {"yes", true}, {"-1", true}};
+    for (const Row& row : rows) {
+        SwitchRig rig;
+        rig.startWith(row.stored);
+        const std::string name = row.stored ? row.stored : "<none>";
+        EXPECT_EQ(rig.view.box, row.on ? 1 : 0) << "'" << name << "'";
+        EXPECT_EQ(rig.view.mark, row.on) << "'" << name << "'";
+        EXPECT_EQ(rig.flags.gPopupKillerActive, row.on) << "'" << name << "'";
+        // On is stored once, as "1"; off leaves the store alone.
+        EXPECT_EQ(rig.store.writtenValues,
+                  row.on ? std::vector<std::string>{"1"} : std::vector<std::string>{})
+            << "'" << name << "'";
     }
-    EXPECT_FALSE(storedSwitchIsOn("0"));
-    startWith("");
-    EXPECT_TRUE(flags.gPopupKillerActive);
-    EXPECT_TRUE(view.mark);
-    EXPECT_EQ(store.stored(), "1");
 }
+
+class PopupSwitch : public ::testing::Test, protected SwitchRig {};
 
 TEST_F(PopupSwitch, CheckBoxAndMenuStayInStepAndStore) {
     startWith(nullptr);
@@ -229,21 +201,21 @@ TEST_F(PopupSwitch, CheckBoxAndMenuStayInStepAndStore) {
     sw.chkPopupKillerActivate_Click();
     EXPECT_FALSE(flags.gPopupKillerActive);
     EXPECT_FALSE(view.mark);
-    EXPECT_EQ(store.stored(), "0");
+    EXPECT_EQ(stored(), "0");
 
     sw.mnuPoupKiller_Click(); // from the tray: on again
     EXPECT_EQ(view.box, 1);
     EXPECT_TRUE(view.mark);
     EXPECT_TRUE(flags.gPopupKillerActive);
-    EXPECT_EQ(store.stored(), "1");
+    EXPECT_EQ(stored(), "1");
 
-    store.writes.clear();
+    store.writtenValues.clear();
     sw.mnuPoupKiller_Click(); // and off
     EXPECT_EQ(view.box, 0);
     EXPECT_FALSE(view.mark);
     EXPECT_FALSE(flags.gPopupKillerActive);
     // The menu stores, then the box's own click stores the same value again.
-    EXPECT_EQ(store.writes, (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(store.writtenValues, (std::vector<std::string>{"0", "0"}));
 }
 
 TEST_F(PopupSwitch, GreyedCountsAsOffAndAFailingStoreStillSwitches) {
@@ -251,7 +223,7 @@ TEST_F(PopupSwitch, GreyedCountsAsOffAndAFailingStoreStillSwitches) {
     view.box = 2;
     sw.chkPopupKillerActivate_Click();
     EXPECT_FALSE(flags.gPopupKillerActive);
-    EXPECT_EQ(store.stored(), "0");
+    EXPECT_EQ(stored(), "0");
 
     store.failWrites = true;
     view.box = 1;
@@ -262,6 +234,7 @@ TEST_F(PopupSwitch, GreyedCountsAsOffAndAFailingStoreStillSwitches) {
 
 // ---- Relay -----------------------------------------------------------------
 
+// Only the events the relay raises.
 class RecordingListener : public IEWindowsEvents {
 public:
     std::vector<std::string> calls;
@@ -272,44 +245,36 @@ public:
     bool enable = false, cancel = false;
     EventValue url;
     ObjectRef object;
-    void IEWindowRegistered() override { calls.push_back("registered"); }
-    void IEWindowRevoked() override { calls.push_back("revoked"); }
     void IENavigationBegin(std::int32_t& h, const ObjectRef& o, EventValue& u, EventValue&,
                            EventValue&, EventValue&, EventValue&, bool& c) override {
-        calls.push_back("begin");
-        lastHwnd = h;
+        record("begin", h);
         object = o;
         url = u;
         cancel = c;
         c = !c; // must not reach the browser
     }
-    void IENavigationComplete(std::int32_t& h, const ObjectRef& o, EventValue& u) override {
-        calls.push_back("navcomplete");
-        lastHwnd = h;
-        object = o;
-        url = u;
+    void IENavigationComplete(std::int32_t& h, const ObjectRef&, EventValue&) override {
+        record("navcomplete", h);
     }
-    void IEDocumentComplete(std::int32_t& h, const ObjectRef&, EventValue& u) override {
-        calls.push_back("doccomplete");
-        lastHwnd = h;
-        url = u;
+    void IEDocumentComplete(std::int32_t& h, const ObjectRef&, EventValue&) override {
+        record("doccomplete", h);
     }
-    void IEDownloadBegin(std::int32_t& h) override { calls.push_back("dlbegin"), lastHwnd = h; }
-    void IEDownloadComplete(std::int32_t& h) override {
-        calls.push_back("dlcomplete"), lastHwnd = h;
-    }
-    void IEOnContextMenu(std::int32_t& h) override { calls.push_back("menu"), lastHwnd = h; }
-    void IEMouseDown(std::int32_t& h, std::int16_t b, std::int16_t s, float fx, float fy) override {
-        calls.push_back("down");
-        lastHwnd = h, button = b, shift = s, x = fx, y = fy;
-    }
+    void IEDownloadBegin(std::int32_t& h) override { record("dlbegin", h); }
+    void IEDownloadComplete(std::int32_t& h) override { record("dlcomplete", h); }
+    void IEOnContextMenu(std::int32_t& h) override { record("menu", h); }
     void IEMouseUp(std::int32_t& h, std::int16_t b, std::int16_t s, float fx, float fy) override {
-        calls.push_back("up");
-        lastHwnd = h, button = b, shift = s, x = fx, y = fy;
+        record("up", h);
+        button = b, shift = s, x = fx, y = fy;
     }
     void IECommandStateChange(std::int32_t& h, std::int32_t c, bool e) override {
-        calls.push_back("command");
-        lastHwnd = h, command = c, enable = e;
+        record("command", h);
+        command = c, enable = e;
+    }
+
+private:
+    void record(const char* what, std::int32_t h) {
+        calls.push_back(what);
+        lastHwnd = h;
     }
 };
 
@@ -341,6 +306,7 @@ TEST(PopupRelay, RaisesTheEventOfTheCodeWithConvertedValues) {
     RaiseIEEvent(l, 1, hwnd, begin);
     EXPECT_EQ(l.lastHwnd, 1234);
     EXPECT_EQ(l.object.object, shared);
+    EXPECT_EQ(l.url, EventValue{std::string("u")});
     EXPECT_FALSE(l.cancel);
     EXPECT_EQ(begin[6], EventValue{false}); // the listener changed only its copy
 
@@ -363,34 +329,23 @@ TEST(PopupRelay, RaisesTheEventOfTheCodeWithConvertedValues) {
             relayArray(code, std::vector<EventValue>{EventValue{}, std::string("x")});
         RaiseIEEvent(l, code, hwnd, a);
     }
+    for (std::int32_t code : {0, 10, -1, 255}) { // outside 1-9: nothing
+        std::vector<EventValue> none;
+        RaiseIEEvent(l, code, hwnd, none);
+    }
     EXPECT_EQ(l.calls, (std::vector<std::string>{"begin", "up", "command", "navcomplete", "dlbegin",
                                                  "dlcomplete", "doccomplete", "menu"}));
 }
 
-TEST(PopupRelay, CodesOutsideOneToNineRaiseNothing) {
-    RecordingListener l;
-    std::int32_t hwnd = 1;
-    for (std::int32_t code : {0, 10, -1, 255}) {
-        std::vector<EventValue> a = relayArray(code, {});
-        RaiseIEEvent(l, code, hwnd, a);
-    }
-    EXPECT_TRUE(l.calls.empty());
-}
-
 TEST(PopupRelay, BadValuesFailWithTheClassicNumbers) {
-    try {
-        (void)toInt16(EventValue{std::int32_t{40000}});
-        FAIL() << "no overflow";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.number(), 6);
-    }
-    try {
-        (void)toInt16(EventValue{std::string("left")});
-        FAIL() << "no type mismatch";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.number(), 13);
-    }
-    EXPECT_THROW((void)toObject(EventValue{std::int32_t{1}}), AppError);
+    using ::testing::Property;
+    using ::testing::Throws;
+    EXPECT_THAT([] { (void)toInt16(EventValue{std::int32_t{40000}}); },
+                Throws<AppError>(Property(&AppError::number, errors::Overflow)));
+    EXPECT_THAT([] { (void)toInt16(EventValue{std::string("left")}); },
+                Throws<AppError>(Property(&AppError::number, errors::TypeMismatch)));
+    EXPECT_THAT([] { (void)toObject(EventValue{std::int32_t{1}}); },
+                Throws<AppError>(Property(&AppError::number, errors::TypeMismatch)));
     EXPECT_EQ(toInt16(EventValue{true}), -1);
     EXPECT_EQ(toInt32(EventValue{2.5}), 2); // rounds half to even
     EXPECT_EQ(toInt32(EventValue{3.5}), 4);

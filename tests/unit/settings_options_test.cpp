@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "cleaning_fakes.h"
+#include "memory_store.h"
 #include "settings/browser_tweaks.h"
 #include "settings/cleaning_options.h"
 
 using namespace tidewell;
 using namespace tidewell::testing;
 using ::testing::ElementsAre;
+using ::testing::Property;
+using ::testing::Throws;
+using testing_store::MemoryStore;
 
 namespace {
 
@@ -35,28 +39,15 @@ protected:
         loaded = true;
     }
     Boxes boxes;
-    FakeStore store;
+    MemoryStore store;
     bool loaded = false;
     CleaningOptions options{boxes, store, kFolder, loaded};
 };
 
-TEST_F(OptionsTest, CatalogueCaptionsAndDefaults) {
-    EXPECT_STREQ(kCleaningOptions[8].caption, "Erases Browser Favorites ");
-    EXPECT_STREQ(kCleaningOptions[13].caption, "Delete Windows start menu \"run\" history");
-    EXPECT_STREQ(kCleaningOptions[15].caption,
-                 "Don't Display a Notification About Every Script Error");
-    for (const auto& [index, value] : kDefaultSettingsOrder) {
-        EXPECT_EQ(kCleaningOptions[static_cast<size_t>(index)].defaultValue, value) << index;
-    }
-    for (int i : {12, 13, 14, 15}) {
-        EXPECT_EQ(kCleaningOptions[static_cast<size_t>(i)].defaultValue, kNoDefault);
-    }
-}
-
 TEST_F(OptionsTest, FirstStartShowsTheDefaultColumnAndWritesNothing) {
     startUp();
     EXPECT_THAT(boxes.v, ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0));
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
     EXPECT_THAT(boxes.changed, ElementsAre(2, 7, 9, 10, 1, 0, 3, 5, 11))
         << "the Default order, changes only";
 }
@@ -69,13 +60,13 @@ TEST_F(OptionsTest, StoredValuesOverrideDefaultsAndTheSentinelIsSkipped) {
     EXPECT_EQ(boxes.v[12], 1) << "checked although Default never sets it";
     EXPECT_EQ(boxes.v[9], 0);
     EXPECT_EQ(boxes.v[4], 0);
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
 }
 
 TEST_F(OptionsTest, ClickStoresOnlyOnceLoadedUnderTheProgramFolder) {
     boxes.v[5] = 1;
     options.chkSettings_Click(5);
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
     loaded = true;
     options.chkSettings_Click(5);
     EXPECT_EQ(store.values.at(kFolder + "|Settings|Index5"), "1");
@@ -84,37 +75,34 @@ TEST_F(OptionsTest, ClickStoresOnlyOnceLoadedUnderTheProgramFolder) {
 TEST_F(OptionsTest, DefaultWritesOnlyWhatChanges) {
     startUp();
     options.cmdDefaultSettings_Click();
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
     boxes.v[9] = 0;
     options.cmdDefaultSettings_Click();
-    EXPECT_THAT(store.writes, ElementsAre("Index9=1"));
+    EXPECT_THAT(store.writtenKeys, ElementsAre("Index9"));
+    EXPECT_THAT(store.writtenValues, ElementsAre("1"));
 }
 
 TEST_F(OptionsTest, NonNumericStoredValueStopsLoadingAtThatIndex) {
     store.values[kFolder + "|Settings|Index3"] = "yes";
     store.values[kFolder + "|Settings|Index5"] = "0";
     options.cmdDefaultSettings_Click();
-    EXPECT_THROW(options.LoadOptions(), AppError);
+    const auto load = [&] { options.LoadOptions(); };
+    EXPECT_THAT(load, Throws<AppError>(Property(&AppError::number, errors::TypeMismatch)));
     EXPECT_EQ(boxes.v[5], 1) << "later boxes keep their defaults";
-    store.values[kFolder + "|Settings|Index3"] = "7";
-    try {
-        options.LoadOptions();
-        FAIL();
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.number(), 380);
-    }
+    store.values[kFolder + "|Settings|Index3"] = "7"; // a number, but no box value
+    EXPECT_THAT(load, Throws<AppError>(Property(&AppError::number, 380)));
 }
 
 TEST(BrowserTweaks, HomePageIsStoredAndImposedAgainAtEveryStart) {
     FakeRegistry registry;
-    FakeStore store;
+    MemoryStore store;
     BrowserTweaks tweaks(registry, store, {});
     EXPECT_EQ(tweaks.loadHomePage(), "about:blank");
     EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "about:blank");
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
 
     tweaks.cmdHomePage_Click("  www.example.org ");
-    EXPECT_EQ(store.GetSetting(kAppTitle, "HomePage", "StartPage", ""), "  www.example.org ");
+    EXPECT_EQ(store.stored("HomePage", "StartPage"), "  www.example.org ");
     registry.values[std::string(kIeMainKey) + "|Start Page"] = "http://hijack.example";
     EXPECT_EQ(tweaks.loadHomePage(), "  www.example.org ");
     EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "  www.example.org ");
@@ -125,7 +113,7 @@ TEST(BrowserTweaks, HomePageIsStoredAndImposedAgainAtEveryStart) {
 
 TEST(BrowserTweaks, AutoSuggestBoxFollowsTheUsersOwnValue) {
     FakeRegistry registry;
-    FakeStore store;
+    MemoryStore store;
     std::optional<std::string> current;
     BrowserTweaks tweaks(registry, store, [&](const std::string& key, const std::string& name) {
         EXPECT_EQ(key, kAutoCompleteKey);
@@ -142,7 +130,7 @@ TEST(BrowserTweaks, AutoSuggestBoxFollowsTheUsersOwnValue) {
     EXPECT_EQ(registry.values.at(std::string(kAutoCompleteKey) + "|AutoSuggest"), "no");
     tweaks.chkWebAddress_Click(false);
     EXPECT_EQ(registry.values.at(std::string(kAutoCompleteKey) + "|AutoSuggest"), "yes");
-    EXPECT_TRUE(store.writes.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
 }
 
 } // namespace
