@@ -29,9 +29,9 @@ enum class TrayAction { None, ShowWindow, ShowMenu };
 TrayAction decodeTrayCallback(std::uintptr_t wParam, std::uintptr_t lParam, bool windowVisible,
                               bool lParamIsMessagePoint);
 
-// The hide rule for Alt+Shift: a window qualifies when its title, blanks
-// removed at both ends, is not empty and is neither "SYSTEM AGENT COM WINDOW"
-// nor "PROGRAM MANAGER" in capitals.
+// The hide rule for Alt+Shift: a window qualifies when its title is not
+// blank and the whole title in capitals (blanks kept) is neither
+// "SYSTEM AGENT COM WINDOW" nor "PROGRAM MANAGER".
 bool qualifiesForHiding(const std::string& utf8Title);
 
 // Recognises Alt+Shift pressed on its own: both modifiers down together with
