@@ -348,6 +348,32 @@ Encryptor::~Encryptor() {
 
 namespace {
 
+// Cuts a stream into units (a chunk, or a sealed chunk) and hands each whole
+// unit to `emit` once more bytes follow it, since only the last unit is
+// sealed as last. Units come straight from the caller's memory where they
+// can; the rest waits in `buffer`, `filled` bytes of it used.
+template <typename Emit>
+void feedUnits(const std::uint8_t* data, std::size_t size, std::size_t unit, std::uint8_t* buffer,
+               std::size_t& filled, Emit&& emit) {
+    while (size != 0) {
+        if (filled == unit) {
+            emit(buffer);
+            filled = 0;
+        }
+        if (filled == 0 && size > unit) {
+            emit(data);
+            data += unit;
+            size -= unit;
+            continue;
+        }
+        std::size_t n = std::min(size, unit - filled);
+        std::memcpy(buffer + filled, data, n);
+        filled += n;
+        data += n;
+        size -= n;
+    }
+}
+
 // Seals one chunk from `in` straight into the sink's own memory when it has
 // some, else through `buffer`.
 void sealChunk(ChunkCipher& cipher, ByteSink& out, std::uint64_t counter, bool last,
@@ -366,27 +392,9 @@ void sealChunk(ChunkCipher& cipher, ByteSink& out, std::uint64_t counter, bool l
 
 void Encryptor::write(const std::uint8_t* data, std::size_t size) {
     State& s = *s_;
-    while (size != 0) {
-        if (s.filled == kChunkSize) {
-            // More data follows a full chunk, so that chunk is not the last.
-            sealChunk(*s.cipher, *s.out, s.counter++, false, s.buffer.data(), kChunkSize,
-                      s.buffer.data());
-            s.filled = 0;
-        }
-        if (s.filled == 0 && size > kChunkSize) {
-            // A whole chunk with more after it: encrypt it straight from the
-            // caller's buffer, saving a copy.
-            sealChunk(*s.cipher, *s.out, s.counter++, false, data, kChunkSize, s.buffer.data());
-            data += kChunkSize;
-            size -= kChunkSize;
-            continue;
-        }
-        std::size_t n = std::min(size, kChunkSize - s.filled);
-        std::memcpy(s.buffer.data() + s.filled, data, n);
-        s.filled += n;
-        data += n;
-        size -= n;
-    }
+    feedUnits(data, size, kChunkSize, s.buffer.data(), s.filled, [&](const std::uint8_t* in) {
+        sealChunk(*s.cipher, *s.out, s.counter++, false, in, kChunkSize, s.buffer.data());
+    });
 }
 
 void Encryptor::finish() {
@@ -487,27 +495,9 @@ void Decryptor::write(const std::uint8_t* data, std::size_t size) {
             std::memcpy(s.knownHeader, s.header, kHeaderSize);
         }
     }
-    while (size != 0) {
-        if (s.filled == kSealedChunk) {
-            // A whole sealed chunk with more bytes after it: not the last.
-            openChunk(*s.cipher, *s.out, s.counter++, false, s.buffer.data(), kChunkSize,
-                      s.buffer.data());
-            s.filled = 0;
-        }
-        if (s.filled == 0 && size > kSealedChunk) {
-            // A whole sealed chunk with more after it, straight from the
-            // caller's buffer.
-            openChunk(*s.cipher, *s.out, s.counter++, false, data, kChunkSize, s.buffer.data());
-            data += kSealedChunk;
-            size -= kSealedChunk;
-            continue;
-        }
-        std::size_t n = std::min(size, kSealedChunk - s.filled);
-        std::memcpy(s.buffer.data() + s.filled, data, n);
-        s.filled += n;
-        data += n;
-        size -= n;
-    }
+    feedUnits(data, size, kSealedChunk, s.buffer.data(), s.filled, [&](const std::uint8_t* in) {
+        openChunk(*s.cipher, *s.out, s.counter++, false, in, kChunkSize, s.buffer.data());
+    });
 }
 
 void Decryptor::finish() {
