@@ -1,6 +1,7 @@
 // Win32 plumbing: conversions, handle ownership, system error texts, the
-// message pump, the dialog exception barrier, the status pane, start-up ports
-// and the OS version query.
+// message pump, the dialog exception barrier and the status pane. The
+// single-instance claim, WIN.INI, the program folder and the OS name are seen
+// through the real program by the e2e tests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/os_win32.h"
-#include "shell/startup_win32.h"
 #include "shell/status_pane_win32.h"
 #include "shell/version_win32.h"
 #include "win32/dialog.h"
@@ -57,23 +56,8 @@ TEST(Handles, OwnershipMovesAndCloses) {
     moved.reset();
     EXPECT_FALSE(::GetHandleInformation(raw, &flags)); // closed
 
-    UniqueFile none;
-    EXPECT_FALSE(none);
-    EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
-
-    UniqueKey key;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()),
-              ERROR_SUCCESS);
-    EXPECT_TRUE(key);
-    HKEY first = key.get();
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()),
-              ERROR_SUCCESS);
-    EXPECT_TRUE(key); // put() released the first key before reuse
-    (void)first;
-
+    // A failed find is INVALID_HANDLE_VALUE, not null.
     WIN32_FIND_DATAW data;
-    UniqueFind find(::FindFirstFileW(L"C:\\windows\\*", &data));
-    EXPECT_TRUE(find);
     UniqueFind missing(::FindFirstFileW(L"C:\\no such folder\\*", &data));
     EXPECT_FALSE(missing);
 }
@@ -84,19 +68,13 @@ TEST(Errors, CarryTheSystemNumberAndText) {
     EXPECT_FALSE(e.description().empty());
     EXPECT_NE(e.description().back(), '\n');
     EXPECT_EQ(systemMessage(0xDEADBEEF).rfind("Unknown error", 0), 0u);
-    try {
-        checkHr(E_ACCESSDENIED);
-        ADD_FAILURE() << "failed HRESULT passed";
-    } catch (const AppError& err) {
-        EXPECT_EQ(err.number(), static_cast<long>(E_ACCESSDENIED));
-    }
-    EXPECT_NO_THROW(checkHr(S_FALSE));
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    try {
-        throwLastError();
-    } catch (const AppError& err) {
-        EXPECT_EQ(err.number(), 5);
-    }
+    EXPECT_EQ(thrownNumber([] { checkHr(E_ACCESSDENIED); }), static_cast<long>(E_ACCESSDENIED));
+    EXPECT_EQ(thrownNumber([] { checkHr(S_FALSE); }), 0);
+    EXPECT_EQ(thrownNumber([] {
+                  ::SetLastError(ERROR_ACCESS_DENIED);
+                  throwLastError();
+              }),
+              5);
 }
 
 class Recorder : public ErrorReporter {
@@ -265,74 +243,23 @@ protected:
     RichEditStatusPane pane;
 };
 
+// The e2e clean reads each line's colour back; here is what it cannot reach:
+// a caret moved into the text, the red of an error line, and clearing.
 TEST_F(RichEditTest, LinesAreColouredAndAppendedAtTheEnd) {
     appendLine(pane, kProgressBlue, "Path: C:\\T\xc3\xa9mp");
-    appendLine(pane, kFinishedGreen, "Finished Temp");
-    // Even with the caret moved into the text, the next line goes to the end.
     CHARRANGE start{0, 3};
     ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
     appendLine(pane, kErrorRed, "Error in Temp");
-    pane.SetColour(kDoneBlack);
-    pane.Append("\r\nDone");
     pane.Repaint();
-
-    const std::string all = text();
-    EXPECT_EQ(all, "\r\nPath: C:\\T\xc3\xa9mp\r\nFinished Temp\r\nError in Temp\r\nDone");
+    EXPECT_EQ(text(), "\r\nPath: C:\\T\xc3\xa9mp\r\nError in Temp");
     // Positions count a line break as one character.
     EXPECT_EQ(colourAt(1), RGB(0, 0, 255));
-    EXPECT_EQ(colourAt(17), RGB(0, 128, 0));
-    EXPECT_EQ(colourAt(31), RGB(255, 0, 0));
-    EXPECT_EQ(colourAt(45), RGB(0, 0, 0));
-
+    EXPECT_EQ(colourAt(17), RGB(255, 0, 0));
     pane.Clear();
     EXPECT_EQ(text(), "");
 }
 
-TEST(StartupPorts, SingleInstanceClaimIsHeldByTheFirstOnly) {
-    Win32StartupPorts first([] {});
-    Win32StartupPorts second([] {});
-    EXPECT_FALSE(first.AnotherInstanceRunning());
-    EXPECT_TRUE(second.AnotherInstanceRunning());
-    // The refused copy holds nothing, so the claim ends with the first one.
-    Win32StartupPorts third([] {});
-    {
-        Win32StartupPorts gone([] {});
-        (void)gone;
-    }
-    EXPECT_TRUE(third.AnotherInstanceRunning());
-}
-
-TEST(StartupPorts, WinIniReadsDefaultAndWritesTheExtensionsSection) {
-    Win32StartupPorts ports([] {});
-    ports.WriteWinIni("Extensions", "TWTEST", "");
-    ::WritePrivateProfileStringW(L"Extensions", L"TWTEST", nullptr, L"WIN.INI");
-    EXPECT_EQ(ports.ReadWinIni("Extensions", "TWTEST", "NotFound"), "NotFound");
-    ports.WriteWinIni("Extensions", "TWTEST", "C:\\Pr\xc3\xb6gramme\\Varnholt.Exe ^.CFY");
-    EXPECT_EQ(ports.ReadWinIni("Extensions", "TWTEST", "NotFound"),
-              "C:\\Pr\xc3\xb6gramme\\Varnholt.Exe ^.CFY");
-    ::WritePrivateProfileStringW(L"Extensions", L"TWTEST", nullptr, L"WIN.INI");
-    EXPECT_EQ(ports.ReadWinIni("Extensions", "TWTEST", "NotFound"), "NotFound");
-}
-
-TEST(StartupPorts, ProgramFolderIsTheExecutablesFolder) {
-    std::wstring folder = programFolder();
-    ASSERT_FALSE(folder.empty());
-    wchar_t exe[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    EXPECT_EQ(std::wstring(exe).rfind(folder + L"\\", 0), 0u);
-}
-
-TEST(System, RealVersionIsReadAndNamed) {
-    OsVersion v = queryOsVersion();
-    ASSERT_TRUE(v.ok);
-    EXPECT_EQ(v.platform, 2u);
-    // The bench's prefix is set to Windows 10; the manifest-free test exe would
-    // be told 6.2 by GetVersionEx, but the real query is not shimmed.
-    EXPECT_EQ(v.major, 10u);
-    EXPECT_EQ(GetOSName(), v.build >= 22000 ? "Windows 11" : "Windows 10");
-}
-
-TEST(System, VersionRecordFallsBackToTheBuiltInValues) {
+TEST(Version, RecordFallsBackToTheBuiltInValues) {
     // The test executable has no version resource of its own.
     ProductInfo info = readProductInfo();
     EXPECT_EQ(info.productName, builtInProductInfo().productName);

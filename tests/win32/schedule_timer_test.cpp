@@ -1,19 +1,20 @@
-// The schedule panel on real controls and its timers on the real message
-// loop: a due run fires once, in its second, the re-enable timer stores the
-// last run a second after the run ends, and the timer wakes about once a second.
+// The schedule panel's timers on the real message loop and real pickers: a due
+// run waits while edits are pending, then fires once, in its second, and the
+// next second's tick does not fire it again. What the panel shows and stores
+// at start, and its messages, are the e2e tests'.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <map>
 #include <string>
+#include <vector>
 
 #include "../unit/memory_store.h"
-#include "schedule_page.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
+#include "win32/unicode.h"
 #include "win32/message_pump.h"
 
 using namespace tidewell;
@@ -21,17 +22,38 @@ using namespace tidewell::win32;
 
 namespace {
 
-// The schedule's entries as "Schedule|key".
-class MemoryStore : public testing_store::MemoryStore {
+// The Schedule tab's controls, with their ids, on a plain window: what the
+// panel needs, without the rest of the program.
+class SchedulePage {
 public:
-    struct Entries {
-        MemoryStore& store;
-        std::string& operator[](const std::string& sectionAndKey) {
-            const auto bar = sectionAndKey.find('|');
-            return store.entry(sectionAndKey.substr(0, bar), sectionAndKey.substr(bar + 1));
-        }
-        bool empty() const { return store.testing_store::MemoryStore::values.empty(); }
-    } values{*this};
+    SchedulePage() {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
+        ::InitCommonControlsEx(&icc);
+        HINSTANCE inst = ::GetModuleHandleW(nullptr);
+        page = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                                 inst, nullptr);
+        auto child = [&](const wchar_t* cls, int id, DWORD style) {
+            ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 100, 20, page,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
+        };
+        child(L"COMBOBOX", IDC_CMBDAYS, CBS_DROPDOWNLIST);
+        child(DATETIMEPICK_CLASSW, IDC_DTPSCHEDULEDATE, DTS_SHOWNONE);
+        child(DATETIMEPICK_CLASSW, IDC_DTPSCHEDULETIME, DTS_SHOWNONE | DTS_TIMEFORMAT);
+        child(L"EDIT", IDC_TXTHOURS, 0);
+        child(UPDOWN_CLASSW, IDC_UDNHOURS, UDS_SETBUDDYINT);
+        child(L"STATIC", IDC_LBLLASTRUNTIME, 0);
+        child(L"BUTTON", IDC_CMDAPPLY, 0);
+        child(L"BUTTON", IDC_CMDCANCEL, 0);
+        child(L"BUTTON", IDC_CMDDEFAULTSCHEDULE, 0);
+    }
+    ~SchedulePage() { ::DestroyWindow(page); }
+    HWND item(int id) const { return ::GetDlgItem(page, id); }
+    std::string text(int id) const {
+        wchar_t b[64] = {};
+        ::GetWindowTextW(item(id), b, 64);
+        return win32::toUtf8(b);
+    }
+    HWND page;
 };
 
 class Recorder : public ErrorReporter {
@@ -41,8 +63,6 @@ public:
     }
     std::vector<std::string> reports;
 };
-
-using testing_schedule::SchedulePage;
 
 void pumpFor(DWORD ms) {
     const DWORD end = ::GetTickCount() + ms;
@@ -57,87 +77,9 @@ SYSTEMTIME inSeconds(int seconds) {
     return toSystemTime(t.date, t.time);
 }
 
-TEST(SchedulePanelWin32Test, FirstStartShowsDailyEveryTwoHoursAndNothingPending) {
+TEST(SchedulePanelWin32Test, ADueRunWaitsForPendingEditsThenFiresOnceInItsSecond) {
     SchedulePage page;
-    MemoryStore store;
-    Recorder errors;
-    SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, nullptr});
-    panel.prepareAtStartup();
-    EXPECT_EQ(::SendMessageW(page.item(IDC_CMBDAYS), CB_GETCOUNT, 0, 0), 11);
-    EXPECT_EQ(::SendMessageW(page.item(IDC_CMBDAYS), CB_GETCURSEL, 0, 0), 7);
-    SYSTEMTIME st{};
-    EXPECT_EQ(::SendMessageW(page.item(IDC_DTPSCHEDULEDATE), DTM_GETSYSTEMTIME, 0,
-                             reinterpret_cast<LPARAM>(&st)),
-              GDT_NONE);
-    EXPECT_EQ(::SendMessageW(page.item(IDC_DTPSCHEDULETIME), DTM_GETSYSTEMTIME, 0,
-                             reinterpret_cast<LPARAM>(&st)),
-              GDT_NONE);
-    EXPECT_FALSE(::IsWindowEnabled(page.item(IDC_DTPSCHEDULEDATE)));
-    EXPECT_TRUE(::IsWindowEnabled(page.item(IDC_TXTHOURS)));
-    EXPECT_EQ(page.text(IDC_TXTHOURS), "2");
-    EXPECT_EQ(page.text(IDC_LBLLASTRUNTIME), "##:##:##");
-    EXPECT_FALSE(panel.editsPending());
-    EXPECT_TRUE(store.values.empty());
-    EXPECT_TRUE(errors.reports.empty());
-}
-
-TEST(SchedulePanelWin32Test, ABadStoredKindReportsTheCommonErrorAndStillLoads) {
-    SchedulePage page;
-    MemoryStore store;
-    store.values["Schedule|RunOn"] = "abc";
-    store.values["Schedule|RunAfter"] = "5";
-    Recorder errors;
-    SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, nullptr});
-    panel.prepareAtStartup();
-    EXPECT_THAT(errors.reports, ::testing::ElementsAre("13 Type mismatch"));
-    EXPECT_EQ(page.text(IDC_TXTHOURS), "5");
-    EXPECT_FALSE(panel.editsPending());
-}
-
-TEST(SchedulePanelWin32Test, EditsMakeThePanelPendingAndApplyStoresIsoForms) {
-    SchedulePage page;
-    MemoryStore store;
-    Recorder errors;
-    SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, nullptr});
-    panel.prepareAtStartup();
-    ::SendMessageW(page.item(IDC_CMBDAYS), CB_SETCURSEL, 9, 0);
-    panel.cmbDays_Click();
-    EXPECT_TRUE(panel.editsPending());
-    SYSTEMTIME st{};
-    st.wYear = 2026;
-    st.wMonth = 12;
-    st.wDay = 24;
-    st.wHour = 18;
-    st.wMinute = 30;
-    st.wSecond = 15;
-    ::SendMessageW(page.item(IDC_DTPSCHEDULEDATE), DTM_SETSYSTEMTIME, GDT_VALID,
-                   reinterpret_cast<LPARAM>(&st));
-    ::SendMessageW(page.item(IDC_DTPSCHEDULETIME), DTM_SETSYSTEMTIME, GDT_VALID,
-                   reinterpret_cast<LPARAM>(&st));
-    panel.timePickerChanged();
-    EXPECT_FALSE(::IsWindowEnabled(page.item(IDC_TXTHOURS)));
-    panel.cmdApply_Click();
-    EXPECT_FALSE(panel.editsPending());
-    EXPECT_EQ(store.values["Schedule|RunOn"], "9");
-    EXPECT_EQ(store.values["Schedule|Date"], "2026-12-24");
-    EXPECT_EQ(store.values["Schedule|Time"], "18:30:15");
-
-    // Another kind, then Cancel: back to what was applied.
-    ::SendMessageW(page.item(IDC_CMBDAYS), CB_SETCURSEL, 10, 0);
-    panel.cmbDays_Click();
-    EXPECT_FALSE(::IsWindowEnabled(page.item(IDC_DTPSCHEDULETIME)));
-    panel.cmdCancel_Click();
-    EXPECT_EQ(::SendMessageW(page.item(IDC_CMBDAYS), CB_GETCURSEL, 0, 0), 9);
-    EXPECT_EQ(::SendMessageW(page.item(IDC_DTPSCHEDULETIME), DTM_GETSYSTEMTIME, 0,
-                             reinterpret_cast<LPARAM>(&st)),
-              GDT_VALID);
-    EXPECT_EQ(st.wHour, 18);
-    EXPECT_FALSE(panel.editsPending());
-}
-
-TEST(SchedulePanelWin32Test, ADueRunFiresOnceInItsSecondAndTheScheduleReArms) {
-    SchedulePage page;
-    MemoryStore store;
+    testing_store::MemoryStore store;
     Recorder errors;
     int runs = 0;
     std::string runSecond;
@@ -151,52 +93,43 @@ TEST(SchedulePanelWin32Test, ADueRunFiresOnceInItsSecondAndTheScheduleReArms) {
                               }});
     self = &panel;
     panel.prepareAtStartup();
-    // "Date & Time" two seconds from now, applied.
-    const SYSTEMTIME due = inSeconds(2);
-    ::SendMessageW(page.item(IDC_CMBDAYS), CB_SETCURSEL, 9, 0);
-    panel.cmbDays_Click();
-    ::SendMessageW(page.item(IDC_DTPSCHEDULEDATE), DTM_SETSYSTEMTIME, GDT_VALID,
-                   reinterpret_cast<LPARAM>(&due));
-    ::SendMessageW(page.item(IDC_DTPSCHEDULETIME), DTM_SETSYSTEMTIME, GDT_VALID,
-                   reinterpret_cast<LPARAM>(&due));
-    panel.timePickerChanged();
+    // "Date & Time" on the pickers, due a second from now, but not applied.
+    SYSTEMTIME due = inSeconds(1);
+    auto pick = [&] {
+        ::SendMessageW(page.item(IDC_CMBDAYS), CB_SETCURSEL, 9, 0);
+        panel.cmbDays_Click();
+        for (int id : {IDC_DTPSCHEDULEDATE, IDC_DTPSCHEDULETIME}) {
+            ::SendMessageW(page.item(id), DTM_SETSYSTEMTIME, GDT_VALID,
+                           reinterpret_cast<LPARAM>(&due));
+        }
+        panel.timePickerChanged();
+    };
+    pick();
+    ASSERT_TRUE(panel.editsPending());
+    pumpFor(2500);
+    EXPECT_EQ(runs, 0) << "a run fired while edits were pending";
+
+    due = inSeconds(2);
+    pick();
     panel.cmdApply_Click();
     ASSERT_FALSE(panel.editsPending());
+    const LocalDateTime when = fromSystemTime(due);
+    // The pickers' values are stored in the fixed forms, seconds included.
+    EXPECT_EQ(store.entry("Schedule", "Date"), formatIsoDate(when.date));
+    EXPECT_EQ(store.entry("Schedule", "Time"), formatTime(when.time));
 
     pumpFor(3600);
     EXPECT_EQ(runs, 1);
-    const std::string expected = formatTime(fromSystemTime(due).time);
+    const std::string expected = formatTime(when.time);
     EXPECT_EQ(runSecond, expected);
     EXPECT_EQ(page.text(IDC_LBLLASTRUNTIME), expected);
     // One second after the run ended the last run is stored and the timer armed.
-    EXPECT_EQ(store.values["Schedule|LastRunTime"], expected);
-    EXPECT_FALSE(store.values["Schedule|LastRunDate"].empty());
+    EXPECT_EQ(store.entry("Schedule", "LastRunTime"), expected);
     EXPECT_EQ(panel.timerState(), ScheduleTimerState::Armed);
     pumpFor(1500);
-    EXPECT_EQ(runs, 1); // the same second never fires twice
+    EXPECT_EQ(runs, 1) << "the same second fired twice";
     EXPECT_TRUE(errors.reports.empty());
 }
-
-TEST(SchedulePanelWin32Test, ADueRunIsDroppedWhileEditsArePending) {
-    SchedulePage page;
-    MemoryStore store;
-    Recorder errors;
-    int runs = 0;
-    SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, [&] { ++runs; }});
-    panel.prepareAtStartup();
-    const SYSTEMTIME due = inSeconds(1);
-    ::SendMessageW(page.item(IDC_CMBDAYS), CB_SETCURSEL, 7, 0);
-    panel.cmbDays_Click();
-    ::SendMessageW(page.item(IDC_DTPSCHEDULETIME), DTM_SETSYSTEMTIME, GDT_VALID,
-                   reinterpret_cast<LPARAM>(&due));
-    panel.timePickerChanged(); // pending: not applied
-    pumpFor(2500);
-    EXPECT_EQ(runs, 0);
-}
-
-} // namespace
-
-namespace {
 
 TEST(ScheduleLocaleForms, OlderStoresWrittenInTheUsersLocaleStillRead) {
     // The bench's locale is US English: month/day/year and a 12-hour clock.
