@@ -62,6 +62,16 @@ TEST(Handles, OwnershipMovesAndCloses) {
     EXPECT_FALSE(missing);
 }
 
+// The number an AppError thrown by f carries, or 0 if nothing was thrown.
+template <typename F> long thrownNumber(F&& f) {
+    try {
+        f();
+    } catch (const AppError& err) {
+        return err.number();
+    }
+    return 0;
+}
+
 TEST(Errors, CarryTheSystemNumberAndText) {
     AppError e = win32Error(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(e.number(), 2);
