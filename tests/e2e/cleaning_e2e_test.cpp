@@ -140,10 +140,7 @@ struct PaneLine {
 // break before it when empty). Rich edit counts a line break as one position.
 std::vector<PaneLine> paneLines(HWND main) {
     HWND pane = findControl(main, IDC_RTFMESSAGE);
-    const int length = static_cast<int>(::SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0));
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    ::SendMessageW(pane, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(wcslen(text.c_str()));
+    const std::wstring text = toUtf16(paneText(main));
     std::vector<PaneLine> lines;
     LONG position = 0;
     size_t start = 0;
@@ -165,18 +162,6 @@ std::vector<PaneLine> paneLines(HWND main) {
         start = brk + 2;
     }
     return lines;
-}
-
-HWND waitBox(const ProgramProcess& p, const std::string& title) {
-    HWND box = nullptr;
-    waitFor([&] {
-        box = findMessageBox(p);
-        return box != nullptr && text(box) == title;
-    });
-    return box != nullptr && text(box) == title ? box : nullptr;
-}
-void answer(HWND box, int button) {
-    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
 }
 
 bool inSandbox() {
@@ -216,47 +201,10 @@ protected:
             store.SaveSetting(kApp, "Settings", "Index" + std::to_string(i), value);
         }
     }
-    void exitProgram(ProgramProcess& p, HWND main) {
-        click(findControl(main, IDC_CMDCLOSE));
-        EXPECT_EQ(p.waitExit(), 0);
-    }
     win32::RegistrySettingsStore store;
 };
 
-TEST_F(CleaningE2E, CaptionsAndTheOrderOfTheOptionSubTabs) {
-    ProgramProcess p;
-    HWND main = p.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    for (int i = 0; i < kOptionCount; ++i) {
-        EXPECT_EQ(controlText(main, IDC_CHKSETTINGS_0 + i),
-                  kCleaningOptions[static_cast<size_t>(i)].caption)
-            << i;
-    }
-    EXPECT_EQ(controlText(main, IDC_CHKWEBADDRESS), "Erase Auto Complete Web &Addresses");
-    EXPECT_EQ(controlText(main, IDC_CMDHOMEPAGE), "&Set Home Page");
-    EXPECT_EQ(controlText(main, IDC_CMDDEFAULTSETTINGS), "&Default");
-    EXPECT_EQ(controlText(main, IDC_CMDBROWSEFILE), "Browse &File");
-    EXPECT_EQ(controlText(main, IDC_CMDBROWSEFOLDERTODELETE), "Browse F&older");
-    EXPECT_EQ(tabCaption(findControl(main, IDC_TABOPTIONS), 0), "Windows");
-    EXPECT_EQ(tabCaption(findControl(main, IDC_TABOPTIONS), 1), "Internet");
-    // Top to bottom on each sub-tab.
-    auto top = [&](int id) {
-        RECT r{};
-        ::GetWindowRect(findControl(main, id), &r);
-        return r.top;
-    };
-    const std::vector<int> windows = {1, 5, 10, 11, 4, 12, 13};
-    const std::vector<int> internet = {2, 3, 6, 7, 8, 9, -1, 14, 15};
-    for (const auto* order : {&windows, &internet}) {
-        for (size_t i = 1; i < order->size(); ++i) {
-            auto id = [](int o) { return o < 0 ? IDC_CHKWEBADDRESS : IDC_CHKSETTINGS_0 + o; };
-            EXPECT_LT(top(id((*order)[i - 1])), top(id((*order)[i]))) << (*order)[i];
-        }
-    }
-    exitProgram(p, main);
-}
-
-TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestart) {
+TEST_F(CleaningE2E, FirstStartShowsCaptionsAndDefaultsWritesNothingAndChoicesSurviveARestart) {
     {
         ProgramProcess p;
         HWND main = p.waitMainWindow();
@@ -268,6 +216,33 @@ TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestar
         EXPECT_EQ(userString(kIeMain, L"Start Page"), "about:blank");
         EXPECT_EQ(boxState(main, IDC_CHKWEBADDRESS), BST_UNCHECKED) << "AutoSuggest reads yes";
         EXPECT_EQ(userString(kAutoComplete, L"AutoSuggest"), "yes");
+        // The captions, and the order of the options on each sub-tab.
+        for (int i = 0; i < kOptionCount; ++i) {
+            EXPECT_EQ(controlText(main, IDC_CHKSETTINGS_0 + i),
+                      kCleaningOptions[static_cast<size_t>(i)].caption)
+                << i;
+        }
+        EXPECT_EQ(controlText(main, IDC_CHKWEBADDRESS), "Erase Auto Complete Web &Addresses");
+        EXPECT_EQ(controlText(main, IDC_CMDHOMEPAGE), "&Set Home Page");
+        EXPECT_EQ(controlText(main, IDC_CMDDEFAULTSETTINGS), "&Default");
+        EXPECT_EQ(controlText(main, IDC_CMDBROWSEFILE), "Browse &File");
+        EXPECT_EQ(controlText(main, IDC_CMDBROWSEFOLDERTODELETE), "Browse F&older");
+        EXPECT_EQ(tabCaption(findControl(main, IDC_TABOPTIONS), 0), "Windows");
+        EXPECT_EQ(tabCaption(findControl(main, IDC_TABOPTIONS), 1), "Internet");
+        // Top to bottom on each sub-tab.
+        auto top = [&](int id) {
+            RECT r{};
+            ::GetWindowRect(findControl(main, id), &r);
+            return r.top;
+        };
+        const std::vector<int> windows = {1, 5, 10, 11, 4, 12, 13};
+        const std::vector<int> internet = {2, 3, 6, 7, 8, 9, -1, 14, 15};
+        for (const auto* order : {&windows, &internet}) {
+            for (size_t i = 1; i < order->size(); ++i) {
+                auto id = [](int o) { return o < 0 ? IDC_CHKWEBADDRESS : IDC_CHKSETTINGS_0 + o; };
+                EXPECT_LT(top(id((*order)[i - 1])), top(id((*order)[i]))) << (*order)[i];
+            }
+        }
 
         toggle(main, IDC_CHKSETTINGS_9);
         toggle(main, IDC_CHKSETTINGS_12);
@@ -283,7 +258,7 @@ TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestar
         EXPECT_EQ(store.GetSetting("Tidewell", "HomePage", "StartPage", ""),
                   "http://home.example/\xc3\xa9");
         EXPECT_EQ(userString(kAutoComplete, L"AutoSuggest"), "no");
-        exitProgram(p, main);
+        EXPECT_EQ(exitWithButton(p, main), 0);
     }
     setUserString(kIeMain, L"Start Page", L"http://hijacked.example");
     {
@@ -299,7 +274,7 @@ TEST_F(CleaningE2E, FirstStartShowsDefaultsWritesNothingAndChoicesSurviveARestar
         ASSERT_TRUE(
             waitFor([&] { return store.GetSetting(kApp, "Settings", "Index9", "") == "1"; }));
         EXPECT_EQ(boxState(main, IDC_CHKSETTINGS_12), BST_CHECKED) << "Default leaves 12 alone";
-        exitProgram(p, main);
+        EXPECT_EQ(exitWithButton(p, main), 0);
     }
 }
 
@@ -453,7 +428,7 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     bin.cbSize = sizeof(bin);
     ::SHQueryRecycleBinW(nullptr, &bin);
     EXPECT_EQ(bin.i64NumItems, 0);
-    exitProgram(p, main);
+    EXPECT_EQ(exitWithButton(p, main), 0);
 
     for (int id : {34, 32, 5}) {
         removeTree(folders[id] + "\\canarylink");
@@ -463,7 +438,7 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     removeTree(canary);
 }
 
-TEST_F(CleaningE2E, PendingScheduleEditsKeepBasicCleanFromRunning) {
+TEST_F(CleaningE2E, PendingScheduleEditsKeepBasicCleanFromRunningAndCleanAndRebootAsks) {
     storeAllOptions("0");
     ProgramProcess p;
     HWND main = p.waitMainWindow();
@@ -484,28 +459,23 @@ TEST_F(CleaningE2E, PendingScheduleEditsKeepBasicCleanFromRunning) {
     EXPECT_TRUE(std::regex_match(controlText(main, IDC_LBLLASTRUNTIME),
                                  std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")));
     EXPECT_EQ(controlText(main, IDC_LBLSTATUS), "Ready");
-    exitProgram(p, main);
-}
 
-TEST_F(CleaningE2E, CleanAndRebootAsksFirstAndNoKeepsTheSession) {
-    storeAllOptions("0");
-    ProgramProcess p;
-    HWND main = p.waitMainWindow();
-    ASSERT_NE(main, nullptr);
+    // "Clean && Reboot" cleans, then asks; No keeps the session.
+    ::SendMessageW(findControl(main, IDC_RTFMESSAGE), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L"marker"));
     EXPECT_EQ(controlText(main, IDC_CMDCLEANREBOT), "Clean && &Reboot");
     click(findControl(main, IDC_CMDCLEANREBOT));
-    HWND box = waitBox(p, "Tidewell v1.0");
+    HWND box = waitMessageBox(p, "Tidewell v1.0");
     ASSERT_NE(box, nullptr);
     EXPECT_THAT(messageBoxText(box),
                 ::testing::HasSubstr("unsaved work in other programs will be lost"));
     EXPECT_NE(::GetWindowLongW(::GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON, 0)
         << "No is the default";
     EXPECT_EQ(paneText(main), "\r\nDone") << "the clean ran first";
-    answer(box, IDNO);
-    ASSERT_TRUE(waitFor([&] { return findMessageBox(p) == nullptr; }));
+    ASSERT_TRUE(answerMessageBox(p, box, IDNO));
     ::Sleep(300);
     EXPECT_TRUE(p.running()) << "No never logs off";
-    exitProgram(p, main);
+    EXPECT_EQ(exitWithButton(p, main), 0);
 }
 
 TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
@@ -536,10 +506,10 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
     ::SendMessageW(::GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(toUtf16(secret).c_str()));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    HWND box = waitBox(p, "Delete File");
+    HWND box = waitMessageBox(p, "Delete File");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageBoxText(box), "Are you sure?");
-    answer(box, IDYES);
+    answerMessageBox(p, box, IDYES);
     ASSERT_TRUE(waitFor([&] { return !exists(secret); })) << paneText(main);
     ASSERT_TRUE(waitFor([&] { return paneText(main).find("Finished") != std::string::npos; }));
     EXPECT_EQ(paneText(main), "Deleting File " + secret + " ...\r\nOverwriting File " + secret +
@@ -558,9 +528,9 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
     sendWithBuffer(dialog, BFFM_SETSELECTIONW, TRUE, target.data(),
                    target.size() * sizeof(wchar_t));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    box = waitBox(p, "Delete Folder");
+    box = waitMessageBox(p, "Delete Folder");
     ASSERT_NE(box, nullptr);
-    answer(box, IDYES);
+    answerMessageBox(p, box, IDYES);
     ASSERT_TRUE(waitFor([&] {
         return paneText(main).find("Finished Erasing Selected Folder") != std::string::npos;
     })) << paneText(main);
@@ -571,7 +541,7 @@ TEST_F(CleaningE2E, ShredAndFolderEraseThroughTheirDialogs) {
     EXPECT_FALSE(exists(root + "\\erase\\a.txt"));
     EXPECT_FALSE(exists(root + "\\erase\\sub\\b.txt"));
     EXPECT_TRUE(exists(canary + "\\keep.txt"));
-    exitProgram(p, main);
+    EXPECT_EQ(exitWithButton(p, main), 0);
     removeTree(root);
     removeTree(canary);
 }

@@ -34,76 +34,29 @@ struct Row {
 
 std::vector<Row> readList(HWND list) {
     std::vector<Row> rows;
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(list, &pid);
-    win32::UniqueHandle process(
-        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
-    if (!process) {
-        return rows;
-    }
-    constexpr size_t kChars = 512;
-    auto* remote = static_cast<BYTE*>(::VirtualAllocEx(process.get(), nullptr,
-                                                       sizeof(LVITEMW) + kChars * sizeof(wchar_t),
-                                                       MEM_COMMIT, PAGE_READWRITE));
-    if (remote == nullptr) {
-        return rows;
-    }
     const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        Row row;
-        for (int column = 0; column < 3; ++column) {
+        auto cell = [&](int column) {
             LVITEMW item{};
-            item.mask = LVIF_TEXT | LVIF_PARAM;
+            item.mask = LVIF_TEXT;
             item.iItem = i;
             item.iSubItem = column;
-            item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
-            item.cchTextMax = kChars;
-            ::WriteProcessMemory(process.get(), remote, &item, sizeof(item), nullptr);
-            ::SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
-            wchar_t text[kChars] = {};
-            ::ReadProcessMemory(process.get(), remote + sizeof(LVITEMW), text, sizeof(text),
-                                nullptr);
-            ::ReadProcessMemory(process.get(), remote, &item, sizeof(item), nullptr);
-            text[kChars - 1] = L'\0';
-            const std::string value = win32::toUtf8(text);
-            (column == 0 ? row.location : column == 1 ? row.url : row.time) = value;
-            if (column == 0) {
-                row.handle = item.lParam;
-            }
-        }
-        rows.push_back(row);
+            return itemText(list, LVM_GETITEMW, 0, item);
+        };
+        LVITEMW param{};
+        param.mask = LVIF_PARAM;
+        param.iItem = i;
+        sendWithBuffer(list, LVM_GETITEMW, 0, &param, sizeof(param));
+        rows.push_back({cell(0), cell(1), cell(2), param.lParam});
     }
-    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
     return rows;
 }
 
 std::string columnCaption(HWND list, int index) {
-    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(list, &pid);
-    win32::UniqueHandle process(
-        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
-    auto* remote = static_cast<BYTE*>(::VirtualAllocEx(
-        process.get(), nullptr, sizeof(HDITEMW) + 256, MEM_COMMIT, PAGE_READWRITE));
     HDITEMW item{};
     item.mask = HDI_TEXT;
-    item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(HDITEMW));
-    item.cchTextMax = 128;
-    ::WriteProcessMemory(process.get(), remote, &item, sizeof(item), nullptr);
-    ::SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(index),
-                   reinterpret_cast<LPARAM>(remote));
-    wchar_t text[128] = {};
-    ::ReadProcessMemory(process.get(), remote + sizeof(HDITEMW), text, sizeof(text) - 2, nullptr);
-    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
-    return win32::toUtf8(text);
-}
-
-void pressCtrl(bool down) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = VK_CONTROL;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    ::SendInput(1, &input, sizeof(input));
+    return itemText(reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMW,
+                    static_cast<WPARAM>(index), item);
 }
 
 class PopupE2E : public ::testing::Test {
@@ -181,44 +134,21 @@ TEST_F(PopupE2E, OnAtFirstStartANewWindowIsRefusedWithAToneUnlessCtrlIsHeld) {
 
     // Keys typed into a window of the driver's own are the easiest for the
     // bench to deliver; the key state they leave is the whole desktop's.
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = ::DefWindowProcW;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TidewellPopupKeys";
-    ::RegisterClassW(&wc);
-    HWND keys = ::CreateWindowExW(0, wc.lpszClassName, L"Keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                                  0, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
-    auto pump = [] {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::DispatchMessageW(&msg);
-        }
-    };
+    OwnWindows keys{L"Keys"};
     bool held = false;
     for (int attempt = 0; attempt < 3 && !held; ++attempt) {
-        ::SetForegroundWindow(keys);
-        waitFor(
-            [&] {
-                pump();
-                return ::GetForegroundWindow() == keys;
-            },
-            3s);
+        ::SetForegroundWindow(keys[0]);
+        keys.waitPumping([&] { return ::GetForegroundWindow() == keys[0]; }, 3s);
         ::Sleep(300);
-        pressCtrl(true);
-        held = waitFor(
-            [&] {
-                pump();
-                return (::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
-            },
-            2s);
+        sendKeys({{VK_CONTROL, true}});
+        held = keys.waitPumping([] { return (::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 2s);
         if (!held) {
-            pressCtrl(false);
+            sendKeys({{VK_CONTROL, false}});
         }
     }
     const LRESULT withCtrl = send(fakeshell::kNewWindow2, static_cast<WPARAM>(id));
-    pressCtrl(false);
-    pump();
-    ::DestroyWindow(keys);
+    sendKeys({{VK_CONTROL, false}});
+    keys.pump();
     ASSERT_TRUE(held) << "the bench could not hold Ctrl down";
     EXPECT_EQ(withCtrl, 0);
     EXPECT_EQ(send(fakeshell::kTones), 1);

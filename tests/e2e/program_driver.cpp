@@ -3,8 +3,10 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#include "shell/resource.h"
 #include "win32/unicode.h"
 
 namespace tidewell::e2e {
@@ -127,34 +129,9 @@ std::string controlText(HWND mainWindow, int id) {
 }
 
 std::string tabCaption(HWND tab, int index) {
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(tab, &pid);
-    HANDLE process =
-        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process == nullptr) {
-        return {};
-    }
-    constexpr size_t kChars = 128;
-    auto* remote = static_cast<BYTE*>(::VirtualAllocEx(
-        process, nullptr, sizeof(TCITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
-    std::string caption;
-    if (remote != nullptr) {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TCITEMW));
-        item.cchTextMax = kChars;
-        ::WriteProcessMemory(process, remote, &item, sizeof(item), nullptr);
-        if (::SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(index),
-                           reinterpret_cast<LPARAM>(remote))) {
-            wchar_t buffer[kChars] = {};
-            ::ReadProcessMemory(process, remote + sizeof(TCITEMW), buffer, sizeof(buffer), nullptr);
-            buffer[kChars - 1] = L'\0';
-            caption = win32::toUtf8(buffer);
-        }
-        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    ::CloseHandle(process);
-    return caption;
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    return itemText(tab, TCM_GETITEMW, static_cast<WPARAM>(index), item);
 }
 
 void click(HWND button) {
@@ -163,23 +140,47 @@ void click(HWND button) {
                    reinterpret_cast<LPARAM>(button));
 }
 
-LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size) {
+long exitWithButton(ProgramProcess& process, HWND mainWindow) {
+    click(findControl(mainWindow, IDC_CMDCLOSE));
+    return process.waitExit();
+}
+
+// Sends through a copy of `buffer` in the window's process; `prepare` may
+// aim pointers of the copy at its own remote address first.
+template <typename F>
+LRESULT sendRemote(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, F&& prepare) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
     win32::UniqueHandle process(
         ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
-    if (!process) {
-        return 0;
-    }
-    void* remote = ::VirtualAllocEx(process.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    void* remote = process
+                       ? ::VirtualAllocEx(process.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE)
+                       : nullptr;
     if (remote == nullptr) {
         return 0;
     }
+    prepare(static_cast<char*>(remote));
     ::WriteProcessMemory(process.get(), remote, buffer, size, nullptr);
     LRESULT result = ::SendMessageW(hwnd, msg, wp, reinterpret_cast<LPARAM>(remote));
     ::ReadProcessMemory(process.get(), remote, buffer, size, nullptr);
     ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
     return result;
+}
+
+LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size) {
+    return sendRemote(hwnd, msg, wp, buffer, size, [](char*) {});
+}
+
+std::string remoteText(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, size_t textOffset,
+                       size_t pointerOffset) {
+    auto* bytes = static_cast<char*>(buffer);
+    sendRemote(hwnd, msg, wp, buffer, size, [&](char* remote) {
+        wchar_t* remoteTextAt = reinterpret_cast<wchar_t*>(remote + textOffset);
+        std::memcpy(bytes + pointerOffset, &remoteTextAt, sizeof(remoteTextAt));
+    });
+    auto* text = reinterpret_cast<wchar_t*>(bytes + textOffset);
+    text[(size - textOffset) / sizeof(wchar_t) - 1] = L'\0';
+    return win32::toUtf8(text);
 }
 
 LRESULT pickerValue(HWND picker, SYSTEMTIME& value) {
@@ -214,6 +215,58 @@ void selectComboItem(HWND combo, int index) {
 
 HWND findMessageBox(const ProgramProcess& process) {
     return process.findWindow(L"#32770", true);
+}
+
+HWND waitMessageBox(const ProgramProcess& process, const char* title) {
+    HWND box = nullptr;
+    waitFor([&] {
+        box = findMessageBox(process);
+        return box != nullptr && (title == nullptr || text(box) == title);
+    });
+    return box != nullptr && (title == nullptr || text(box) == title) ? box : nullptr;
+}
+
+bool answerMessageBox(const ProgramProcess& process, HWND box, int button) {
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    return waitFor([&] { return findMessageBox(process) == nullptr; });
+}
+
+void sendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    std::vector<INPUT> input;
+    for (const auto& [key, down] : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key;
+        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        input.push_back(in);
+    }
+    ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+OwnWindows::OwnWindows(std::initializer_list<const wchar_t*> titles) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TidewellE2EOwnWindow";
+    ::RegisterClassW(&wc);
+    for (const wchar_t* title : titles) {
+        windows_.push_back(::CreateWindowExW(0, wc.lpszClassName, title,
+                                             WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
+                                             nullptr, nullptr, wc.hInstance, nullptr));
+    }
+}
+
+OwnWindows::~OwnWindows() {
+    for (HWND h : windows_) {
+        ::DestroyWindow(h);
+    }
+}
+
+void OwnWindows::pump() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::DispatchMessageW(&msg);
+    }
 }
 
 std::string messageBoxText(HWND box) {

@@ -3,7 +3,11 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "win32/unique_handle.h"
 
@@ -58,13 +62,31 @@ std::string text(HWND hwnd);
 // Text of a control of the main window or any of its pages.
 HWND findControl(HWND mainWindow, int id);
 std::string controlText(HWND mainWindow, int id);
-// The caption of tab `index` of a tab control in another process.
-std::string tabCaption(HWND tab, int index);
 // Clicks a button as the keyboard would (works for hidden pages too).
 void click(HWND button);
+// Clicks "Exit" and waits for the end; the exit code, or -1.
+long exitWithButton(ProgramProcess& process, HWND mainWindow);
 // Sends a message whose lParam points at a buffer, through memory of the
 // window's own process; `buffer` is copied in before and back after.
 LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size);
+// Sends `buffer` as sendWithBuffer does, with the pointer at `pointerOffset`
+// aimed at the remote copy's text at `textOffset`; returns that text.
+std::string remoteText(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, size_t textOffset,
+                       size_t pointerOffset);
+// The text of an item (TCITEMW, HDITEMW, LVITEMW...) of a control in another
+// process: `item` travels with a text buffer right behind it.
+template <typename Item> std::string itemText(HWND hwnd, UINT msg, WPARAM wp, Item item) {
+    struct Remote {
+        Item item;
+        wchar_t text[512];
+    } remote{item, {}};
+    remote.item.cchTextMax = 512;
+    return remoteText(hwnd, msg, wp, &remote, sizeof(remote), offsetof(Remote, text),
+                      reinterpret_cast<char*>(&remote.item.pszText) -
+                          reinterpret_cast<char*>(&remote));
+}
+// The caption of tab `index` of a tab control in another process.
+std::string tabCaption(HWND tab, int index);
 // GDT_VALID with the value, or GDT_NONE, of a date/time picker in another process.
 LRESULT pickerValue(HWND picker, SYSTEMTIME& value);
 void setPickerValue(HWND picker, const SYSTEMTIME* value);
@@ -72,6 +94,36 @@ void setPickerValue(HWND picker, const SYSTEMTIME* value);
 void selectComboItem(HWND combo, int index);
 // The first visible message box of the process, or 0.
 HWND findMessageBox(const ProgramProcess& process);
+// Waits for one (with `title` if given); 0 if none came.
+HWND waitMessageBox(const ProgramProcess& process, const char* title = nullptr);
 std::string messageBoxText(HWND box);
+// Answers a message box with `button` and waits until no box is left.
+bool answerMessageBox(const ProgramProcess& process, HWND box, int button = IDOK);
+// Keys as the keyboard types them: each virtual key with true for down.
+void sendKeys(std::initializer_list<std::pair<WORD, bool>> keys);
+
+// Visible top-level windows of the driver's own, with these titles; they
+// answer messages only while the driver pumps them.
+class OwnWindows {
+public:
+    explicit OwnWindows(std::initializer_list<const wchar_t*> titles);
+    OwnWindows(const OwnWindows&) = delete;
+    OwnWindows& operator=(const OwnWindows&) = delete;
+    ~OwnWindows();
+    HWND operator[](size_t i) const { return windows_[i]; }
+    static void pump();
+    // Waits for `ready` while pumping.
+    template <typename F> bool waitPumping(F&& ready, std::chrono::milliseconds limit = 15s) {
+        return waitFor(
+            [&] {
+                pump();
+                return ready();
+            },
+            limit);
+    }
+
+private:
+    std::vector<HWND> windows_;
+};
 
 } // namespace tidewell::e2e

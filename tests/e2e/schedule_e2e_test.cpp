@@ -64,8 +64,7 @@ TEST_F(ScheduleE2E, FirstStartThenNeverAppliedSurvivesARestart) {
         EXPECT_EQ(stored("Date"), "Null");
         EXPECT_EQ(stored("Time"), "Null");
         EXPECT_EQ(stored("RunAfter"), "2");
-        click(findControl(main, IDC_CMDCLOSE));
-        ASSERT_EQ(program.waitExit(), 0);
+        ASSERT_EQ(exitWithButton(program, main), 0);
     }
     ProgramProcess again;
     HWND main = again.waitMainWindow();
@@ -92,12 +91,10 @@ TEST_F(ScheduleE2E, ValidationMessagesStoreNothingAndCancelRestores) {
     // "Date" without a date: "Define Date", titled with the window caption.
     selectComboItem(findControl(main, IDC_CMBDAYS), 8);
     click(findControl(main, IDC_CMDAPPLY));
-    HWND box = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (box = findMessageBox(program)) != nullptr; }));
-    EXPECT_EQ(text(box), "Tidewell v1.0");
+    HWND box = waitMessageBox(program, "Tidewell v1.0");
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageBoxText(box), "Define Date");
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return findMessageBox(program) == nullptr; }));
+    ASSERT_TRUE(answerMessageBox(program, box));
     EXPECT_EQ(stored("RunOn"), "3");
     EXPECT_TRUE(enabled(main, IDC_CMDAPPLY));
 
@@ -110,10 +107,9 @@ TEST_F(ScheduleE2E, ValidationMessagesStoreNothingAndCancelRestores) {
     setPickerValue(findControl(main, IDC_DTPSCHEDULEDATE), &date);
     setPickerValue(findControl(main, IDC_DTPSCHEDULETIME), nullptr);
     click(findControl(main, IDC_CMDAPPLY));
-    ASSERT_TRUE(waitFor([&] { return (box = findMessageBox(program)) != nullptr; }));
+    ASSERT_NE(box = waitMessageBox(program), nullptr);
     EXPECT_EQ(messageBoxText(box), "Define Time");
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return findMessageBox(program) == nullptr; }));
+    ASSERT_TRUE(answerMessageBox(program, box));
     EXPECT_EQ(stored("Date"), "Null");
 
     ::SendMessageW(findControl(main, IDC_CMDCANCEL), BM_CLICK, 0, 0);
@@ -128,9 +124,8 @@ TEST_F(ScheduleE2E, ABadStoredKindShowsTheCommonMessageAndTheWindowStillLoads) {
     store.SaveSetting("Tidewell", "Schedule", "RunOn", "abc");
     store.SaveSetting("Tidewell", "Schedule", "RunAfter", "02");
     ProgramProcess program;
-    HWND box = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (box = findMessageBox(program)) != nullptr; }));
-    EXPECT_EQ(text(box), "Tidewell");
+    HWND box = waitMessageBox(program, "Tidewell");
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageBoxText(box), "Error: 13 - Type mismatch");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     HWND main = program.waitMainWindow();

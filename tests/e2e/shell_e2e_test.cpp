@@ -9,7 +9,6 @@
 
 #include "program_driver.h"
 #include "shell/resource.h"
-#include "shell/settings_store_win32.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
@@ -42,7 +41,7 @@ protected:
     void TearDown() override { setWinIniCfy(nullptr); }
 };
 
-TEST_F(ShellE2E, StartsWithCaptionLabelsTabsAndTheAssociation) {
+TEST_F(ShellE2E, StartsWithCaptionLabelsTabsAndTheAssociationHidesAndExits) {
     ProgramProcess program;
     ASSERT_TRUE(program.running()) << "could not start the program";
     HWND main = program.waitMainWindow();
@@ -76,13 +75,8 @@ TEST_F(ShellE2E, StartsWithCaptionLabelsTabsAndTheAssociation) {
     EXPECT_FALSE(::IsWindowEnabled(findControl(main, IDC_CMDCANCEL)));
 
     EXPECT_EQ(winIniCfy(), kInstalledAssociation);
-}
 
-TEST_F(ShellE2E, TabsShowTheirOwnPage) {
-    ProgramProcess program;
-    HWND main = program.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    HWND tab = ::GetDlgItem(main, IDC_TABMAIN);
+    // Each tab shows its own page only.
     const int marker[] = {IDC_RTFMESSAGE,    IDC_CHKSETTINGS_0,          IDC_CMBDAYS,
                           IDC_CMDBROWSEFILE, IDC_CHKPOPUPKILLERACTIVATE, IDC_TXTSOURCE};
     for (int selected : {3, 1, 5, 2, 4, 0}) {
@@ -96,44 +90,8 @@ TEST_F(ShellE2E, TabsShowTheirOwnPage) {
                 << "selected " << selected << ", page " << page;
         }
     }
-}
 
-TEST_F(ShellE2E, SecondCopyIsRefusedAndTouchesNothing) {
-    ProgramProcess first;
-    HWND main = first.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    // With the association removed, a second copy that went on would write it.
-    setWinIniCfy(nullptr);
-
-    // A path on the command line (as the shell passes for an opened file) changes nothing.
-    ProgramProcess second(programExe(), L"\"C:\\users\\Public\\secret file.cfy\"");
-    ASSERT_TRUE(second.running() || second.waitExit(0ms) >= 0);
-    HWND box = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (box = second.findWindow(L"#32770", true)) != nullptr; }))
-        << "no message from the second copy";
-    EXPECT_EQ(text(box), "Tidewell");
-    EXPECT_EQ(text(::GetDlgItem(box, 0xFFFF)), "Tidewell v1.0 already running.");
-    EXPECT_EQ(second.findWindow(L"TidewellMain"), nullptr);
-
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(second.waitExit(), 0);
-    EXPECT_EQ(winIniCfy(), "<absent>");
-    EXPECT_TRUE(first.running());
-    EXPECT_TRUE(::IsWindowVisible(main));
-}
-
-TEST_F(ShellE2E, AnExistingAssociationIsLeftAsItIs) {
-    setWinIniCfy(L"D:\\Elsewhere\\Varnholt.Exe ^.CFY");
-    ProgramProcess program;
-    ASSERT_NE(program.waitMainWindow(), nullptr);
-    EXPECT_EQ(winIniCfy(), "D:\\Elsewhere\\Varnholt.Exe ^.CFY");
-}
-
-TEST_F(ShellE2E, CloseBoxHidesAndExitEnds) {
-    ProgramProcess program;
-    HWND main = program.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-
+    // The close box hides; "Exit" ends.
     ::PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
     EXPECT_TRUE(::IsIconic(main));
@@ -149,55 +107,52 @@ TEST_F(ShellE2E, CloseBoxHidesAndExitEnds) {
     EXPECT_TRUE(program.running());
 
     ::ShowWindow(main, SW_RESTORE);
-    click(findControl(main, IDC_CMDCLOSE));
-    EXPECT_EQ(program.waitExit(), 0);
+    EXPECT_EQ(exitWithButton(program, main), 0);
     EXPECT_FALSE(::IsWindow(main));
 }
 
-TEST_F(ShellE2E, AssociationCarriesANonAsciiProgramFolder) {
+TEST_F(ShellE2E, SecondCopyIsRefusedAndTouchesNothing) {
+    ProgramProcess first;
+    HWND main = first.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    // With the association removed, a second copy that went on would write it.
+    setWinIniCfy(nullptr);
+
+    // A path on the command line (as the shell passes for an opened file) changes nothing.
+    ProgramProcess second(programExe(), L"\"C:\\users\\Public\\secret file.cfy\"");
+    ASSERT_TRUE(second.running() || second.waitExit(0ms) >= 0);
+    HWND box = waitMessageBox(second);
+    ASSERT_NE(box, nullptr) << "no message from the second copy";
+    EXPECT_EQ(text(box), "Tidewell");
+    EXPECT_EQ(messageBoxText(box), "Tidewell v1.0 already running.");
+    EXPECT_EQ(second.findWindow(L"TidewellMain"), nullptr);
+
+    answerMessageBox(second, box);
+    EXPECT_EQ(second.waitExit(), 0);
+    EXPECT_EQ(winIniCfy(), "<absent>");
+    EXPECT_TRUE(first.running());
+    EXPECT_TRUE(::IsWindowVisible(main));
+}
+
+TEST_F(ShellE2E, AssociationCarriesANonAsciiProgramFolderAndIsWrittenOnce) {
     const std::wstring folder = L"C:\\Program Files\\T\u00efdewell \u00dc\u65e5";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring exe = folder + L"\\Varnholt.exe";
     ASSERT_TRUE(::CopyFileW(programExe().c_str(), exe.c_str(), FALSE));
+    const std::string written = win32::toUtf8(folder) + "\\Varnholt.Exe ^.CFY";
     {
         ProgramProcess program(exe);
         HWND main = program.waitMainWindow();
         ASSERT_NE(main, nullptr);
-        EXPECT_EQ(winIniCfy(), win32::toUtf8(folder) + "\\Varnholt.Exe ^.CFY");
-        click(findControl(main, IDC_CMDCLOSE));
-        EXPECT_EQ(program.waitExit(), 0);
+        EXPECT_EQ(winIniCfy(), written);
+        EXPECT_EQ(exitWithButton(program, main), 0);
     }
     ::DeleteFileW(exe.c_str());
     ::RemoveDirectoryW(folder.c_str());
-}
-
-TEST_F(ShellE2E, SettingsSurviveARestartOfTheProgram) {
-    win32::RegistrySettingsStore store;
-    const std::string app = "C:\\Program Files\\Tidewell";
-    {
-        ProgramProcess program;
-        HWND main = program.waitMainWindow();
-        ASSERT_NE(main, nullptr);
-        store.SaveSetting(app, "Settings", "E2E", "kept \xc3\xbc");
-        click(findControl(main, IDC_CMDCLOSE));
-        ASSERT_EQ(program.waitExit(), 0);
-    }
-    {
-        ProgramProcess program;
-        HWND main = program.waitMainWindow();
-        ASSERT_NE(main, nullptr);
-        click(findControl(main, IDC_CMDCLOSE));
-        ASSERT_EQ(program.waitExit(), 0);
-    }
-    // Read back from a separate process, not from this one's registry cache.
-    ProgramProcess reader(L"C:\\windows\\system32\\reg.exe",
-                          L"query \"HKCU\\Software\\VB and VBA Program Settings\\C:\\Program "
-                          L"Files\\Tidewell\\Settings\" /v E2E");
-    EXPECT_EQ(reader.waitExit(), 0);
-    EXPECT_EQ(store.GetSetting(app, "Settings", "E2E", "lost"), "kept \xc3\xbc");
-    ::RegDeleteTreeW(
-        HKEY_CURRENT_USER,
-        L"Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings");
+    // The installed copy finds an entry in place and leaves it as it is.
+    ProgramProcess program;
+    ASSERT_NE(program.waitMainWindow(), nullptr);
+    EXPECT_EQ(winIniCfy(), written);
 }
 
 } // namespace

@@ -34,10 +34,6 @@ std::vector<HWND> trayIcons() {
     return icons;
 }
 
-size_t iconCount() {
-    return trayIcons().size();
-}
-
 std::string readFile(const std::wstring& path) {
     std::ifstream in(win32::toUtf8(path), std::ios::binary);
     std::stringstream s;
@@ -62,13 +58,13 @@ TEST_F(TrayE2E, OneIconThatSurvivesTheCloseBoxAndGoesWithExit) {
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(waitFor([] { return iconCount() == 1; })) << "icons: " << iconCount();
+    ASSERT_TRUE(waitFor([] { return trayIcons().size() == 1; })) << "icons: " << trayIcons().size();
 
     for (int i = 0; i < 2; ++i) {
         ::PostMessageW(main, WM_CLOSE, 0, 0);
         ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
         ::Sleep(300);
-        EXPECT_EQ(iconCount(), 1u) << "after close " << i;
+        EXPECT_EQ(trayIcons().size(), 1u) << "after close " << i;
         // A double click on the icon brings the window back, normal.
         HWND icon = trayIcons().front();
         ::PostMessageW(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
@@ -88,14 +84,14 @@ TEST_F(TrayE2E, OneIconThatSurvivesTheCloseBoxAndGoesWithExit) {
     // The menu's "Exit".
     ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_MNUUNLOADPELLIVER, 0), 0);
     EXPECT_EQ(program.waitExit(), 0);
-    EXPECT_TRUE(waitFor([] { return iconCount() == 0; })) << "icon left behind";
+    EXPECT_TRUE(waitFor([] { return trayIcons().size() == 0; })) << "icon left behind";
 }
 
-TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
+TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntriesAndAboutClosesWithOk) {
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(waitFor([] { return iconCount() == 1; }));
+    ASSERT_TRUE(waitFor([] { return trayIcons().size() == 1; }));
     // The pointer is over the tray, not over the window, as when a user clicks
     // the icon; the notification is the one the shell sends for a right click.
     RECT rc{};
@@ -112,8 +108,8 @@ TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
     bool shown = false;
     for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
         ::PostMessageW(main, 0x205, 1, 0x205);
-        shown = waitFor([&] { return (menuWindow = program.findWindow(L"#32768", true)) != nullptr; },
-                        4s);
+        shown = waitFor(
+            [&] { return (menuWindow = program.findWindow(L"#32768", true)) != nullptr; }, 4s);
     }
     ASSERT_TRUE(shown) << "no menu";
     // Choose the third entry with the keyboard: it is "About".
@@ -126,6 +122,11 @@ TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
         about = program.findWindow(L"#32770", true);
         return about != nullptr && text(about).rfind("About ", 0) == 0;
     })) << "the third entry did not open About";
+    EXPECT_EQ(text(about), "About Tidewell v1.0");
+    EXPECT_EQ(text(::GetDlgItem(about, IDC_LABEL1)), "Tidewell v.1.1");
+    EXPECT_NE(text(::GetDlgItem(about, IDC_LBLCOPYRIGHT))
+                  .find("Copyright (C) 2026 the Tidewell developers https://www.tidewell.example"),
+              std::string::npos);
     ::SendMessageW(::GetDlgItem(about, IDC_CMDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(waitFor([&] { return !::IsWindow(about); }));
 
@@ -147,24 +148,6 @@ TEST_F(TrayE2E, RightClickOpensTheMenuWithItsFiveEntries) {
     EXPECT_TRUE(::GetMenuState(menu, 3, MF_BYPOSITION) & MF_SEPARATOR);
     ::DestroyMenu(bar);
     ::FreeLibrary(exe);
-    EXPECT_TRUE(program.running());
-}
-
-TEST_F(TrayE2E, AboutShowsItsCaptionAndClosesWithOk) {
-    ProgramProcess program;
-    HWND main = program.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_MNUABOUT, 0), 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (about = program.findWindow(L"#32770", true)) != nullptr; }));
-    EXPECT_EQ(text(about), "About Tidewell v1.0");
-    EXPECT_EQ(text(::GetDlgItem(about, IDC_LABEL1)), "Tidewell v.1.1");
-    const std::string notice = text(::GetDlgItem(about, IDC_LBLCOPYRIGHT));
-    EXPECT_NE(
-        notice.find("Copyright (C) 2026 the Tidewell developers https://www.tidewell.example"),
-        std::string::npos);
-    ::SendMessageW(::GetDlgItem(about, IDC_CMDOK), BM_CLICK, 0, 0);
-    EXPECT_TRUE(waitFor([&] { return !::IsWindow(about); }));
     EXPECT_TRUE(program.running());
 }
 
@@ -213,46 +196,10 @@ TEST_F(TrayE2E, WithoutAnHtmAssociationHelpSaysSo) {
     EXPECT_TRUE(readFile(kBrowserLog).empty());
 }
 
-// Test windows of the driver's own: titled, untitled and blank-titled.
-struct Victims {
-    Victims() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TidewellE2EVictim";
-        ::RegisterClassW(&wc);
-        for (const wchar_t* title : {L"E2E Victim One", L"E2E Victim Two", L"", L"   "}) {
-            HWND h =
-                ::CreateWindowExW(0, L"TidewellE2EVictim", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  10, 10, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
-            windows.push_back(h);
-        }
-    }
-    ~Victims() {
-        for (HWND h : windows) {
-            ::DestroyWindow(h);
-        }
-    }
-    void pump() {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::DispatchMessageW(&msg);
-        }
-    }
-    std::vector<HWND> windows;
-};
-
 void pressAltShift(HWND focus) {
     ::SetForegroundWindow(focus);
     ::Sleep(200);
-    INPUT in[4] = {};
-    const WORD keys[4] = {VK_MENU, VK_SHIFT, VK_SHIFT, VK_MENU};
-    for (int i = 0; i < 4; ++i) {
-        in[i].type = INPUT_KEYBOARD;
-        in[i].ki.wVk = keys[i];
-        in[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
-    }
-    ::SendInput(4, in, sizeof(INPUT));
+    sendKeys({{VK_MENU, true}, {VK_SHIFT, true}, {VK_SHIFT, false}, {VK_MENU, false}});
 }
 
 bool visible(HWND h) {
@@ -260,46 +207,33 @@ bool visible(HWND h) {
 }
 
 TEST_F(TrayE2E, AltShiftHidesTitledWindowsAndShowsExactlyThoseAgain) {
-    Victims victims;
+    // Titled, untitled and blank-titled windows of the driver's own.
+    OwnWindows victims{L"E2E Victim One", L"E2E Victim Two", L"", L"   "};
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
     // One titled window hidden beforehand is neither hidden nor shown by the hotkey.
-    ::ShowWindow(victims.windows[1], SW_HIDE);
+    ::ShowWindow(victims[1], SW_HIDE);
     victims.pump();
 
-    pressAltShift(victims.windows[0]);
-    const bool hid = waitFor([&] {
-        victims.pump();
-        return !visible(main) && !visible(victims.windows[0]);
-    });
+    pressAltShift(victims[0]);
+    const bool hid = victims.waitPumping([&] { return !visible(main) && !visible(victims[0]); });
     ASSERT_TRUE(hid) << "Alt+Shift hid nothing";
-    EXPECT_TRUE(visible(victims.windows[2])) << "untitled window hidden";
-    EXPECT_TRUE(visible(victims.windows[3])) << "blank-titled window hidden";
+    EXPECT_TRUE(visible(victims[2])) << "untitled window hidden";
+    EXPECT_TRUE(visible(victims[3])) << "blank-titled window hidden";
 
-    pressAltShift(victims.windows[2]);
-    EXPECT_TRUE(waitFor([&] {
-        victims.pump();
-        return visible(main) && visible(victims.windows[0]);
-    }));
-    EXPECT_FALSE(visible(victims.windows[1]));
+    pressAltShift(victims[2]);
+    EXPECT_TRUE(victims.waitPumping([&] { return visible(main) && visible(victims[0]); }));
+    EXPECT_FALSE(visible(victims[1]));
 
     // Ending the program while the desktop is hidden shows it again.
-    pressAltShift(victims.windows[2]);
-    ASSERT_TRUE(waitFor([&] {
-        victims.pump();
-        return !visible(victims.windows[0]);
-    }));
+    pressAltShift(victims[2]);
+    ASSERT_TRUE(victims.waitPumping([&] { return !visible(victims[0]); }));
     ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(ID_MNUUNLOADPELLIVER, 0), 0);
-    EXPECT_TRUE(waitFor([&] {
-        victims.pump();
-        return !program.running();
-    }));
+    EXPECT_TRUE(victims.waitPumping([&] { return !program.running(); }));
     EXPECT_EQ(program.waitExit(), 0);
-    EXPECT_TRUE(waitFor([&] {
-        victims.pump();
-        return visible(victims.windows[0]);
-    })) << "windows left hidden after the program ended";
+    EXPECT_TRUE(victims.waitPumping([&] { return visible(victims[0]); }))
+        << "windows left hidden after the program ended";
 }
 
 } // namespace

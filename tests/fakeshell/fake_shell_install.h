@@ -76,7 +76,6 @@ public:
     Registration(const Registration&) = delete;
     Registration& operator=(const Registration&) = delete;
     bool ok() const { return ok_; }
-    const std::wstring& error() const { return error_; }
     std::string errorText() const {
         std::string text;
         for (wchar_t c : error_) {

@@ -10,6 +10,7 @@
 #include <olectl.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,38 +25,46 @@ namespace {
 constexpr IID kHTMLDocumentEvents = {
     0x3050f260, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 
+// clang-format off
 #define FAKE_REFCOUNT                                                                              \
 public:                                                                                            \
-    ULONG STDMETHODCALLTYPE AddRef() override {                                                    \
-        return ++refs_;                                                                            \
-    }                                                                                              \
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }                                  \
     ULONG STDMETHODCALLTYPE Release() override {                                                   \
         const ULONG n = --refs_;                                                                   \
-        if (n == 0) {                                                                              \
-            delete this;                                                                           \
-        }                                                                                          \
+        if (n == 0) delete this;                                                                   \
         return n;                                                                                  \
     }                                                                                              \
-                                                                                                   \
 private:                                                                                           \
     ULONG refs_ = 1;
 
 #define FAKE_NO_TYPEINFO                                                                           \
 public:                                                                                            \
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {                                 \
-        *n = 0;                                                                                    \
-        return S_OK;                                                                               \
-    }                                                                                              \
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {                      \
-        return E_NOTIMPL;                                                                          \
-    }                                                                                              \
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {     \
-        return E_NOTIMPL;                                                                          \
-    }                                                                                              \
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,            \
-                                     EXCEPINFO*, UINT*) override {                                 \
-        return E_NOTIMPL;                                                                          \
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }          \
+    FAKE_NI(GetTypeInfo, UINT, LCID, ITypeInfo**)                                                  \
+    FAKE_NI(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)                                 \
+    FAKE_NI(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+// clang-format on
+
+// QueryInterface of a fake: `self` for IUnknown and `iids`, `container` for
+// its own interface.
+template <typename T>
+HRESULT query(T* self, IConnectionPointContainer* container, REFIID riid, void** pp,
+              std::initializer_list<IID> iids) {
+    *pp = nullptr;
+    for (const IID& iid : iids) {
+        if (IsEqualIID(riid, iid) || IsEqualIID(riid, IID_IUnknown)) {
+            *pp = self;
+        }
     }
+    if (container != nullptr && IsEqualIID(riid, IID_IConnectionPointContainer)) {
+        *pp = container;
+    }
+    if (*pp == nullptr) {
+        return E_NOINTERFACE;
+    }
+    static_cast<IUnknown*>(*pp)->AddRef();
+    return S_OK;
+}
 
 long gTones = 0;
 long gLastTone = 0;
@@ -114,13 +123,8 @@ public:
     size_t size() const { return sinks_.size(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint)) {
-            *pp = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *pp = nullptr;
-        return E_NOINTERFACE;
+        return query(static_cast<IConnectionPoint*>(this), nullptr, riid, pp,
+                     {IID_IConnectionPoint});
     }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         *iid = iid_;
@@ -158,7 +162,7 @@ public:
         // A dead browser cannot answer; the sink is let go all the same.
         return *dead_ ? RPC_E_DISCONNECTED : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+    FAKE_NI(EnumConnections, IEnumConnections**)
 
     // Calls every sink with the arguments in declaration order; returns how many.
     int fire(DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr) {
@@ -191,52 +195,18 @@ private:
     DWORD next_ = 1;
 };
 
-// A frame: some other object than the browser.
-class FakeFrame final : public IDispatch {
-    FAKE_REFCOUNT
-    FAKE_NO_TYPEINFO
+// The container side of a fake: one connection point for its one event
+// interface, unreachable once the object is dead.
+class EventSource : public IConnectionPointContainer {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *pp = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *pp = nullptr;
-        return E_NOINTERFACE;
-    }
-};
-
-class FakeDocument final : public HTMLDocument2Stub, public IConnectionPointContainer {
-    FAKE_REFCOUNT
-    FAKE_NO_TYPEINFO
-public:
-    explicit FakeDocument(std::shared_ptr<const bool> dead)
-        : dead_(dead), events_(new ConnectionPoint(kHTMLDocumentEvents, this, dead)) {}
     ConnectionPoint& events() { return *events_; }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, __uuidof(IHTMLDocument)) ||
-            IsEqualIID(riid, __uuidof(IHTMLDocument2))) {
-            *pp = static_cast<IHTMLDocument2*>(this);
-        } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-            *pp = static_cast<IConnectionPointContainer*>(this);
-        } else {
-            *pp = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-        return E_NOTIMPL;
-    }
+    FAKE_NI(EnumConnectionPoints, IEnumConnectionPoints**)
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
+        *pp = nullptr;
         if (*dead_) {
             return RPC_E_DISCONNECTED;
         }
-        if (!IsEqualIID(riid, kHTMLDocumentEvents)) {
-            *pp = nullptr;
+        if (!IsEqualIID(riid, iid_)) {
             return CONNECT_E_NOCONNECTION;
         }
         *pp = events_;
@@ -244,13 +214,38 @@ public:
         return S_OK;
     }
 
-private:
-    ~FakeDocument() {
+protected:
+    EventSource(REFIID iid, std::shared_ptr<bool> dead)
+        : iid_(iid), dead_(std::move(dead)), events_(new ConnectionPoint(iid, this, dead_)) {}
+    ~EventSource() {
         events_->orphan();
         events_->Release();
     }
-    std::shared_ptr<const bool> dead_;
+    IID iid_;
+    std::shared_ptr<bool> dead_;
     ConnectionPoint* events_;
+};
+
+// A frame: some other object than the browser.
+class FakeFrame final : public IDispatch {
+    FAKE_REFCOUNT
+    FAKE_NO_TYPEINFO
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        return query(static_cast<IDispatch*>(this), nullptr, riid, pp, {IID_IDispatch});
+    }
+};
+
+class FakeDocument final : public HTMLDocument2Stub, public EventSource {
+    FAKE_REFCOUNT
+    FAKE_NO_TYPEINFO
+public:
+    explicit FakeDocument(std::shared_ptr<bool> dead)
+        : EventSource(kHTMLDocumentEvents, std::move(dead)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
+        return query(static_cast<IHTMLDocument2*>(this), this, riid, pp,
+                     {IID_IDispatch, __uuidof(IHTMLDocument), __uuidof(IHTMLDocument2)});
+    }
 };
 
 BSTR bstr(const std::wstring& s) {
@@ -259,51 +254,24 @@ BSTR bstr(const std::wstring& s) {
 
 void openWindow(LONG_PTR handle, LPARAM flags, bool announce);
 
-class FakeBrowser final : public WebBrowser2Stub, public IConnectionPointContainer {
+class FakeBrowser final : public WebBrowser2Stub, public EventSource {
     FAKE_REFCOUNT
     FAKE_NO_TYPEINFO
 public:
     FakeBrowser(int id, LONG_PTR handle, LPARAM flags)
-        : id_(id), handle_(handle), flags_(flags),
-          events_(new ConnectionPoint(DIID_DWebBrowserEvents2, this, dead_)),
+        : EventSource(DIID_DWebBrowserEvents2, std::make_shared<bool>(false)), id_(id),
+          handle_(handle), flags_(flags),
           document_((flags & kNoDocument) ? nullptr : new FakeDocument(dead_)) {}
     int id() const { return id_; }
     void kill() { *dead_ = true; }
     void reenterOnce() { reenter_ = true; }
     long stops() const { return stops_; }
-    ConnectionPoint& events() { return *events_; }
     FakeDocument* document() { return document_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, IID_IWebBrowser) || IsEqualIID(riid, IID_IWebBrowserApp) ||
-            IsEqualIID(riid, IID_IWebBrowser2)) {
-            *pp = static_cast<IWebBrowser2*>(this);
-        } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-            *pp = static_cast<IConnectionPointContainer*>(this);
-        } else {
-            *pp = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return query(static_cast<IWebBrowser2*>(this), this, riid, pp,
+                     {IID_IDispatch, IID_IWebBrowser, IID_IWebBrowserApp, IID_IWebBrowser2});
     }
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
-        if (*dead_) {
-            return RPC_E_DISCONNECTED;
-        }
-        if (!IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
-            *pp = nullptr;
-            return CONNECT_E_NOCONNECTION;
-        }
-        *pp = events_;
-        events_->AddRef();
-        return S_OK;
-    }
-
     HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* p) override {
         if (*dead_) {
             return RPC_E_DISCONNECTED;
@@ -317,62 +285,47 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_LocationName(BSTR* p) override {
-        if (*dead_) {
-            return RPC_E_DISCONNECTED;
-        }
-        *p = bstr(L"Fake page " + std::to_wstring(id_));
-        return S_OK;
+        return text(p, L"Fake page " + std::to_wstring(id_));
     }
     HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* p) override {
-        if (*dead_) {
-            return RPC_E_DISCONNECTED;
-        }
-        *p = bstr(L"http://fake.example/" + std::to_wstring(id_));
-        return S_OK;
+        return text(p, L"http://fake.example/" + std::to_wstring(id_));
     }
     HRESULT STDMETHODCALLTYPE get_Document(IDispatch** p) override {
-        if (*dead_) {
-            return RPC_E_DISCONNECTED;
+        *p = *dead_ ? nullptr : document_;
+        if (*p != nullptr) {
+            (*p)->AddRef();
         }
-        *p = document_;
-        if (document_ == nullptr) {
-            return E_FAIL;
-        }
-        document_->AddRef();
-        return S_OK;
+        return *dead_ ? RPC_E_DISCONNECTED : *p != nullptr ? S_OK : E_FAIL;
     }
     HRESULT STDMETHODCALLTYPE GoForward() override {
-        if (*dead_) {
-            return RPC_E_DISCONNECTED;
-        }
-        return (flags_ & kForwardPage) ? S_OK : E_FAIL;
+        return *dead_ ? RPC_E_DISCONNECTED : (flags_ & kForwardPage) ? S_OK : E_FAIL;
     }
     HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID cmd, OLECMDEXECOPT option, VARIANT*,
                                      VARIANT*) override {
-        if (*dead_) {
-            return RPC_E_DISCONNECTED;
-        }
-        if (cmd == OLECMDID_STOPDOWNLOAD && option == OLECMDEXECOPT_DONTPROMPTUSER) {
+        if (!*dead_ && cmd == OLECMDID_STOPDOWNLOAD && option == OLECMDEXECOPT_DONTPROMPTUSER) {
             ++stops_;
         }
-        return S_OK;
+        return *dead_ ? RPC_E_DISCONNECTED : S_OK;
     }
 
 private:
     ~FakeBrowser() {
-        events_->orphan();
-        events_->Release();
         if (document_ != nullptr) {
             document_->Release();
         }
     }
+    HRESULT text(BSTR* p, const std::wstring& value) {
+        if (*dead_) {
+            return RPC_E_DISCONNECTED;
+        }
+        *p = bstr(value);
+        return S_OK;
+    }
     int id_;
     LONG_PTR handle_;
     LPARAM flags_;
-    std::shared_ptr<bool> dead_ = std::make_shared<bool>(false);
     bool reenter_ = false;
     long stops_ = 0;
-    ConnectionPoint* events_;
     FakeDocument* document_;
 };
 
@@ -385,13 +338,7 @@ public:
         }
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumVARIANT)) {
-            *pp = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *pp = nullptr;
-        return E_NOINTERFACE;
+        return query(static_cast<IEnumVARIANT*>(this), nullptr, riid, pp, {IID_IEnumVARIANT});
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
         ULONG n = 0;
@@ -432,48 +379,17 @@ private:
 struct World;
 World& world();
 
-class FakeShellWindows final : public ShellWindowsStub, public IConnectionPointContainer {
+class FakeShellWindows final : public ShellWindowsStub, public EventSource {
     FAKE_REFCOUNT
     FAKE_NO_TYPEINFO
 public:
-    FakeShellWindows()
-        : events_(new ConnectionPoint(DIID_DShellWindowsEvents, this,
-                                      std::make_shared<const bool>(false))) {}
-    ConnectionPoint& events() { return *events_; }
+    FakeShellWindows() : EventSource(DIID_DShellWindowsEvents, std::make_shared<bool>(false)) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, IID_IShellWindows)) {
-            *pp = static_cast<IShellWindows*>(this);
-        } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
-            *pp = static_cast<IConnectionPointContainer*>(this);
-        } else {
-            *pp = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override {
-        if (!IsEqualIID(riid, DIID_DShellWindowsEvents)) {
-            *pp = nullptr;
-            return CONNECT_E_NOCONNECTION;
-        }
-        *pp = events_;
-        events_->AddRef();
-        return S_OK;
+        return query(static_cast<IShellWindows*>(this), this, riid, pp,
+                     {IID_IDispatch, IID_IShellWindows});
     }
     HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override;
     HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override;
-
-private:
-    ~FakeShellWindows() {
-        events_->orphan();
-        events_->Release();
-    }
-    ConnectionPoint* events_;
 };
 
 struct World {
@@ -724,12 +640,7 @@ void ensureControlWindow() {
 class Factory : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *pp = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *pp = nullptr;
-        return E_NOINTERFACE;
+        return query(static_cast<IClassFactory*>(this), nullptr, riid, pp, {IID_IClassFactory});
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }

@@ -5,239 +5,94 @@
 #include <exdisp.h>
 #include <mshtml.h>
 
+// One method, or a property's get and put, that is not implemented.
+#define FAKE_NI(name, ...)                                                                         \
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override {                                         \
+        return E_NOTIMPL;                                                                          \
+    }
+#define FAKE_NI_PROP(name, type) FAKE_NI(get_##name, type*) FAKE_NI(put_##name, type)
+
 namespace fakeshell {
 
+// clang-format off
 class WebBrowser2Stub : public IWebBrowser2 {
 public:
-    // IWebBrowser
-    HRESULT STDMETHODCALLTYPE GoBack() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GoForward() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GoHome() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GoSearch() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Navigate(BSTR, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Refresh() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Refresh2(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Application(IDispatch**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Parent(IDispatch**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Container(IDispatch**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Document(IDispatch**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_TopLevelContainer(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Type(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Left(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Left(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Top(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Top(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Width(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Width(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Height(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Height(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LocationName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Busy(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    // IWebBrowserApp
-    HRESULT STDMETHODCALLTYPE Quit() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ClientToWindow(int*, int*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE PutProperty(BSTR, VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetProperty(BSTR, VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Name(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_FullName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Path(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Visible(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_StatusBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_StatusBar(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_StatusText(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_StatusText(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ToolBar(int*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ToolBar(int) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_MenuBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_MenuBar(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_FullScreen(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_FullScreen(VARIANT_BOOL) override { return E_NOTIMPL; }
-    // IWebBrowser2
-    HRESULT STDMETHODCALLTYPE Navigate2(VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE QueryStatusWB(OLECMDID, OLECMDF*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE ShowBrowserBar(VARIANT*, VARIANT*, VARIANT*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_ReadyState(READYSTATE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Offline(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Offline(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Silent(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Silent(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_RegisterAsBrowser(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_RegisterAsBrowser(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_RegisterAsDropTarget(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_RegisterAsDropTarget(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_TheaterMode(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_TheaterMode(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_AddressBar(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_AddressBar(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Resizable(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Resizable(VARIANT_BOOL) override { return E_NOTIMPL; }
+    FAKE_NI(GoBack) FAKE_NI(GoForward) FAKE_NI(GoHome) FAKE_NI(GoSearch) FAKE_NI(Refresh)
+    FAKE_NI(Stop) FAKE_NI(Quit) FAKE_NI(Refresh2, VARIANT*)
+    FAKE_NI(Navigate, BSTR, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+    FAKE_NI(Navigate2, VARIANT*, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+    FAKE_NI(get_Application, IDispatch**) FAKE_NI(get_Parent, IDispatch**)
+    FAKE_NI(get_Container, IDispatch**) FAKE_NI(get_Document, IDispatch**)
+    FAKE_NI(get_TopLevelContainer, VARIANT_BOOL*) FAKE_NI(get_Busy, VARIANT_BOOL*)
+    FAKE_NI(get_Type, BSTR*) FAKE_NI(get_LocationName, BSTR*) FAKE_NI(get_LocationURL, BSTR*)
+    FAKE_NI(get_Name, BSTR*) FAKE_NI(get_FullName, BSTR*) FAKE_NI(get_Path, BSTR*)
+    FAKE_NI(get_HWND, SHANDLE_PTR*) FAKE_NI(get_ReadyState, READYSTATE*)
+    FAKE_NI_PROP(Left, LONG) FAKE_NI_PROP(Top, LONG) FAKE_NI_PROP(Width, LONG)
+    FAKE_NI_PROP(Height, LONG) FAKE_NI_PROP(StatusText, BSTR) FAKE_NI_PROP(ToolBar, int)
+    FAKE_NI(ClientToWindow, int*, int*) FAKE_NI(PutProperty, BSTR, VARIANT)
+    FAKE_NI(GetProperty, BSTR, VARIANT*) FAKE_NI(QueryStatusWB, OLECMDID, OLECMDF*)
+    FAKE_NI(ExecWB, OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*)
+    FAKE_NI(ShowBrowserBar, VARIANT*, VARIANT*, VARIANT*)
+    FAKE_NI_PROP(Visible, VARIANT_BOOL) FAKE_NI_PROP(StatusBar, VARIANT_BOOL)
+    FAKE_NI_PROP(MenuBar, VARIANT_BOOL) FAKE_NI_PROP(FullScreen, VARIANT_BOOL)
+    FAKE_NI_PROP(Offline, VARIANT_BOOL) FAKE_NI_PROP(Silent, VARIANT_BOOL)
+    FAKE_NI_PROP(RegisterAsBrowser, VARIANT_BOOL) FAKE_NI_PROP(RegisterAsDropTarget, VARIANT_BOOL)
+    FAKE_NI_PROP(TheaterMode, VARIANT_BOOL) FAKE_NI_PROP(AddressBar, VARIANT_BOOL)
+    FAKE_NI_PROP(Resizable, VARIANT_BOOL)
 };
 
 class ShellWindowsStub : public IShellWindows {
 public:
-    // IShellWindows
-    HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Item(VARIANT, IDispatch**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Register(IDispatch*, LONG, int, LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RegisterPending(LONG, VARIANT*, VARIANT*, int, LONG*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Revoke(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnNavigate(LONG, VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnActivated(LONG, VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FindWindowSW(VARIANT*, VARIANT*, int, LONG*, int,
-                                           IDispatch**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE OnCreated(LONG, IUnknown*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ProcessAttachDetach(VARIANT_BOOL) override { return E_NOTIMPL; }
+    FAKE_NI(get_Count, LONG*) FAKE_NI(Item, VARIANT, IDispatch**) FAKE_NI(_NewEnum, IUnknown**)
+    FAKE_NI(Register, IDispatch*, LONG, int, LONG*)
+    FAKE_NI(RegisterPending, LONG, VARIANT*, VARIANT*, int, LONG*) FAKE_NI(Revoke, LONG)
+    FAKE_NI(OnNavigate, LONG, VARIANT*) FAKE_NI(OnActivated, LONG, VARIANT_BOOL)
+    FAKE_NI(FindWindowSW, VARIANT*, VARIANT*, int, LONG*, int, IDispatch**)
+    FAKE_NI(OnCreated, LONG, IUnknown*) FAKE_NI(ProcessAttachDetach, VARIANT_BOOL)
 };
 
 class HTMLDocument2Stub : public IHTMLDocument2 {
 public:
-    // IHTMLDocument
-    HRESULT STDMETHODCALLTYPE get_Script(IDispatch**) override { return E_NOTIMPL; }
-    // IHTMLDocument2
-    HRESULT STDMETHODCALLTYPE get_all(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_body(IHTMLElement**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_activeElement(IHTMLElement**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_images(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_applets(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_links(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_forms(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_anchors(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_title(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_title(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_scripts(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_designMode(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_designMode(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_selection(IHTMLSelectionObject**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_readyState(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_frames(IHTMLFramesCollection2**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_embeds(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_plugins(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_alinkColor(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_alinkColor(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_bgColor(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_bgColor(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_fgColor(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_fgColor(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_linkColor(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_linkColor(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_vlinkColor(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_vlinkColor(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_referrer(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_location(IHTMLLocation**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_lastModified(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_URL(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_URL(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_domain(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_domain(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_cookie(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_cookie(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_expando(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_expando(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_charset(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_charset(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_defaultCharset(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_defaultCharset(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_mimeType(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_fileSize(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_fileCreatedDate(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_fileModifiedDate(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_fileUpdatedDate(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_security(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_protocol(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_nameProp(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE write(SAFEARRAY*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE writeln(SAFEARRAY*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE open(BSTR, VARIANT, VARIANT, VARIANT, IDispatch**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE close() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE clear() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE queryCommandSupported(BSTR, VARIANT_BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE queryCommandEnabled(BSTR, VARIANT_BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE queryCommandState(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE queryCommandIndeterm(BSTR, VARIANT_BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE queryCommandText(BSTR, BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE queryCommandValue(BSTR, VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE execCommand(BSTR, VARIANT_BOOL, VARIANT, VARIANT_BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE execCommandShowHelp(BSTR, VARIANT_BOOL*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE createElement(BSTR, IHTMLElement**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onhelp(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onhelp(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onclick(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onclick(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ondblclick(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ondblclick(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onkeyup(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onkeyup(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onkeydown(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onkeydown(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onkeypress(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onkeypress(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onmouseup(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onmouseup(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onmousedown(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onmousedown(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onmousemove(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onmousemove(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onmouseout(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onmouseout(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onmouseover(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onmouseover(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onreadystatechange(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onreadystatechange(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onafterupdate(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onafterupdate(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onrowexit(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onrowexit(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onrowenter(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onrowenter(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ondragstart(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ondragstart(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onselectstart(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onselectstart(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE elementFromPoint(LONG, LONG, IHTMLElement**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_styleSheets(IHTMLStyleSheetsCollection**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE put_onbeforeupdate(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onbeforeupdate(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_onerrorupdate(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_onerrorupdate(VARIANT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE toString(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE createStyleSheet(BSTR, LONG, IHTMLStyleSheet**) override {
-        return E_NOTIMPL;
-    }
+    FAKE_NI(get_Script, IDispatch**) FAKE_NI(get_all, IHTMLElementCollection**)
+    FAKE_NI(get_images, IHTMLElementCollection**) FAKE_NI(get_applets, IHTMLElementCollection**)
+    FAKE_NI(get_links, IHTMLElementCollection**) FAKE_NI(get_forms, IHTMLElementCollection**)
+    FAKE_NI(get_anchors, IHTMLElementCollection**) FAKE_NI(get_scripts, IHTMLElementCollection**)
+    FAKE_NI(get_embeds, IHTMLElementCollection**) FAKE_NI(get_plugins, IHTMLElementCollection**)
+    FAKE_NI(get_body, IHTMLElement**) FAKE_NI(get_activeElement, IHTMLElement**)
+    FAKE_NI(get_selection, IHTMLSelectionObject**) FAKE_NI(get_frames, IHTMLFramesCollection2**)
+    FAKE_NI(get_location, IHTMLLocation**) FAKE_NI(get_parentWindow, IHTMLWindow2**)
+    FAKE_NI(get_styleSheets, IHTMLStyleSheetsCollection**)
+    FAKE_NI(get_readyState, BSTR*) FAKE_NI(get_referrer, BSTR*) FAKE_NI(get_lastModified, BSTR*)
+    FAKE_NI(get_mimeType, BSTR*) FAKE_NI(get_fileSize, BSTR*) FAKE_NI(get_fileCreatedDate, BSTR*)
+    FAKE_NI(get_fileModifiedDate, BSTR*) FAKE_NI(get_fileUpdatedDate, BSTR*)
+    FAKE_NI(get_security, BSTR*) FAKE_NI(get_protocol, BSTR*) FAKE_NI(get_nameProp, BSTR*)
+    FAKE_NI(toString, BSTR*)
+    FAKE_NI_PROP(title, BSTR) FAKE_NI_PROP(designMode, BSTR) FAKE_NI_PROP(URL, BSTR)
+    FAKE_NI_PROP(domain, BSTR) FAKE_NI_PROP(cookie, BSTR) FAKE_NI_PROP(charset, BSTR)
+    FAKE_NI_PROP(defaultCharset, BSTR) FAKE_NI_PROP(expando, VARIANT_BOOL)
+    FAKE_NI_PROP(alinkColor, VARIANT) FAKE_NI_PROP(bgColor, VARIANT) FAKE_NI_PROP(fgColor, VARIANT)
+    FAKE_NI_PROP(linkColor, VARIANT) FAKE_NI_PROP(vlinkColor, VARIANT)
+    FAKE_NI_PROP(onhelp, VARIANT) FAKE_NI_PROP(onclick, VARIANT) FAKE_NI_PROP(ondblclick, VARIANT)
+    FAKE_NI_PROP(onkeyup, VARIANT) FAKE_NI_PROP(onkeydown, VARIANT)
+    FAKE_NI_PROP(onkeypress, VARIANT) FAKE_NI_PROP(onmouseup, VARIANT)
+    FAKE_NI_PROP(onmousedown, VARIANT) FAKE_NI_PROP(onmousemove, VARIANT)
+    FAKE_NI_PROP(onmouseout, VARIANT) FAKE_NI_PROP(onmouseover, VARIANT)
+    FAKE_NI_PROP(onreadystatechange, VARIANT) FAKE_NI_PROP(onafterupdate, VARIANT)
+    FAKE_NI_PROP(onrowexit, VARIANT) FAKE_NI_PROP(onrowenter, VARIANT)
+    FAKE_NI_PROP(ondragstart, VARIANT) FAKE_NI_PROP(onselectstart, VARIANT)
+    FAKE_NI_PROP(onbeforeupdate, VARIANT) FAKE_NI_PROP(onerrorupdate, VARIANT)
+    FAKE_NI(write, SAFEARRAY*) FAKE_NI(writeln, SAFEARRAY*) FAKE_NI(close) FAKE_NI(clear)
+    FAKE_NI(open, BSTR, VARIANT, VARIANT, VARIANT, IDispatch**)
+    FAKE_NI(queryCommandSupported, BSTR, VARIANT_BOOL*)
+    FAKE_NI(queryCommandEnabled, BSTR, VARIANT_BOOL*)
+    FAKE_NI(queryCommandState, BSTR, VARIANT_BOOL*)
+    FAKE_NI(queryCommandIndeterm, BSTR, VARIANT_BOOL*) FAKE_NI(queryCommandText, BSTR, BSTR*)
+    FAKE_NI(queryCommandValue, BSTR, VARIANT*)
+    FAKE_NI(execCommand, BSTR, VARIANT_BOOL, VARIANT, VARIANT_BOOL*)
+    FAKE_NI(execCommandShowHelp, BSTR, VARIANT_BOOL*) FAKE_NI(createElement, BSTR, IHTMLElement**)
+    FAKE_NI(elementFromPoint, LONG, LONG, IHTMLElement**)
+    FAKE_NI(createStyleSheet, BSTR, LONG, IHTMLStyleSheet**)
 };
+// clang-format on
 
 } // namespace fakeshell
