@@ -14,6 +14,7 @@
 
 #include "filesecurity/engine.h"
 #include "filesecurity/file_access.h"
+#include "filesecurity/file_security_panel_win32.h"
 #include "shell/app_error.h"
 #include "win32/long_path.h"
 #include "win32/unicode.h"
@@ -152,6 +153,15 @@ TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersAndLon
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
     ::SetCurrentDirectoryW(temp);
+}
+
+// The key is made from the password's composed (NFC) spelling: an "ä" typed
+// as one character or as "a" plus a combining mark opens the same file.
+TEST(FileSecurityPassword, ComposedAndDecomposedSpellingsGiveTheSameKey) {
+    EXPECT_EQ(normalizedPassword(L"a\x0308pfel"), "\xC3\xA4pfel");
+    EXPECT_EQ(normalizedPassword(L"\x00E4pfel"), "\xC3\xA4pfel");
+    EXPECT_EQ(normalizedPassword(L"  spaced  "), "  spaced  ");
+    EXPECT_EQ(normalizedPassword(L""), "");
 }
 
 } // namespace
