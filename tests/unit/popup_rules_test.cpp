@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "memory_store.h"
+#include "popup_fakes.h"
 #include "popup/ie_events.h"
 #include "popup/popup_rules.h"
 #include "popup/popup_switch.h"
@@ -15,21 +16,10 @@
 
 using namespace tidewell;
 using namespace tidewell::popup;
+using testing_popup::FakeInput;
+using testing_popup::RecordingListener;
 
 namespace {
-
-class FakeInput : public InputPort {
-public:
-    std::map<int, std::int16_t> state; // per key, what each read returns
-    std::vector<int> reads;
-    std::vector<std::pair<unsigned, unsigned>> beeps;
-    std::int16_t asyncKeyState(int vk) override {
-        reads.push_back(vk);
-        auto it = state.find(vk);
-        return it == state.end() ? std::int16_t{0} : it->second;
-    }
-    void beep(unsigned hz, unsigned ms) override { beeps.emplace_back(hz, ms); }
-};
 
 constexpr std::int16_t kDown = static_cast<std::int16_t>(0x8000);
 constexpr std::int16_t kPressedSince = 1;
@@ -234,50 +224,6 @@ TEST_F(PopupSwitch, GreyedCountsAsOffAndAFailingStoreStillSwitches) {
 
 // ---- Relay -----------------------------------------------------------------
 
-// Only the events the relay raises.
-class RecordingListener : public IEWindowsEvents {
-public:
-    std::vector<std::string> calls;
-    std::int32_t lastHwnd = 0;
-    std::int16_t button = 0, shift = 0;
-    float x = 0, y = 0;
-    std::int32_t command = 0;
-    bool enable = false, cancel = false;
-    EventValue url;
-    ObjectRef object;
-    void IENavigationBegin(std::int32_t& h, const ObjectRef& o, EventValue& u, EventValue&,
-                           EventValue&, EventValue&, EventValue&, bool& c) override {
-        record("begin", h);
-        object = o;
-        url = u;
-        cancel = c;
-        c = !c; // must not reach the browser
-    }
-    void IENavigationComplete(std::int32_t& h, const ObjectRef&, EventValue&) override {
-        record("navcomplete", h);
-    }
-    void IEDocumentComplete(std::int32_t& h, const ObjectRef&, EventValue&) override {
-        record("doccomplete", h);
-    }
-    void IEDownloadBegin(std::int32_t& h) override { record("dlbegin", h); }
-    void IEDownloadComplete(std::int32_t& h) override { record("dlcomplete", h); }
-    void IEOnContextMenu(std::int32_t& h) override { record("menu", h); }
-    void IEMouseUp(std::int32_t& h, std::int16_t b, std::int16_t s, float fx, float fy) override {
-        record("up", h);
-        button = b, shift = s, x = fx, y = fy;
-    }
-    void IECommandStateChange(std::int32_t& h, std::int32_t c, bool e) override {
-        record("command", h);
-        command = c, enable = e;
-    }
-
-private:
-    void record(const char* what, std::int32_t h) {
-        calls.push_back(what);
-        lastHwnd = h;
-    }
-};
-
 TEST(PopupRelay, ArraysAreSizedByCode) {
     const std::vector<EventValue> nine(9, EventValue{std::int32_t{3}});
     const std::size_t expected[] = {0, 7, 2, 0, 0, 2, 4, 4, 0, 2, 0};
@@ -304,7 +250,7 @@ TEST(PopupRelay, RaisesTheEventOfTheCodeWithConvertedValues) {
         relayArray(1, std::vector<EventValue>{ObjectRef{shared}, std::string("u"), EventValue{},
                                               EventValue{}, EventValue{}, EventValue{}, false});
     RaiseIEEvent(l, 1, hwnd, begin);
-    EXPECT_EQ(l.lastHwnd, 1234);
+    EXPECT_EQ(l.hwnds.back(), 1234);
     EXPECT_EQ(l.object.object, shared);
     EXPECT_EQ(l.url, EventValue{std::string("u")});
     EXPECT_FALSE(l.cancel);
@@ -367,7 +313,7 @@ TEST(PopupRelay, ReachesTheOneTargetAndNothingWithoutOne) {
     RelayIEEvent(3, hwnd, {});
     RelayIEEvent(0, hwnd, {});
     EXPECT_EQ(target.l.calls, std::vector<std::string>{"dlbegin"});
-    EXPECT_EQ(target.l.lastHwnd, 77);
+    EXPECT_EQ(target.l.hwnds.back(), 77);
     setEventTarget(nullptr);
     EXPECT_NO_THROW(RelayIEEvent(3, hwnd, {}));
     EXPECT_EQ(target.l.calls.size(), 1u);

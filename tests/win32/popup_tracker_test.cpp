@@ -14,6 +14,7 @@
 
 #include "fake_shell_install.h"
 #include "fake_shell_protocol.h"
+#include "../unit/popup_fakes.h"
 #include "popup/shell_windows_win32.h"
 
 using namespace tidewell;
@@ -21,60 +22,15 @@ using namespace tidewell::popup;
 
 namespace {
 
-class FakeInput : public InputPort {
-public:
-    std::map<int, std::int16_t> state;
-    std::vector<std::pair<unsigned, unsigned>> tones;
-    std::int16_t asyncKeyState(int vk) override {
-        auto it = state.find(vk);
-        return it == state.end() ? std::int16_t{0} : it->second;
-    }
-    void beep(unsigned hz, unsigned ms) override { tones.emplace_back(hz, ms); }
-};
-
-class Recorder : public IEWindowsEvents {
+// The list events also note how many windows the list held as each was raised.
+class Recorder : public testing_popup::RecordingListener {
 public:
     win32::ShellWindowsTracker* owner = nullptr;
-    std::vector<std::string> events;
-    std::vector<int> counts; // Count() as each list event saw it
-    std::vector<std::int32_t> hwnds;
-    std::int16_t button = 0, shift = 0;
-    std::int32_t command = 0;
-    bool enable = false;
-    std::string url;
-    void IEWindowRegistered() override { list("registered"); }
-    void IEWindowRevoked() override { list("revoked"); }
-    void IENavigationBegin(std::int32_t& h, const ObjectRef&, EventValue& u, EventValue&,
-                           EventValue&, EventValue&, EventValue&, bool&) override {
-        add("begin", h);
-        if (auto* s = std::get_if<std::string>(&u)) {
-            url = *s;
-        }
-    }
-    void IEDocumentComplete(std::int32_t& h, const ObjectRef&, EventValue&) override {
-        add("document", h);
-    }
-    void IEOnContextMenu(std::int32_t& h) override { add("menu", h); }
-    void IEMouseDown(std::int32_t& h, std::int16_t b, std::int16_t s, float, float) override {
-        add("down", h);
-        button = b, shift = s;
-    }
-    void IEMouseUp(std::int32_t& h, std::int16_t b, std::int16_t s, float, float) override {
-        add("up", h);
-        button = b, shift = s;
-    }
-    void IECommandStateChange(std::int32_t& h, std::int32_t c, bool e) override {
-        add("command", h);
-        command = c, enable = e;
-    }
+    std::vector<int> counts;
 
-private:
-    void add(const char* what, std::int32_t h) {
-        events.push_back(what);
-        hwnds.push_back(h);
-    }
-    void list(const char* what) {
-        events.push_back(what);
+protected:
+    void listChanged(const char* what) override {
+        RecordingListener::listChanged(what);
         counts.push_back(owner != nullptr ? owner->IEWin().Count() : -1);
     }
 };
@@ -125,7 +81,7 @@ protected:
     }
 
     std::unique_ptr<fakeshell::Registration> registration;
-    FakeInput input;
+    testing_popup::FakeInput input;
     PopupFlags flags;
     Recorder recorder;
     std::unique_ptr<win32::ShellWindowsTracker> tracker;
@@ -178,12 +134,12 @@ TEST_F(PopupTracker, AForwardPageIsProbedStoppedAndItsNavigationCancelledOnce) {
     // The next navigation of any window is cancelled, once.
     EXPECT_EQ(send(fakeshell::kBeforeNavigate2, static_cast<WPARAM>(plain)), 1);
     EXPECT_EQ(send(fakeshell::kBeforeNavigate2, static_cast<WPARAM>(plain)), 0);
-    EXPECT_EQ(recorder.url, "http://fake.example/next");
+    EXPECT_EQ(recorder.url, EventValue{std::string("http://fake.example/next")});
 }
 
 TEST_F(PopupTracker, BrowserAndDocumentEventsAreRelayedWithTheWindowHandle) {
     const int id = open(0x4321);
-    recorder.events.clear();
+    recorder.calls.clear();
     send(fakeshell::kCommandStateChange, static_cast<WPARAM>(id), MAKELPARAM(1, 1));
     EXPECT_TRUE(sinkOf(0x4321).EnableForward());
     EXPECT_EQ(recorder.command, 1);
@@ -207,8 +163,8 @@ TEST_F(PopupTracker, BrowserAndDocumentEventsAreRelayedWithTheWindowHandle) {
     EXPECT_EQ(recorder.shift, 0);
     EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(id)), 1);
 
-    EXPECT_EQ(recorder.events,
-              (std::vector<std::string>{"command", "command", "document", "down", "up", "menu"}));
+    EXPECT_EQ(recorder.calls, (std::vector<std::string>{"command", "command", "doccomplete", "down",
+                                                        "up", "menu"}));
     for (std::int32_t h : recorder.hwnds) {
         EXPECT_EQ(h, 0x4321);
     }
