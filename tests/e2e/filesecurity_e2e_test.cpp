@@ -244,7 +244,10 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
         big += "line " + std::to_string(i * 2654435761u % 1000003u) + " of the folder test\r\n";
     }
     writeAll(src + L"\\big.bin", big);
-    writeAll(src + L"\\sub\\note.txt", "note");
+    // Long enough that ciphertext can never hold it by chance (a 4-byte
+    // word turns up in 160 MiB of random bytes a few times in a hundred).
+    const std::string note = "note: plaintext that must not survive encryption";
+    writeAll(src + L"\\sub\\note.txt", note);
     click(findControl(main_, IDC_LBLFILEORFOLDER));
     ASSERT_TRUE(waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_0) == "Source Folder:"; }));
     setText(IDC_TXTSOURCE, src);
@@ -275,7 +278,9 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
     EXPECT_GT(highest, 0);
     EXPECT_EQ(::SendMessageW(findControl(main_, IDC_PGB), PBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"folder", L"folder.cfy"}));
-    EXPECT_EQ(readAll(work_ + L"\\folder.cfy").find("note"), std::string::npos);
+    const std::string sealed = readAll(work_ + L"\\folder.cfy");
+    EXPECT_EQ(sealed.find(note), std::string::npos);
+    EXPECT_EQ(sealed.find(" of the folder test\r\n"), std::string::npos);
 
     click(findControl(main_, IDC_LBLDECRYPT));
     ASSERT_TRUE(
@@ -287,7 +292,7 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
     ASSERT_TRUE(waitFor([&] { return idle(); }, 120s));
     EXPECT_EQ(findMessageBox(*program_), nullptr);
     EXPECT_EQ(readAll(work_ + L"\\restored\\big.bin"), big);
-    EXPECT_EQ(readAll(work_ + L"\\restored\\sub\\note.txt"), "note");
+    EXPECT_EQ(readAll(work_ + L"\\restored\\sub\\note.txt"), note);
     EXPECT_EQ(listing(work_ + L"\\restored"),
               (std::vector<std::wstring>{L"big.bin", L"empty", L"sub"}));
     EXPECT_EQ(listing(tempFolder()), tempBefore_) << "no work file, plain or not";
