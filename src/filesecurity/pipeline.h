@@ -2,7 +2,6 @@
 // Reading ahead and writing behind on threads of their own, so that a large
 // file's reads, its encryption and its writes overlap instead of adding up.
 // The blocks may hold plaintext: they are wiped before they are freed.
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -12,6 +11,7 @@
 
 #include "filesecurity/cipher/cipher.h"
 #include "filesecurity/file_access.h"
+#include "filesecurity/sync.h"
 
 namespace tidewell::filesecurity {
 
@@ -60,8 +60,8 @@ private:
     bool closed_ = false;
     bool stopped_ = false;
     std::exception_ptr error_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Mutex mutex_;
+    CondVar changed_;
 };
 
 // Reads a file ahead on a thread of its own.
@@ -108,7 +108,7 @@ private:
     std::uint8_t* block_ = nullptr;
     std::size_t used_ = 0;
     std::exception_ptr error_;
-    std::mutex errorMutex_;
+    Mutex errorMutex_;
     std::thread thread_;
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -19,8 +18,10 @@
 
 namespace tidewell::archive {
 
+using filesecurity::CondVar;
 using filesecurity::FileAccess;
 using filesecurity::FileInfo;
+using filesecurity::Mutex;
 
 namespace {
 
@@ -441,8 +442,8 @@ private:
     std::size_t current_ = 0;
     std::uint64_t left_ = 0;
     // Shared with the openers.
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Mutex mutex_;
+    CondVar changed_;
     std::vector<Slot> slots_;
     std::size_t next_ = 0;
     std::uint64_t bytesAhead_ = 0;
@@ -732,8 +733,8 @@ private:
     std::size_t pendingBytes_ = 0;
     std::vector<std::vector<std::uint8_t>> spare_;
     // Shared with the writing thread.
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Mutex mutex_;
+    CondVar changed_;
     Jobs queue_;
     std::size_t queued_ = 0;                          // bytes handed over, not yet written
     std::vector<std::vector<std::uint8_t>> returned_; // emptied buffers, for reuse
