@@ -15,8 +15,8 @@
 
 namespace tidewell::filesecurity {
 
-// Blocks change threads (a wake-up each, a round trip to Wine's server
-// there); system calls are smaller, as larger writes measured slower here.
+// Blocks change threads (a wake-up each, so not too many); system calls are
+// smaller, as larger writes measured slower here.
 inline constexpr std::size_t kPipeBlockSize = 1 << 20;
 inline constexpr std::size_t kPipeDepth = 4;
 inline constexpr std::size_t kPipeIoSize = 256 << 10;
