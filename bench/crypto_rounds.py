@@ -26,6 +26,17 @@ def timed(cmd, **kw):
     return time.perf_counter() - t0
 
 
+def warm():
+    """Has the host back the memory the next 1 GiB write will take: freed
+    guest memory goes back to the host here, and the first touch of it again
+    measured up to 3 s for the same cp (tmpfs pages are reused in turn)."""
+    with open(os.path.join(DATA, "warm"), "wb") as f:
+        block = bytes(16 << 20)
+        for _ in range(80):
+            f.write(block)
+    remove("warm")
+
+
 def ours(native, op, src, dst):
     """(work seconds with the key derivation excluded, total seconds)."""
     if native:
@@ -95,14 +106,25 @@ def main():
             f.write(os.urandom(16 << 20))
     print(f"== 1 GiB file, {ROUNDS} rounds")
     for r in range(ROUNDS):
+        warm()
         add("cp", timed(["cp", "big.bin", "cp.out"]))
         remove("cp.out")
+        warm()
         add("age enc", timed(["age", "-r", recipient, "-o", "big.age", "big.bin"]))
+        warm()
         add("age dec", timed(["age", "-d", "-i", "key.txt", "-o", "age.out", "big.age"]))
         remove("age.out", "big.age")
         for native, tag in ((True, "native"), (False, "wine")):
+            warm()
             work, _ = ours(native, "encrypt", "big.bin", "big.cfy")
             add(f"enc {tag}", work)
+            if native:
+                # The decrypt's reference: a copy that, like the decrypt,
+                # writes the third GiB in tmpfs (fresh pages cost more here).
+                warm()
+                add("cp 3rd", timed(["cp", "big.cfy", "cp.out"]))
+                remove("cp.out")
+            warm()
             work, _ = ours(native, "decrypt", "big.cfy", "big.out")
             add(f"dec {tag}", work)
             if r == 0 and not filecmp(big, os.path.join(DATA, "big.out")):
@@ -146,7 +168,7 @@ def main():
     print(f"key derivation   native {m['kdf native']:.2f}s  wine {m['kdf wine']:.2f}s"
           "   (goal 0.3..1)")
     print(f"ours/cp          encrypt {m['enc native'] / m['cp']:.2f}  "
-          f"decrypt {m['dec native'] / m['cp']:.2f}   (goal <= 2)")
+          f"decrypt {m['dec native'] / m['cp 3rd']:.2f}   (goal <= 2)")
     print(f"age/ours         encrypt {m['age enc'] / m['enc native']:.2f}  "
           f"decrypt {m['age dec'] / m['dec native']:.2f}   (goal >= 1.25)")
     print(f"wine/native      encrypt {m['enc wine'] / m['enc native']:.2f}  "
