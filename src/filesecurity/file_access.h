@@ -66,6 +66,16 @@ public:
     // Renames a file within its folder; fails when `to` exists.
     virtual void rename(const std::string& from, const std::string& to) = 0;
     virtual std::string join(const std::string& folder, const std::string& name) = 0;
+    // Paths with one key may name one file: extraction sends them to one
+    // writer. Folds ASCII letters; the Win32 adapter folds as Windows does.
+    virtual std::string nameKey(const std::string& path) {
+        std::string key = path;
+        for (char& c : key) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        return key;
+    }
 };
 
 // The adapter for this platform.

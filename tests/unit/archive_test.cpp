@@ -225,6 +225,37 @@ TEST(Archive, FilesInTheWayAreReplacedOnlyWhenAllSucceeds) {
     EXPECT_EQ(fs.paths(), before);
 }
 
+TEST(Archive, NamesThatOnlyLookAlikeNeverCostTheUsersFile) {
+    // This file system tells case apart, as a case-sensitive folder does.
+    MemoryFs fs;
+    fs.addFolder("/dest");
+    fs.addFile("/dest/a.txt", bytesOf("mine"));
+    fs.addFile("/dest/locked.txt", bytesOf("protected"));
+    fs.nodes["/dest/locked.txt"].readOnly = true;
+    const auto before = fs.paths();
+    // "A.txt" is another file: the user's "a.txt" is set aside, not taken
+    // for the archive's own, and comes back when a later entry fails (once
+    // the files are written).
+    EXPECT_THROW(extract(fs,
+                         gzip(rawTar({{"A.txt", '0', "upper"},
+                                      {"a.txt", '0', "lower"},
+                                      {"locked.txt", '0', "x"}})),
+                         "/dest"),
+                 AppError);
+    EXPECT_EQ(fs.paths(), before);
+    EXPECT_EQ(fs.file("/dest/a.txt"), bytesOf("mine"));
+    fs.remove("/dest/locked.txt");
+    // An entry named as a set-aside file used to be named takes nothing of
+    // the user's with it when the run succeeds.
+    extract(fs,
+            gzip(rawTar({{"a.txt", '0', "new"},
+                         {"a.txt.~twold1.tmp", '0', "entry"},
+                         {"A.txt", '0', "upper"}})),
+            "/dest");
+    EXPECT_EQ(tree(fs, "/dest"), (std::map<std::string, std::string>{
+                                     {"A.txt", "upper"}, {"a.txt", "new"}, {"a.txt.~twold1.tmp", "entry"}}));
+}
+
 TEST(Archive, PaxRecordsCarryLongNamesAndLargeSizes) {
     // A name over 255 bytes cannot be said in the plain header fields.
     MemoryFs fs;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "../unit/archive_tar_helpers.h"
+#include "filesecurity/archive/archive.h"
 #include "filesecurity/engine.h"
 #include "filesecurity/file_access.h"
 #include "filesecurity/file_security_panel_win32.h"
@@ -92,6 +94,39 @@ TEST_F(FileSecurityOnDisk, SameFileThroughAnotherSpellingOrAHardLink) {
 
 // An abandoned write leaving nothing is the e2e cancel's; replacing a file
 // that exists is only here.
+TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
+    const std::string upper = "\xC3\x84.txt", lower = "\xC3\xA4.txt"; // A and a with umlaut
+    fs_->createFolder(path("dest"));
+    write("dest\\" + upper, "mine");
+    write("dest\\locked.txt", "protected");
+    ::SetFileAttributesW(toUtf16(path("dest\\locked.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(fs_->sameFile(path("dest\\" + upper), path("dest\\" + lower)));
+    EXPECT_EQ(fs_->nameKey(path(lower)), fs_->nameKey(path(upper)));
+    auto extract = [&](const std::vector<testing_fs::RawEntry>& entries) {
+        const testing_fs::Bytes stream = testing_fs::gzip(testing_fs::rawTar(entries));
+        archive::Extractor x(*fs_, path("dest"));
+        try {
+            x.write(stream.data(), stream.size());
+            x.finish();
+        } catch (...) {
+            x.rollback();
+            throw;
+        }
+    };
+    // The second spelling is the first entry's file, not the user's: a
+    // failure once both are written puts the user's file back, whole.
+    EXPECT_THROW(
+        extract({{upper, '0', "first"}, {lower, '0', "second"}, {"locked.txt", '0', "x"}}),
+        AppError);
+    EXPECT_EQ(names(path("dest")), (std::vector<std::string>{"locked.txt", upper}));
+    EXPECT_EQ(read("dest\\" + upper), "mine");
+    fs_->remove(path("dest\\locked.txt"));
+    // Success: the later entry wins, and nothing is left set aside.
+    extract({{upper, '0', "first"}, {lower, '0', "second"}});
+    EXPECT_EQ(names(path("dest")).size(), 1u);
+    EXPECT_EQ(read("dest\\" + lower), "second");
+}
+
 TEST_F(FileSecurityOnDisk, ReplacesAnExistingFileOnlyOnCommit) {
     write("dest.cfy", "old contents");
     auto out = fs_->createReplacing(path("dest.cfy"));

@@ -6,10 +6,13 @@
 #include <array>
 #include <atomic>
 #include <deque>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <cctype>
 #include <set>
 
@@ -511,13 +514,9 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
 
 namespace {
 
-// Windows names differ only in case: "A.txt" and "a.txt" are one file, and
-// must go to one writing thread.
-std::string foldedPath(const std::string& path) {
-    std::string folded = path;
-    for (char& c : folded)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
+std::uint64_t randomSeed() {
+    std::random_device device;
+    return std::uint64_t{device()} << 32 ^ device();
 }
 
 // One thread that creates and writes extracted files, in the order given. A
@@ -525,15 +524,17 @@ std::string foldedPath(const std::string& path) {
 // whole extraction succeeded; a rollback puts it back.
 class WriterLane {
 public:
-    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed)
-        : fs_(fs), anyFailed_(anyFailed), thread_([this] { run(); }) {}
+    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed, std::atomic<std::uint64_t>& stepCounter)
+        : fs_(fs), anyFailed_(anyFailed), nextStep_(stepCounter), thread_([this] { run(); }) {}
     ~WriterLane() { stop(); }
     WriterLane(const WriterLane&) = delete;
     WriterLane& operator=(const WriterLane&) = delete;
 
-    void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
+    void begin(std::string path, std::string key, std::string name, std::int64_t mtime,
+               bool readOnly, bool hidden) {
         Job& job = add(Job::Begin);
         job.path = std::move(path);
+        job.key = std::move(key);
         job.name = std::move(name);
         job.mtime = mtime;
         job.readOnly = readOnly;
@@ -587,9 +588,16 @@ public:
         wipeJobs(pending_);
         wipeJobs(queue_);
     }
+    // What a rollback undoes: a file made at `path`, after the one that was
+    // there went to `aside` (if any). Numbered across the lanes, so that the
+    // steps can be undone in the reverse of the order they happened in.
+    struct Step {
+        std::uint64_t number;
+        std::string path;
+        std::string aside;
+    };
     // Valid once drained or stopped.
-    std::vector<std::string> created;                         // files, in creation order
-    std::vector<std::pair<std::string, std::string>> backups; // (path, where its old file went)
+    std::vector<Step> steps;
     std::uint64_t written = 0;
 
 private:
@@ -601,7 +609,7 @@ private:
     static constexpr std::size_t kJoinLimit = 256 << 10;
     struct Job {
         enum Kind { Begin, Data, End } kind = Begin;
-        std::string path, name;
+        std::string path, key, name;
         std::int64_t mtime = 0;
         bool readOnly = false, hidden = false;
         std::vector<std::uint8_t> bytes;
@@ -684,25 +692,30 @@ private:
         switch (job.kind) {
         case Job::Begin: {
             file_ = fs_.createFresh(job.path);
-            const bool again = !mine_.insert(foldedPath(job.path)).second;
             if (!file_) {
                 FileInfo existing = fs_.info(job.path);
                 if (existing.isLink || existing.isFolder)
                     refuse(job.name, "a folder or link of that name is in the way");
-                if (again) {
+                // Names that fold alike may still be two files (a folder
+                // that tells case apart): only the very file decides.
+                auto earlier = mine_.find(job.key);
+                if (earlier != mine_.end() && fs_.sameFile(job.path, earlier->second)) {
                     // An earlier entry of this archive: the later one wins,
                     // as with tar, and a rollback has nothing to put back.
                     fs_.remove(job.path);
+                    steps.push_back({nextStep_++, job.path, {}});
                 } else {
                     if (existing.readOnly)
                         refuse(job.name, "a read-only file of that name is in the way");
-                    backups.emplace_back(job.path, moveAside(job.path));
+                    steps.push_back({nextStep_++, job.path, moveAside(job.path)});
                 }
                 file_ = fs_.createFresh(job.path);
                 if (!file_)
                     refuse(job.name, "its place could not be freed");
+            } else {
+                steps.push_back({nextStep_++, job.path, {}});
             }
-            created.push_back(job.path);
+            mine_[job.key] = job.path;
             file_->stamp(job.mtime, job.readOnly, job.hidden);
             break;
         }
@@ -716,9 +729,15 @@ private:
             break;
         }
     }
+    // A name no archive can foresee, so that no entry of it can take (and a
+    // success then delete) the user's file set aside.
     std::string moveAside(const std::string& path) {
-        for (int attempt = 1;; ++attempt) {
-            std::string aside = path + ".~twold" + std::to_string(attempt) + ".tmp";
+        static constexpr char kHex[] = "0123456789abcdef";
+        for (;;) {
+            std::string aside = path + ".~twold";
+            for (std::uint64_t r = asideNames_(), i = 0; i < 16; ++i, r >>= 4)
+                aside += kHex[r & 15];
+            aside += ".tmp";
             if (!fs_.info(aside).exists) {
                 fs_.rename(path, aside);
                 return aside;
@@ -728,6 +747,7 @@ private:
 
     FileAccess& fs_;
     std::atomic<bool>& anyFailed_;
+    std::atomic<std::uint64_t>& nextStep_;
     // The extracting thread's side, no lock needed.
     Jobs pending_;
     std::size_t pendingBytes_ = 0;
@@ -742,7 +762,8 @@ private:
     bool stopped_ = false;
     std::exception_ptr error_;
     std::unique_ptr<filesecurity::OutputFile> file_; // the writing thread's
-    std::set<std::string> mine_;                     // files this extraction made
+    std::map<std::string, std::string> mine_;        // files made, by folded name
+    std::mt19937_64 asideNames_{randomSeed()};
     std::thread thread_;                             // last: starts once the rest is ready
 };
 
@@ -752,15 +773,17 @@ private:
 // that of the others. All of one path goes to one lane, in order.
 class FileWriter {
 public:
-    explicit FileWriter(FileAccess& fs) {
+    explicit FileWriter(FileAccess& fs) : fs_(fs) {
         for (std::size_t i = 0; i < kLanes; ++i)
-            lanes_.push_back(std::make_unique<WriterLane>(fs, anyFailed_));
+            lanes_.push_back(std::make_unique<WriterLane>(fs, anyFailed_, steps_));
     }
     void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
         if (anyFailed_)
             throwFirstError();
-        current_ = lanes_[std::hash<std::string>{}(foldedPath(path)) % kLanes].get();
-        current_->begin(std::move(path), std::move(name), mtime, readOnly, hidden);
+        // Names the file system takes for one file go to one lane.
+        std::string key = fs_.nameKey(path);
+        current_ = lanes_[std::hash<std::string>{}(key) % kLanes].get();
+        current_->begin(std::move(path), std::move(key), std::move(name), mtime, readOnly, hidden);
     }
     void data(const std::uint8_t* p, std::size_t n) { current_->data(p, n); }
     void end() { current_->end(); }
@@ -796,7 +819,9 @@ private:
         }
         throw AppError(kArchiveErrorNumber, "The extraction was stopped.");
     }
+    FileAccess& fs_;
     std::atomic<bool> anyFailed_{false};
+    std::atomic<std::uint64_t> steps_{0};
     std::vector<std::unique_ptr<WriterLane>> lanes_;
     WriterLane* current_ = nullptr;
 };
@@ -1136,14 +1161,20 @@ void Extractor::rollback() noexcept {
         } catch (...) {
         }
     };
+    // Undone in the reverse of the order the lanes did it in: should two
+    // lanes ever have met at one file, each puts back what it found.
+    std::vector<WriterLane::Step> steps;
     w.forEachLane([&](WriterLane& lane) {
-        for (auto it = lane.created.rbegin(); it != lane.created.rend(); ++it)
-            attempt([&] { s_->fs->remove(*it); });
-        lane.created.clear();
-        for (const auto& backup : lane.backups)
-            attempt([&] { s_->fs->rename(backup.second, backup.first); });
-        lane.backups.clear();
+        std::move(lane.steps.begin(), lane.steps.end(), std::back_inserter(steps));
+        lane.steps.clear();
     });
+    std::sort(steps.begin(), steps.end(),
+              [](const auto& a, const auto& b) { return a.number > b.number; });
+    for (const WriterLane::Step& step : steps) {
+        attempt([&] { s_->fs->remove(step.path); });
+        if (!step.aside.empty())
+            attempt([&] { s_->fs->rename(step.aside, step.path); });
+    }
     for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it)
         attempt([&] { s_->fs->remove(*it); });
     s_->created.clear();
@@ -1173,14 +1204,16 @@ void Extractor::finish() {
     s.writer->drain();
     // All is in place: the files that were replaced can go now.
     s.writer->forEachLane([&](WriterLane& lane) {
-        for (const auto& [path, aside] : lane.backups) {
+        for (const WriterLane::Step& step : lane.steps) {
+            if (step.aside.empty())
+                continue;
             try {
-                s.fs->remove(aside);
+                s.fs->remove(step.aside);
             } catch (...) {
                 // Left beside the new file: the user's old data, not a loss.
             }
         }
-        lane.backups.clear();
+        lane.steps.clear();
     });
     // Folders last, deepest first, so that writing into them did not change
     // their times afterwards.
