@@ -120,7 +120,7 @@ public:
             writeThrough(data, size);
             return;
         }
-        buffer_.insert(buffer_.end(), data, data + size);
+        cipher::appendWiping(buffer_, data, size);
     }
     void stamp(std::int64_t modified, bool readOnly, bool hidden) override {
         modified_ = modified;

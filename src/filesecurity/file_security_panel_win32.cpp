@@ -134,7 +134,9 @@ std::string FileSecurityPanel::text(int id) const {
     HWND h = control(id);
     std::wstring w(static_cast<std::size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
     w.resize(static_cast<std::size_t>(::GetWindowTextW(h, w.data(), static_cast<int>(w.size()))));
-    return toUtf8(w);
+    std::string text = toUtf8(w);
+    cipher::wipe(w.data(), w.size() * sizeof(wchar_t)); // it may be a password
+    return text;
 }
 
 void FileSecurityPanel::InitPanels() {
@@ -152,6 +154,9 @@ void FileSecurityPanel::InitPanels() {
 void FileSecurityPanel::readControls() {
     model_.txtSource = text(IDC_TXTSOURCE);
     model_.txtDestination = text(IDC_TXTDESTINATION);
+    // The copies they replace are wiped before they are freed.
+    for (std::string* s : {&model_.txtPassword, &model_.txtReenter})
+        cipher::wipe(s->data(), s->size());
     model_.txtPassword = text(IDC_TXTPASSWORD);
     model_.txtReenter = text(IDC_TXTREENTER);
 }

@@ -1,5 +1,7 @@
 #include "filesecurity/panel.h"
 
+#include "filesecurity/cipher/cipher.h"
+
 namespace tidewell::filesecurity {
 
 bool folderMode(const PanelModel& m) {
@@ -88,11 +90,14 @@ std::optional<UserMessage> checkPasswords(const PanelModel& m) {
         return s.substr(a, s.find_last_not_of(' ') - a + 1);
     };
     std::string a = trim(m.txtPassword), b = trim(m.txtReenter);
+    std::optional<UserMessage> problem;
     if (a.empty() || b.empty())
-        return UserMessage{"Empty is not vaid.", "Password", kIconExclamation};
-    if (a != b)
-        return UserMessage{"Unmatched passwords.", "Password", kIconExclamation};
-    return std::nullopt;
+        problem = UserMessage{"Empty is not vaid.", "Password", kIconExclamation};
+    else if (a != b)
+        problem = UserMessage{"Unmatched passwords.", "Password", kIconExclamation};
+    cipher::wipe(a.data(), a.size());
+    cipher::wipe(b.data(), b.size());
+    return problem;
 }
 
 Operation operationFor(const PanelModel& m, bool encryptButton) {

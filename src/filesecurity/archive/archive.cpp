@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -37,6 +38,29 @@ constexpr std::size_t kMaxMetaSize = 1 << 20;          // pax or long-name data 
     throw AppError(kArchiveErrorNumber, "The archive is damaged: " + why + ".");
 }
 
+// zlib's window and pending output hold file contents: wiped when freed.
+constexpr std::size_t kAllocHeader = 16; // keeps the block's alignment
+voidpf wipingAlloc(voidpf, uInt items, uInt size) {
+    const std::size_t n = std::size_t{items} * size;
+    auto* p = static_cast<std::uint8_t*>(std::malloc(n + kAllocHeader));
+    if (p == nullptr)
+        return Z_NULL;
+    std::memcpy(p, &n, sizeof n);
+    return p + kAllocHeader;
+}
+void wipingFree(voidpf, voidpf address) {
+    auto* p = static_cast<std::uint8_t*>(address) - kAllocHeader;
+    std::size_t n = 0;
+    std::memcpy(&n, p, sizeof n);
+    cipher::wipe(address, n);
+    std::free(p);
+}
+void useWipingAlloc(z_stream& z) {
+    z.zalloc = wipingAlloc;
+    z.zfree = wipingFree;
+    z.opaque = Z_NULL;
+}
+
 // ---- gzip stream -------------------------------------------------------------
 
 // The tar stream goes out as gzip made of stored deflate blocks, so that
@@ -48,12 +72,16 @@ constexpr std::size_t kMaxMetaSize = 1 << 20;          // pax or long-name data 
 class GzipWriter {
 public:
     explicit GzipWriter(cipher::ByteSink& out) : out_(out), buffer_(kIoSize) {
+        useWipingAlloc(z_);
         if (deflateInit2(&z_, Z_NO_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
             Z_OK) {
             throw AppError(errors::OutOfMemory, "Out of memory");
         }
     }
-    ~GzipWriter() { deflateEnd(&z_); }
+    ~GzipWriter() {
+        deflateEnd(&z_);
+        cipher::wipe(buffer_.data(), buffer_.size());
+    }
     GzipWriter(const GzipWriter&) = delete;
     GzipWriter& operator=(const GzipWriter&) = delete;
 
@@ -552,8 +580,7 @@ public:
                 spare_.pop_back();
             }
         }
-        auto& b = pending_.back().bytes;
-        b.insert(b.end(), p, p + n);
+        cipher::appendWiping(pending_.back().bytes, p, n);
         pendingBytes_ += n;
         if (pendingBytes_ >= kBatchBytes)
             handOver();
@@ -907,6 +934,7 @@ std::string fieldText(const char* field, std::size_t width) {
 Extractor::Extractor(FileAccess& fs, std::string destination) : s_(std::make_unique<State>()) {
     s_->fs = &fs;
     s_->destination = std::move(destination);
+    useWipingAlloc(s_->z);
     if (inflateInit2(&s_->z, 15 + 16) != Z_OK)
         throw AppError(errors::OutOfMemory, "Out of memory");
     s_->zOpen = true;
@@ -920,6 +948,8 @@ Extractor::Extractor(FileAccess& fs, std::string destination) : s_(std::make_uni
 Extractor::~Extractor() {
     if (s_->zOpen)
         inflateEnd(&s_->z);
+    cipher::wipe(s_->out.data(), s_->out.size());
+    cipher::wipe(s_->meta.data(), s_->meta.size());
 }
 
 std::uint64_t Extractor::entriesWritten() const noexcept {

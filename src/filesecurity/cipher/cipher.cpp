@@ -256,6 +256,17 @@ private:
 
 } // namespace
 
+void appendWiping(std::vector<std::uint8_t>& v, const std::uint8_t* data, std::size_t size) {
+    if (v.capacity() - v.size() < size) {
+        std::vector<std::uint8_t> grown;
+        grown.reserve(std::max(v.size() + size, v.capacity() * 2));
+        grown.assign(v.begin(), v.end());
+        wipe(v.data(), v.size());
+        v.swap(grown);
+    }
+    v.insert(v.end(), data, data + size);
+}
+
 void wipe(void* data, std::size_t size) noexcept {
     if (size == 0)
         return;

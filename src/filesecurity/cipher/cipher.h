@@ -81,6 +81,10 @@ private:
 // Wipes memory in a way the optimiser keeps.
 void wipe(void* data, std::size_t size) noexcept;
 
+// Appends to `v`; should it have to grow, its old storage (which may hold
+// plaintext) is wiped before it is freed.
+void appendWiping(std::vector<std::uint8_t>& v, const std::uint8_t* data, std::size_t size);
+
 // Makes libgcrypt ready; safe to call more than once.
 void initialiseCrypto();
 
