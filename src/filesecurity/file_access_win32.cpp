@@ -34,11 +34,18 @@ LARGE_INTEGER toFileTime(std::int64_t unixSeconds) {
     return li;
 }
 
-FileInfo fromAttributes(DWORD attrs, DWORD sizeHigh, DWORD sizeLow, const FILETIME& written) {
+// `tag`: the reparse tag, when the attributes name a reparse point. Only
+// links (symbolic links, junctions: tags that stand for another name) are
+// links; other reparse points, such as cloud placeholders and deduplicated
+// files, hold the user's data and are packed like any file. No tag at all
+// (Wine gives none for its links) counts as a link.
+FileInfo fromAttributes(DWORD attrs, DWORD tag, DWORD sizeHigh, DWORD sizeLow,
+                        const FILETIME& written) {
     FileInfo i;
     i.exists = true;
     i.isFolder = (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    i.isLink = (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    i.isLink = (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+               (tag == 0 || IsReparseTagNameSurrogate(tag));
     i.size = static_cast<std::uint64_t>(sizeHigh) << 32 | sizeLow;
     i.modified = toUnix(written);
     i.readOnly = (attrs & FILE_ATTRIBUTE_READONLY) != 0;
@@ -198,9 +205,19 @@ class Win32FileAccess : public FileAccess {
 public:
     FileInfo info(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA d{};
-        if (!::GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &d))
+        std::wstring w = wide(path);
+        if (!::GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &d))
             return {};
-        return fromAttributes(d.dwFileAttributes, d.nFileSizeHigh, d.nFileSizeLow,
+        // The tag comes with a search; when that fails, the entry counts as
+        // a link: never followed.
+        DWORD tag = IO_REPARSE_TAG_SYMLINK;
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            WIN32_FIND_DATAW fd{};
+            win32::UniqueFind find(::FindFirstFileW(w.c_str(), &fd));
+            if (find)
+                tag = fd.dwReserved0;
+        }
+        return fromAttributes(d.dwFileAttributes, tag, d.nFileSizeHigh, d.nFileSizeLow,
                               d.ftLastWriteTime);
     }
     std::vector<FolderEntry> list(const std::string& folder) override {
@@ -219,8 +236,9 @@ public:
             if (name == L"." || name == L"..")
                 continue;
             out.push_back(
-                {win32::toUtf8(name), fromAttributes(fd.dwFileAttributes, fd.nFileSizeHigh,
-                                                     fd.nFileSizeLow, fd.ftLastWriteTime)});
+                {win32::toUtf8(name), fromAttributes(fd.dwFileAttributes, fd.dwReserved0,
+                                                     fd.nFileSizeHigh, fd.nFileSizeLow,
+                                                     fd.ftLastWriteTime)});
         } while (::FindNextFileW(find.get(), &fd));
         if (::GetLastError() != ERROR_NO_MORE_FILES)
             throwFor(folder);
