@@ -336,9 +336,21 @@ std::vector<std::string> safeEntryPath(const std::string& name) {
 
 namespace {
 
+// A file that another program changed while it was packed would go into the
+// archive neither as it was nor as it is: the run stops instead.
+[[noreturn]] void changedWhileRead(const std::string& path) {
+    throw AppError(kArchiveErrorNumber, "The file \"" + path +
+                                            "\" changed while it was being read. Nothing was "
+                                            "written; try again when no program is writing to it.");
+}
+
+bool hasMore(filesecurity::InputFile& file) {
+    std::uint8_t probe = 0;
+    return file.read(&probe, 1) != 0;
+}
+
 // The contents of the files to pack, one after the other, each exactly as
-// long as listed: a file that shrank meanwhile is padded with zeros, one
-// that grew is cut, so that every tar header stays true.
+// long as listed (a file whose size changed meanwhile stops the run).
 // Files are opened ahead, several at once: each opening costs a round trip
 // to Wine's server (on Windows, often an anti-virus scan), and those waits
 // overlap. Small files are read whole by the openers; large ones are
@@ -379,15 +391,15 @@ public:
                 std::size_t n = 0;
                 if (slot.file) {
                     n = slot.file->read(data, want);
-                    if (n == 0) {
-                        std::memset(data, 0, want);
-                        n = want;
-                    }
+                    if (n == 0)
+                        changedWhileRead(files_[current_]->path);
                 } else {
                     n = want;
                     std::memcpy(data, slot.bytes.data() + (slot.bytes.size() - left_), n);
                 }
                 left_ -= n;
+                if (left_ == 0 && slot.file && hasMore(*slot.file))
+                    changedWhileRead(files_[current_]->path);
                 return n;
             }
             release();
@@ -451,9 +463,11 @@ private:
                         std::size_t n =
                             slot.file->read(slot.bytes.data() + got, slot.bytes.size() - got);
                         if (n == 0)
-                            break; // shrank: the rest stays zero
+                            changedWhileRead(files_[i]->path);
                         got += n;
                     }
+                    if (hasMore(*slot.file))
+                        changedWhileRead(files_[i]->path);
                     slot.file.reset();
                 }
             } catch (...) {
@@ -506,7 +520,7 @@ void packFolder(FileAccess& fs, const std::string& folder, cipher::ByteSink& out
         if (pieceLeft == 0) {
             pieceLeft = ahead.next(piece);
             if (pieceLeft == 0)
-                damaged("a file ended early"); // cannot happen: sizes are padded
+                damaged("a file ended early"); // cannot happen: a size change stops the run
         }
         got = static_cast<std::size_t>(std::min<std::uint64_t>(want, pieceLeft));
         const std::uint8_t* p = piece;
