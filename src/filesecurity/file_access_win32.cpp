@@ -107,6 +107,10 @@ public:
         if (!h_)
             throwFor(path);
         created_ = true;
+        // The system deletes it when its handle closes, also should this
+        // process be killed: no half-decrypted file stays behind. Cleared
+        // just before the rename.
+        deletePending_ = setDeleteOnClose(true);
     }
     bool open() const { return created_; }
     ~Win32Output() override {
@@ -155,6 +159,9 @@ public:
         // disk before the old one goes.
         if (replacing && !::FlushFileBuffers(h_.get()))
             throwFor(pathText_);
+        if (deletePending_ && !setDeleteOnClose(false))
+            throwFor(pathText_);
+        deletePending_ = false;
         h_.reset();
         if (temp_ != path_ && !::MoveFileExW(temp_.c_str(), path_.c_str(),
                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -164,6 +171,12 @@ public:
     }
 
 private:
+    bool setDeleteOnClose(bool yes) {
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = yes ? TRUE : FALSE;
+        return ::SetFileInformationByHandle(h_.get(), FileDispositionInfo, &disposition,
+                                            sizeof disposition) != FALSE;
+    }
     static constexpr std::size_t kBufferSize = 256 << 10;
     static constexpr std::size_t kDirectSize = 64 << 10;
     void flush() {
@@ -190,6 +203,7 @@ private:
     UniqueFile h_;
     bool created_ = false;
     bool committed_ = false;
+    bool deletePending_ = false; // removed by the system when closed
     std::optional<std::int64_t> modified_;
     DWORD attributes_ = 0;
 };

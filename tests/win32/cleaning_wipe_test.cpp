@@ -101,32 +101,12 @@ void makeDirectoryLink(const std::string& link, const std::string& target) {
 class FileHolder {
 public:
     explicit FileHolder(const std::string& path) {
-        wchar_t self[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring source = self;
-        if (source.rfind(L"unix\\", 0) == 0) {
-            source = L"\\\\?\\" + source; // Wine names a program started by its Linux path so
-        }
-        // Started from a Linux path, the program cannot start itself by that
-        // name: a copy inside the prefix can.
-        ::CreateDirectoryW(L"C:\\h3helper", nullptr);
-        const wchar_t* exe = L"C:\\h3helper\\cleaning_helper.exe";
-        EXPECT_TRUE(::CopyFileW(source.c_str(), exe, FALSE)) << ::GetLastError();
         ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TidewellTestHoldReady"));
         release_.reset(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TidewellTestHoldRelease"));
         ::SetEnvironmentVariableW(kHoldEnv, toUtf16(path).c_str());
-        std::wstring cmd =
-            L"\"" + std::wstring(exe) + L"\" --gtest_filter=CleaningHelper.HoldFileOpen";
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi{};
-        const BOOL started = ::CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE,
-                                              CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+        process_ = startTestCopy(L"cleaning_helper.exe", L"CleaningHelper.HoldFileOpen");
         ::SetEnvironmentVariableW(kHoldEnv, nullptr);
-        EXPECT_TRUE(started);
-        if (started) {
-            ::CloseHandle(pi.hThread);
-            process_.reset(pi.hProcess);
+        if (process_) {
             EXPECT_EQ(::WaitForSingleObject(ready_.get(), 20000), WAIT_OBJECT_0)
                 << "helper did not open the file";
         }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../unit/archive_tar_helpers.h"
+#include "test_files.h"
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/engine.h"
 #include "filesecurity/file_access.h"
@@ -125,6 +126,34 @@ TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
     extract({{upper, '0', "first"}, {lower, '0', "second"}});
     EXPECT_EQ(names(path("dest")).size(), 1u);
     EXPECT_EQ(read("dest\\" + lower), "second");
+}
+
+constexpr wchar_t kDieEnv[] = L"TIDEWELL_TEST_DIE_WRITING";
+
+// Run as a copy of this program by the test below: writes part of a file
+// through the adapter and is killed before it commits.
+TEST(FileSecurityHelper, KilledWhileWriting) {
+    wchar_t target[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(kDieEnv, target, MAX_PATH) == 0)
+        GTEST_SKIP() << "only runs as the helper of the killed-process test";
+    auto fs = makeFileAccess();
+    auto out = fs->createReplacing(toUtf8(target));
+    const std::vector<std::uint8_t> plaintext(1 << 20, 'p');
+    out->write(plaintext.data(), plaintext.size());
+    ::TerminateProcess(::GetCurrentProcess(), 9);
+}
+
+TEST_F(FileSecurityOnDisk, AKilledRunLeavesNoHalfWrittenFile) {
+    ::SetEnvironmentVariableW(kDieEnv, toUtf16(path("restored.txt")).c_str());
+    win32::UniqueHandle helper = testing_files::startTestCopy(
+        L"filesecurity_helper.exe", L"FileSecurityHelper.KilledWhileWriting");
+    ::SetEnvironmentVariableW(kDieEnv, nullptr);
+    ASSERT_TRUE(helper);
+    ASSERT_EQ(::WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    ::GetExitCodeProcess(helper.get(), &code);
+    ASSERT_EQ(code, 9u) << "the helper was not killed mid-way";
+    EXPECT_EQ(names(root_), std::vector<std::string>{});
 }
 
 TEST_F(FileSecurityOnDisk, ReplacesAnExistingFileOnlyOnCommit) {

@@ -66,4 +66,32 @@ inline std::string unixPath(const std::string& windowsPath) {
     return out;
 }
 
+// Starts a copy of this test program on the tests `filter` names, for tests
+// that need a second process (one that holds a file, one that dies mid-way);
+// it inherits this process's environment. `name`: the copy's file name.
+inline win32::UniqueHandle startTestCopy(const std::wstring& name, const std::wstring& filter) {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring source = self;
+    if (source.rfind(L"unix\\", 0) == 0) {
+        source = L"\\\\?\\" + source; // Wine names a program started by its Linux path so
+    }
+    // Started from a Linux path, the program cannot start itself by that
+    // name: a copy inside the prefix can.
+    ::CreateDirectoryW(L"C:\\h3helper", nullptr);
+    const std::wstring exe = L"C:\\h3helper\\" + name;
+    EXPECT_TRUE(::CopyFileW(source.c_str(), exe.c_str(), FALSE)) << ::GetLastError();
+    std::wstring cmd = L"\"" + exe + L"\" --gtest_filter=" + filter;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                          nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "the test program's copy did not start: " << ::GetLastError();
+        return {};
+    }
+    ::CloseHandle(pi.hThread);
+    return win32::UniqueHandle(pi.hProcess);
+}
+
 } // namespace tidewell::testing_files
