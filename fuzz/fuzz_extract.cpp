@@ -24,14 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         stream = gzip(stream);
     MemoryFs fs;
     try {
-        archive::Extractor x(fs, "/dest");
-        try {
-            x.write(stream.data(), stream.size());
-            x.finish();
-        } catch (...) {
-            x.rollback();
-            throw;
-        }
+        extractStream(fs, stream, "/dest", stream.size() + 1);
     } catch (const AppError&) {
     }
     for (const std::string& p : fs.paths()) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "filesecurity/archive/archive.h"
 #include "filesecurity_fakes.h"
 
 namespace tidewell::testing_fs {
@@ -65,6 +66,21 @@ inline Bytes gzip(const Bytes& plain) {
     out.resize(z.total_out);
     deflateEnd(&z);
     return out;
+}
+
+// Extracts `stream` into `dest` in pieces of `piece` bytes, rolling back
+// (and rethrowing) on any failure, as the engine does.
+inline void extractStream(filesecurity::FileAccess& fs, const Bytes& stream,
+                          const std::string& dest, std::size_t piece = 1000) {
+    archive::Extractor x(fs, dest);
+    try {
+        for (std::size_t i = 0; i < stream.size(); i += piece)
+            x.write(stream.data() + i, std::min(piece, stream.size() - i));
+        x.finish();
+    } catch (...) {
+        x.rollback();
+        throw;
+    }
 }
 
 } // namespace tidewell::testing_fs

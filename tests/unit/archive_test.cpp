@@ -21,16 +21,7 @@ Bytes pack(MemoryFs& fs, const std::string& folder) {
 }
 
 void extract(MemoryFs& fs, const Bytes& stream, const std::string& dest, std::size_t piece = 1000) {
-    archive::Extractor x(fs, dest);
-    try {
-        for (std::size_t i = 0; i < stream.size(); i += piece) {
-            x.write(stream.data() + i, std::min(piece, stream.size() - i));
-        }
-        x.finish();
-    } catch (...) {
-        x.rollback();
-        throw;
-    }
+    extractStream(fs, stream, dest, piece);
 }
 
 // Everything under `root`, as relative path -> (kind, contents).

@@ -104,15 +104,7 @@ TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
     ASSERT_TRUE(fs_->sameFile(path("dest\\" + upper), path("dest\\" + lower)));
     EXPECT_EQ(fs_->nameKey(path(lower)), fs_->nameKey(path(upper)));
     auto extract = [&](const std::vector<testing_fs::RawEntry>& entries) {
-        const testing_fs::Bytes stream = testing_fs::gzip(testing_fs::rawTar(entries));
-        archive::Extractor x(*fs_, path("dest"));
-        try {
-            x.write(stream.data(), stream.size());
-            x.finish();
-        } catch (...) {
-            x.rollback();
-            throw;
-        }
+        testing_fs::extractStream(*fs_, testing_fs::gzip(testing_fs::rawTar(entries)), path("dest"));
     };
     // The second spelling is the first entry's file, not the user's: a
     // failure once both are written puts the user's file back, whole.
