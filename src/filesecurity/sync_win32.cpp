@@ -1,5 +1,5 @@
-// Windows only: elsewhere the standard lock and condition variable serve.
-#ifdef _WIN32
+// The slim locks behind sync.h on Windows; linked into the portable library
+// of the Windows build, since its threads wait on them.
 #include "filesecurity/sync.h"
 
 #include <windows.h>
@@ -28,4 +28,3 @@ void CondVar::notify_all() noexcept {
 }
 
 } // namespace tidewell::filesecurity
-#endif
