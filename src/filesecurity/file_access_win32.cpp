@@ -321,17 +321,13 @@ public:
     // Windows matches names by their upper case, letter by letter and the
     // same in every locale: "\xc3\x84.txt" and "\xc3\xa4.txt" are one file.
     std::string nameKey(const std::string& path) override {
-        std::wstring w = win32::toUtf16(path);
+        const std::wstring w = win32::toUtf16(path);
         std::wstring upper(w.size(), L'\0');
-        if (!w.empty() &&
-            ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(),
-                            static_cast<int>(w.size()), upper.data(),
-                            static_cast<int>(upper.size()), nullptr, nullptr,
-                            0) == static_cast<int>(w.size()))
-            w.swap(upper);
-        else
+        const int size = static_cast<int>(w.size());
+        if (w.empty() || ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), size,
+                                         upper.data(), size, nullptr, nullptr, 0) != size)
             return FileAccess::nameKey(path);
-        return win32::toUtf8(w);
+        return win32::toUtf8(upper);
     }
 };
 

@@ -5,17 +5,17 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <iterator>
 #include <map>
 #include <mutex>
-#include <thread>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <random>
-#include <cctype>
 #include <set>
+#include <thread>
 
 #include "filesecurity/pipeline.h"
 #include "shell/app_error.h"
@@ -566,7 +566,8 @@ std::uint64_t randomSeed() {
 // whole extraction succeeded; a rollback puts it back.
 class WriterLane {
 public:
-    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed, std::atomic<std::uint64_t>& stepCounter)
+    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed,
+               std::atomic<std::uint64_t>& stepCounter)
         : fs_(fs), anyFailed_(anyFailed), nextStep_(stepCounter), thread_([this] { run(); }) {}
     ~WriterLane() { stop(); }
     WriterLane(const WriterLane&) = delete;
