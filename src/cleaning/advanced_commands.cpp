@@ -10,14 +10,34 @@ const char* const kShredFiller =
     "--------------------------------------!\r\n";
 
 void AdvancedCommands::shredFile(const std::string& path) {
+    const auto name = fs_.inspect(path);
+    if (!name) {
+        throw AppError(2, "The system cannot find the file specified.");
+    }
+    if (name->link) {
+        // Overwriting would reach the file the link points to: only the
+        // link goes.
+        if (!fs_.deleteFile(path)) {
+            throw AppError(5, "\"" + path +
+                                  "\" is a link that cannot be removed as a link. It was left, "
+                                  "and the file it points to was not touched.");
+        }
+        pane_.Append("Deleting Link " + path +
+                     " ... (a link: the file it points to was not touched)\r\n");
+        pane_.Append("Finished");
+        return;
+    }
+    if (name->hardLinks > 1) {
+        throw AppError(5, hardLinksText(path, name->hardLinks));
+    }
     // The file's own bytes are overwritten where they lie and flushed before
     // anything is deleted, so the data does not survive in freed clusters.
     fs_.overwriteInPlace(path, kShredFiller);
     pane_.Append("Deleting File " + path + " ...\r\n");
     fs_.writeFile(path, kShredFiller);
     pane_.Append("Overwriting File " + path + " ...\r\n");
-    fs_.deleteFileOrThrow(path);
     pane_.Append("Deleting File " + path + " ...\r\n");
+    fs_.deleteFileOrThrow(path);
     pane_.Append("Finished");
 }
 
@@ -62,6 +82,13 @@ void AdvancedCommands::cmdBrowseFolderToDelete_Click() {
         // A drive root comes back as "C:"; the wipe takes that as "C:\".
         if (!folder->empty() && folder->back() == '\\') {
             folder->pop_back();
+        }
+        if (const auto why = targets_.whyNeverEmptied(*folder)) {
+            dialogs_.showWarning("\"" + *folder + "\" will not be erased: " + *why +
+                                     ".\r\n\r\nErasing its contents would damage Windows, "
+                                     "your programs or a user's files.",
+                                 kFolderEraseTitle);
+            return;
         }
         if (!dialogs_.askYesNo("Are you sure?", "Delete Folder")) {
             return;

@@ -20,6 +20,8 @@ public:
     virtual std::optional<std::string> chooseFolder(const std::string& title) = 0;
     // Yes/No question; true only for Yes.
     virtual bool askYesNo(const std::string& text, const std::string& title) = 0;
+    // Exclamation icon, OK button.
+    virtual void showWarning(const std::string& text, const std::string& title) = 0;
     // The failure's description, critical-stop icon, the window's caption.
     virtual void showFailure(const std::string& description) = 0;
     virtual void selectMainTab() = 0;
@@ -29,6 +31,7 @@ public:
 extern const char* const kShredFiller;
 inline constexpr const char* kFolderBrowserTitle = "Select Folder to Erase:";
 inline constexpr const char* kFolderEraseMessage = "Erasing Selected Folder";
+inline constexpr const char* kFolderEraseTitle = "Erase Folder";
 
 // "Browse File" (shred one file) and "Browse Folder" (erase a folder's
 // contents).

@@ -73,9 +73,19 @@ void CleanRun::runOption(int index) {
     }
 }
 
-bool CleanRun::cmdBasicClean_Click() {
+std::string logOffQuestion(CleanOutcome outcome) {
+    const char* first = outcome == CleanOutcome::Finished ? "Cleaning is finished. Log off now?"
+                        : outcome == CleanOutcome::StoppedAtError
+                            ? "Cleaning stopped at an error. Log off anyway?"
+                            : "Nothing was cleaned: schedule changes are pending. Log off anyway?";
+    return std::string(first) +
+           "\r\n\r\nLogging off closes every program at once: unsaved work in other programs "
+           "will be lost.";
+}
+
+CleanOutcome CleanRun::cmdBasicClean_Click() {
     if (activity_.busy() || timers_.scheduleEditPending()) {
-        return false;
+        return CleanOutcome::NotStarted;
     }
     CleaningActivity::Scope busy(activity_);
     const bool completed = runGuarded(errors_, [&] {
@@ -104,17 +114,16 @@ bool CleanRun::cmdBasicClean_Click() {
     // Even a run that stopped at an error re-arms the schedule, so that one
     // busy clipboard does not end scheduled cleaning until the next start.
     timers_.setReEnableEnabled(true);
-    (void)completed;
-    return true;
+    return completed ? CleanOutcome::Finished : CleanOutcome::StoppedAtError;
 }
 
 void CleanRun::cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff) {
     if (activity_.busy()) {
         return;
     }
-    cmdBasicClean_Click();
+    const CleanOutcome outcome = cmdBasicClean_Click();
     // Forcing a log-off closes other programs without saving: only on Yes.
-    if (ask(kLogOffQuestion)) {
+    if (ask(logOffQuestion(outcome))) {
         logOff.forceLogOff();
     }
 }

@@ -69,9 +69,15 @@ private:
 extern const std::array<const char*, 16> kCleanRunMessages;
 inline constexpr const char* kIndexDatMessage = "Erasing Windows' index.dat Files";
 
-inline constexpr const char* kLogOffQuestion =
-    "Cleaning is finished. Log off now?\r\n\r\nLogging off closes every program at once: "
-    "unsaved work in other programs will be lost.";
+// How a clean run ended.
+enum class CleanOutcome {
+    NotStarted,     // schedule edits pending, or another cleaning command running
+    StoppedAtError, // the program-wide message was shown
+    Finished,
+};
+
+// The question before the forced log-off, true to what the run did.
+std::string logOffQuestion(CleanOutcome outcome);
 
 // Asks Yes/No with No as the default; true only for Yes.
 using AskYesNo = std::function<bool(const std::string& text)>;
@@ -84,9 +90,8 @@ public:
         : window_(window), timers_(timers), pane_(pane), label_(label), targets_(targets),
           platform_(platform), tweaks_(tweaks), errors_(errors), activity_(activity) {}
 
-    // One pass over options 0..15. Returns false when it did not start
-    // (schedule edits pending, or another cleaning command running).
-    bool cmdBasicClean_Click();
+    // One pass over options 0..15.
+    CleanOutcome cmdBasicClean_Click();
     // The run, then the question, then the forced log-off only on Yes.
     void cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff);
 

@@ -116,7 +116,9 @@ void CleaningPanel::wire() {
 void CleaningPanel::applyDefaultThenStoredOptions() {
     form_.bLoaded = false;
     options_.cmdDefaultSettings_Click();
-    options_.LoadOptions();
+    // A stored option that is not a number stops only the restore, with its
+    // message; the rest of the start-up still runs.
+    runGuarded(errors_, [this] { options_.LoadOptions(); });
 }
 
 void CleaningPanel::loadAutoSuggest() {
@@ -236,6 +238,11 @@ std::optional<std::string> CleaningPanel::chooseFolder(const std::string& title)
 bool CleaningPanel::askYesNo(const std::string& text, const std::string& title) {
     return ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
                          MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CleaningPanel::showWarning(const std::string& text, const std::string& title) {
+    ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
+                  MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CleaningPanel::showFailure(const std::string& description) {

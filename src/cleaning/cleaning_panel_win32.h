@@ -77,6 +77,7 @@ private:
     std::optional<std::string> chooseFile(const std::string& initialFolder) override;
     std::optional<std::string> chooseFolder(const std::string& title) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
+    void showWarning(const std::string& text, const std::string& title) override;
     void showFailure(const std::string& description) override;
     void selectMainTab() override;
 

@@ -1,6 +1,8 @@
 #include "cleaning/cleaning_platform_win32.h"
 
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "cleaning/file_system_win32.h"
 #include "win32/unicode.h"
@@ -63,6 +65,49 @@ std::optional<std::string> readUserString(const std::string& keyPath,
         return std::nullopt;
     }
     return toUtf8(buffer);
+}
+
+namespace {
+std::string knownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::string out;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path))) {
+        out = toUtf8(path);
+    }
+    ::CoTaskMemFree(path);
+    return out;
+}
+} // namespace
+
+KnownFolders Win32CleaningPlatform::knownFolders() {
+    KnownFolders k;
+    k.windows = knownFolder(FOLDERID_Windows);
+    k.programs = {knownFolder(FOLDERID_ProgramFiles), knownFolder(FOLDERID_ProgramFilesX86)};
+    k.programData = knownFolder(FOLDERID_ProgramData);
+    k.profiles = knownFolder(FOLDERID_UserProfiles);
+    k.profile = knownFolder(FOLDERID_Profile);
+    const std::pair<UserFolder, const KNOWNFOLDERID*> user[] = {
+        {UserFolder::Documents, &FOLDERID_Documents},
+        {UserFolder::Desktop, &FOLDERID_Desktop},
+        {UserFolder::Downloads, &FOLDERID_Downloads},
+        {UserFolder::Pictures, &FOLDERID_Pictures},
+        {UserFolder::Music, &FOLDERID_Music},
+        {UserFolder::Videos, &FOLDERID_Videos},
+        {UserFolder::Favorites, &FOLDERID_Favorites},
+        {UserFolder::RoamingAppData, &FOLDERID_RoamingAppData},
+        {UserFolder::LocalAppData, &FOLDERID_LocalAppData},
+        {UserFolder::LocalAppDataLow, &FOLDERID_LocalAppDataLow},
+        {UserFolder::StartMenu, &FOLDERID_StartMenu},
+        {UserFolder::Profile, &FOLDERID_Profile},
+    };
+    for (const auto& [kind, id] : user) {
+        k.user.emplace_back(kind, knownFolder(*id));
+    }
+    // The shell's own answer for Documents and Favorites, which is what the
+    // targets of those options empty.
+    k.user.emplace_back(UserFolder::Documents, GetSpecialFolder(CSIDL_Personal));
+    k.user.emplace_back(UserFolder::Favorites, GetSpecialFolder(CSIDL_Favorites));
+    return k;
 }
 
 void Win32LogOff::forceLogOff() {

@@ -21,6 +21,7 @@ public:
     void EmptyRecycleBin() override;
     void DeleteUserKeyTree(const std::string& subKey) override;
     void EmptyClipboard() override;
+    KnownFolders knownFolders() override;
 
 private:
     HWND owner_;

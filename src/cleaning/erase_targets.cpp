@@ -32,65 +32,76 @@ std::string formatBytes(std::uint64_t bytes) {
     return text;
 }
 
+namespace {
+std::string notErasedLine(const std::string& folder) {
+    return "Not erased: " + folder + " is not a folder this option may empty";
+}
+} // namespace
+
+bool EraseTargets::refused(const std::string& folder, std::optional<UserFolder> own) {
+    if (folder.empty() || places_.targetMayEmpty(folder, own)) {
+        return false;
+    }
+    appendLine(pane_, kErrorRed, notErasedLine(folder));
+    pane_.SetColour(kProgressBlue);
+    return true;
+}
+
 template <typename F>
-void EraseTargets::folderTarget(const std::string& message, bool setsLabel, F&& folderOf) {
+void EraseTargets::folderTarget(const std::string& message, const FolderRule& rule,
+                                F&& folderOf) {
     try {
-        if (setsLabel) {
+        if (rule.setsLabel) {
             label_.SetText(message + " ...");
         }
         pane_.SetColour(kProgressBlue);
         const std::string folder = folderOf();
         pane_.Append("\r\nPath: " + folder);
+        if (refused(folder, rule.own)) {
+            return;
+        }
         pane_.Append("\r\n" + message + " ...");
-        wipe(folder);
+        // A shell folder that cannot be found wipes nothing; an empty
+        // temporary path goes to the wipe, which refuses it in red rather
+        // than touching the current directory.
+        if (!folder.empty() || rule.wipesEmptyPath) {
+            wiper_.WipeFolder(folder, folder);
+        }
         appendLine(pane_, kFinishedGreen, "Finished " + message);
     } catch (...) {
         appendLine(pane_, kErrorRed, "Error in " + message + " ...");
         pane_.SetColour(kProgressBlue);
-    }
-}
-
-void EraseTargets::wipe(const std::string& folder) {
-    // A shell folder that cannot be found wipes nothing.
-    if (!folder.empty()) {
-        wiper_.WipeFolder(folder, folder);
     }
 }
 
 void EraseTargets::EraseHistory(const std::string& message) {
-    folderTarget(message, true, [&] { return platform_.GetSpecialFolder(CSIDL_History); });
+    folderTarget(message, {true, std::nullopt, false},
+                 [&] { return platform_.GetSpecialFolder(CSIDL_History); });
 }
 void EraseTargets::EraseCache(const std::string& message) {
-    folderTarget(message, true, [&] { return platform_.GetSpecialFolder(CSIDL_InternetCache); });
+    folderTarget(message, {true, std::nullopt, false},
+                 [&] { return platform_.GetSpecialFolder(CSIDL_InternetCache); });
 }
 void EraseTargets::EraseCookies(const std::string& message) {
-    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Cookies); });
+    folderTarget(message, {false, std::nullopt, false},
+                 [&] { return platform_.GetSpecialFolder(CSIDL_Cookies); });
 }
 void EraseTargets::EraseFavorites(const std::string& message) {
-    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Favorites); });
+    folderTarget(message, {false, UserFolder::Favorites, false},
+                 [&] { return platform_.GetSpecialFolder(CSIDL_Favorites); });
 }
 void EraseTargets::EraseMyDocuments(const std::string& message) {
-    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Personal); });
+    folderTarget(message, {false, UserFolder::Documents, false},
+                 [&] { return platform_.GetSpecialFolder(CSIDL_Personal); });
 }
 void EraseTargets::EraseRecentFiles(const std::string& message) {
-    folderTarget(message, false, [&] { return platform_.GetSpecialFolder(CSIDL_Recent); });
+    folderTarget(message, {false, std::nullopt, false},
+                 [&] { return platform_.GetSpecialFolder(CSIDL_Recent); });
 }
 
 void EraseTargets::EraseTempFiles(const std::string& message) {
-    try {
-        label_.SetText(message + " ...");
-        pane_.SetColour(kProgressBlue);
-        const std::string folder = tempFolderFrom(platform_.TempPath());
-        pane_.Append("\r\nPath: " + folder);
-        pane_.Append("\r\n" + message + " ...");
-        // Even an empty path goes to the wipe, which refuses it in red
-        // rather than touching the current directory.
-        wiper_.WipeFolder(folder, folder);
-        appendLine(pane_, kFinishedGreen, "Finished " + message);
-    } catch (...) {
-        appendLine(pane_, kErrorRed, "Error in " + message + " ...");
-        pane_.SetColour(kProgressBlue);
-    }
+    folderTarget(message, {true, std::nullopt, true},
+                 [&] { return tempFolderFrom(platform_.TempPath()); });
 }
 
 void EraseTargets::EraseRecycleBin(const std::string& message) {
@@ -130,6 +141,11 @@ void EraseTargets::EraseFolder(const std::string& message, const std::string& fo
         label_.SetText(message + " ...");
         pane_.SetColour(kProgressBlue);
         pane_.Append("\r\nPath: " + folder);
+        // The command asked before; this guards every other caller.
+        if (places_.whyNeverEmptied(folder)) {
+            appendLine(pane_, kErrorRed, notErasedLine(folder));
+            return;
+        }
         pane_.Append("\r\n" + message + " ...");
         // An empty or relative folder is refused by the wipe, in red.
         wiper_.WipeFolder(folder, folder);
@@ -177,6 +193,9 @@ void EraseTargets::EraseIndexDat(const std::string& message) {
         for (int id : {CSIDL_History, CSIDL_InternetCache, CSIDL_Cookies}) {
             const std::string folder = platform_.GetSpecialFolder(id);
             pane_.Append("\r\nPath: " + folder);
+            if (refused(folder, std::nullopt)) {
+                continue;
+            }
             if (auto top = wipeablePath(folder)) {
                 if (auto st = fs_.stat(*top); st && st->directory && !st->reparsePoint) {
                     findIndexDat(*top, files, 0);
@@ -186,7 +205,11 @@ void EraseTargets::EraseIndexDat(const std::string& message) {
         pane_.Append("\r\n" + message + " ...");
         for (const std::string& file : files) {
             const auto st = fs_.stat(file);
-            if (fs_.deleteFile(file)) {
+            if (const auto name = fs_.inspect(file); name && name->link) {
+                // Only ever the browser's own file, never what a link reaches.
+                appendLine(pane_, kErrorRed, "A link, not erased: " + file);
+                pane_.SetColour(kProgressBlue);
+            } else if (fs_.deleteFile(file)) {
                 binBytes_ += st ? st->size : 0;
             } else {
                 // Windows keeps it open while the browser or the shell runs.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cleaning/protected_places.h"
 #include "cleaning/wipe.h"
 #include "shell/report_error.h"
 #include "shell/status_pane.h"
@@ -41,6 +42,8 @@ public:
     virtual void DeleteUserKeyTree(const std::string& subKey) = 0;
     // Throws AppError when the clipboard refuses.
     virtual void EmptyClipboard() = 0;
+    // The folders no clean may empty, and the user's own folders.
+    virtual KnownFolders knownFolders() = 0;
 };
 
 // The erase targets: each writes its "Path: ", progress and "Finished " lines
@@ -49,8 +52,8 @@ class EraseTargets {
 public:
     EraseTargets(StatusPane& pane, StatusLabel& label, CleaningPlatform& platform,
                  FolderWiper& wiper, FileSystem& fs, ErrorReporter& errors)
-        : pane_(pane), label_(label), platform_(platform), wiper_(wiper), fs_(fs), errors_(errors) {
-    }
+        : pane_(pane), label_(label), platform_(platform), wiper_(wiper), fs_(fs), errors_(errors),
+          places_(fs, [&platform] { return platform.knownFolders(); }) {}
 
     void EraseHistory(const std::string& message);
     void EraseCache(const std::string& message);
@@ -67,6 +70,11 @@ public:
     // (hidden system files that the folder wipe leaves).
     void EraseIndexDat(const std::string& message);
 
+    // Why the folder erase may not empty `folder`, or nothing when it may.
+    std::optional<std::string> whyNeverEmptied(const std::string& folder) {
+        return places_.whyNeverEmptied(folder);
+    }
+
     // Bytes the targets freed since the last reset (files wiped and the
     // recycle bin's contents).
     std::uint64_t bytesFreed() const noexcept { return wiper_.stats().bytesFreed + binBytes_; }
@@ -76,10 +84,17 @@ public:
     }
 
 private:
-    template <typename F> void folderTarget(const std::string& message, bool setsLabel, F&& folder);
+    struct FolderRule {
+        bool setsLabel;
+        std::optional<UserFolder> own; // the user folder this target empties as its own
+        bool wipesEmptyPath;           // an empty path still goes to the wipe (Temp)
+    };
+    template <typename F>
+    void folderTarget(const std::string& message, const FolderRule& rule, F&& folderOf);
+    // Writes the red refusal when `folder` is not one this target may empty.
+    bool refused(const std::string& folder, std::optional<UserFolder> own);
     void registryTarget(const std::string& message, const char* subKey);
     void findIndexDat(const std::string& folder, std::vector<std::string>& found, int depth);
-    void wipe(const std::string& folder);
 
     StatusPane& pane_;
     StatusLabel& label_;
@@ -87,6 +102,7 @@ private:
     FolderWiper& wiper_;
     FileSystem& fs_;
     ErrorReporter& errors_;
+    ProtectedPlaces places_;
     std::uint64_t binBytes_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "shell/app_error.h"
+#include "win32/link_safe.h"
 #include "win32/message_pump.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
@@ -26,32 +27,35 @@ DirEntry entryFrom(const std::wstring& name, DWORD attributes, DWORD sizeHigh, D
     return e;
 }
 
-// Clears the read-only bit for a forced deletion; returns the old attributes
-// so that a file that stays gets them back.
-DWORD makeWritable(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    // A link's attributes are left alone: changing them might reach its target.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        ::SetFileAttributesW(path.c_str(),
-                             attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+// The file itself opened for writing: never through a link, and never a file
+// with other names, whose data those names would lose too. A read-only file
+// is made writable through its own handle.
+UniqueFile openForOverwriting(const std::string& path) {
+    const std::wstring w = extendedPath(path);
+    OpenedEntry e = openEntry(w, FILE_WRITE_ATTRIBUTES);
+    if (!e.file && !e.link) {
+        throwWin32Error(e.error);
     }
-    return attributes;
-}
-
-void restoreAttributes(const std::wstring& path, DWORD attributes) {
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        ::SetFileAttributesW(path.c_str(), attributes);
+    if (e.link) {
+        throw AppError(ERROR_CANT_ACCESS_FILE,
+                       "\"" + path + "\" is a link; nothing was written through it.");
     }
-}
-
-UniqueFile openForWriting(const std::wstring& path, DWORD disposition) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        throwLastError();
+    if (e.info.nNumberOfLinks > 1) {
+        throw AppError(ERROR_CANT_ACCESS_FILE, hardLinksText(path, e.info.nNumberOfLinks));
     }
-    return file;
+    if ((e.info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = e.info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        if (basic.FileAttributes == 0) {
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        }
+        ::SetFileInformationByHandle(e.file.get(), FileBasicInfo, &basic, sizeof(basic));
+    }
+    OpenedEntry w2 = openEntry(w, GENERIC_WRITE);
+    if (!w2.file) {
+        throwWin32Error(w2.link ? ERROR_CANT_ACCESS_FILE : w2.error);
+    }
+    return std::move(w2.file);
 }
 
 void writeAll(HANDLE file, const char* data, size_t size) {
@@ -112,40 +116,55 @@ std::vector<DirEntry> Win32FileSystem::list(const std::string& folder) {
     return entries;
 }
 
-bool Win32FileSystem::deleteFile(const std::string& path) {
-    const std::wstring w = extendedPath(path);
-    const DWORD attributes = makeWritable(w);
-    if (::DeleteFileW(w.c_str())) {
-        return true;
+std::optional<NameInfo> Win32FileSystem::inspect(const std::string& path) {
+    const OpenedEntry e = openEntry(extendedPath(path), 0);
+    if (!e.file && !e.link) {
+        if (e.error == ERROR_FILE_NOT_FOUND || e.error == ERROR_PATH_NOT_FOUND) {
+            return std::nullopt;
+        }
+        throwWin32Error(e.error);
     }
-    restoreAttributes(w, attributes);
-    return false;
+    NameInfo info;
+    info.link = e.link;
+    info.hardLinks = e.file ? e.info.nNumberOfLinks : 1;
+    return info;
+}
+
+std::string Win32FileSystem::finalPath(const std::string& path) {
+    // The deepest part of the path that exists is resolved; the rest, which
+    // names nothing yet, is kept as written.
+    std::string head = path;
+    std::string tail;
+    for (;;) {
+        const std::wstring resolved = finalPathOf(extendedPath(head));
+        if (!resolved.empty()) {
+            return toUtf8(resolved) + tail;
+        }
+        const size_t slash = head.find_last_of('\\');
+        if (slash == std::string::npos || slash + 1 >= head.size() || slash < 3) {
+            return path;
+        }
+        tail = head.substr(slash) + tail;
+        head = head.substr(0, slash);
+    }
+}
+
+bool Win32FileSystem::deleteFile(const std::string& path) {
+    return deleteEntry(extendedPath(path)) == 0;
 }
 
 void Win32FileSystem::deleteFileOrThrow(const std::string& path) {
-    const std::wstring w = extendedPath(path);
-    const DWORD attributes = makeWritable(w);
-    if (!::DeleteFileW(w.c_str())) {
-        const DWORD error = ::GetLastError();
-        restoreAttributes(w, attributes);
+    if (const DWORD error = deleteEntry(extendedPath(path)); error != 0) {
         throwWin32Error(error);
     }
 }
 
 bool Win32FileSystem::removeFolder(const std::string& path) {
-    const std::wstring w = extendedPath(path);
-    const DWORD attributes = makeWritable(w);
-    if (::RemoveDirectoryW(w.c_str())) {
-        return true;
-    }
-    restoreAttributes(w, attributes);
-    return false;
+    return deleteEntry(extendedPath(path)) == 0;
 }
 
 void Win32FileSystem::overwriteInPlace(const std::string& path, const std::string& pattern) {
-    const std::wstring w = extendedPath(path);
-    makeWritable(w);
-    UniqueFile file = openForWriting(w, OPEN_EXISTING);
+    UniqueFile file = openForOverwriting(path);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) {
         throwLastError();
@@ -166,9 +185,10 @@ void Win32FileSystem::overwriteInPlace(const std::string& path, const std::strin
 }
 
 void Win32FileSystem::writeFile(const std::string& path, const std::string& contents) {
-    const std::wstring w = extendedPath(path);
-    makeWritable(w);
-    UniqueFile file = openForWriting(w, CREATE_ALWAYS);
+    UniqueFile file = openForOverwriting(path);
+    if (!::SetEndOfFile(file.get())) {
+        throwLastError();
+    }
     writeAll(file.get(), contents.data(), contents.size());
     if (!::FlushFileBuffers(file.get())) {
         throwLastError();

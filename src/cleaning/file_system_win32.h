@@ -13,6 +13,8 @@ namespace tidewell::win32 {
 class Win32FileSystem : public FileSystem {
 public:
     std::optional<DirEntry> stat(const std::string& path) override;
+    std::optional<NameInfo> inspect(const std::string& path) override;
+    std::string finalPath(const std::string& path) override;
     std::vector<DirEntry> list(const std::string& folder) override;
     bool deleteFile(const std::string& path) override;
     bool removeFolder(const std::string& path) override;

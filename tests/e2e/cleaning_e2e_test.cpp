@@ -49,28 +49,10 @@ constexpr COLORREF kBlue = RGB(0, 0, 255), kGreen = RGB(0, 128, 0), kRed = RGB(2
 
 // ---- files, links, registry ------------------------------------------------
 
-void startUnix(const wchar_t* program, std::wstring commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (::CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                         nullptr, nullptr, &si, &pi)) {
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-    }
-}
 // Directory link made from the Linux side (Wine flags it as a reparse point).
 void link(const std::string& at, const std::string& target) {
-    startUnix(L"\\\\?\\unix\\bin\\ln",
-              L"ln -s \"" + toUtf16(unixPath(target)) + L"\" \"" + toUtf16(unixPath(at)) + L"\"");
-    ASSERT_TRUE(waitFor([&] { return exists(at); }, 10s)) << at;
+    linkTo(at, target);
     ASSERT_NE(::GetFileAttributesW(toUtf16(at).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
-}
-void removeTree(const std::string& p) {
-    if (exists(p)) {
-        startUnix(L"\\\\?\\unix\\bin\\rm", L"rm -rf \"" + toUtf16(unixPath(p)) + L"\"");
-        EXPECT_TRUE(waitFor([&] { return !exists(p); }, 10s));
-    }
 }
 
 void setUserString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
@@ -345,6 +327,10 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     }
     link(folders[8] + "\\sub8\\innerlink", canary + "\\inner");
     link(temp + "\\canarylink", canary);
+    mkdir(canary + "\\empty");
+    link(temp + "\\emptylink", canary + "\\empty");
+    linkTo(temp + "\\filelink.txt", canary + "\\keep.txt");
+    linkTo(folders[33] + "\\filelink.txt", canary + "\\inner\\keep2.txt");
 
     storeAllOptions("1");
     ProgramProcess p;
@@ -419,6 +405,7 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     EXPECT_FALSE(exists(folders[34] + "\\History.IE5"));
     EXPECT_TRUE(exists(canary + "\\keep.txt"));
     EXPECT_TRUE(exists(canary + "\\inner\\keep2.txt"));
+    EXPECT_TRUE(exists(canary + "\\empty"));
     EXPECT_FALSE(keyExists(kTypedUrls));
     EXPECT_FALSE(keyExists(kRunMru));
     EXPECT_EQ(userString(kIeMain, L"Disable Script Debugger"), "yes");
@@ -434,8 +421,146 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
         removeTree(folders[id] + "\\canarylink");
     }
     removeTree(folders[8] + "\\sub8");
-    removeTree(temp + "\\canarylink");
+    for (const char* name : {"\\canarylink", "\\emptylink", "\\filelink.txt"}) {
+        removeTree(temp + name);
+    }
+    removeTree(folders[33] + "\\filelink.txt");
     removeTree(canary);
+}
+
+const wchar_t kUserShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Each layout is one environment variable or one registry value away from a
+// normal machine; one default Basic Clean must lose no canary and say which
+// folder it refused.
+TEST_F(CleaningE2E, DangerousLayoutsLoseNoCanaryAndNameTheRefusedFolder) {
+    if (!inSandbox()) {
+        GTEST_SKIP() << "a real clean runs only in the bench's sandbox prefix";
+    }
+    const std::string profile = specialFolder(CSIDL_PROFILE), docs = specialFolder(5);
+    const std::vector<std::string> canaries = {
+        profile + "\\canary.txt", docs + "\\canary.txt", docs + "\\web\\index.dat",
+        specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\canary.txt",
+        specialFolder(CSIDL_APPDATA) + "\\canary.txt", "C:\\canary.txt"};
+    for (const std::string& c : canaries) {
+        mkdir(c.substr(0, c.find_last_of('\\')));
+        writeText(c, "canary");
+    }
+    struct Layout {
+        const wchar_t* shellFolder; // nullptr: TEMP and TMP
+        std::string folder;
+    };
+    const Layout layouts[] = {{nullptr, profile},        {nullptr, "C:\\"},
+                              {nullptr, docs},           {L"Cookies", profile},
+                              {L"History", docs},        {L"Recent", "C:\\"}};
+    wchar_t temp[MAX_PATH] = {}, tmp[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    ::GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+    for (const Layout& l : layouts) {
+        const std::wstring value = toUtf16(l.folder);
+        std::string shown = l.folder;
+        if (l.shellFolder == nullptr) {
+            ::SetEnvironmentVariableW(L"TEMP", value.c_str());
+            ::SetEnvironmentVariableW(L"TMP", value.c_str());
+            if (shown.back() == '\\') {
+                shown.pop_back(); // the temporary path loses its last character
+            }
+        } else {
+            setUserString(kUserShellFolders, l.shellFolder, value);
+            setUserString(kShellFolders, l.shellFolder, value);
+        }
+        {
+            ProgramProcess p;
+            ::SetEnvironmentVariableW(L"TEMP", temp);
+            ::SetEnvironmentVariableW(L"TMP", tmp);
+            HWND main = p.waitMainWindow();
+            ASSERT_NE(main, nullptr);
+            click(findControl(main, IDC_CMDBASICCLEAN));
+            EXPECT_TRUE(waitFor([&] { return paneText(main).find("\r\nDone") != std::string::npos; },
+                                60s))
+                << paneText(main);
+            EXPECT_THAT(paneLines(main),
+                        ::testing::Contains(::testing::FieldsAre(
+                            kRed, "Not erased: " + shown + " is not a folder this option may empty")))
+                << paneText(main);
+            EXPECT_EQ(exitWithButton(p, main), 0);
+        }
+        if (l.shellFolder != nullptr) {
+            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, l.shellFolder);
+            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, l.shellFolder);
+        }
+        for (const std::string& c : canaries) {
+            EXPECT_EQ(readText(c), "canary") << c << " lost with " << shown;
+        }
+    }
+    for (const std::string& c : canaries) {
+        ::DeleteFileW(toUtf16(c).c_str());
+    }
+}
+
+// A bad stored option stops only the restoring of options: the tray icon,
+// "Ready" and the clean run still come up.
+TEST_F(CleaningE2E, AStoredOptionThatIsNotANumberStopsOnlyTheOptions) {
+    store.SaveSetting(kApp, "Settings", "Index3", "abc");
+    ProgramProcess p;
+    HWND box = waitMessageBox(p, "Tidewell");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageBoxText(box), "Error: 13 - Type mismatch");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND main = p.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(waitFor([&] { return controlText(main, IDC_LBLSTATUS) == "Ready"; }));
+    EXPECT_TRUE(waitFor([&] { return trayIcons().size() == 1; })) << "the tray icon";
+    EXPECT_FALSE(::IsWindowEnabled(findControl(main, IDC_CMDAPPLY)));
+    click(findControl(main, IDC_CMDBASICCLEAN));
+    EXPECT_TRUE(waitFor([&] { return paneText(main).find("\r\nDone") != std::string::npos; }, 60s));
+    EXPECT_EQ(exitWithButton(p, main), 0);
+}
+
+// Exit during a long clean or folder erase ends the program at the next file.
+TEST_F(CleaningE2E, ExitDuringACleanOrAFolderEraseStopsAndEnds) {
+    if (!inSandbox()) {
+        GTEST_SKIP() << "a real clean runs only in the bench's sandbox prefix";
+    }
+    wchar_t tempBuffer[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, tempBuffer);
+    const std::string temp = toUtf8(tempBuffer);
+    const std::string folders[] = {temp + "h3exit", "C:\\h3exit"};
+    storeAllOptions("0");
+    store.SaveSetting(kApp, "Settings", "Index11", "1");
+    for (const std::string& folder : folders) {
+        for (int d = 0; d < 20; ++d) {
+            mkdir(folder + "\\d" + std::to_string(d));
+            for (int f = 0; f < 200; ++f) {
+                writeText(folder + "\\d" + std::to_string(d) + "\\f" + std::to_string(f), "x");
+            }
+        }
+        ProgramProcess p;
+        HWND main = p.waitMainWindow();
+        ASSERT_NE(main, nullptr);
+        if (folder == folders[0]) {
+            click(findControl(main, IDC_CMDBASICCLEAN));
+        } else {
+            click(findControl(main, IDC_CMDBROWSEFOLDERTODELETE));
+            HWND dialog = nullptr;
+            ASSERT_TRUE(waitFor([&] { return (dialog = findMessageBox(p)) != nullptr; }));
+            ::Sleep(300);
+            std::wstring target = toUtf16(folder);
+            target.push_back(L'\0');
+            sendWithBuffer(dialog, BFFM_SETSELECTIONW, TRUE, target.data(),
+                           target.size() * sizeof(wchar_t));
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            HWND box = waitMessageBox(p, "Delete Folder");
+            ASSERT_NE(box, nullptr);
+            answerMessageBox(p, box, IDYES);
+        }
+        ASSERT_TRUE(waitFor([&] { return !exists(folder + "\\d0"); }, 20s)) << "it started";
+        EXPECT_EQ(exitWithButton(p, main), 0);
+        EXPECT_TRUE(exists(folder + "\\d19\\f199")) << "it stopped at the next file";
+        removeTree(folder);
+    }
 }
 
 TEST_F(CleaningE2E, PendingScheduleEditsKeepBasicCleanFromRunningAndCleanAndRebootAsks) {

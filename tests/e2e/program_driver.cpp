@@ -140,6 +140,22 @@ void click(HWND button) {
                    reinterpret_cast<LPARAM>(button));
 }
 
+// Wine shows notification icons as child windows of its own tray window.
+std::vector<HWND> trayIcons() {
+    std::vector<HWND> icons;
+    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (tray == nullptr) {
+        return icons;
+    }
+    for (HWND child = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
+         child != nullptr; child = ::FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr)) {
+        if (::IsWindowVisible(child)) {
+            icons.push_back(child);
+        }
+    }
+    return icons;
+}
+
 long exitWithButton(ProgramProcess& process, HWND mainWindow) {
     click(findControl(mainWindow, IDC_CMDCLOSE));
     return process.waitExit();

@@ -64,6 +64,8 @@ HWND findControl(HWND mainWindow, int id);
 std::string controlText(HWND mainWindow, int id);
 // Clicks a button as the keyboard would (works for hidden pages too).
 void click(HWND button);
+// The visible notification icons, which Wine shows as windows of its own.
+std::vector<HWND> trayIcons();
 // Clicks "Exit" and waits for the end; the exit code, or -1.
 long exitWithButton(ProgramProcess& process, HWND mainWindow);
 // Sends a message whose lParam points at a buffer, through memory of the

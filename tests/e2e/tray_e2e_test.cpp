@@ -18,22 +18,6 @@ using namespace tidewell::e2e;
 
 namespace {
 
-// Wine shows notification icons as child windows of its own tray window.
-std::vector<HWND> trayIcons() {
-    std::vector<HWND> icons;
-    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-    if (tray == nullptr) {
-        return icons;
-    }
-    for (HWND child = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
-         child != nullptr; child = ::FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr)) {
-        if (::IsWindowVisible(child)) {
-            icons.push_back(child);
-        }
-    }
-    return icons;
-}
-
 std::string readFile(const std::wstring& path) {
     std::ifstream in(win32::toUtf8(path), std::ios::binary);
     std::stringstream s;

@@ -24,9 +24,15 @@ public:
         bool readOnly = false, hidden = false, system = false, locked = false;
         std::string linkTarget; // non-empty: a directory link
         std::string contents;
+        bool fileLink = false;
+        bool undeletable = false; // denied, but open to writing
+        unsigned hardLinks = 1;
     };
     std::map<std::string, Node> nodes;
     std::vector<std::string> log; // "del <path>", "rmdir <path>", "list <path>"
+    // Spellings the platform resolves to another path (short names, links
+    // above a folder): prefix -> final form.
+    std::map<std::string, std::string> finalForms;
 
     void dir(const std::string& p) { nodes[p].directory = true; }
     void file(const std::string& p, std::string contents = "x") {
@@ -76,6 +82,22 @@ public:
         }
         return entryOf(it->first, it->second);
     }
+    std::optional<NameInfo> inspect(const std::string& path) override {
+        auto it = nodes.find(path);
+        if (it == nodes.end()) {
+            return std::nullopt;
+        }
+        return NameInfo{it->second.fileLink || !it->second.linkTarget.empty(),
+                        it->second.hardLinks};
+    }
+    std::string finalPath(const std::string& path) override {
+        for (const auto& [from, to] : finalForms) {
+            if (path.rfind(from, 0) == 0) {
+                return to + path.substr(from.size());
+            }
+        }
+        return resolve(path);
+    }
     std::vector<DirEntry> list(const std::string& folder) override {
         log.push_back("list " + folder);
         std::string real = resolve(folder);
@@ -98,7 +120,8 @@ public:
     bool deleteFile(const std::string& path) override {
         log.push_back("del " + path);
         auto it = nodes.find(resolve(path));
-        if (it == nodes.end() || it->second.directory || it->second.locked) {
+        if (it == nodes.end() || it->second.directory || it->second.locked ||
+            it->second.undeletable) {
             return false;
         }
         nodes.erase(it);
@@ -231,6 +254,8 @@ public:
     bool clipboardFails = false;
     int clipboardEmptied = 0;
     std::vector<std::string> deletedKeys;
+    KnownFolders known;
+    KnownFolders knownFolders() override { return known; }
     std::string GetSpecialFolder(int id) override {
         auto it = folders.find(id);
         return it == folders.end() ? "" : it->second;

@@ -192,7 +192,7 @@ TEST_F(CleaningTest, IndexDatFilesGoAndALockedOneIsReportedInRed) {
 
 TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
     pane.Append("before");
-    ASSERT_TRUE(run.cmdBasicClean_Click());
+    ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
     EXPECT_EQ(pane.text(), "\r\nDone");
     EXPECT_EQ(pane.runs.back().colour, kDoneBlack);
     EXPECT_EQ(label.Text(), "Ready");
@@ -206,7 +206,7 @@ TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
 TEST_F(CleaningTest, PendingScheduleEditLeavesEverythingAlone) {
     timers.pending = true;
     pane.Append("kept");
-    EXPECT_FALSE(run.cmdBasicClean_Click());
+    EXPECT_EQ(run.cmdBasicClean_Click(), CleanOutcome::NotStarted);
     EXPECT_EQ(pane.text(), "kept");
     EXPECT_TRUE(timers.log.empty());
     EXPECT_TRUE(window.lastRun.empty());
@@ -267,22 +267,72 @@ TEST_F(CleaningTest, FailedRunReportsStopsAndStillReArmsTheSchedule) {
     EXPECT_THAT(timers.log, ElementsAre("schedule off", "re-enable off", "re-enable on"));
 }
 
-TEST_F(CleaningTest, CleanAndRebootLogsOffOnlyOnYes) {
+TEST_F(CleaningTest, CleanAndRebootAsksTrulyAndLogsOffOnlyOnYes) {
     RecordingLogOff logOff;
-    std::string asked;
-    run.cmdCleanRebot_Click(
-        [&](const std::string& q) {
-            asked = q;
-            return false;
-        },
-        logOff);
+    std::vector<std::string> asked;
+    auto answer = [&](bool yes) {
+        return [&asked, yes](const std::string& q) {
+            asked.push_back(q.substr(0, q.find("\r\n")));
+            return yes;
+        };
+    };
+    run.cmdCleanRebot_Click(answer(false), logOff);
     EXPECT_EQ(logOff.calls, 0);
-    EXPECT_THAT(asked, ::testing::HasSubstr("unsaved work in other programs will be lost"));
     EXPECT_EQ(pane.text(), "\r\nDone") << "the clean itself ran";
 
+    window.options[12] = 1;
+    platform.clipboardFails = true;
+    run.cmdCleanRebot_Click(answer(false), logOff);
     timers.pending = true; // a declined run still leads to the question
-    run.cmdCleanRebot_Click([](const std::string&) { return true; }, logOff);
+    run.cmdCleanRebot_Click(answer(true), logOff);
     EXPECT_EQ(logOff.calls, 1);
+    EXPECT_THAT(asked, ElementsAre("Cleaning is finished. Log off now?",
+                                   "Cleaning stopped at an error. Log off anyway?",
+                                   "Nothing was cleaned: schedule changes are pending. Log off "
+                                   "anyway?"));
+}
+
+TEST_F(CleaningTest, DangerousLayoutsAreRefusedInRedAndTheRunGoesOn) {
+    platform.known.profile = "C:\\u";
+    platform.known.user = {{UserFolder::Documents, "C:\\u\\Docs"},
+                           {UserFolder::Favorites, "C:\\u\\Fav"},
+                           {UserFolder::Profile, "C:\\u"}};
+    fs.file("C:\\u\\canary.txt");
+    fs.file("C:\\root-canary.txt");
+    fs.file("C:\\u\\Docs\\index.dat");
+    for (int i : {1, 3, 7, 9, 11}) {
+        window.options[static_cast<size_t>(i)] = 1;
+    }
+    const auto defaults = platform.folders;
+    struct Layout {
+        std::string temp;
+        int folderId;
+        std::string folder;
+    };
+    const Layout layouts[] = {
+        {"C:\\u\\", 0, ""},          {"C:\\", 0, ""},
+        {"C:\\u\\Docs\\", 0, ""},    {"C:\\Temp\\", CSIDL_Cookies, "C:\\u"},
+        {"C:\\Temp\\", CSIDL_History, "C:\\u\\Docs"}, {"C:\\Temp\\", CSIDL_Recent, "C:"},
+    };
+    for (const Layout& l : layouts) {
+        platform.temp = l.temp;
+        platform.folders = defaults;
+        if (l.folderId != 0) {
+            platform.folders[l.folderId] = l.folder;
+        }
+        const std::string refused = l.folderId != 0 ? l.folder : l.temp.substr(0, l.temp.size() - 1);
+        run.cmdBasicClean_Click();
+        const auto lines = pane.lines();
+        EXPECT_THAT(lines, ::testing::Contains(Line{
+                               kErrorRed, "Not erased: " + refused +
+                                              " is not a folder this option may empty"}))
+            << refused;
+        for (const char* canary : {"C:\\u\\canary.txt", "C:\\root-canary.txt",
+                                   "C:\\u\\Docs\\trace.txt", "C:\\u\\Docs\\index.dat"}) {
+            EXPECT_TRUE(fs.exists(canary)) << canary << " lost with " << refused;
+        }
+        EXPECT_EQ(lines.back(), (Line{kDoneBlack, "Done"})) << "the run goes on";
+    }
 }
 
 // ---- Advanced tab -----------------------------------------------------------
@@ -292,7 +342,7 @@ public:
     std::optional<std::string> file, folder;
     bool answer = true;
     std::string initialFolder, browserTitle;
-    std::vector<std::string> questions, failures;
+    std::vector<std::string> questions, failures, warnings;
     int mainTab = 0;
     std::optional<std::string> chooseFile(const std::string& initial) override {
         initialFolder = initial;
@@ -305,6 +355,9 @@ public:
     bool askYesNo(const std::string& text, const std::string& title) override {
         questions.push_back(title + ": " + text);
         return answer;
+    }
+    void showWarning(const std::string& text, const std::string& title) override {
+        warnings.push_back(title + ": " + text);
     }
     void showFailure(const std::string& d) override { failures.push_back(d); }
     void selectMainTab() override { ++mainTab; }
@@ -370,23 +423,58 @@ TEST_F(AdvancedTest, LockedFileShowsTheFailureAndKeepsTheFile) {
                 ElementsAre(::testing::HasSubstr("being used by another process")));
 }
 
-TEST_F(AdvancedTest, FolderEraseAsksThenErasesAndADriveRootMeansTheRoot) {
+TEST_F(AdvancedTest, FolderEraseRefusesAProtectedPlaceBeforeAskingAndErasesAChosenOne) {
     fs.dir("E:\\");
     fs.file("E:\\x.txt");
-    fs.dir("E:\\d");
     dialogs.folder = "E:\\";
     advanced.cmdBrowseFolderToDelete_Click();
     EXPECT_EQ(dialogs.browserTitle, kFolderBrowserTitle);
-    EXPECT_THAT(dialogs.questions, ElementsAre("Delete Folder: Are you sure?"));
-    EXPECT_THAT(pane.text(), ::testing::StartsWith("\r\nPath: E:\r\nErasing Selected Folder ..."));
-    EXPECT_FALSE(fs.exists("E:\\x.txt"));
-    EXPECT_FALSE(fs.exists("E:\\d")) << "paths under a root are joined without a doubled backslash";
-    EXPECT_TRUE(fs.exists("E:\\"));
+    EXPECT_THAT(dialogs.warnings, ElementsAre("Erase Folder: \"E:\" will not be erased: it is the "
+                                              "root of a drive.\r\n\r\nErasing its contents "
+                                              "would damage Windows, your programs or a user's "
+                                              "files."));
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(fs.exists("E:\\x.txt"));
 
-    fs.file("E:\\y.txt");
+    platform.known.user = {{UserFolder::Documents, "C:\\u\\Docs"}};
+    dialogs.folder = "C:\\u\\Docs\\";
+    advanced.cmdBrowseFolderToDelete_Click();
+    EXPECT_THAT(dialogs.questions, ElementsAre("Delete Folder: Are you sure?"));
+    EXPECT_THAT(pane.text(),
+                ::testing::StartsWith("\r\nPath: C:\\u\\Docs\r\nErasing Selected Folder ..."));
+    EXPECT_FALSE(fs.exists("C:\\u\\Docs\\trace.txt")) << "a user folder chosen on purpose";
+
+    fs.file("C:\\u\\Docs\\y.txt");
     dialogs.answer = false;
     advanced.cmdBrowseFolderToDelete_Click();
-    EXPECT_TRUE(fs.exists("E:\\y.txt"));
+    EXPECT_TRUE(fs.exists("C:\\u\\Docs\\y.txt"));
+}
+
+TEST_F(AdvancedTest, ShredRemovesALinkAsALinkAndRefusesAFileWithOtherNames) {
+    fs.file("D:\\target.txt", "keep");
+    fs.file("D:\\link.txt");
+    fs.nodes["D:\\link.txt"].fileLink = true;
+    advanced.shredFile("D:\\link.txt");
+    EXPECT_FALSE(fs.exists("D:\\link.txt"));
+    EXPECT_EQ(fs.nodes["D:\\target.txt"].contents, "keep");
+    EXPECT_TRUE(fs.overwritten.empty());
+    EXPECT_THAT(pane.text(), ::testing::StartsWith("Deleting Link D:\\link.txt ... (a link"));
+
+    fs.nodes["D:\\target.txt"].hardLinks = 2;
+    dialogs.file = "D:\\target.txt";
+    advanced.cmdBrowseFile_Click();
+    EXPECT_EQ(fs.nodes["D:\\target.txt"].contents, "keep");
+    EXPECT_THAT(dialogs.failures, ElementsAre(::testing::HasSubstr("has 2 names (hard links)")));
+}
+
+TEST_F(AdvancedTest, ShredWritesEachLineBeforeItsStep) {
+    fs.file("D:\\stuck.txt", "data");
+    fs.nodes["D:\\stuck.txt"].undeletable = true;
+    dialogs.file = "D:\\stuck.txt";
+    advanced.cmdBrowseFile_Click();
+    EXPECT_EQ(pane.text(), "Deleting File D:\\stuck.txt ...\r\nOverwriting File D:\\stuck.txt "
+                           "...\r\nDeleting File D:\\stuck.txt ...\r\n");
+    EXPECT_THAT(dialogs.failures, ElementsAre("Access is denied."));
 }
 
 TEST_F(AdvancedTest, EveryCommandDuringACleanRunIsIgnoredNotNested) {
@@ -395,7 +483,7 @@ TEST_F(AdvancedTest, EveryCommandDuringACleanRunIsIgnoredNotNested) {
     int nested = 0;
     RecordingLogOff logOff;
     window.onYield = [&] {
-        nested += run.cmdBasicClean_Click() ? 1 : 0;
+        nested += run.cmdBasicClean_Click() != CleanOutcome::NotStarted ? 1 : 0;
         run.cmdCleanRebot_Click([](const std::string&) { return true; }, logOff);
         advanced.cmdBrowseFolderToDelete_Click();
         advanced.cmdBrowseFile_Click();
@@ -407,7 +495,7 @@ TEST_F(AdvancedTest, EveryCommandDuringACleanRunIsIgnoredNotNested) {
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(fs.exists("C:\\u\\Docs\\trace.txt"));
     EXPECT_FALSE(activity.busy());
-    EXPECT_TRUE(run.cmdBasicClean_Click()) << "free again afterwards";
+    EXPECT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished) << "free again afterwards";
 }
 
 } // namespace

@@ -38,27 +38,12 @@ bool underWine() {
     return !unixPath("C:\\").empty();
 }
 
-// Wine starts Linux programs but gives no handle to wait on: poll for the effect.
-template <typename F> bool pollFor(F&& done) {
-    for (int i = 0; i < 400; ++i) {
-        if (done()) {
-            return true;
-        }
-        ::Sleep(25);
-    }
-    return false;
-}
-
-void removeTree(const std::string& p) {
-    // Not with the wipe under test, and never through a link: rm -rf removes
-    // a link itself; on Windows rmdir /s does the same.
-    if (!exists(p)) {
-        return; // a late rm would race the next test's set-up
-    }
+// Not with the wipe under test, and never through a link: rm -rf removes a
+// link itself; on Windows rmdir /s does the same.
+void removeFolderTree(const std::string& p) {
     if (underWine()) {
-        runAndWait(L"\\\\?\\unix\\bin\\rm", L"rm -rf \"" + toUtf16(unixPath(p)) + L"\"");
-        EXPECT_TRUE(pollFor([&] { return !exists(p); })) << "rm -rf " << p;
-    } else {
+        removeTree(p);
+    } else if (exists(p)) {
         runAndWait(L"", L"cmd.exe /c rmdir /s /q \"" + toUtf16(p) + L"\" 2>nul");
     }
 }
@@ -79,15 +64,17 @@ DWORD runAndWait(const std::wstring& application, std::wstring commandLine) {
     return code;
 }
 
-// A directory link at `link` to `target`: a Linux symlink under Wine (which
-// flags it as a reparse point), a symbolic link or junction on Windows.
-void makeDirectoryLink(const std::string& link, const std::string& target) {
+// A link at `link` to `target`: a Linux symlink under Wine (which flags only
+// directory links as reparse points), a symbolic link or junction on Windows.
+void makeLink(const std::string& link, const std::string& target, bool directory = true) {
     if (underWine()) {
-        runAndWait(L"\\\\?\\unix\\bin\\ln", L"ln -s \"" + toUtf16(unixPath(target)) + L"\" \"" +
-                                                toUtf16(unixPath(link)) + L"\"");
-        ASSERT_TRUE(pollFor([&] { return exists(link); })) << "ln -s for " << link;
+        linkTo(link, target);
+        if (!directory) {
+            return;
+        }
     } else if (!::CreateSymbolicLinkW(toUtf16(link).c_str(), toUtf16(target).c_str(),
-                                      SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2)) {
+                                      (directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | 0x2)) {
+        ASSERT_TRUE(directory) << "no right to make file links";
         ASSERT_EQ(runAndWait(L"", L"cmd.exe /c mklink /J \"" + toUtf16(link) + L"\" \"" +
                                       toUtf16(target) + L"\""),
                   0u);
@@ -137,10 +124,8 @@ TEST(CleaningHelper, HoldFileOpen) {
     ::WaitForSingleObject(release.get(), 60000);
 }
 
-// Before the link tests: under Wine 8, once this process has started the
-// Linux ln and rm a few times, the shell's lookups in it fail with "file not
-// found" (seen here, not understood). The e2e clean proves the bin is emptied;
-// only here is its size checked against a file of known size.
+// The e2e clean proves the bin is emptied; only here is its size checked
+// against a file of known size.
 TEST(CleaningPlatform, RecycleBinBytesCountATrashedFile) {
     Win32CleaningPlatform platform;
     mkdir(kRoot);
@@ -155,13 +140,13 @@ TEST(CleaningPlatform, RecycleBinBytesCountATrashedFile) {
     EXPECT_GE(platform.RecycleBinBytes(), 5000u);
     platform.EmptyRecycleBin();
     EXPECT_EQ(platform.RecycleBinBytes(), 0u);
-    removeTree(kRoot);
+    removeFolderTree(kRoot);
 }
 
 class RealWipeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        removeTree(kRoot);
+        removeFolderTree(kRoot);
         mkdir(kRoot);
         mkdir(tree);
         mkdir(canary);
@@ -169,7 +154,7 @@ protected:
         writeText(canary + "\\keep.txt", "canary");
         writeText(canary + "\\inner\\keep2.txt", "canary", FILE_ATTRIBUTE_READONLY);
     }
-    void TearDown() override { removeTree(kRoot); }
+    void TearDown() override { removeFolderTree(kRoot); }
     bool canaryIntact() {
         return readText(canary + "\\keep.txt") == "canary" &&
                readText(canary + "\\inner\\keep2.txt") == "canary";
@@ -195,7 +180,7 @@ TEST_F(RealWipeTest, KeepsTopHiddenAndSystemFilesAndLockedFilesAndEveryLinkTarge
     mkdir(tree + "\\locked");
     writeText(tree + "\\locked\\l.txt", "l");
     writeText(tree + "\\locked\\other.txt", "o");
-    makeDirectoryLink(tree + "\\locked\\link", canary);
+    makeLink(tree + "\\locked\\link", canary);
 
     {
         FileHolder holder(tree + "\\locked\\l.txt");
@@ -224,7 +209,7 @@ TEST_F(RealWipeTest, KeepsTopHiddenAndSystemFilesAndLockedFilesAndEveryLinkTarge
 // A top folder is refused with one red line, and the text is the system's own
 // for a missing one: what matters here is the real attribute and error.
 TEST_F(RealWipeTest, ALinkOrMissingTopFolderGivesOneRedLineAndTouchesNothing) {
-    makeDirectoryLink(kRoot + "\\toplink", canary);
+    makeLink(kRoot + "\\toplink", canary);
     const struct {
         std::string top;
         const char* says;
@@ -266,6 +251,35 @@ TEST_F(RealWipeTest, ShredPrimitivesOverwriteInPlaceAndReportLockedFiles) {
     }
     EXPECT_NE(attributes(busy) & FILE_ATTRIBUTE_READONLY, 0u)
         << "a file that stays keeps its attributes";
+}
+
+// Wine opens a file link as its target and deletes through it by name: the
+// wipe and the shredder must recognise every such link and leave its target.
+TEST_F(RealWipeTest, EveryLinkLosesOnlyItselfAndAFileWithOtherNamesIsNotOverwritten) {
+    const std::string empty = kRoot + "\\empty";
+    mkdir(empty);
+    mkdir(tree + "\\sub");
+    makeLink(tree + "\\file-link.txt", canary + "\\keep.txt", false);
+    makeLink(tree + "\\sub\\file-link.txt", canary + "\\inner\\keep2.txt", false);
+    makeLink(tree + "\\empty-link", empty);
+    makeLink(tree + "\\full-link", canary);
+    writeText(tree + "\\plain.txt", "p");
+
+    EXPECT_TRUE(fs.inspect(tree + "\\file-link.txt").value_or(NameInfo{}).link);
+    EXPECT_FALSE(fs.inspect(tree + "\\plain.txt").value_or(NameInfo{true}).link);
+    EXPECT_THROW(fs.overwriteInPlace(tree + "\\file-link.txt", kShredFiller), AppError);
+    wiper.WipeFolder(tree, tree);
+
+    EXPECT_TRUE(canaryIntact());
+    EXPECT_TRUE(exists(empty)) << "an empty folder behind a link";
+    EXPECT_FALSE(exists(tree + "\\plain.txt"));
+
+    const std::string first = kRoot + "\\first.txt", second = kRoot + "\\second.txt";
+    writeText(first, "shared");
+    ASSERT_TRUE(::CreateHardLinkW(toUtf16(second).c_str(), toUtf16(first).c_str(), nullptr));
+    EXPECT_EQ(fs.inspect(first).value_or(NameInfo{}).hardLinks, 2u);
+    EXPECT_THROW(fs.overwriteInPlace(first, kShredFiller), AppError);
+    EXPECT_EQ(readText(second), "shared");
 }
 
 } // namespace

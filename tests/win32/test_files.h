@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
@@ -64,6 +65,32 @@ inline std::string unixPath(const std::string& windowsPath) {
     std::string out = name ? name : "";
     ::HeapFree(::GetProcessHeap(), 0, name);
     return out;
+}
+
+// Runs a Linux program (Wine only) and waits for it: the bench's way to make
+// the links Wine cannot make itself. Wine's own spawner, not CreateProcess:
+// a process that started Linux programs through CreateProcess a few times
+// was seen to end at the next one.
+inline bool runUnix(std::vector<std::string> argv) {
+    using SpawnFn = int(CDECL*)(char* const*, int);
+    auto spawn = reinterpret_cast<SpawnFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+    std::vector<char*> args;
+    for (std::string& a : argv) {
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+    return spawn != nullptr && spawn(args.data(), 1) == 0;
+}
+
+// Links from the Linux side: `ln -s`, and `rm -rf` that removes a link itself.
+inline void linkTo(const std::string& at, const std::string& target) {
+    ASSERT_TRUE(runUnix({"/bin/ln", "-s", unixPath(target), unixPath(at)})) << at;
+}
+inline void removeTree(const std::string& p) {
+    if (exists(p)) {
+        EXPECT_TRUE(runUnix({"/bin/rm", "-rf", unixPath(p)})) << p;
+    }
 }
 
 // Starts a copy of this test program on the tests `filter` names, for tests
