@@ -4,6 +4,7 @@
 
 #include "info/web_page.h"
 #include "shell/app_error.h"
+#include "win32/link_safe.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 #include "win32/win32_error.h"
@@ -18,8 +19,11 @@ void message(HWND owner, const std::string& text, const wchar_t* title, UINT ico
 class ProbeFile {
 public:
     explicit ProbeFile(std::wstring path) : path_(std::move(path)) {
-        win32::UniqueFile file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr,
-                                             CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        // A probe left by an earlier run goes first; a link of that name
+        // stays, and then no probe is made: never written through.
+        win32::deleteEntry(path_);
+        win32::UniqueFile file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_TEMPORARY, nullptr));
         if (!file) {
             win32::throwLastError();
         }
@@ -33,7 +37,7 @@ public:
     ProbeFile& operator=(const ProbeFile&) = delete;
     ~ProbeFile() {
         if (created_) {
-            ::DeleteFileW(path_.c_str());
+            win32::deleteEntry(path_);
         }
     }
     const std::wstring& path() const noexcept { return path_; }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../win32/test_files.h"
 #include "program_driver.h"
 #include "shell/resource.h"
 #include "win32/unicode.h"
@@ -152,6 +153,17 @@ TEST_F(TrayE2E, HelpOpensTheBrowserWithTheQuotedAddressAndLeavesNoProbe) {
     ASSERT_TRUE(waitFor([&] { return !readFile(kBrowserLog).empty(); }));
     EXPECT_NE(readFile(kBrowserLog).find("\"https://www.tidewell.example\""), std::string::npos);
     EXPECT_EQ(::GetFileAttributesW(probe.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A link planted under the probe's name is neither written nor deleted through.
+    const std::string canary = "C:\\h3probe-canary.txt";
+    testing_files::writeText(canary, "canary");
+    testing_files::linkTo(win32::toUtf8(probe), canary);
+    click(findControl(main, IDC_CMDHELP));
+    HWND box = waitMessageBox(program, "OpenWith");
+    ASSERT_NE(box, nullptr);
+    answerMessageBox(program, box);
+    EXPECT_EQ(testing_files::readText(canary), "canary");
+    testing_files::removeTree(win32::toUtf8(probe));
 }
 
 TEST_F(TrayE2E, WithoutAnHtmAssociationHelpSaysSo) {
