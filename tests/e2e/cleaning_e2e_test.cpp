@@ -556,9 +556,17 @@ TEST_F(CleaningE2E, ExitDuringACleanOrAFolderEraseStopsAndEnds) {
             ASSERT_NE(box, nullptr);
             answerMessageBox(p, box, IDYES);
         }
-        ASSERT_TRUE(waitFor([&] { return !exists(folder + "\\d0"); }, 20s)) << "it started";
+        // The wipe takes the subfolders in the file system's order.
+        auto subfolders = [&] {
+            int n = 0;
+            for (int d = 0; d < 20; ++d) {
+                n += exists(folder + "\\d" + std::to_string(d)) ? 1 : 0;
+            }
+            return n;
+        };
+        ASSERT_TRUE(waitFor([&] { return subfolders() < 20; }, 20s)) << "it started";
         EXPECT_EQ(exitWithButton(p, main), 0);
-        EXPECT_TRUE(exists(folder + "\\d19\\f199")) << "it stopped at the next file";
+        EXPECT_GT(subfolders(), 10) << "it stopped at the next file";
         removeTree(folder);
     }
 }
