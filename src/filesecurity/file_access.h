@@ -42,6 +42,14 @@ public:
     virtual void commit() = 0;
 };
 
+// A record that must outlive a killed process: each line reaches the system
+// before append() returns.
+class LogFile {
+public:
+    virtual ~LogFile() = default;
+    virtual void append(const std::string& text) = 0;
+};
+
 // May be used from two threads at once (the work and its reader or writer).
 class FileAccess {
 public:
@@ -51,9 +59,12 @@ public:
     virtual std::vector<FolderEntry> list(const std::string& folder) = 0;
     virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
     virtual std::unique_ptr<OutputFile> createReplacing(const std::string& path) = 0;
-    // A file written in place (cheaper for many small files), removed again
-    // unless committed; nullptr when something of that name already exists.
+    // A file written in place, removed again unless committed (by the system
+    // too, should the process die first); nullptr when something of that
+    // name already exists.
     virtual std::unique_ptr<OutputFile> createFresh(const std::string& path) = 0;
+    // A new hidden log; fails when the name exists.
+    virtual std::unique_ptr<LogFile> createLog(const std::string& path) = 0;
     // Both paths name one existing file: the same spelling, another one, or
     // a hard link.
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;
@@ -61,9 +72,11 @@ public:
     virtual void createFolder(const std::string& path) = 0;
     virtual void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly,
                                       bool hidden) = 0;
-    // Removes a file or an empty folder (also a read-only one).
+    // Removes a file or an empty folder (also a read-only one); a link only
+    // as itself, never what it points to.
     virtual void remove(const std::string& path) = 0;
-    // Renames a file within its folder; fails when `to` exists.
+    // Renames a file within its folder; fails when `to` exists, and refuses
+    // a link.
     virtual void rename(const std::string& from, const std::string& to) = 0;
     virtual std::string join(const std::string& folder, const std::string& name) = 0;
     // Paths with one key may name one file: extraction sends them to one

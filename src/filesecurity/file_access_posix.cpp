@@ -131,8 +131,30 @@ private:
     bool readOnly_ = false;
 };
 
+class PosixLog : public LogFile {
+public:
+    explicit PosixLog(const std::string& path)
+        : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600)),
+          path_(path) {
+        if (fd_ < 0)
+            throwErrno(path);
+    }
+    ~PosixLog() override { ::close(fd_); }
+    void append(const std::string& text) override {
+        if (::write(fd_, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            throwErrno(path_);
+    }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
 class PosixFileAccess : public FileAccess {
 public:
+    std::unique_ptr<LogFile> createLog(const std::string& path) override {
+        return std::make_unique<PosixLog>(path);
+    }
     FileInfo info(const std::string& path) override {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0)

@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "filesecurity/file_access.h"
+#include "shell/app_error.h"
+#include "win32/link_safe.h"
 #include "win32/long_path.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
@@ -58,6 +60,17 @@ FileInfo fromAttributes(DWORD attrs, DWORD tag, DWORD sizeHigh, DWORD sizeLow,
     throw AppError(e.number(), e.description() + " (" + path + ")");
 }
 
+// Wine resolves a name it does not flag as a link to the link's target for
+// deleting and renaming: such a name is left alone, and the run says so.
+[[noreturn]] void refuseLink(const std::string& path) {
+    throw AppError(static_cast<long>(ERROR_CANT_ACCESS_FILE),
+                   path + " is a link; nothing was written through it.");
+}
+
+bool isLinkEntry(const std::wstring& path) {
+    return win32::openEntry(path, 0).link;
+}
+
 class Win32Input : public InputFile {
 public:
     explicit Win32Input(const std::string& path)
@@ -90,6 +103,8 @@ public:
                 throwFor(path);
             }
             created_ = static_cast<bool>(h_);
+            if (created_)
+                deletePending_ = setDeleteOnClose(true);
             return;
         }
         // Beside the destination, so that the final rename stays on one volume.
@@ -116,8 +131,10 @@ public:
     ~Win32Output() override {
         cipher::wipe(buffer_.data(), buffer_.size());
         if (created_ && !committed_) {
+            const bool deletedOnClose = deletePending_;
             h_.reset();
-            ::DeleteFileW(temp_.c_str());
+            if (!deletedOnClose)
+                win32::deleteEntry(temp_);
         }
     }
     // Small pieces are gathered into one system call (cheaper, under Wine
@@ -149,6 +166,9 @@ public:
         DWORD existing =
             temp_ != path_ ? ::GetFileAttributesW(path_.c_str()) : INVALID_FILE_ATTRIBUTES;
         bool replacing = existing != INVALID_FILE_ATTRIBUTES;
+        // Replacing by name would replace what an unflagged link points to.
+        if (replacing && isLinkEntry(path_))
+            refuseLink(pathText_);
         // A read-only file is one the user protected: never replace it (Wine
         // would, Windows would not).
         if (replacing && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -208,6 +228,28 @@ private:
     DWORD attributes_ = 0;
 };
 
+class Win32Log : public LogFile {
+public:
+    explicit Win32Log(const std::string& path)
+        : h_(::CreateFileW(wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr)),
+          path_(path) {
+        if (!h_)
+            throwFor(path);
+    }
+    // Unbuffered: once written, a line survives the process.
+    void append(const std::string& text) override {
+        DWORD put = 0;
+        if (!::WriteFile(h_.get(), text.data(), static_cast<DWORD>(text.size()), &put, nullptr) ||
+            put != text.size())
+            throwFor(path_);
+    }
+
+private:
+    UniqueFile h_;
+    std::string path_;
+};
+
 bool fileId(const std::string& path, BY_HANDLE_FILE_INFORMATION& out) {
     UniqueFile h(::CreateFileW(wide(path).c_str(), 0,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -231,8 +273,13 @@ public:
             if (find)
                 tag = fd.dwReserved0;
         }
-        return fromAttributes(d.dwFileAttributes, tag, d.nFileSizeHigh, d.nFileSizeLow,
-                              d.ftLastWriteTime);
+        FileInfo i = fromAttributes(d.dwFileAttributes, tag, d.nFileSizeHigh, d.nFileSizeLow,
+                                    d.ftLastWriteTime);
+        // A file link the platform does not flag (Wine's) shows itself only
+        // by where it leads; folder links are always flagged.
+        if (!i.isLink && !i.isFolder && isLinkEntry(w))
+            i.isLink = true;
+        return i;
     }
     std::vector<FolderEntry> list(const std::string& folder) override {
         std::vector<FolderEntry> out;
@@ -288,11 +335,9 @@ public:
     }
     void setTimeAndAttributes(const std::string& path, std::int64_t modified, bool readOnly,
                               bool hidden) override {
-        std::wstring w = wide(path);
-        UniqueFile h(::CreateFileW(
-            w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!h)
+        win32::OpenedEntry e = win32::openEntry(wide(path), FILE_WRITE_ATTRIBUTES);
+        const UniqueFile& h = e.file;
+        if (!h || e.link)
             return; // times of a folder are a nicety, not worth failing for
         FILE_BASIC_INFO basic{};
         if (::GetFileInformationByHandleEx(h.get(), FileBasicInfo, &basic, sizeof basic)) {
@@ -304,14 +349,22 @@ public:
         }
     }
     void remove(const std::string& path) override {
-        std::wstring w = wide(path);
-        ::SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::DeleteFileW(w.c_str()) && !::RemoveDirectoryW(w.c_str()))
+        if (DWORD error = win32::deleteEntry(wide(path))) {
+            if (error == ERROR_CANT_ACCESS_FILE)
+                refuseLink(path);
+            ::SetLastError(error);
             throwFor(path);
+        }
     }
     void rename(const std::string& from, const std::string& to) override {
-        if (!::MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0))
+        const std::wstring w = wide(from);
+        if (isLinkEntry(w))
+            refuseLink(from);
+        if (!::MoveFileExW(w.c_str(), wide(to).c_str(), 0))
             throwFor(from);
+    }
+    std::unique_ptr<LogFile> createLog(const std::string& path) override {
+        return std::make_unique<Win32Log>(path);
     }
     std::string join(const std::string& folder, const std::string& name) override {
         if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))

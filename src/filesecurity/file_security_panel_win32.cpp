@@ -5,6 +5,7 @@
 #include <ole2.h>
 #include <shlobj.h>
 
+#include "filesecurity/archive/archive.h"
 #include "filesecurity/cipher/cipher.h"
 #include "filesecurity/file_type.h"
 #include "shell/frmMain_win32.h"
@@ -30,6 +31,10 @@ constexpr UINT kProgressInterval = 10;
 constexpr DWORD kPumpEveryMs = 25;
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr COLORREF kPlainColour = RGB(0, 0, 0);
+// The destination of a folder extraction while it runs: should the program
+// end mid-way (killed, a crash, the power), the next start undoes it.
+constexpr char kExtractingSection[] = "FileSecurity";
+constexpr char kExtractingKey[] = "Extracting";
 
 // The running panel, for the timer procedure (one main window per process).
 FileSecurityPanel* gPanel = nullptr;
@@ -76,11 +81,17 @@ std::string normalizedPassword(const std::wstring& typed) {
     return utf8;
 }
 
-FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry)
-    : owner_(owner), registry_(registry), page_(owner.page(kPageIndex)), files_(makeFileAccess()) {
+FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry, SettingsStore& settings)
+    : owner_(owner), registry_(registry), settings_(settings), page_(owner.page(kPageIndex)),
+      files_(makeFileAccess()) {
     gPanel = this;
-    // The window stays live while a password's key is derived (up to a second).
-    cipher::setKeyDerivationYield([] { win32::pumpPendingMessages(); });
+    // The window stays live while a password's key is derived (up to a
+    // second); Cancel, or the program ending, stops the derivation there.
+    cipher::setKeyDerivationYield([this] {
+        if (!win32::pumpPendingMessages())
+            cancelRequested_ = true;
+        return !cancelRequested_;
+    });
     auto clicked = [](auto handler) {
         return [handler](int code) {
             if (code == BN_CLICKED)
@@ -115,6 +126,7 @@ FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry)
 }
 
 FileSecurityPanel::~FileSecurityPanel() {
+    cipher::setKeyDerivationYield({});
     if (page_ != nullptr) {
         ::KillTimer(page_, kProgressTimer);
         ::RemoveWindowSubclass(page_, pageProc, 1);
@@ -146,6 +158,16 @@ void FileSecurityPanel::InitPanels() {
         ensureFileType(registry_, keys, programPath(toUtf8(folder)));
     } catch (const std::exception& e) {
         showError(e.what());
+    }
+    try {
+        const std::string pending =
+            settings_.GetSetting(kAppTitle, kExtractingSection, kExtractingKey, "");
+        if (!pending.empty()) {
+            archive::recoverInterrupted(*files_, pending);
+            settings_.SaveSetting(kAppTitle, kExtractingSection, kExtractingKey, "");
+        }
+    } catch (const std::exception&) {
+        // Left for the next start, or the next extraction there.
     }
     initPanel(model_);
     applyModel();
@@ -376,7 +398,11 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
     ::SetTimer(page_, kProgressTimer, kProgressInterval, timerProc);
     DWORD lastPump = ::GetTickCount();
     std::string failure;
+    const bool extracting = op == Operation::DecryptFolder;
     try {
+        if (extracting)
+            settings_.SaveSetting(kAppTitle, kExtractingSection, kExtractingKey,
+                                  fields.destination);
         run(op, fields, *files_, [&](int percent) {
             progress_ = percent;
             DWORD now = ::GetTickCount();
@@ -392,7 +418,8 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
         progress_ = 100;
         tmrProgress_Timer();
     } catch (const cipher::CipherError& e) {
-        failure = e.what();
+        if (e.kind() != cipher::CipherError::Kind::Cancelled)
+            failure = e.what();
     } catch (const AppError& e) {
         if (e.number() != kCancelledNumber)
             failure = e.description();
@@ -402,6 +429,12 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
         failure = e.what();
     }
     forgetPasswords();
+    if (extracting) {
+        try {
+            settings_.SaveSetting(kAppTitle, kExtractingSection, kExtractingKey, "");
+        } catch (const std::exception&) {
+        }
+    }
     ::KillTimer(page_, kProgressTimer);
     endOperation(model_);
     applyModel();

@@ -10,6 +10,7 @@
 #include "filesecurity/engine.h"
 #include "filesecurity/panel.h"
 #include "shell/registry.h"
+#include "shell/settings_store.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell {
@@ -18,12 +19,13 @@ class frmMain;
 
 class FileSecurityPanel {
 public:
-    FileSecurityPanel(frmMain& owner, Registry& registry);
+    FileSecurityPanel(frmMain& owner, Registry& registry, SettingsStore& settings);
     ~FileSecurityPanel();
     FileSecurityPanel(const FileSecurityPanel&) = delete;
     FileSecurityPanel& operator=(const FileSecurityPanel&) = delete;
 
-    // Load step: the file-type check, then the panel's start state.
+    // Load step: the file-type check, an extraction the program did not see
+    // end undone, then the panel's start state.
     void InitPanels();
     bool busy() const noexcept { return model_.busy; }
 
@@ -54,6 +56,7 @@ private:
 
     frmMain& owner_;
     Registry& registry_;
+    SettingsStore& settings_;
     HWND page_ = nullptr;
     filesecurity::PanelModel model_;
     std::unique_ptr<filesecurity::FileAccess> files_;

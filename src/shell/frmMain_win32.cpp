@@ -159,7 +159,8 @@ void frmMain::createPages() {
 }
 
 void frmMain::wireFileSecurity() {
-    fileSecurity_ = std::make_unique<FileSecurityPanel>(*this, *services_.registry);
+    fileSecurity_ =
+        std::make_unique<FileSecurityPanel>(*this, *services_.registry, *services_.settings);
 }
 
 void frmMain::wirePopupKiller() {

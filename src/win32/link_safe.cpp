@@ -33,6 +33,16 @@ std::wstring finalPathOfHandle(HANDLE file) {
     return {};
 }
 
+std::wstring keptNameOf(HANDLE file) {
+    std::vector<std::uint8_t> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+    if (!::GetFileInformationByHandleEx(file, FileNameInfo, info,
+                                        static_cast<DWORD>(buffer.size()))) {
+        return {};
+    }
+    return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
+}
+
 bool sameText(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                   static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -81,15 +91,21 @@ std::wstring joined(const std::wstring& folder, const std::wstring& leaf) {
 // Whether the object behind `file` is the one that `path` names in its
 // folder, and not a link's target somewhere else.
 bool carriesName(HANDLE file, const std::wstring& path) {
-    const std::wstring opened = finalPathOfHandle(file);
     std::wstring leaf;
     const std::wstring parent = parentOf(path, leaf);
-    if (opened.empty() || parent.empty()) {
+    if (parent.empty()) {
         return false;
     }
-    const std::wstring folder = finalPathOfFolder(parent);
+    const std::wstring opened = finalPathOfHandle(file);
+    const std::wstring folder = opened.empty() ? std::wstring() : finalPathOfFolder(parent);
     if (folder.empty()) {
-        return false;
+        // Wine gives no final path beyond MAX_PATH: compare the names the
+        // file system keeps (volume-relative, links resolved there too).
+        UniqueFile dir(::CreateFileW(parent.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const std::wstring kept = keptNameOf(file);
+        const std::wstring keptFolder = dir ? keptNameOf(dir.get()) : std::wstring();
+        return !kept.empty() && !keptFolder.empty() && sameText(kept, joined(keptFolder, leaf));
     }
     if (sameText(opened, joined(folder, leaf))) {
         return true;

@@ -304,6 +304,47 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
     EXPECT_EQ(listing(tempFolder()), tempBefore_) << "no work file, plain or not";
 }
 
+// Exit while a run works (here while the key is derived): the run stops and
+// undoes itself, the previous destination stays, and the program ends.
+TEST_F(FileSecurityE2E, ExitWhileEncryptingKeepsThePreviousFileAndEnds) {
+    writeAll(work_ + L"\\plain.txt", "plain");
+    writeAll(work_ + L"\\plain.cfy", "previous");
+    setText(IDC_TXTSOURCE, work_ + L"\\plain.txt");
+    setText(IDC_TXTDESTINATION, work_ + L"\\plain.cfy");
+    passwords(L"pw", L"pw");
+    click(findControl(main_, IDC_CMDENCRYPT));
+    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDENCRYPT) == "Cancel"; }, 30s));
+    EXPECT_EQ(exitWithButton(*program_, main_), 0);
+    program_.reset();
+    EXPECT_EQ(readAll(work_ + L"\\plain.cfy"), "previous");
+    EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"plain.cfy", L"plain.txt"}));
+}
+
+TEST_F(FileSecurityE2E, ExitWhileDecryptingAFolderKeepsThePreviousFilesAndEnds) {
+    ::CreateDirectoryW((work_ + L"\\folder").c_str(), nullptr);
+    writeAll(work_ + L"\\folder\\a.txt", "new");
+    ::CreateDirectoryW((work_ + L"\\restored").c_str(), nullptr);
+    writeAll(work_ + L"\\restored\\a.txt", "previous");
+    click(findControl(main_, IDC_LBLFILEORFOLDER));
+    ASSERT_TRUE(waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_0) == "Source Folder:"; }));
+    setText(IDC_TXTSOURCE, work_ + L"\\folder");
+    setText(IDC_TXTDESTINATION, work_ + L"\\folder.cfy");
+    passwords(L"pw", L"pw");
+    click(findControl(main_, IDC_CMDENCRYPT));
+    ASSERT_TRUE(waitFor([&] { return idle() && listing(work_).size() == 3; }, 30s));
+    click(findControl(main_, IDC_LBLDECRYPT));
+    ASSERT_TRUE(
+        waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
+    setText(IDC_TXTSOURCE, work_ + L"\\folder.cfy");
+    setText(IDC_TXTDESTINATION, work_ + L"\\restored");
+    click(findControl(main_, IDC_CMDDECRYPT));
+    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDDECRYPT) == "Cancel"; }, 30s));
+    EXPECT_EQ(exitWithButton(*program_, main_), 0);
+    program_.reset();
+    EXPECT_EQ(listing(work_ + L"\\restored"), std::vector<std::wstring>{L"a.txt"});
+    EXPECT_EQ(readAll(work_ + L"\\restored\\a.txt"), "previous");
+}
+
 TEST_F(FileSecurityE2E, FileTypeIsRegisteredQuotedOnceAndLeftAlone) {
     const std::string command = registryDefault(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command");
     EXPECT_EQ(registryDefault(HKEY_CLASSES_ROOT, L".cfy"), "cfy_auto_file");

@@ -277,9 +277,19 @@ TEST(Cipher, WipeClearsSecretBuffers) {
 
 namespace {
 
-TEST(Cipher, AWindowThreadIsServedWhileTheKeyIsDerived) {
+TEST(Cipher, AWindowThreadIsServedWhileTheKeyIsDerivedAndMayStopIt) {
     int calls = 0;
-    setKeyDerivationYield([&] { ++calls; });
+    setKeyDerivationYield([&] { return ++calls < 2; });
+    VectorSink nothing;
+    try {
+        Encryptor("pw", nothing, KdfParams{kMinMemoryKiB, kMinPasses, 4});
+        ADD_FAILURE() << "a yield that says stop stops the derivation";
+    } catch (const CipherError& e) {
+        EXPECT_EQ(e.kind(), CipherError::Kind::Cancelled);
+    }
+    EXPECT_EQ(calls, 2);
+    calls = 0;
+    setKeyDerivationYield([&] { return ++calls > 0; });
     const Bytes plain = patterned(1000);
     VectorSink out;
     {

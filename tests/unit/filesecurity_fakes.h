@@ -219,6 +219,27 @@ public:
         nodes[temp] = Node{};
         return std::make_unique<Out>(*this, path, temp);
     }
+    class Log : public filesecurity::LogFile {
+    public:
+        Log(MemoryFs& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+        void append(const std::string& text) override {
+            std::lock_guard guard(*fs_.mutex);
+            auto& b = *fs_.nodes.at(path_).data;
+            b.insert(b.end(), text.begin(), text.end());
+        }
+
+    private:
+        MemoryFs& fs_;
+        std::string path_;
+    };
+    std::unique_ptr<filesecurity::LogFile> createLog(const std::string& path) override {
+        std::lock_guard guard(*mutex);
+        if (nodes.count(path))
+            throw AppError(80, "The file exists.");
+        nodes[path] = Node{};
+        nodes[path].hidden = true;
+        return std::make_unique<Log>(*this, path);
+    }
     bool sameFile(const std::string& a, const std::string& b) override {
         std::lock_guard guard(*mutex);
         auto ia = nodes.find(a), ib = nodes.find(b);

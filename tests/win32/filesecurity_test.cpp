@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,13 +106,13 @@ TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
     ASSERT_TRUE(fs_->sameFile(path("dest\\" + upper), path("dest\\" + lower)));
     EXPECT_EQ(fs_->nameKey(path(lower)), fs_->nameKey(path(upper)));
     auto extract = [&](const std::vector<testing_fs::RawEntry>& entries) {
-        testing_fs::extractStream(*fs_, testing_fs::gzip(testing_fs::rawTar(entries)), path("dest"));
+        testing_fs::extractStream(*fs_, testing_fs::gzip(testing_fs::rawTar(entries)),
+                                  path("dest"));
     };
     // The second spelling is the first entry's file, not the user's: a
     // failure once both are written puts the user's file back, whole.
-    EXPECT_THROW(
-        extract({{upper, '0', "first"}, {lower, '0', "second"}, {"locked.txt", '0', "x"}}),
-        AppError);
+    EXPECT_THROW(extract({{upper, '0', "first"}, {lower, '0', "second"}, {"locked.txt", '0', "x"}}),
+                 AppError);
     EXPECT_EQ(names(path("dest")), (std::vector<std::string>{"locked.txt", upper}));
     EXPECT_EQ(read("dest\\" + upper), "mine");
     fs_->remove(path("dest\\locked.txt"));
@@ -146,6 +148,180 @@ TEST_F(FileSecurityOnDisk, AKilledRunLeavesNoHalfWrittenFile) {
     ::GetExitCodeProcess(helper.get(), &code);
     ASSERT_EQ(code, 9u) << "the helper was not killed mid-way";
     EXPECT_EQ(names(root_), std::vector<std::string>{});
+}
+
+constexpr wchar_t kDieExtractingEnv[] = L"TIDEWELL_TEST_DIE_EXTRACTING";
+
+// Passes every call on, and ends the process right after the n-th call of
+// one kind: a kill at a known step of an extraction.
+class DyingFs : public FileAccess {
+public:
+    DyingFs(std::string kind, int n) : kind_(std::move(kind)), n_(n) {}
+    FileInfo info(const std::string& p) override { return fs_->info(p); }
+    std::vector<FolderEntry> list(const std::string& p) override { return fs_->list(p); }
+    std::unique_ptr<InputFile> openRead(const std::string& p) override { return fs_->openRead(p); }
+    std::unique_ptr<OutputFile> createReplacing(const std::string& p) override {
+        return fs_->createReplacing(p);
+    }
+    std::unique_ptr<OutputFile> createFresh(const std::string& p) override {
+        auto file = fs_->createFresh(p);
+        step("fresh");
+        return file;
+    }
+    std::unique_ptr<LogFile> createLog(const std::string& p) override { return fs_->createLog(p); }
+    bool sameFile(const std::string& a, const std::string& b) override {
+        return fs_->sameFile(a, b);
+    }
+    void createFolder(const std::string& p) override { fs_->createFolder(p); }
+    void setTimeAndAttributes(const std::string& p, std::int64_t m, bool r, bool h) override {
+        fs_->setTimeAndAttributes(p, m, r, h);
+    }
+    void remove(const std::string& p) override {
+        fs_->remove(p);
+        step("remove");
+    }
+    void rename(const std::string& a, const std::string& b) override {
+        fs_->rename(a, b);
+        step("rename");
+    }
+    std::string join(const std::string& a, const std::string& b) override {
+        return fs_->join(a, b);
+    }
+    std::string nameKey(const std::string& p) override { return fs_->nameKey(p); }
+
+private:
+    void step(const std::string& kind) {
+        if (kind == kind_ && ++count_ == n_)
+            ::TerminateProcess(::GetCurrentProcess(), 9);
+    }
+    std::unique_ptr<FileAccess> fs_ = makeFileAccess();
+    std::string kind_;
+    int n_;
+    std::atomic<int> count_{0};
+};
+
+const std::vector<std::pair<std::string, std::string>> kOldSet = {{"a.txt", "old a"},
+                                                                  {"b.txt", "old b"}};
+const std::vector<testing_fs::RawEntry> kNewSet = {{"a.txt", '0', "new a"},
+                                                   {"b.txt", '0', "new b"},
+                                                   {"c.txt", '0', "new c"},
+                                                   {"sub/d.txt", '0', "new d"}};
+
+// Run as a copy of this program by the test below: "<kind> <n> <folder>".
+TEST(FileSecurityHelper, KilledWhileExtracting) {
+    wchar_t given[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(kDieExtractingEnv, given, MAX_PATH) == 0)
+        GTEST_SKIP() << "only runs as the helper of the killed-extraction test";
+    std::istringstream words(toUtf8(given));
+    std::string kind, folder;
+    int n = 0;
+    words >> kind >> n;
+    std::getline(words >> std::ws, folder);
+    DyingFs fs(kind, n);
+    testing_fs::extractStream(fs, testing_fs::gzip(testing_fs::rawTar(kNewSet)), folder);
+}
+
+// Killed while files are written, while they take their names, or while the
+// old ones are removed: no file under its own name is ever cut short, and
+// the next look at the folder leaves either every old file or the whole new set.
+TEST_F(FileSecurityOnDisk, AKilledExtractionIsUndoneOrCompleteAfterwards) {
+    const std::string dest = path("dest");
+    struct Kill {
+        const char* kind;
+        int n;
+        bool complete;
+    };
+    for (const Kill& kill :
+         {Kill{"fresh", 2, false}, Kill{"rename", 1, false}, Kill{"rename", 2, false},
+          Kill{"rename", 5, false}, Kill{"remove", 1, true}}) {
+        SCOPED_TRACE(std::string(kill.kind) + " " + std::to_string(kill.n));
+        removeTree(dest);
+        fs_->createFolder(dest);
+        for (const auto& [name, text] : kOldSet)
+            write("dest\\" + name, text);
+        const std::string given =
+            std::string(kill.kind) + " " + std::to_string(kill.n) + " " + dest;
+        ::SetEnvironmentVariableW(kDieExtractingEnv, toUtf16(given).c_str());
+        win32::UniqueHandle helper = testing_files::startTestCopy(
+            L"filesecurity_helper.exe", L"FileSecurityHelper.KilledWhileExtracting");
+        ::SetEnvironmentVariableW(kDieExtractingEnv, nullptr);
+        ASSERT_TRUE(helper);
+        ASSERT_EQ(::WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        ::GetExitCodeProcess(helper.get(), &code);
+        ASSERT_EQ(code, 9u) << "the helper was not killed mid-way";
+        for (const auto& entry : kNewSet) {
+            std::string name = entry.name == "sub/d.txt" ? "sub\\d.txt" : entry.name;
+            std::string text = read("dest\\" + name);
+            EXPECT_TRUE(text.empty() || text == entry.data || text == "old" + entry.data.substr(3))
+                << name << ": " << text;
+        }
+        archive::recoverInterrupted(*fs_, dest);
+        if (kill.complete) {
+            EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "sub"}));
+            EXPECT_EQ(read("dest\\a.txt"), "new a");
+            EXPECT_EQ(read("dest\\sub\\d.txt"), "new d");
+        } else {
+            EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "b.txt"}));
+            for (const auto& [name, text] : kOldSet)
+                EXPECT_EQ(read("dest\\" + name), text);
+        }
+    }
+}
+
+// A Linux symbolic link, made as a user of this machine would: Wine shows
+// one to a file as a plain file and resolves its name to the target.
+void linuxCommand(std::wstring command) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const std::wstring program = L"\\\\?\\unix\\bin\\" + command.substr(0, command.find(L' '));
+    ASSERT_TRUE(::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                 CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+}
+std::wstring quotedUnix(const std::string& p) {
+    return L" \"" + toUtf16(testing_files::unixPath(p)) + L"\"";
+}
+
+TEST_F(FileSecurityOnDisk, LinksInTheDestinationLoseNothingOfWhatTheyPointTo) {
+    if (testing_files::unixPath("C:\\").empty())
+        GTEST_SKIP() << "links from the Linux side need Wine";
+    const std::string links = path("links"), dest = links + "\\dest";
+    fs_->createFolder(links);
+    fs_->createFolder(dest);
+    fs_->createFolder(links + "\\empty");
+    fs_->createFolder(links + "\\full");
+    write("links\\target.txt", "outside");
+    write("links\\full\\keep.txt", "kept");
+    for (const char* name : {"target.txt", "empty", "full"}) {
+        const std::string link = dest + "\\" + (name == std::string("target.txt") ? "a.txt" : name);
+        linuxCommand(L"ln -s" + quotedUnix(links + "\\" + name) + quotedUnix(link));
+        for (int i = 0; i < 400 && !testing_files::exists(link); ++i)
+            ::Sleep(25);
+    }
+    EXPECT_TRUE(fs_->info(dest + "\\a.txt").isLink);
+    EXPECT_THROW(fs_->remove(dest + "\\a.txt"), AppError);
+    EXPECT_THROW(fs_->rename(dest + "\\a.txt", dest + "\\b.txt"), AppError);
+    // Each archive names a link: refused, with the link and its target left.
+    for (const std::vector<testing_fs::RawEntry>& entries :
+         {std::vector<testing_fs::RawEntry>{{"z.txt", '0', "new"}, {"a.txt", '0', "new"}},
+          std::vector<testing_fs::RawEntry>{{"empty", '0', "new"}},
+          std::vector<testing_fs::RawEntry>{{"empty/", '5'}, {"empty/x.txt", '0', "new"}},
+          std::vector<testing_fs::RawEntry>{{"full/keep.txt", '0', "new"}}}) {
+        SCOPED_TRACE(entries.back().name);
+        EXPECT_THROW(
+            testing_fs::extractStream(*fs_, testing_fs::gzip(testing_fs::rawTar(entries)), dest),
+            AppError);
+        EXPECT_EQ(read("links\\target.txt"), "outside");
+        EXPECT_EQ(read("links\\full\\keep.txt"), "kept");
+        EXPECT_EQ(names(links + "\\empty"), std::vector<std::string>{});
+        EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "empty", "full"}));
+    }
+    linuxCommand(L"rm -rf" + quotedUnix(links));
+    for (int i = 0; i < 400 && testing_files::exists(links); ++i)
+        ::Sleep(25);
 }
 
 TEST_F(FileSecurityOnDisk, ReplacesAnExistingFileOnlyOnCommit) {

@@ -561,23 +561,188 @@ std::uint64_t randomSeed() {
     return std::uint64_t{device()} << 32 ^ device();
 }
 
-// One thread that creates and writes extracted files, in the order given. A
-// file already at a path is first renamed aside and only removed once the
-// whole extraction succeeded; a rollback puts it back.
+// ---- the run's journal ---------------------------------------------------------
+//
+// Files are written under temporary names and take their own names only once
+// all of them are written (Extractor::finish). A journal in the destination
+// folder records the run as it goes, so that one the process did not live to
+// finish or undo is undone later (recoverInterrupted): temporary files go,
+// files set aside come back under their own names, and folders the run made
+// go when empty. Lines reach the system before the step they announce.
+
+constexpr char kJournalPrefix[] = ".~twrun";
+constexpr char kTempSuffix[] = ".tmp";
+constexpr std::size_t kRunIdLength = 16;
+
+// Random per run, so that no archive can foresee (and so take or delete) the
+// temporary names.
+std::string newRunId() {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string id;
+    for (std::uint64_t r = randomSeed(), i = 0; i < kRunIdLength; ++i, r >>= 4)
+        id += kHex[r & 15];
+    return id;
+}
+
+std::string stagedMarker(const std::string& id) {
+    return ".~twn" + id + "-";
+}
+std::string stagedName(const std::string& real, const std::string& id, std::size_t index) {
+    return real + stagedMarker(id) + std::to_string(index) + kTempSuffix;
+}
+std::string asideName(const std::string& real, const std::string& id, std::size_t index) {
+    return real + ".~two" + id + "-" + std::to_string(index) + kTempSuffix;
+}
+
+bool endsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// One line: a tag, the length of the text, the text (names may hold any byte).
+std::string journalLine(char tag, const std::string& text = {}) {
+    return std::string(1, tag) + ' ' + std::to_string(text.size()) + ' ' + text + '\n';
+}
+
+struct Journal {
+    std::vector<std::string> folders; // 'm': made by the run, in order
+    std::vector<std::string> files;   // 'f': own names, in archive order
+    bool placing = false;             // 'c': files began to take their names
+    bool done = false;                // 'd': all took them
+};
+
+// A line the process did not finish writing ends the reading.
+Journal parseJournal(const std::string& t) {
+    Journal j;
+    std::size_t pos = 0;
+    while (pos + 2 < t.size() && t[pos + 1] == ' ') {
+        std::size_t len = 0, i = pos + 2;
+        for (; i < t.size() && t[i] >= '0' && t[i] <= '9' && len < kMaxMetaSize * 64; ++i)
+            len = len * 10 + static_cast<std::size_t>(t[i] - '0');
+        if (i >= t.size() || t[i] != ' ' || i + 1 + len >= t.size() || t[i + 1 + len] != '\n')
+            break;
+        std::string text = t.substr(i + 1, len);
+        switch (t[pos]) {
+        case 'm':
+            j.folders.push_back(std::move(text));
+            break;
+        case 'f':
+            j.files.push_back(std::move(text));
+            break;
+        case 'c':
+            j.placing = true;
+            break;
+        case 'd':
+            j.done = true;
+            break;
+        default:
+            break;
+        }
+        pos = i + 2 + len;
+    }
+    return j;
+}
+
+// Puts the destination back as it was before run `id`, or, once all files
+// took their names, removes what they replaced. `staged`: temporary files
+// that may be left. The journal goes only when every step succeeded, so a
+// later look tries again.
+bool undoRun(FileAccess& fs, const std::string& id, const Journal& j,
+             const std::vector<std::string>& staged, const std::string& journal) {
+    bool ok = true;
+    auto attempt = [&](auto&& f) {
+        try {
+            f();
+        } catch (...) {
+            ok = false;
+        }
+    };
+    auto exists = [&](const std::string& p) { return fs.info(p).exists; };
+    if (j.done) {
+        for (std::size_t i = 0; i < j.files.size(); ++i) {
+            if (j.files[i].empty())
+                continue; // known to have replaced nothing
+            const std::string aside = asideName(j.files[i], id, i);
+            attempt([&] {
+                if (exists(aside))
+                    fs.remove(aside);
+            });
+        }
+        if (ok)
+            attempt([&] { fs.remove(journal); });
+        return ok;
+    }
+    if (j.placing) {
+        // In reverse: a name two entries took is given back in order.
+        for (std::size_t i = j.files.size(); i-- > 0;) {
+            const std::string& real = j.files[i];
+            const std::string temp = stagedName(real, id, i), aside = asideName(real, id, i);
+            attempt([&] {
+                if (!exists(temp) && exists(real))
+                    fs.rename(real, temp); // it took the name: ours
+                if (exists(aside))
+                    fs.rename(aside, real);
+                if (exists(temp))
+                    fs.remove(temp);
+            });
+        }
+    }
+    for (const std::string& temp : staged) {
+        attempt([&] {
+            if (exists(temp))
+                fs.remove(temp);
+        });
+    }
+    if (!ok)
+        return false;
+    attempt([&] { fs.remove(journal); });
+    for (auto it = j.folders.rbegin(); it != j.folders.rend(); ++it) {
+        attempt([&] {
+            FileInfo f = fs.info(*it);
+            if (f.exists && f.isFolder && !f.isLink && fs.list(*it).empty())
+                fs.remove(*it);
+        });
+    }
+    return ok;
+}
+
+void collectStaged(FileAccess& fs, const std::string& folder, const std::string& marker,
+                   std::vector<std::string>& out) {
+    for (const auto& e : fs.list(folder)) {
+        if (e.info.isLink)
+            continue;
+        const std::string path = fs.join(folder, e.name);
+        if (e.info.isFolder)
+            collectStaged(fs, path, marker, out);
+        else if (e.name.find(marker) != std::string::npos && endsWith(e.name, kTempSuffix))
+            out.push_back(path);
+    }
+}
+
+std::string readWhole(FileAccess& fs, const std::string& path) {
+    std::string text;
+    auto in = fs.openRead(path);
+    std::uint8_t buffer[4096];
+    while (std::size_t n = in->read(buffer, sizeof buffer))
+        text.append(reinterpret_cast<const char*>(buffer), n);
+    return text;
+}
+
+// One thread that writes extracted files, in the order given, each under a
+// temporary name beside its own (see Extractor::finish for how they take
+// their names).
 class WriterLane {
 public:
-    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed,
-               std::atomic<std::uint64_t>& stepCounter)
-        : fs_(fs), anyFailed_(anyFailed), nextStep_(stepCounter), thread_([this] { run(); }) {}
+    WriterLane(FileAccess& fs, std::atomic<bool>& anyFailed)
+        : fs_(fs), anyFailed_(anyFailed), thread_([this] { run(); }) {}
     ~WriterLane() { stop(); }
     WriterLane(const WriterLane&) = delete;
     WriterLane& operator=(const WriterLane&) = delete;
 
-    void begin(std::string path, std::string key, std::string name, std::int64_t mtime,
+    void begin(std::string staged, std::string real, std::string name, std::int64_t mtime,
                bool readOnly, bool hidden) {
         Job& job = add(Job::Begin);
-        job.path = std::move(path);
-        job.key = std::move(key);
+        job.path = std::move(staged);
+        job.real = std::move(real);
         job.name = std::move(name);
         job.mtime = mtime;
         job.readOnly = readOnly;
@@ -630,17 +795,7 @@ public:
         wipeJobs(pending_);
         wipeJobs(queue_);
     }
-    // What a rollback undoes: a file made at `path`, after the one that was
-    // there went to `aside` (if any). Numbered across the lanes, so that the
-    // steps can be undone in the reverse of the order they happened in.
-    struct Step {
-        std::uint64_t number;
-        std::string path;
-        std::string aside;
-    };
-    // Valid once drained or stopped.
-    std::vector<Step> steps;
-    std::uint64_t written = 0;
+    std::uint64_t written = 0; // valid once drained or stopped
 
 private:
     // Jobs go over in batches: one hand-over (and at most one wake-up) per
@@ -651,7 +806,7 @@ private:
     static constexpr std::size_t kJoinLimit = 256 << 10;
     struct Job {
         enum Kind { Begin, Data, End } kind = Begin;
-        std::string path, key, name;
+        std::string path, real, name;
         std::int64_t mtime = 0;
         bool readOnly = false, hidden = false;
         std::vector<std::uint8_t> bytes;
@@ -733,31 +888,16 @@ private:
     void handle(Job& job) {
         switch (job.kind) {
         case Job::Begin: {
+            // What the file will replace is checked now, so that a run that
+            // cannot finish stops before anything of the user's is touched.
+            FileInfo existing = fs_.info(job.real);
+            if (existing.isLink || existing.isFolder)
+                refuse(job.name, "a folder or link of that name is in the way");
+            if (existing.readOnly)
+                refuse(job.name, "a read-only file of that name is in the way");
             file_ = fs_.createFresh(job.path);
-            if (!file_) {
-                FileInfo existing = fs_.info(job.path);
-                if (existing.isLink || existing.isFolder)
-                    refuse(job.name, "a folder or link of that name is in the way");
-                // Names that fold alike may still be two files (a folder
-                // that tells case apart): only the very file decides.
-                auto earlier = mine_.find(job.key);
-                if (earlier != mine_.end() && fs_.sameFile(job.path, earlier->second)) {
-                    // An earlier entry of this archive: the later one wins,
-                    // as with tar, and a rollback has nothing to put back.
-                    fs_.remove(job.path);
-                    steps.push_back({nextStep_++, job.path, {}});
-                } else {
-                    if (existing.readOnly)
-                        refuse(job.name, "a read-only file of that name is in the way");
-                    steps.push_back({nextStep_++, job.path, moveAside(job.path)});
-                }
-                file_ = fs_.createFresh(job.path);
-                if (!file_)
-                    refuse(job.name, "its place could not be freed");
-            } else {
-                steps.push_back({nextStep_++, job.path, {}});
-            }
-            mine_[job.key] = job.path;
+            if (!file_)
+                refuse(job.name, "its temporary name is taken");
             file_->stamp(job.mtime, job.readOnly, job.hidden);
             break;
         }
@@ -771,25 +911,9 @@ private:
             break;
         }
     }
-    // A name no archive can foresee, so that no entry of it can take (and a
-    // success then delete) the user's file set aside.
-    std::string moveAside(const std::string& path) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        for (;;) {
-            std::string aside = path + ".~twold";
-            for (std::uint64_t r = asideNames_(), i = 0; i < 16; ++i, r >>= 4)
-                aside += kHex[r & 15];
-            aside += ".tmp";
-            if (!fs_.info(aside).exists) {
-                fs_.rename(path, aside);
-                return aside;
-            }
-        }
-    }
 
     FileAccess& fs_;
     std::atomic<bool>& anyFailed_;
-    std::atomic<std::uint64_t>& nextStep_;
     // The extracting thread's side, no lock needed.
     Jobs pending_;
     std::size_t pendingBytes_ = 0;
@@ -804,8 +928,6 @@ private:
     bool stopped_ = false;
     std::exception_ptr error_;
     std::unique_ptr<filesecurity::OutputFile> file_; // the writing thread's
-    std::map<std::string, std::string> mine_;        // files made, by folded name
-    std::mt19937_64 asideNames_{randomSeed()};
     std::thread thread_;                             // last: starts once the rest is ready
 };
 
@@ -815,9 +937,9 @@ private:
 // that of the others. All of one path goes to one lane, in order.
 class FileWriter {
 public:
-    explicit FileWriter(FileAccess& fs) : fs_(fs) {
+    FileWriter(FileAccess& fs, std::string runId) : fs_(fs), runId_(std::move(runId)) {
         for (std::size_t i = 0; i < kLanes; ++i)
-            lanes_.push_back(std::make_unique<WriterLane>(fs, anyFailed_, steps_));
+            lanes_.push_back(std::make_unique<WriterLane>(fs, anyFailed_));
     }
     void begin(std::string path, std::string name, std::int64_t mtime, bool readOnly, bool hidden) {
         if (anyFailed_)
@@ -825,8 +947,17 @@ public:
         // Names the file system takes for one file go to one lane.
         std::string key = fs_.nameKey(path);
         current_ = lanes_[std::hash<std::string>{}(key) % kLanes].get();
-        current_->begin(std::move(path), std::move(key), std::move(name), mtime, readOnly, hidden);
+        std::string staged = stagedName(path, runId_, files.size());
+        files.push_back({path, staged, key});
+        current_->begin(std::move(staged), std::move(path), std::move(name), mtime, readOnly,
+                        hidden);
     }
+    // Every file entry in archive order: its own name, the temporary name
+    // it is written under, and the key of names that may be one file.
+    struct Entry {
+        std::string real, staged, key;
+    };
+    std::vector<Entry> files;
     void data(const std::uint8_t* p, std::size_t n) { current_->data(p, n); }
     void end() { current_->end(); }
     // Waits until every file is written; throws the first error.
@@ -839,10 +970,6 @@ public:
     void stop() noexcept {
         for (auto& lane : lanes_)
             lane->stop();
-    }
-    template <typename F> void forEachLane(F&& f) {
-        for (auto& lane : lanes_)
-            f(*lane);
     }
     std::uint64_t written() const {
         std::uint64_t n = 0;
@@ -862,8 +989,8 @@ private:
         throw AppError(kArchiveErrorNumber, "The extraction was stopped.");
     }
     FileAccess& fs_;
+    std::string runId_;
     std::atomic<bool> anyFailed_{false};
-    std::atomic<std::uint64_t> steps_{0};
     std::vector<std::unique_ptr<WriterLane>> lanes_;
     WriterLane* current_ = nullptr;
 };
@@ -903,6 +1030,12 @@ struct Extractor::State {
     std::vector<FolderTimes> folders;
     std::vector<std::string> created;   // folders, in creation order
     std::set<std::string> knownFolders; // checked or made: no need to look again
+
+    std::string runId = newRunId();
+    std::string journal;
+    std::unique_ptr<filesecurity::LogFile> log;
+    bool placing = false; // files began to take their own names
+    bool done = false;    // all took them
 };
 
 using State = Extractor::State;
@@ -953,11 +1086,23 @@ Extractor::Extractor(FileAccess& fs, std::string destination) : s_(std::make_uni
     if (inflateInit2(&s_->z, 15 + 16) != Z_OK)
         throw AppError(errors::OutOfMemory, "Out of memory");
     s_->zOpen = true;
-    s_->writer = std::make_unique<FileWriter>(fs);
+    // An earlier run here that never finished is undone first.
+    recoverInterrupted(fs, s_->destination);
+    s_->writer = std::make_unique<FileWriter>(fs, s_->runId);
     bool existed = fs.info(s_->destination).exists;
     fs.createFolder(s_->destination);
-    if (!existed)
+    try {
+        s_->journal = fs.join(s_->destination, kJournalPrefix + s_->runId + kTempSuffix);
+        s_->log = fs.createLog(s_->journal);
+    } catch (...) {
+        if (!existed)
+            fs.remove(s_->destination);
+        throw;
+    }
+    if (!existed) {
         s_->created.push_back(s_->destination);
+        s_->log->append(journalLine('m', s_->destination));
+    }
 }
 
 Extractor::~Extractor() {
@@ -1030,6 +1175,7 @@ std::string createParents(Extractor::State& s, const std::vector<std::string>& p
             if (!info.exists) {
                 s.fs->createFolder(path);
                 s.created.push_back(path);
+                s.log->append(journalLine('m', path));
             }
             s.knownFolders.insert(path);
         }
@@ -1196,33 +1342,26 @@ void Extractor::write(const std::uint8_t* data, std::size_t size) {
 }
 
 void Extractor::rollback() noexcept {
-    FileWriter& w = *s_->writer;
-    w.stop();
-    // Best effort throughout: the error that brought us here is the one to
-    // report.
-    auto attempt = [](auto&& f) {
-        try {
-            f();
-        } catch (...) {
-        }
-    };
-    // Undone in the reverse of the order the lanes did it in: should two
-    // lanes ever have met at one file, each puts back what it found.
-    std::vector<WriterLane::Step> steps;
-    w.forEachLane([&](WriterLane& lane) {
-        std::move(lane.steps.begin(), lane.steps.end(), std::back_inserter(steps));
-        lane.steps.clear();
-    });
-    std::sort(steps.begin(), steps.end(),
-              [](const auto& a, const auto& b) { return a.number > b.number; });
-    for (const WriterLane::Step& step : steps) {
-        attempt([&] { s_->fs->remove(step.path); });
-        if (!step.aside.empty())
-            attempt([&] { s_->fs->rename(step.aside, step.path); });
+    State& s = *s_;
+    s.writer->stop();
+    if (s.done || !s.log)
+        return;
+    Journal j;
+    j.folders = s.created;
+    j.placing = s.placing;
+    std::vector<std::string> staged;
+    for (const auto& f : s.writer->files) {
+        j.files.push_back(f.real);
+        staged.push_back(f.staged);
     }
-    for (auto it = s_->created.rbegin(); it != s_->created.rend(); ++it)
-        attempt([&] { s_->fs->remove(*it); });
-    s_->created.clear();
+    s.log.reset();
+    // Best effort: the error that brought us here is the one to report; what
+    // could not be undone is left to the next look at this folder.
+    try {
+        undoRun(*s.fs, s.runId, j, staged, s.journal);
+    } catch (...) {
+    }
+    s.created.clear();
 }
 
 void Extractor::finish() {
@@ -1247,23 +1386,69 @@ void Extractor::finish() {
     if (!s.zEnded || s.mode != State::Mode::End)
         damaged("it ends too early");
     s.writer->drain();
-    // All is in place: the files that were replaced can go now.
-    s.writer->forEachLane([&](WriterLane& lane) {
-        for (const WriterLane::Step& step : lane.steps) {
-            if (step.aside.empty())
-                continue;
-            try {
-                s.fs->remove(step.aside);
-            } catch (...) {
-                // Left beside the new file: the user's old data, not a loss.
+
+    // Every file is written: now they take their own names, the user's
+    // files in the way going aside. Until the journal says all took them, an
+    // interruption puts everything back.
+    FileAccess& fs = *s.fs;
+    const auto& files = s.writer->files;
+    std::string names;
+    for (const auto& f : files)
+        names += journalLine('f', f.real);
+    s.log->append(names);
+    s.log->append(journalLine('c'));
+    s.placing = true;
+    std::map<std::string, std::string> placed; // by key: names that may be one file
+    std::vector<bool> setAside(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto& f = files[i];
+        if (fs.info(f.real).exists) {
+            auto earlier = placed.find(f.key);
+            if (earlier != placed.end() && fs.sameFile(f.real, earlier->second)) {
+                // An earlier entry of this archive: the later one wins, as with tar.
+                fs.remove(f.real);
+            } else {
+                fs.rename(f.real, asideName(f.real, s.runId, i));
+                setAside[i] = true;
             }
         }
-        lane.steps.clear();
-    });
+        fs.rename(f.staged, f.real);
+        placed[f.key] = f.real;
+    }
+    s.log->append(journalLine('d'));
+    s.done = true;
+    s.log.reset();
+    Journal j;
+    j.done = true;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        j.files.push_back(setAside[i] ? files[i].real : std::string());
+    // What could not be removed stays, the user's old data, and the journal
+    // with it for another try.
+    undoRun(fs, s.runId, j, {}, s.journal);
     // Folders last, deepest first, so that writing into them did not change
     // their times afterwards.
     for (auto it = s.folders.rbegin(); it != s.folders.rend(); ++it) {
-        s.fs->setTimeAndAttributes(it->path, it->mtime, it->readOnly, it->hidden);
+        fs.setTimeAndAttributes(it->path, it->mtime, it->readOnly, it->hidden);
+    }
+}
+
+void recoverInterrupted(FileAccess& fs, const std::string& destination) {
+    FileInfo d = fs.info(destination);
+    if (!d.exists || !d.isFolder || d.isLink)
+        return;
+    const std::string prefix = kJournalPrefix;
+    for (const auto& e : fs.list(destination)) {
+        if (e.info.isFolder || e.info.isLink || e.name.rfind(prefix, 0) != 0 ||
+            e.name.size() != prefix.size() + kRunIdLength + std::strlen(kTempSuffix) ||
+            !endsWith(e.name, kTempSuffix))
+            continue;
+        const std::string id = e.name.substr(prefix.size(), kRunIdLength);
+        const std::string journal = fs.join(destination, e.name);
+        Journal j = parseJournal(readWhole(fs, journal));
+        std::vector<std::string> staged;
+        if (!j.done)
+            collectStaged(fs, destination, stagedMarker(id), staged);
+        undoRun(fs, id, j, staged, journal);
     }
 }
 

@@ -24,8 +24,15 @@ void packFolder(filesecurity::FileAccess& fs, const std::string& folder, cipher:
 // destination; throws AppError naming the entry otherwise.
 std::vector<std::string> safeEntryPath(const std::string& name);
 
+// Undoes what extractions into `destination` began and never finished or
+// rolled back (the process ended): new files go, files they were to replace
+// come back under their own names. Runs before every extraction; the program
+// also calls it at start for the folders of runs it did not see end.
+void recoverInterrupted(filesecurity::FileAccess& fs, const std::string& destination);
+
 // Push-style reader: feed the gzip stream, then finish(). Entries are
-// written below `destination`, which is created if missing.
+// written below `destination`, which is created if missing. Files take their
+// own names only in finish(), once all are written.
 class Extractor : public cipher::ByteSink {
 public:
     Extractor(filesecurity::FileAccess& fs, std::string destination);
@@ -34,7 +41,7 @@ public:
     void finish();
     std::uint64_t entriesWritten() const noexcept;
     // After a failure or a cancel: removes the files and folders this
-    // extraction created (files it replaced cannot come back).
+    // extraction created and puts back the files it set aside.
     void rollback() noexcept;
 
     struct State; // private to archive.cpp

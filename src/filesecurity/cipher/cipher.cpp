@@ -125,12 +125,12 @@ void validateKdf(const KdfParams& p) {
     }
 }
 
-std::function<void()>& yieldSlot() {
-    static std::function<void()> yield;
+std::function<bool()>& yieldSlot() {
+    static std::function<bool()> yield;
     return yield;
 }
 
-std::function<void()> keyDerivationYield() {
+std::function<bool()> keyDerivationYield() {
     return yieldSlot();
 }
 
@@ -151,6 +151,7 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
     struct Lanes {
         std::vector<std::thread> running;
         std::atomic<std::size_t> finished{0};
+        bool stopped = false;
         static int dispatch(void* self, gcry_kdf_job_fn_t job, void* priv) {
             auto* lanes = static_cast<Lanes*>(self);
             try {
@@ -168,7 +169,10 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
             // The caller's thread may be a window's: let it serve its messages.
             if (const auto yield = keyDerivationYield()) {
                 while (lanes->finished.load() < lanes->running.size()) {
-                    yield();
+                    // Asked to stop (a cancel, the program ending): this
+                    // slice's lanes end, and the derivation stops after it.
+                    if (!lanes->stopped && !yield())
+                        lanes->stopped = true;
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 }
             }
@@ -176,11 +180,15 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
                 t.join();
             lanes->running.clear();
             lanes->finished = 0;
-            return 0;
+            return lanes->stopped ? -1 : 0;
         }
     } lanes;
     const gcry_kdf_thread_ops_t ops{&lanes, &Lanes::dispatch, &Lanes::waitAll};
     gcry_error_t err = gcry_kdf_compute(hd, p.lanes > 1 ? &ops : nullptr);
+    if (lanes.stopped) {
+        gcry_kdf_close(hd);
+        fail(CipherError::Kind::Cancelled, "Cancelled");
+    }
     if (err == 0)
         err = gcry_kdf_final(hd, master.size(), master.data());
     gcry_kdf_close(hd);
@@ -289,7 +297,7 @@ SecretBytes::~SecretBytes() {
     wipe(bytes_.data(), bytes_.size());
 }
 
-void setKeyDerivationYield(std::function<void()> yield) {
+void setKeyDerivationYield(std::function<bool()> yield) {
     yieldSlot() = std::move(yield);
 }
 

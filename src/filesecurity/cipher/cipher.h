@@ -49,7 +49,13 @@ inline constexpr std::size_t kHeaderSize = kHeaderFieldsSize + 32; // fields + H
 // Why a stream was refused. The text is what the user sees.
 class CipherError : public std::runtime_error {
 public:
-    enum class Kind { WrongPasswordOrDamaged, NotEncrypted, UnsupportedParameters, Crypto };
+    enum class Kind {
+        WrongPasswordOrDamaged,
+        NotEncrypted,
+        UnsupportedParameters,
+        Crypto,
+        Cancelled
+    };
     CipherError(Kind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
     Kind kind() const noexcept { return kind_; }
 
@@ -90,8 +96,9 @@ void initialiseCrypto();
 
 // Called every few milliseconds while a password's key is being derived on
 // worker threads (up to a second), so that a window's thread can go on
-// serving its messages meanwhile. Process-wide; empty by default.
-void setKeyDerivationYield(std::function<void()> yield);
+// serving its messages meanwhile. Returning false stops the derivation: it
+// throws CipherError (Cancelled). Process-wide; empty by default.
+void setKeyDerivationYield(std::function<bool()> yield);
 
 // Push-style encryptor: feed plaintext, then finish(). Output goes to `out`
 // as it is produced; nothing is written before the first write() or finish().
