@@ -10,7 +10,7 @@
 
 #include "cleaning/file_system_win32.h"
 #include "cleaning/wipe.h"
-#include "shell/status_pane.h"
+#include "kernel/status_pane.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;

@@ -1,6 +1,6 @@
 #include "cleaning/advanced_commands.h"
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

@@ -5,8 +5,8 @@
 #include "cleaning/clean_run.h"
 #include "cleaning/erase_targets.h"
 #include "cleaning/file_system.h"
-#include "shell/settings_store.h"
-#include "shell/status_pane.h"
+#include "kernel/settings_store.h"
+#include "kernel/status_pane.h"
 
 namespace tidewell {
 

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "cleaning/erase_targets.h"
+#include "kernel/report_error.h"
+#include "kernel/status_pane.h"
 #include "settings/browser_tweaks.h"
-#include "shell/report_error.h"
-#include "shell/status_pane.h"
 
 namespace tidewell {
 

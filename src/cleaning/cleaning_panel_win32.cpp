@@ -10,10 +10,11 @@
 #include "shell/frmMain_win32.h"
 #include "shell/page_ids.h"
 #include "shell/resource.h"
-#include "shell/startup_win32.h"
 #include "win32/message_pump.h"
+#include "win32/module_path.h"
 #include "win32/unicode.h"
 #include "win32/win32_error.h"
+#include "win32/window_text.h"
 
 namespace tidewell {
 

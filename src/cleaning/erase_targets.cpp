@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

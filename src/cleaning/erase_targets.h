@@ -5,8 +5,8 @@
 
 #include "cleaning/protected_places.h"
 #include "cleaning/wipe.h"
-#include "shell/report_error.h"
-#include "shell/status_pane.h"
+#include "kernel/report_error.h"
+#include "kernel/status_pane.h"
 
 namespace tidewell {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 #include "win32/link_safe.h"
 #include "win32/message_pump.h"
 #include "win32/unicode.h"

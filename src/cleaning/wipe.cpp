@@ -3,7 +3,7 @@
 #include <cctype>
 #include <vector>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cleaning/file_system.h"
-#include "shell/status_pane.h"
+#include "kernel/status_pane.h"
 
 namespace tidewell {
 

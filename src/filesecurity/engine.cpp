@@ -7,7 +7,7 @@
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/cipher/cipher.h"
 #include "filesecurity/pipeline.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::filesecurity {
 

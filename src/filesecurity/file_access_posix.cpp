@@ -12,7 +12,7 @@
 #include <random>
 
 #include "filesecurity/file_access.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::filesecurity {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "filesecurity/file_access.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 #include "win32/link_safe.h"
 #include "win32/long_path.h"
 #include "win32/unicode.h"

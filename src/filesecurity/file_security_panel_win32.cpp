@@ -8,13 +8,12 @@
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/cipher/cipher.h"
 #include "filesecurity/file_type.h"
+#include "kernel/registry_win32.h"
+#include "kernel/settings_store.h"
 #include "shell/frmMain_win32.h"
 #include "shell/page_ids.h"
-#include "shell/registry_win32.h"
-#include "shell/settings_store.h"
-#include "shell/startup.h"
-#include "shell/startup_win32.h"
 #include "win32/message_pump.h"
+#include "win32/module_path.h"
 #include "win32/unicode.h"
 
 namespace tidewell {

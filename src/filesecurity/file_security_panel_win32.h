@@ -9,8 +9,8 @@
 
 #include "filesecurity/engine.h"
 #include "filesecurity/panel.h"
-#include "shell/registry.h"
-#include "shell/settings_store.h"
+#include "kernel/registry.h"
+#include "kernel/settings_store.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell {

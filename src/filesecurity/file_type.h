@@ -2,7 +2,7 @@
 // The .cfy file type: its shell registration and the check at every start.
 #include <string>
 
-#include "shell/registry.h"
+#include "kernel/registry.h"
 
 namespace tidewell::filesecurity {
 

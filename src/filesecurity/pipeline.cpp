@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::filesecurity {
 

@@ -1,8 +1,8 @@
 #include "info/frmAbout_win32.h"
 
 #include "info/web_page.h"
+#include "kernel/status_pane_win32.h"
 #include "shell/resource.h"
-#include "shell/status_pane_win32.h"
 
 namespace tidewell {
 

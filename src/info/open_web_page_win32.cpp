@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "info/web_page.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 #include "win32/link_safe.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"

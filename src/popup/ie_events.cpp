@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::popup {
 

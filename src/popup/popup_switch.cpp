@@ -1,6 +1,6 @@
 #include "popup/popup_switch.h"
 
-#include "shell/settings_store.h"
+#include "kernel/settings_store.h"
 
 namespace tidewell::popup {
 

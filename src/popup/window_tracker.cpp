@@ -1,6 +1,6 @@
 #include "popup/window_tracker.h"
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::popup {
 

@@ -1,6 +1,6 @@
 #include "schedule/schedule_model.h"
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

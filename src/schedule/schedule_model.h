@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "kernel/settings_store.h"
 #include "schedule/local_time.h"
-#include "shell/settings_store.h"
 
 namespace tidewell {
 

@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
+#include "kernel/report_error.h"
+#include "kernel/settings_store.h"
 #include "schedule/schedule_due.h"
 #include "schedule/schedule_model.h"
-#include "shell/report_error.h"
-#include "shell/settings_store.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell::win32 {

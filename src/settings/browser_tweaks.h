@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "shell/registry.h"
-#include "shell/settings_store.h"
+#include "kernel/registry.h"
+#include "kernel/settings_store.h"
 
 namespace tidewell {
 

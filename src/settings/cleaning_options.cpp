@@ -1,6 +1,6 @@
 #include "settings/cleaning_options.h"
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "shell/settings_store.h"
+#include "kernel/settings_store.h"
 
 namespace tidewell {
 

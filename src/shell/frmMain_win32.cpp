@@ -21,6 +21,7 @@
 #include "win32/message_pump.h"
 #include "win32/unicode.h"
 #include "win32/win32_error.h"
+#include "win32/window_text.h"
 
 namespace tidewell {
 

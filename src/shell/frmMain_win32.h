@@ -7,14 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "kernel/product_info.h"
+#include "kernel/registry.h"
+#include "kernel/report_error.h"
+#include "kernel/settings_store.h"
+#include "kernel/status_pane_win32.h"
 #include "popup/ie_events.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/form_load.h"
-#include "shell/product_info.h"
-#include "shell/registry.h"
-#include "shell/report_error.h"
-#include "shell/settings_store.h"
-#include "shell/status_pane_win32.h"
 #include "win32/dialog.h"
 #include "win32/unique_handle.h"
 

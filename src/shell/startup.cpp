@@ -2,18 +2,6 @@
 
 namespace tidewell {
 
-std::string programPath(const std::string& folder) {
-    std::string path = folder;
-    bool driveRoot = path.size() == 3 && path[1] == ':' && path[2] == '\\';
-    if (!driveRoot && !path.empty() && path.back() == '\\') {
-        path.pop_back();
-    }
-    if (path.empty() || path.back() != '\\') {
-        path += '\\';
-    }
-    return path + "Varnholt.Exe";
-}
-
 StartupResult Main(StartupPorts& ports, const ProductInfo& product) {
     if (ports.AnotherInstanceRunning()) {
         ports.ShowInformation(product.productName, alreadyRunningText(product));

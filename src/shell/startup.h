@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "shell/product_info.h"
+#include "kernel/product_info.h"
 
 namespace tidewell {
 
@@ -30,9 +30,6 @@ enum class StartupResult { AlreadyRunning, Started };
 // of encrypted files exists, show the main window. Command line: never read.
 StartupResult Main(StartupPorts& ports, const ProductInfo& product);
 
-// Folder + "\Varnholt.Exe", the folder without its trailing backslash unless
-// it is a drive root.
-std::string programPath(const std::string& folder);
 
 inline constexpr const char* kWinIniExtensions = "Extensions";
 inline constexpr const char* kWinIniCfyKey = "CFY";

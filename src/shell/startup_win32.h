@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/startup.h"
+#include "win32/module_path.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell::win32 {
@@ -31,8 +32,5 @@ private:
     UniqueHandle instanceMutex_;
 };
 
-// Folder of the running executable, without a trailing backslash unless it is
-// a drive root.
-std::wstring programFolder();
 
 } // namespace tidewell::win32

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "shell/product_info.h"
+#include "kernel/product_info.h"
 
 namespace tidewell::win32 {
 

@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include "kernel/registry_win32.h"
+#include "kernel/settings_store_win32.h"
 #include "shell/frmMain_win32.h"
-#include "shell/registry_win32.h"
-#include "shell/settings_store_win32.h"
 #include "shell/startup_win32.h"
 #include "shell/version_win32.h"
 #include "win32/com.h"

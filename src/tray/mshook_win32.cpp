@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "shell/settings_store.h"
-#include "shell/startup_win32.h"
+#include "kernel/settings_store.h"
 #include "tray/hide_show_win32.h"
 #include "win32/error_report.h"
+#include "win32/module_path.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell::MSHook {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/report_error.h"
+#include "kernel/report_error.h"
 
 namespace tidewell::win32 {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::win32 {
 

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "../win32/test_files.h"
+#include "kernel/settings_store_win32.h"
 #include "program_driver.h"
 #include "settings/cleaning_options.h"
 #include "shell/page_ids.h"
 #include "shell/resource.h"
-#include "shell/settings_store_win32.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 

@@ -14,9 +14,9 @@
 
 #include "fake_shell_install.h"
 #include "fake_shell_protocol.h"
+#include "kernel/settings_store_win32.h"
 #include "program_driver.h"
 #include "shell/resource.h"
-#include "shell/settings_store_win32.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;

@@ -7,10 +7,10 @@
 
 #include <string>
 
+#include "kernel/settings_store_win32.h"
 #include "program_driver.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
-#include "shell/settings_store_win32.h"
 
 using namespace tidewell;
 using namespace tidewell::e2e;

@@ -7,7 +7,7 @@
 
 #include "archive_tar_helpers.h"
 #include "filesecurity/archive/archive.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 using namespace tidewell;
 using namespace tidewell::testing_fs;

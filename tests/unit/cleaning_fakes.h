@@ -8,10 +8,10 @@
 
 #include "cleaning/erase_targets.h"
 #include "cleaning/file_system.h"
-#include "shell/app_error.h"
-#include "shell/registry.h"
-#include "shell/report_error.h"
-#include "shell/status_pane.h"
+#include "kernel/app_error.h"
+#include "kernel/registry.h"
+#include "kernel/report_error.h"
+#include "kernel/status_pane.h"
 
 namespace tidewell::testing {
 

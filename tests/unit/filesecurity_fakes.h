@@ -12,7 +12,7 @@
 
 #include "filesecurity/cipher/cipher.h"
 #include "filesecurity/file_access.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::testing_fs {
 

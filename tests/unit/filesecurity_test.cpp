@@ -9,7 +9,7 @@
 #include "filesecurity/engine.h"
 #include "filesecurity/file_type.h"
 #include "filesecurity/panel.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;

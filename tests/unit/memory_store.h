@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/app_error.h"
-#include "shell/settings_store.h"
+#include "kernel/app_error.h"
+#include "kernel/settings_store.h"
 
 namespace tidewell::testing_store {
 

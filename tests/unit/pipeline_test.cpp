@@ -7,7 +7,7 @@
 
 #include "filesecurity/pipeline.h"
 #include "filesecurity_fakes.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "kernel/app_error.h"
 #include "memory_store.h"
-#include "popup_fakes.h"
 #include "popup/ie_events.h"
 #include "popup/popup_rules.h"
 #include "popup/popup_switch.h"
-#include "shell/app_error.h"
+#include "popup_fakes.h"
 
 using namespace tidewell;
 using namespace tidewell::popup;

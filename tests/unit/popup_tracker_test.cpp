@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "kernel/app_error.h"
 #include "popup/window_tracker.h"
-#include "shell/app_error.h"
 
 using namespace tidewell;
 using namespace tidewell::popup;

@@ -6,11 +6,11 @@
 #include <map>
 #include <string>
 
+#include "kernel/app_error.h"
+#include "memory_store.h"
 #include "schedule/local_time.h"
 #include "schedule/schedule_due.h"
 #include "schedule/schedule_model.h"
-#include "shell/app_error.h"
-#include "memory_store.h"
 
 using namespace tidewell;
 

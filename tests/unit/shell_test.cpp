@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
+#include "kernel/product_info.h"
+#include "kernel/report_error.h"
+#include "kernel/settings_store.h"
 #include "shell/form_load.h"
 #include "shell/os_name.h"
-#include "shell/product_info.h"
-#include "shell/report_error.h"
-#include "shell/settings_store.h"
 #include "shell/startup.h"
 
 using namespace tidewell;

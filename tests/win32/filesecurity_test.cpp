@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "../unit/archive_tar_helpers.h"
-#include "test_files.h"
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/engine.h"
 #include "filesecurity/file_access.h"
 #include "filesecurity/file_security_panel_win32.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
+#include "test_files.h"
 #include "win32/long_path.h"
 #include "win32/unicode.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/status_pane_win32.h"
+#include "kernel/status_pane_win32.h"
 #include "shell/version_win32.h"
 #include "win32/dialog.h"
 #include "win32/error_report.h"

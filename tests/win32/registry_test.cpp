@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "shell/app_error.h"
-#include "shell/registry_win32.h"
-#include "shell/settings_store_win32.h"
+#include "kernel/app_error.h"
+#include "kernel/registry_win32.h"
+#include "kernel/settings_store_win32.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 

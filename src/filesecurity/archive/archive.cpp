@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "filesecurity/pipeline.h"
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell::archive {
 

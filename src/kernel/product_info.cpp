@@ -1,4 +1,4 @@
-#include "shell/product_info.h"
+#include "kernel/product_info.h"
 
 #include "product_config.h"
 
@@ -20,6 +20,18 @@ std::string bannerText(const ProductInfo& info, const std::string& title) {
 ProductInfo builtInProductInfo() {
     return {TIDEWELL_PRODUCT_NAME, TIDEWELL_VERSION_MAJOR, TIDEWELL_VERSION_MINOR, TIDEWELL_COMPANY,
             TIDEWELL_COPYRIGHT};
+}
+
+std::string programPath(const std::string& folder) {
+    std::string path = folder;
+    bool driveRoot = path.size() == 3 && path[1] == ':' && path[2] == '\\';
+    if (!driveRoot && !path.empty() && path.back() == '\\') {
+        path.pop_back();
+    }
+    if (path.empty() || path.back() != '\\') {
+        path += '\\';
+    }
+    return path + "Varnholt.Exe";
 }
 
 } // namespace tidewell

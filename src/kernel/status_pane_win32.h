@@ -1,7 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "shell/status_pane.h"
+#include "kernel/status_pane.h"
+#include "win32/window_text.h"
 
 namespace tidewell::win32 {
 
@@ -37,8 +38,5 @@ private:
     HWND hwnd_;
 };
 
-// Text of any window as UTF-8.
-std::string windowText(HWND hwnd);
-void setWindowText(HWND hwnd, const std::string& text);
 
 } // namespace tidewell::win32

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

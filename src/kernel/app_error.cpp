@@ -1,4 +1,4 @@
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 #include <charconv>
 #include <exception>

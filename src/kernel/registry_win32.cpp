@@ -1,10 +1,10 @@
-#include "shell/registry_win32.h"
+#include "kernel/registry_win32.h"
 
 #include <vector>
 
-#include "shell/app_error.h"
-#include "win32/unique_handle.h"
+#include "kernel/app_error.h"
 #include "win32/unicode.h"
+#include "win32/unique_handle.h"
 
 namespace tidewell::win32 {
 

@@ -23,4 +23,8 @@ std::string bannerText(const ProductInfo& info, const std::string& title);
 // its own version resource says.
 ProductInfo builtInProductInfo();
 
+// Folder + "\Varnholt.Exe", the folder without its trailing backslash unless
+// it is a drive root.
+std::string programPath(const std::string& folder);
+
 } // namespace tidewell

@@ -1,4 +1,4 @@
-#include "shell/status_pane_win32.h"
+#include "kernel/status_pane_win32.h"
 
 #include <richedit.h>
 
@@ -6,20 +6,7 @@
 
 namespace tidewell::win32 {
 
-std::string windowText(HWND hwnd) {
-    int n = ::GetWindowTextLengthW(hwnd);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    n = ::GetWindowTextW(hwnd, text.data(), n + 1);
-    text.resize(static_cast<size_t>(n < 0 ? 0 : n));
-    return toUtf8(text);
-}
 
-void setWindowText(HWND hwnd, const std::string& text) {
-    ::SetWindowTextW(hwnd, toUtf16(text).c_str());
-}
 
 void RichEditStatusPane::Clear() {
     ::SetWindowTextW(hwnd_, L"");

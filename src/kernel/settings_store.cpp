@@ -1,6 +1,6 @@
-#include "shell/settings_store.h"
+#include "kernel/settings_store.h"
 
-#include "shell/app_error.h"
+#include "kernel/app_error.h"
 
 namespace tidewell {
 

@@ -1,10 +1,10 @@
-#include "shell/settings_store_win32.h"
+#include "kernel/settings_store_win32.h"
 
 #include <windows.h>
 
-#include "shell/registry_win32.h"
-#include "win32/unique_handle.h"
+#include "kernel/registry_win32.h"
 #include "win32/unicode.h"
+#include "win32/unique_handle.h"
 #include "win32/win32_error.h"
 
 namespace tidewell::win32 {

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "shell/settings_store.h"
+#include "kernel/settings_store.h"
 
 namespace tidewell::win32 {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/registry.h"
+#include "kernel/registry.h"
 
 namespace tidewell::win32 {
 
