@@ -84,16 +84,14 @@ std::string logOffQuestion(CleanOutcome outcome) {
 }
 
 CleanOutcome CleanRun::cmdBasicClean_Click() {
-    if (activity_.busy() || timers_.scheduleEditPending()) {
+    if (activity_.busy() || schedule_.editsPending()) {
         return CleanOutcome::NotStarted;
     }
     CleaningActivity::Scope busy(activity_);
     const bool completed = runGuarded(errors_, [&] {
-        window_.setLastRunTime(window_.currentTime());
+        schedule_.runStarting();
         window_.bringForward();
         pane_.Clear();
-        timers_.setScheduleEnabled(false);
-        timers_.setReEnableEnabled(false);
         targets_.resetFreed();
         for (int i = 0; i < kOptionCount; ++i) {
             if (window_.optionValue(i) == 1) {
@@ -113,7 +111,7 @@ CleanOutcome CleanRun::cmdBasicClean_Click() {
     });
     // Even a run that stopped at an error re-arms the schedule, so that one
     // busy clipboard does not end scheduled cleaning until the next start.
-    timers_.setReEnableEnabled(true);
+    schedule_.runFinished();
     return completed ? CleanOutcome::Finished : CleanOutcome::StoppedAtError;
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "cleaning/clean_run_schedule.h"
 #include "cleaning/erase_targets.h"
 #include "kernel/report_error.h"
 #include "kernel/status_pane.h"
@@ -10,32 +11,16 @@
 
 namespace tidewell {
 
-// The two schedule timers as the clean run sees them. The scheduler owns the
-// timers; the run only switches them.
-class ScheduleTimers {
-public:
-    virtual ~ScheduleTimers() = default;
-    // Apply or Cancel enabled: schedule edits are pending.
-    virtual bool scheduleEditPending() = 0;
-    // tmrSchedule: the tick that starts scheduled runs.
-    virtual void setScheduleEnabled(bool enabled) = 0;
-    // tmrMakeScehduleEnable: re-arms the schedule a moment after a run.
-    virtual void setReEnableEnabled(bool enabled) = 0;
-};
-
 // The window around the run.
 class CleanRunWindow {
 public:
     virtual ~CleanRunWindow() = default;
     // Option i counts as on only when its box is checked (value 1).
     virtual int optionValue(int index) = 0;
-    virtual void setLastRunTime(const std::string& hhmmss) = 0;
     // Normal state, "Main" tab, shown.
     virtual void bringForward() = 0;
     // Serves pending window messages.
     virtual void yield() = 0;
-    // "hh:mm:ss", 24-hour clock.
-    virtual std::string currentTime() = 0;
 };
 
 // Forces the current user's log-off; tests substitute one that only records.
@@ -84,10 +69,10 @@ using AskYesNo = std::function<bool(const std::string& text)>;
 
 class CleanRun {
 public:
-    CleanRun(CleanRunWindow& window, ScheduleTimers& timers, StatusPane& pane, StatusLabel& label,
+    CleanRun(CleanRunWindow& window, CleanRunSchedule& schedule, StatusPane& pane, StatusLabel& label,
              EraseTargets& targets, CleaningPlatform& platform, BrowserTweaks& tweaks,
              ErrorReporter& errors, CleaningActivity& activity)
-        : window_(window), timers_(timers), pane_(pane), label_(label), targets_(targets),
+        : window_(window), schedule_(schedule), pane_(pane), label_(label), targets_(targets),
           platform_(platform), tweaks_(tweaks), errors_(errors), activity_(activity) {}
 
     // One pass over options 0..15.
@@ -99,7 +84,7 @@ private:
     void runOption(int index);
 
     CleanRunWindow& window_;
-    ScheduleTimers& timers_;
+    CleanRunSchedule& schedule_;
     StatusPane& pane_;
     StatusLabel& label_;
     EraseTargets& targets_;

@@ -3,10 +3,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <vector>
 
-#include "schedule/schedule_panel_win32.h"
 #include "shell/frmMain_win32.h"
 #include "shell/page_ids.h"
 #include "shell/resource.h"
@@ -23,16 +21,10 @@ using win32::toUtf8;
 
 namespace {
 constexpr int kOptionsPage = 1;
-constexpr int kSchedulePage = 2;
 } // namespace
 
-bool RecordedScheduleTimers::scheduleEditPending() {
-    return ::IsWindowEnabled(::GetDlgItem(page_, IDC_CMDAPPLY)) ||
-           ::IsWindowEnabled(::GetDlgItem(page_, IDC_CMDCANCEL));
-}
-
-CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& registry,
-                             ErrorReporter& errors)
+CleaningPanel::CleaningPanel(frmMain& form, CleanRunSchedule& schedule, SettingsStore& store,
+                             Registry& registry, ErrorReporter& errors)
     : form_(form), errors_(errors), platform_(form.hwnd()),
       wiper_(fs_, form.rtfMessage(),
              [this] {
@@ -43,40 +35,12 @@ CleaningPanel::CleaningPanel(frmMain& form, SettingsStore& store, Registry& regi
       targets_(form.rtfMessage(), form.lblStatus(), platform_, wiper_, fs_, errors),
       tweaks_(registry, store, win32::readUserString),
       options_(*this, store, toUtf8(win32::programFolder()), form.bLoaded),
-      recordedTimers_(form.page(kSchedulePage)), timers_(&recordedTimers_), logOff_(&realLogOff_),
-      run_(*this, timersProxy_, form.rtfMessage(), form.lblStatus(), targets_, platform_, tweaks_,
+      run_(*this, schedule, form.rtfMessage(), form.lblStatus(), targets_, platform_, tweaks_,
            errors, activity_),
       advanced_(form.rtfMessage(), fs_, store, targets_, *this, activity_,
                 toUtf8(win32::programFolder())) {}
 
 CleaningPanel::~CleaningPanel() = default;
-
-namespace {
-class ScheduleAdapter : public ScheduleTimers {
-public:
-    explicit ScheduleAdapter(win32::CleanRunSchedule& schedule) noexcept : schedule_(schedule) {}
-    bool scheduleEditPending() override { return schedule_.editsPending(); }
-    void setScheduleEnabled(bool enabled) override {
-        // The run only ever switches the tick off, at its start.
-        if (!enabled) {
-            schedule_.runStarting();
-        }
-    }
-    void setReEnableEnabled(bool enabled) override {
-        if (enabled) {
-            schedule_.runFinished();
-        }
-    }
-
-private:
-    win32::CleanRunSchedule& schedule_;
-};
-} // namespace
-
-void CleaningPanel::useSchedule(win32::CleanRunSchedule& schedule) {
-    scheduleAdapter_ = std::make_unique<ScheduleAdapter>(schedule);
-    timers_ = scheduleAdapter_.get();
-}
 
 HWND CleaningPanel::optionsPage() const {
     return form_.page(kOptionsPage);
@@ -147,7 +111,7 @@ void CleaningPanel::cmdCleanRebot_Click() {
             return ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), caption().c_str(),
                                  MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
         },
-        *logOff_);
+        logOff_);
 }
 
 // ---- OptionBoxes -------------------------------------------------------------
@@ -167,10 +131,6 @@ void CleaningPanel::setValue(int index, int v) {
 
 // ---- CleanRunWindow ----------------------------------------------------------
 
-void CleaningPanel::setLastRunTime(const std::string& hhmmss) {
-    win32::setWindowText(::GetDlgItem(form_.page(kSchedulePage), IDC_LBLLASTRUNTIME), hhmmss);
-}
-
 void CleaningPanel::bringForward() {
     // A run started by the schedule while the window sits in the tray shows it.
     ::ShowWindow(form_.hwnd(), SW_SHOWNORMAL);
@@ -183,15 +143,6 @@ void CleaningPanel::yield() {
     if (!win32::pumpPendingMessages()) {
         wiper_.stop();
     }
-}
-
-std::string CleaningPanel::currentTime() {
-    SYSTEMTIME t{};
-    ::GetLocalTime(&t);
-    char text[16];
-    std::snprintf(text, sizeof(text), "%02u:%02u:%02u", static_cast<unsigned>(t.wHour),
-                  static_cast<unsigned>(t.wMinute), static_cast<unsigned>(t.wSecond));
-    return text;
 }
 
 // ---- AdvancedDialogs ---------------------------------------------------------

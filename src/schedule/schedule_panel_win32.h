@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "cleaning/clean_run_schedule.h"
 #include "kernel/report_error.h"
 #include "kernel/settings_store.h"
 #include "schedule/schedule_due.h"
@@ -11,16 +12,6 @@
 #include "win32/unique_handle.h"
 
 namespace tidewell::win32 {
-
-// What the clean run needs of the scheduler: it does nothing while edits are
-// pending, records its start (label, both timers off) and re-arms at its end.
-class CleanRunSchedule {
-public:
-    virtual ~CleanRunSchedule() = default;
-    virtual bool editsPending() = 0;
-    virtual void runStarting() = 0;
-    virtual void runFinished() = 0;
-};
 
 LocalDateTime localNow();
 SYSTEMTIME toSystemTime(const CivilDate& d, const TimeOfDay& t);

@@ -179,9 +179,8 @@ void frmMain::IEWindowRevoked() {
 }
 
 void frmMain::wireCleaning() {
-    cleaning_ = std::make_unique<CleaningPanel>(*this, *services_.settings, *services_.registry,
-                                                *services_.errors);
-    cleaning_->useSchedule(schedule());
+    cleaning_ = std::make_unique<CleaningPanel>(*this, *schedule_, *services_.settings,
+                                                *services_.registry, *services_.errors);
     cleaning_->wire();
 }
 

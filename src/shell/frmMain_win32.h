@@ -64,8 +64,6 @@ public:
     int selectedTab() const noexcept;
     void selectTab(int index);
     const ProductInfo& product() const noexcept { return services_.product; }
-    // The schedule panel and its timers, as the clean run sees them.
-    win32::CleanRunSchedule& schedule() noexcept { return *schedule_; }
     HMENU trayMenu() const noexcept;
 
     // Handlers, by the names the rest of the program knows them.

@@ -17,12 +17,10 @@ namespace {
 class FakeWindow : public CleanRunWindow {
 public:
     std::array<int, 16> options{};
-    std::string lastRun;
     int broughtForward = 0;
     std::function<void()> onYield;
     int yields = 0;
     int optionValue(int i) override { return options[static_cast<size_t>(i)]; }
-    void setLastRunTime(const std::string& t) override { lastRun = t; }
     void bringForward() override { ++broughtForward; }
     void yield() override {
         ++yields;
@@ -30,20 +28,15 @@ public:
             onYield();
         }
     }
-    std::string currentTime() override { return "07:05:09"; }
 };
 
-class FakeTimers : public ScheduleTimers {
+class FakeTimers : public CleanRunSchedule {
 public:
     bool pending = false;
     std::vector<std::string> log;
-    bool scheduleEditPending() override { return pending; }
-    void setScheduleEnabled(bool on) override {
-        log.push_back(on ? "schedule on" : "schedule off");
-    }
-    void setReEnableEnabled(bool on) override {
-        log.push_back(on ? "re-enable on" : "re-enable off");
-    }
+    bool editsPending() override { return pending; }
+    void runStarting() override { log.push_back("starting"); }
+    void runFinished() override { log.push_back("finished"); }
 };
 
 class RecordingLogOff : public LogOff {
@@ -196,11 +189,10 @@ TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
     EXPECT_EQ(pane.text(), "\r\nDone");
     EXPECT_EQ(pane.runs.back().colour, kDoneBlack);
     EXPECT_EQ(label.Text(), "Ready");
-    EXPECT_EQ(window.lastRun, "07:05:09");
     EXPECT_EQ(window.broughtForward, 1);
     EXPECT_EQ(window.yields, 16);
     EXPECT_EQ(pane.repaints, 16);
-    EXPECT_THAT(timers.log, ElementsAre("schedule off", "re-enable off", "re-enable on"));
+    EXPECT_THAT(timers.log, ElementsAre("starting", "finished"));
 }
 
 TEST_F(CleaningTest, PendingScheduleEditLeavesEverythingAlone) {
@@ -209,7 +201,6 @@ TEST_F(CleaningTest, PendingScheduleEditLeavesEverythingAlone) {
     EXPECT_EQ(run.cmdBasicClean_Click(), CleanOutcome::NotStarted);
     EXPECT_EQ(pane.text(), "kept");
     EXPECT_TRUE(timers.log.empty());
-    EXPECT_TRUE(window.lastRun.empty());
 }
 
 TEST_F(CleaningTest, RunGoesInIndexOrderAndSideEffectsOnlyForCheckedOptions) {
@@ -264,7 +255,7 @@ TEST_F(CleaningTest, FailedRunReportsStopsAndStillReArmsTheSchedule) {
     EXPECT_EQ(pane.text().find("Done"), std::string::npos);
     EXPECT_TRUE(platform.deletedKeys.empty()) << "the run ended at option 12";
     EXPECT_EQ(label.Text(), "before");
-    EXPECT_THAT(timers.log, ElementsAre("schedule off", "re-enable off", "re-enable on"));
+    EXPECT_THAT(timers.log, ElementsAre("starting", "finished"));
 }
 
 TEST_F(CleaningTest, CleanAndRebootAsksTrulyAndLogsOffOnlyOnYes) {
