@@ -40,12 +40,12 @@ bool inside(const std::string& path, const std::string& folder) {
     return p == f || (p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == '\\');
 }
 
-class NullSink : public cipher::ByteSink {
+class NullSink : public ByteSink {
 public:
     void write(const std::uint8_t*, std::size_t) override {}
 };
 
-class EncryptorSink : public cipher::ByteSink {
+class EncryptorSink : public ByteSink {
 public:
     explicit EncryptorSink(cipher::Encryptor& e) : e_(e) {}
     void write(const std::uint8_t* data, std::size_t size) override { e_.write(data, size); }
@@ -141,14 +141,14 @@ std::optional<UserMessage> validate(Operation op, const Fields& f, FileAccess& f
 }
 
 void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& progress,
-         const cipher::KdfParams& kdf) {
+         const cipher::KdfParams& kdf, const cipher::KeyDerivationYield& yield) {
     switch (op) {
     case Operation::EncryptSingleFile: {
         PercentMeter meter(progress, fs.info(f.source).size);
         auto in = fs.openRead(f.source); // a missing source fails before any output exists
         auto out = fs.createReplacing(f.destination);
         WriteBehind behind(*out, false, kSealedBlock);
-        cipher::Encryptor enc(f.password, behind, kdf);
+        cipher::Encryptor enc(f.password, behind, kdf, cipher::Aead::Aes256Gcm, yield);
         meter.at(0); // the key is ready
         readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { enc.write(p, n); });
         enc.finish();
@@ -161,7 +161,7 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         auto in = fs.openRead(f.source);
         auto out = fs.createReplacing(f.destination);
         WriteBehind behind(*out);
-        cipher::Decryptor dec(f.password, behind);
+        cipher::Decryptor dec(f.password, behind, yield);
         readAll(*in, meter, 0, [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
         dec.finish();
         behind.finish();
@@ -171,7 +171,7 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
     case Operation::EncryptFolder: {
         auto out = fs.createReplacing(f.destination);
         WriteBehind behind(*out, false, kSealedBlock);
-        cipher::Encryptor enc(f.password, behind, kdf);
+        cipher::Encryptor enc(f.password, behind, kdf, cipher::Aead::Aes256Gcm, yield);
         if (progress)
             progress(0); // the key is ready
         EncryptorSink sink(enc);
@@ -192,7 +192,7 @@ void run(Operation op, const Fields& f, FileAccess& fs, const PercentProgress& p
         std::uint64_t size = fs.info(f.source).size;
         PercentMeter meter(progress, 2 * size);
         NullSink discard;
-        cipher::Decryptor dec(f.password, discard);
+        cipher::Decryptor dec(f.password, discard, yield);
         readAll(*fs.openRead(f.source), meter, 0,
                 [&](const std::uint8_t* p, std::size_t n) { dec.write(p, n); });
         dec.finish();

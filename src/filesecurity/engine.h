@@ -48,8 +48,9 @@ using PercentProgress = std::function<void(int percent)>;
 // Runs a validated operation. The destination is replaced only when all is
 // done and checked; on failure or cancel nothing of it is left (a folder
 // extraction removes what it created). Throws AppError or CipherError.
+// `yield` serves the caller's thread while the password's key is derived.
 void run(Operation op, const Fields& fields, FileAccess& fs, const PercentProgress& progress = {},
-         const cipher::KdfParams& kdf = {});
+         const cipher::KdfParams& kdf = {}, const cipher::KeyDerivationYield& yield = {});
 
 bool isBlank(const std::string& text);
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "filesecurity/cipher/cipher.h"
+#include "filesecurity/secure_bytes.h"
 
 namespace tidewell::filesecurity {
 
@@ -35,7 +35,7 @@ public:
 
 // A new file that takes the place of its path only on commit(). Until then it
 // is a temporary file beside that path, removed when the object goes.
-class OutputFile : public cipher::ByteSink {
+class OutputFile : public ByteSink {
 public:
     // Time and attributes the file gets when committed.
     virtual void stamp(std::int64_t modified, bool readOnly, bool hidden) = 0;

@@ -129,7 +129,7 @@ public:
     }
     bool open() const { return created_; }
     ~Win32Output() override {
-        cipher::wipe(buffer_.data(), buffer_.size());
+        wipe(buffer_.data(), buffer_.size());
         if (created_ && !committed_) {
             const bool deletedOnClose = deletePending_;
             h_.reset();
@@ -148,7 +148,7 @@ public:
             writeThrough(data, size);
             return;
         }
-        cipher::appendWiping(buffer_, data, size);
+        appendWiping(buffer_, data, size);
     }
     void stamp(std::int64_t modified, bool readOnly, bool hidden) override {
         modified_ = modified;
@@ -203,7 +203,7 @@ private:
         if (buffer_.empty())
             return;
         writeThrough(buffer_.data(), buffer_.size());
-        cipher::wipe(buffer_.data(), buffer_.size());
+        wipe(buffer_.data(), buffer_.size());
         buffer_.clear();
     }
     void writeThrough(const std::uint8_t* data, std::size_t size) {

@@ -76,7 +76,7 @@ std::string normalizedPassword(const std::wstring& typed) {
     if (out.empty())
         out = typed;
     std::string utf8 = toUtf8(out);
-    cipher::wipe(out.data(), out.size() * sizeof(wchar_t));
+    filesecurity::wipe(out.data(), out.size() * sizeof(wchar_t));
     return utf8;
 }
 
@@ -84,13 +84,6 @@ FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry, Setting
     : owner_(owner), registry_(registry), settings_(settings), page_(owner.page(kPageIndex)),
       files_(makeFileAccess()) {
     gPanel = this;
-    // The window stays live while a password's key is derived (up to a
-    // second); Cancel, or the program ending, stops the derivation there.
-    cipher::setKeyDerivationYield([this] {
-        if (!win32::pumpPendingMessages())
-            cancelRequested_ = true;
-        return !cancelRequested_;
-    });
     auto clicked = [](auto handler) {
         return [handler](int code) {
             if (code == BN_CLICKED)
@@ -125,7 +118,6 @@ FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry, Setting
 }
 
 FileSecurityPanel::~FileSecurityPanel() {
-    cipher::setKeyDerivationYield({});
     if (page_ != nullptr) {
         ::KillTimer(page_, kProgressTimer);
         ::RemoveWindowSubclass(page_, pageProc, 1);
@@ -146,7 +138,7 @@ std::string FileSecurityPanel::text(int id) const {
     std::wstring w(static_cast<std::size_t>(::GetWindowTextLengthW(h)) + 1, L'\0');
     w.resize(static_cast<std::size_t>(::GetWindowTextW(h, w.data(), static_cast<int>(w.size()))));
     std::string text = toUtf8(w);
-    cipher::wipe(w.data(), w.size() * sizeof(wchar_t)); // it may be a password
+    filesecurity::wipe(w.data(), w.size() * sizeof(wchar_t)); // it may be a password
     return text;
 }
 
@@ -177,7 +169,7 @@ void FileSecurityPanel::readControls() {
     model_.txtDestination = text(IDC_TXTDESTINATION);
     // The copies they replace are wiped before they are freed.
     for (std::string* s : {&model_.txtPassword, &model_.txtReenter})
-        cipher::wipe(s->data(), s->size());
+        filesecurity::wipe(s->data(), s->size());
     model_.txtPassword = text(IDC_TXTPASSWORD);
     model_.txtReenter = text(IDC_TXTREENTER);
 }
@@ -368,18 +360,18 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
     }
     Operation op = operationFor(model_, encryptButton);
     Fields fields = fieldsOf(model_);
-    cipher::wipe(fields.password.data(), fields.password.size());
+    filesecurity::wipe(fields.password.data(), fields.password.size());
     {
         HWND pw = control(IDC_TXTPASSWORD);
         std::wstring typed(static_cast<std::size_t>(::GetWindowTextLengthW(pw)) + 1, L'\0');
         typed.resize(static_cast<std::size_t>(
             ::GetWindowTextW(pw, typed.data(), static_cast<int>(typed.size()))));
         fields.password = normalizedPassword(typed);
-        cipher::wipe(typed.data(), typed.size() * sizeof(wchar_t));
+        filesecurity::wipe(typed.data(), typed.size() * sizeof(wchar_t));
     }
     auto forgetPasswords = [&] {
         for (std::string* s : {&fields.password, &model_.txtPassword, &model_.txtReenter}) {
-            cipher::wipe(s->data(), s->size());
+            filesecurity::wipe(s->data(), s->size());
             s->clear();
         }
     };
@@ -413,6 +405,12 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
             }
             if (cancelRequested_)
                 throw AppError(kCancelledNumber, "Cancelled");
+        }, {}, [this] {
+            // The window stays live while the password's key is derived (up
+            // to a second); Cancel, or the program ending, stops it there.
+            if (!win32::pumpPendingMessages())
+                cancelRequested_ = true;
+            return !cancelRequested_;
         });
         progress_ = 100;
         tmrProgress_Timer();

@@ -1,6 +1,6 @@
 #include "filesecurity/panel.h"
 
-#include "filesecurity/cipher/cipher.h"
+#include "filesecurity/secure_bytes.h"
 
 namespace tidewell::filesecurity {
 
@@ -95,8 +95,8 @@ std::optional<UserMessage> checkPasswords(const PanelModel& m) {
         problem = UserMessage{"Empty is not vaid.", "Password", kIconExclamation};
     else if (a != b)
         problem = UserMessage{"Unmatched passwords.", "Password", kIconExclamation};
-    cipher::wipe(a.data(), a.size());
-    cipher::wipe(b.data(), b.size());
+    wipe(a.data(), a.size());
+    wipe(b.data(), b.size());
     return problem;
 }
 

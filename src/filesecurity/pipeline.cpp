@@ -15,7 +15,7 @@ BlockRing::BlockRing(std::size_t blockSize, std::size_t depth, bool secret)
 
 BlockRing::~BlockRing() {
     for (Block& b : blocks_)
-        cipher::wipe(b.bytes.data(), b.bytes.size());
+        wipe(b.bytes.data(), b.bytes.size());
 }
 
 std::uint8_t* BlockRing::acquireFree() {
@@ -60,7 +60,7 @@ void BlockRing::release() {
     std::lock_guard lock(mutex_);
     Block& b = blocks_[head_];
     if (secret_)
-        cipher::wipe(b.bytes.data(), b.size);
+        wipe(b.bytes.data(), b.size);
     b.size = 0;
     head_ = (head_ + 1) % blocks_.size();
     --filled_;
@@ -126,7 +126,7 @@ std::size_t ReadAhead::next(const std::uint8_t*& data) {
 
 // ---- WriteBehind ---------------------------------------------------------------
 
-WriteBehind::WriteBehind(cipher::ByteSink& target, bool secret, std::size_t blockSize,
+WriteBehind::WriteBehind(ByteSink& target, bool secret, std::size_t blockSize,
                          std::size_t depth)
     : ring_(blockSize, depth, secret) {
     thread_ = std::thread([this, &target] {

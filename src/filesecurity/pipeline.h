@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "filesecurity/cipher/cipher.h"
 #include "filesecurity/file_access.h"
+#include "filesecurity/secure_bytes.h"
 #include "filesecurity/sync.h"
 
 namespace tidewell::filesecurity {
@@ -83,10 +83,10 @@ private:
 };
 
 // A sink that hands its bytes to a thread that writes them to `target`.
-class WriteBehind : public cipher::ByteSink {
+class WriteBehind : public ByteSink {
 public:
     // `secret`: what passes may be plaintext (wiped after writing).
-    explicit WriteBehind(cipher::ByteSink& target, bool secret = true,
+    explicit WriteBehind(ByteSink& target, bool secret = true,
                          std::size_t blockSize = kPipeBlockSize, std::size_t depth = kPipeDepth);
     // Without finish() (a failure or a cancel), what was not written yet is
     // dropped.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "filesecurity/cipher/cipher.h"
 #include "filesecurity/file_access.h"
+#include "filesecurity/secure_bytes.h"
 
 namespace tidewell::archive {
 
@@ -17,7 +17,7 @@ namespace tidewell::archive {
 using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // Packs the contents of `folder` (not the folder itself) into `out`.
-void packFolder(filesecurity::FileAccess& fs, const std::string& folder, cipher::ByteSink& out,
+void packFolder(filesecurity::FileAccess& fs, const std::string& folder, filesecurity::ByteSink& out,
                 const Progress& progress = {});
 
 // The parts of an entry name once it is known to stay inside the
@@ -33,7 +33,7 @@ void recoverInterrupted(filesecurity::FileAccess& fs, const std::string& destina
 // Push-style reader: feed the gzip stream, then finish(). Entries are
 // written below `destination`, which is created if missing. Files take their
 // own names only in finish(), once all are written.
-class Extractor : public cipher::ByteSink {
+class Extractor : public filesecurity::ByteSink {
 public:
     Extractor(filesecurity::FileAccess& fs, std::string destination);
     ~Extractor() override;
@@ -44,7 +44,7 @@ public:
     // extraction created and puts back the files it set aside.
     void rollback() noexcept;
 
-    struct State; // private to archive.cpp
+    struct State; // private to extract.cpp
 
 private:
     std::unique_ptr<State> s_;

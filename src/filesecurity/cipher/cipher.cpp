@@ -125,17 +125,8 @@ void validateKdf(const KdfParams& p) {
     }
 }
 
-std::function<bool()>& yieldSlot() {
-    static std::function<bool()> yield;
-    return yield;
-}
-
-std::function<bool()> keyDerivationYield() {
-    return yieldSlot();
-}
-
 SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
-                         const KdfParams& p) {
+                         const KdfParams& p, const KeyDerivationYield& yield) {
     validateKdf(p);
     // Never encrypted with an empty password, so it cannot be the right one.
     if (password.size() == 0)
@@ -149,6 +140,8 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
     // The lanes are independent within each pass: run them on all cores and
     // join before returning, so the key costs wall time once, not p times.
     struct Lanes {
+        explicit Lanes(const KeyDerivationYield& y) : yield(y) {}
+        const KeyDerivationYield& yield;
         std::vector<std::thread> running;
         std::atomic<std::size_t> finished{0};
         bool stopped = false;
@@ -167,11 +160,11 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
         static int waitAll(void* self) {
             auto* lanes = static_cast<Lanes*>(self);
             // The caller's thread may be a window's: let it serve its messages.
-            if (const auto yield = keyDerivationYield()) {
+            if (lanes->yield) {
                 while (lanes->finished.load() < lanes->running.size()) {
                     // Asked to stop (a cancel, the program ending): this
                     // slice's lanes end, and the derivation stops after it.
-                    if (!lanes->stopped && !yield())
+                    if (!lanes->stopped && !lanes->yield())
                         lanes->stopped = true;
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 }
@@ -182,7 +175,7 @@ SecretBytes deriveMaster(const SecretBytes& password, const std::uint8_t* salt,
             lanes->finished = 0;
             return lanes->stopped ? -1 : 0;
         }
-    } lanes;
+    } lanes(yield);
     const gcry_kdf_thread_ops_t ops{&lanes, &Lanes::dispatch, &Lanes::waitAll};
     gcry_error_t err = gcry_kdf_compute(hd, p.lanes > 1 ? &ops : nullptr);
     if (lanes.stopped) {
@@ -264,27 +257,6 @@ private:
 
 } // namespace
 
-void appendWiping(std::vector<std::uint8_t>& v, const std::uint8_t* data, std::size_t size) {
-    if (v.capacity() - v.size() < size) {
-        std::vector<std::uint8_t> grown;
-        grown.reserve(std::max(v.size() + size, v.capacity() * 2));
-        grown.assign(v.begin(), v.end());
-        wipe(v.data(), v.size());
-        v.swap(grown);
-    }
-    v.insert(v.end(), data, data + size);
-}
-
-void wipe(void* data, std::size_t size) noexcept {
-    if (size == 0)
-        return;
-    std::memset(data, 0, size);
-    // The barrier tells the compiler the zeros are read, so the memset stays
-    // even when the buffer is freed right after (a byte loop through a
-    // volatile pointer did the same at a tenth of the speed).
-    __asm__ __volatile__("" : : "r"(data) : "memory");
-}
-
 SecretBytes::SecretBytes(std::string_view text) : bytes_(text.begin(), text.end()) {}
 SecretBytes& SecretBytes::operator=(SecretBytes&& other) noexcept {
     if (this != &other) {
@@ -295,10 +267,6 @@ SecretBytes& SecretBytes::operator=(SecretBytes&& other) noexcept {
 }
 SecretBytes::~SecretBytes() {
     wipe(bytes_.data(), bytes_.size());
-}
-
-void setKeyDerivationYield(std::function<bool()> yield) {
-    yieldSlot() = std::move(yield);
 }
 
 void initialiseCrypto() {
@@ -331,7 +299,8 @@ struct Encryptor::State {
     bool finished = false;
 };
 
-Encryptor::Encryptor(std::string_view password, ByteSink& out, KdfParams params, Aead aead)
+Encryptor::Encryptor(std::string_view password, ByteSink& out, KdfParams params, Aead aead,
+                     const KeyDerivationYield& yield)
     : s_(std::make_unique<State>()) {
     initialiseCrypto();
     validateKdf(params);
@@ -351,7 +320,7 @@ Encryptor::Encryptor(std::string_view password, ByteSink& out, KdfParams params,
     gcry_randomize(header + kOffNonce, kNonceSize, GCRY_STRONG_RANDOM);
 
     SecretBytes pw(password);
-    SecretBytes master = deriveMaster(pw, header + kOffSalt, params);
+    SecretBytes master = deriveMaster(pw, header + kOffSalt, params, yield);
     FileKeys keys = deriveKeys(master, header + kOffNonce);
     hmacSha256(keys.headerKey.data(), keys.headerKey.size(), header, kHeaderFieldsSize, nullptr, 0,
                header + kOffMac);
@@ -449,6 +418,7 @@ void openChunk(ChunkCipher& cipher, ByteSink& out, std::uint64_t counter, bool l
 struct Decryptor::State {
     ByteSink* out = nullptr;
     SecretBytes password;
+    KeyDerivationYield yield;
     std::uint8_t header[kHeaderSize] = {};
     std::size_t headerFilled = 0;
     // Keys of the last header that authenticated, for restart().
@@ -460,10 +430,12 @@ struct Decryptor::State {
     bool finished = false;
 };
 
-Decryptor::Decryptor(std::string_view password, ByteSink& out) : s_(std::make_unique<State>()) {
+Decryptor::Decryptor(std::string_view password, ByteSink& out, const KeyDerivationYield& yield)
+    : s_(std::make_unique<State>()) {
     initialiseCrypto();
     s_->out = &out;
     s_->password = SecretBytes(password);
+    s_->yield = yield;
     s_->buffer.resize(kSealedChunk);
 }
 
@@ -498,7 +470,7 @@ void Decryptor::write(const std::uint8_t* data, std::size_t size) {
             // Same stream again: reuse the derived keys.
         } else {
             HeaderInfo info = readFields(s.header);
-            SecretBytes master = deriveMaster(s.password, s.header + kOffSalt, info.kdf);
+            SecretBytes master = deriveMaster(s.password, s.header + kOffSalt, info.kdf, s.yield);
             FileKeys keys = deriveKeys(master, s.header + kOffNonce);
             std::uint8_t mac[kMacSize];
             hmacSha256(keys.headerKey.data(), keys.headerKey.size(), s.header, kHeaderFieldsSize,

@@ -12,18 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "filesecurity/secure_bytes.h"
+
 namespace tidewell::cipher {
 
-// Where a stream's output goes (the next stage, or a file).
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    virtual void write(const std::uint8_t* data, std::size_t size) = 0;
-    // Optional, to save a copy: room for `size` bytes that the caller fills
-    // and hands over with filled(size); nullptr when the sink has none.
-    virtual std::uint8_t* space(std::size_t /*size*/) { return nullptr; }
-    virtual void filled(std::size_t) {}
-};
+// The streams write to the file-security byte sinks and wipe what they free.
+using filesecurity::ByteSink;
+using filesecurity::wipe;
+using filesecurity::appendWiping;
 
 enum class Aead : std::uint8_t { Aes256Gcm = 1, ChaCha20Poly1305 = 2 };
 
@@ -84,28 +80,21 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-// Wipes memory in a way the optimiser keeps.
-void wipe(void* data, std::size_t size) noexcept;
-
-// Appends to `v`; should it have to grow, its old storage (which may hold
-// plaintext) is wiped before it is freed.
-void appendWiping(std::vector<std::uint8_t>& v, const std::uint8_t* data, std::size_t size);
-
 // Makes libgcrypt ready; safe to call more than once.
 void initialiseCrypto();
 
 // Called every few milliseconds while a password's key is being derived on
 // worker threads (up to a second), so that a window's thread can go on
 // serving its messages meanwhile. Returning false stops the derivation: it
-// throws CipherError (Cancelled). Process-wide; empty by default.
-void setKeyDerivationYield(std::function<bool()> yield);
+// throws CipherError (Cancelled). Empty: the caller's thread just waits.
+using KeyDerivationYield = std::function<bool()>;
 
 // Push-style encryptor: feed plaintext, then finish(). Output goes to `out`
 // as it is produced; nothing is written before the first write() or finish().
 class Encryptor {
 public:
     Encryptor(std::string_view password, ByteSink& out, KdfParams params = {},
-              Aead aead = Aead::Aes256Gcm);
+              Aead aead = Aead::Aes256Gcm, const KeyDerivationYield& yield = {});
     ~Encryptor();
     Encryptor(const Encryptor&) = delete;
     Encryptor& operator=(const Encryptor&) = delete;
@@ -124,7 +113,7 @@ private:
 // concerned or at finish().
 class Decryptor {
 public:
-    Decryptor(std::string_view password, ByteSink& out);
+    Decryptor(std::string_view password, ByteSink& out, const KeyDerivationYield& yield = {});
     ~Decryptor();
     Decryptor(const Decryptor&) = delete;
     Decryptor& operator=(const Decryptor&) = delete;
