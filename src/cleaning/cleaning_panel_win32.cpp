@@ -1,13 +1,11 @@
 #include "cleaning/cleaning_panel_win32.h"
 
 #include <commdlg.h>
-#include <shlobj.h>
-
-#include <vector>
 
 #include "shell/frmMain_win32.h"
 #include "shell/page_ids.h"
 #include "shell/resource.h"
+#include "win32/common_dialogs.h"
 #include "win32/message_pump.h"
 #include "win32/module_path.h"
 #include "win32/unicode.h"
@@ -148,43 +146,17 @@ void CleaningPanel::yield() {
 // ---- AdvancedDialogs ---------------------------------------------------------
 
 std::optional<std::string> CleaningPanel::chooseFile(const std::string& initialFolder) {
-    std::vector<wchar_t> file(32768, L'\0');
-    const std::wstring initial = toUtf16(initialFolder);
-    static const wchar_t kFilter[] = L"All (*.*)\0*.*\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = form_.hwnd();
-    ofn.lpstrFilter = kFilter;
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrInitialDir = initial.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!::GetOpenFileNameW(&ofn)) {
-        if (const DWORD error = ::CommDlgExtendedError(); error != 0) {
-            throw AppError(static_cast<long>(error), "The file dialog failed.");
-        }
-        return std::nullopt;
-    }
-    return toUtf8(file.data());
+    win32::FileDialog dialog;
+    dialog.filter = std::wstring(L"All (*.*)\0*.*\0", 14);
+    dialog.initialFolder = toUtf16(initialFolder);
+    dialog.flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    const auto file = win32::chooseFileName(form_.hwnd(), dialog);
+    return file ? std::optional(toUtf8(*file)) : std::nullopt;
 }
 
 std::optional<std::string> CleaningPanel::chooseFolder(const std::string& title) {
-    const std::wstring wtitle = toUtf16(title);
-    BROWSEINFOW bi{};
-    bi.hwndOwner = form_.hwnd();
-    bi.lpszTitle = wtitle.c_str();
-    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-    PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
-    if (pidl == nullptr) {
-        return std::nullopt;
-    }
-    wchar_t path[MAX_PATH + 1] = {};
-    const BOOL ok = ::SHGetPathFromIDListW(pidl, path);
-    ::CoTaskMemFree(pidl);
-    if (!ok) {
-        throw AppError(5, "The chosen item is not a folder of the file system.");
-    }
-    return toUtf8(path);
+    const auto folder = win32::chooseFolderName(form_.hwnd(), toUtf16(title));
+    return folder ? std::optional(toUtf8(*folder)) : std::nullopt;
 }
 
 bool CleaningPanel::askYesNo(const std::string& text, const std::string& title) {

@@ -6,6 +6,7 @@
 
 #include "cleaning/file_system_win32.h"
 #include "win32/unicode.h"
+#include "win32/unique_com.h"
 #include "win32/win32_error.h"
 
 namespace tidewell::win32 {
@@ -69,12 +70,11 @@ std::optional<std::string> readUserString(const std::string& keyPath,
 
 namespace {
 std::string knownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
+    win32::UniqueCoTaskMem<PWSTR> path;
     std::string out;
-    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path))) {
-        out = toUtf8(path);
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, path.put()))) {
+        out = toUtf8(path.get());
     }
-    ::CoTaskMemFree(path);
     return out;
 }
 } // namespace

@@ -2,16 +2,16 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
-#include <ole2.h>
-#include <shlobj.h>
 
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/cipher/cipher.h"
+#include "filesecurity/secure_bytes.h"
 #include "filesecurity/file_type.h"
 #include "kernel/registry_win32.h"
 #include "kernel/settings_store.h"
 #include "shell/frmMain_win32.h"
 #include "shell/page_ids.h"
+#include "win32/common_dialogs.h"
 #include "win32/message_pump.h"
 #include "win32/module_path.h"
 #include "win32/unicode.h"
@@ -37,19 +37,6 @@ constexpr char kExtractingKey[] = "Extracting";
 
 // The running panel, for the timer procedure (one main window per process).
 FileSecurityPanel* gPanel = nullptr;
-
-class Win32KeyCreator : public KeyCreator {
-public:
-    void createKey(RegistryRoot root, const std::string& path) override {
-        HKEY key = nullptr;
-        // Failures stay silent, as every registry write of the program does.
-        // 0x3F: query, set, create, enumerate, notify, link; no delete rights.
-        if (::RegCreateKeyExW(win32::rootKey(root), toUtf16(path).c_str(), 0, nullptr, 0, 0x3F,
-                              nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            ::RegCloseKey(key);
-        }
-    }
-};
 
 } // namespace
 
@@ -145,7 +132,7 @@ std::string FileSecurityPanel::text(int id) const {
 void FileSecurityPanel::InitPanels() {
     std::wstring folder = win32::programFolder();
     try {
-        Win32KeyCreator keys;
+        win32::WinKeyCreator keys;
         ensureFileType(registry_, keys, programPath(toUtf8(folder)));
     } catch (const std::exception& e) {
         showError(e.what());
@@ -271,52 +258,25 @@ void FileSecurityPanel::cmdBrowseFileFolder_Click(int index) {
     if (request.kind == PickerRequest::Kind::Folder) {
         path = PickFolder();
     } else {
-        path = PickFile(request.kind == PickerRequest::Kind::OpenFile, model_.cmdEncryptEnabled,
-                        request.filter);
+        path = PickFile(request.kind == PickerRequest::Kind::OpenFile, request.filter);
     }
     // Cancelling a picker empties the field, as it always has.
     (index == 0 ? model_.txtSource : model_.txtDestination) = path;
     applyModel();
 }
 
-std::string FileSecurityPanel::PickFile(bool isSource, bool, const std::string& filter) {
-    try {
-        std::wstring filterW = toUtf16(dialogFilter(filter));
-        std::wstring buffer(32768, L'\0');
-        OPENFILENAMEW ofn{};
-        ofn.lStructSize = sizeof ofn;
-        ofn.hwndOwner = owner_.hwnd();
-        ofn.lpstrFilter = filterW.c_str();
-        ofn.lpstrFile = buffer.data();
-        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-        ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
-        BOOL ok = isSource ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
-        if (!ok)
-            return {};
-        return toUtf8(buffer.c_str());
-    } catch (const std::exception& e) {
-        ::MessageBoxW(owner_.hwnd(), toUtf16(e.what()).c_str(),
-                      toUtf16(owner_.product().productName).c_str(), MB_OK | MB_ICONERROR);
-        return {};
-    }
+std::string FileSecurityPanel::PickFile(bool isSource, const std::string& filter) {
+    win32::FileDialog dialog;
+    dialog.save = !isSource;
+    dialog.filter = toUtf16(dialogFilter(filter));
+    dialog.flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
+    const auto file = win32::chooseFileName(owner_.hwnd(), dialog);
+    return file ? toUtf8(*file) : std::string();
 }
 
 std::string FileSecurityPanel::PickFolder() {
-    HRESULT init = ::OleInitialize(nullptr);
-    BROWSEINFOW bi{};
-    bi.hwndOwner = owner_.hwnd();
-    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&bi);
-    std::string result;
-    if (item != nullptr) {
-        wchar_t path[MAX_PATH] = {};
-        if (::SHGetPathFromIDListW(item, path))
-            result = folderPickerResult(toUtf8(path));
-        ::CoTaskMemFree(item);
-    }
-    if (SUCCEEDED(init))
-        ::OleUninitialize();
-    return result;
+    const auto folder = win32::chooseFolderName(owner_.hwnd());
+    return folder ? folderPickerResult(toUtf8(*folder)) : std::string();
 }
 
 void FileSecurityPanel::show(const UserMessage& m) {

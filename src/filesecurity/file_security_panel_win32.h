@@ -41,7 +41,7 @@ public:
 private:
     void runCommand(bool encryptButton);
     void SelectDirection(filesecurity::Direction d);
-    std::string PickFile(bool isSource, bool encrypting, const std::string& filter);
+    std::string PickFile(bool isSource, const std::string& filter);
     std::string PickFolder();
     void show(const filesecurity::UserMessage& m);
     void showError(const std::string& text);

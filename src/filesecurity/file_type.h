@@ -9,14 +9,6 @@ namespace tidewell::filesecurity {
 inline constexpr const char* kFileTypeName = "Cofferly File";
 inline constexpr const char* kFileTypeClass = "cfy_auto_file";
 
-// Creating keys, which the registry port deliberately cannot do.
-class KeyCreator {
-public:
-    virtual ~KeyCreator() = default;
-    // Creates the key with any missing parents; failures are silent.
-    virtual void createKey(RegistryRoot root, const std::string& path) = 0;
-};
-
 // "<program path>" "%1": quoted, so that a folder with blanks works.
 std::string openCommand(const std::string& programPath);
 

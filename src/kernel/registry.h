@@ -33,4 +33,12 @@ public:
                                         const std::string& valueName) = 0;
 };
 
+// Creating keys, which the registry port deliberately cannot do.
+class KeyCreator {
+public:
+    virtual ~KeyCreator() = default;
+    // Creates the key with any missing parents; failures are silent.
+    virtual void createKey(RegistryRoot root, const std::string& path) = 0;
+};
+
 } // namespace tidewell

@@ -94,6 +94,16 @@ void WinRegistry::SetRegistryValue(RegistryRoot root, const std::string& keyPath
     WriteValueData(key.get(), valueName, type, value);
 }
 
+void WinKeyCreator::createKey(RegistryRoot root, const std::string& path) {
+    // Query, set, create, enumerate, notify and link rights: all a new key
+    // needs, and no right to delete anything.
+    constexpr REGSAM kCreateAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
+                                     KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY | KEY_CREATE_LINK;
+    UniqueKey key;
+    ::RegCreateKeyExW(rootKey(root), toUtf16(path).c_str(), 0, nullptr, 0, kCreateAccess, nullptr,
+                      key.put(), nullptr);
+}
+
 std::string WinRegistry::GetMachineValue(const std::string& keyPath, const std::string& valueName) {
     // Read access only: asking for write access here would fail for every
     // user who is not an administrator and make the value look absent.

@@ -21,6 +21,13 @@ LONG QueryValueEx(HKEY key, const std::string& valueName, std::string& value);
 
 HKEY rootKey(RegistryRoot root) noexcept;
 
+// Creates a key with its missing parents; failures stay silent, as every
+// registry write of the program does.
+class WinKeyCreator : public KeyCreator {
+public:
+    void createKey(RegistryRoot root, const std::string& path) override;
+};
+
 class WinRegistry : public Registry {
 public:
     void SetRegistryValue(RegistryRoot root, const std::string& keyPath,

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "win32/unicode.h"
+#include "win32/unique_com.h"
 #include "win32/win32_error.h"
 
 namespace tidewell::win32 {
@@ -117,49 +118,39 @@ VARIANT* dispArgument(DISPPARAMS& params, UINT index) noexcept {
     return &params.rgvarg[params.cArgs - 1 - index];
 }
 
-namespace {
-class Variant {
-public:
-    Variant() noexcept { ::VariantInit(&v); }
-    ~Variant() { ::VariantClear(&v); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT v;
-};
-} // namespace
-
 popup::EventValue toEventValue(const VARIANT* given) {
     if (given == nullptr) {
         return {};
     }
-    Variant value;
-    if (FAILED(::VariantCopyInd(&value.v, const_cast<VARIANT*>(given)))) {
+    UniqueVariant copy;
+    if (FAILED(::VariantCopyInd(copy.put(), const_cast<VARIANT*>(given)))) {
         return {};
     }
-    switch (value.v.vt) {
+    VARIANT& value = *copy.get();
+    switch (value.vt) {
     case VT_EMPTY:
     case VT_NULL:
         return {};
     case VT_BOOL:
-        return value.v.boolVal != VARIANT_FALSE;
+        return value.boolVal != VARIANT_FALSE;
     case VT_BSTR:
-        return value.v.bstrVal != nullptr
-                   ? toUtf8(std::wstring_view(value.v.bstrVal, ::SysStringLen(value.v.bstrVal)))
+        return value.bstrVal != nullptr
+                   ? toUtf8(std::wstring_view(value.bstrVal, ::SysStringLen(value.bstrVal)))
                    : std::string();
     case VT_R4:
     case VT_R8:
     case VT_DATE:
     case VT_CY:
     case VT_DECIMAL: {
-        Variant d;
-        if (SUCCEEDED(::VariantChangeType(&d.v, &value.v, 0, VT_R8))) {
-            return d.v.dblVal;
+        UniqueVariant d;
+        if (SUCCEEDED(::VariantChangeType(d.put(), &value, 0, VT_R8))) {
+            return d.get()->dblVal;
         }
         return {};
     }
     case VT_DISPATCH:
     case VT_UNKNOWN: {
-        IUnknown* object = value.v.punkVal;
+        IUnknown* object = value.punkVal;
         if (object == nullptr) {
             return {};
         }
@@ -168,9 +159,9 @@ popup::EventValue toEventValue(const VARIANT* given) {
             std::shared_ptr<void>(object, [](void* p) { static_cast<IUnknown*>(p)->Release(); })};
     }
     default: {
-        Variant n;
-        if (SUCCEEDED(::VariantChangeType(&n.v, &value.v, 0, VT_I4))) {
-            return static_cast<std::int32_t>(n.v.lVal);
+        UniqueVariant n;
+        if (SUCCEEDED(::VariantChangeType(n.put(), &value, 0, VT_I4))) {
+            return static_cast<std::int32_t>(n.get()->lVal);
         }
         // Post data and other arrays: passed on as nothing.
         return {};

@@ -8,6 +8,7 @@
 #include "shell/page_ids.h"
 #include "shell/resource.h"
 #include "win32/unicode.h"
+#include "win32/unique_com.h"
 
 namespace tidewell {
 
@@ -29,12 +30,11 @@ std::wstring readBstr(HRESULT (STDMETHODCALLTYPE IWebBrowser2::*get)(BSTR*),
     if (browser == nullptr) {
         return {};
     }
-    BSTR value = nullptr;
+    win32::UniqueBstr value;
     std::wstring text;
-    if (SUCCEEDED((browser->*get)(&value)) && value != nullptr) {
-        text.assign(value, ::SysStringLen(value));
+    if (SUCCEEDED((browser->*get)(value.put())) && value) {
+        text.assign(value.get(), ::SysStringLen(value.get()));
     }
-    ::SysFreeString(value);
     return text;
 }
 } // namespace

@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 
+#include "win32/unique_com.h"
 #include "win32/win32_error.h"
 
 namespace tidewell::win32 {
@@ -30,18 +31,18 @@ public:
 
     std::shared_ptr<popup::BrowserSink> next() override {
         for (;;) {
-            VARIANT item;
-            ::VariantInit(&item);
-            ULONG fetched = 0;
-            if (items_->Next(1, &item, &fetched) != S_OK || fetched == 0) {
-                ::VariantClear(&item);
-                return nullptr;
-            }
             ComPtr<IWebBrowser2> browser;
-            if ((item.vt == VT_DISPATCH || item.vt == VT_UNKNOWN) && item.punkVal != nullptr) {
-                item.punkVal->QueryInterface(IID_PPV_ARGS(&browser));
+            {
+                UniqueVariant item;
+                ULONG fetched = 0;
+                if (items_->Next(1, item.put(), &fetched) != S_OK || fetched == 0) {
+                    return nullptr;
+                }
+                const VARIANT& v = *item.get();
+                if ((v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) && v.punkVal != nullptr) {
+                    v.punkVal->QueryInterface(IID_PPV_ARGS(&browser));
+                }
             }
-            ::VariantClear(&item);
             if (!browser) {
                 continue; // not a browser window
             }

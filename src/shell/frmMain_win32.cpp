@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <richedit.h>
 #include <uxtheme.h>
-#include <windowsx.h>
 
 #include "cleaning/cleaning_panel_win32.h"
 #include "filesecurity/file_security_panel_win32.h"
@@ -15,8 +14,6 @@
 #include "shell/resource.h"
 #include "shell/startup.h"
 #include "tray/mshook_win32.h"
-#include "tray/shell_tray_win32.h"
-#include "tray/tray_rules.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
 #include "win32/unicode.h"
@@ -43,7 +40,6 @@ constexpr std::array<TabDef, kTabCount> kTabs{{
     {L"File Security", IDD_PAGE_FILESECURITY},
 }};
 constexpr int kBannerSpeed = 20;
-constexpr UINT kAddTrayIconMessage = WM_APP + 1;
 constexpr UINT kCreateTrackerMessage = WM_APP + 2;
 } // namespace
 
@@ -115,7 +111,7 @@ void frmMain::onNotifyFrom(int id, NotifyHandler handler) {
 }
 
 HMENU frmMain::trayMenu() const noexcept {
-    return trayMenu_ ? ::GetSubMenu(trayMenu_.get(), 0) : nullptr;
+    return tray_ ? tray_->menu() : nullptr;
 }
 
 int frmMain::selectedTab() const noexcept {
@@ -186,16 +182,8 @@ void frmMain::wireCleaning() {
 
 void frmMain::wireTrayAndInfo() {
     // The window's own icon, also the tray's.
-    const int big = ::GetSystemMetrics(SM_CXICON);
-    const int small = ::GetSystemMetrics(SM_CXSMICON);
-    bigIcon_.reset(static_cast<HICON>(
-        ::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, big, big, 0)));
-    smallIcon_.reset(static_cast<HICON>(
-        ::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, small, small, 0)));
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-    // Explorer announces a restart of the taskbar: the icon must be added again.
-    taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+    tray_ = std::make_unique<TrayIcon>(services_.instance, hwnd(), IDI_APP,
+                                       productVersionText(services_.product));
 
     auto clicked = [this](int id, void (frmMain::*handler)()) {
         onCommandFrom(id, [this, handler](int code) {
@@ -241,32 +229,13 @@ void frmMain::mnuAbout_Click() {
 }
 
 void frmMain::mnuUnloadPelliver_Click() {
-    ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get());
+    tray_->remove();
     Unload(vbFormCode);
 }
 
 void frmMain::Form_MouseUp(WPARAM wp, LPARAM lp) {
-    // A real click's lParam is where it happened; the icon's is a message number.
-    const DWORD where = ::GetMessagePos();
-    POINT point{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
-    ::ScreenToClient(hwnd(), &point);
-    const bool isMessagePoint = point.x == GET_X_LPARAM(lp) && point.y == GET_Y_LPARAM(lp);
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    switch (decodeTrayCallback(wp, static_cast<std::uintptr_t>(lp),
-                               ::IsWindowVisible(hwnd()) != FALSE, isMessagePoint)) {
-    case TrayAction::ShowWindow:
-        showFromTray();
-        break;
-    case TrayAction::ShowMenu:
-        // Foreground first, so the menu closes when the user clicks elsewhere.
-        ::SetForegroundWindow(hwnd());
-        ::TrackPopupMenu(trayMenu(), TPM_LEFTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(),
-                         nullptr);
-        ::PostMessageW(hwnd(), WM_NULL, 0, 0);
-        break;
-    case TrayAction::None:
-        break;
+    if (tray_) {
+        tray_->mouseUp(wp, lp, [this] { showFromTray(); });
     }
 }
 
@@ -448,15 +417,8 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kCreateTrackerMessage:
         guarded([this] { popupKiller_->createWindowTracker(); });
         return TRUE;
-    case kAddTrayIconMessage:
-        ShellTray::AddTrayIcon(hwnd(), smallIcon_.get(), productVersionText(services_.product));
-        return TRUE;
     default:
-        if (taskbarCreated_ != 0 && msg == taskbarCreated_) {
-            addTrayIcon();
-            return TRUE;
-        }
-        return FALSE;
+        return tray_ && tray_->handleMessage(msg) ? TRUE : FALSE;
     }
 }
 
@@ -485,16 +447,7 @@ void frmMain::setCaption() {
 }
 
 void frmMain::setShowItemCaption() {
-    trayMenu_.reset(::LoadMenuW(services_.instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
-    if (!trayMenu_) {
-        win32::throwLastError();
-    }
-    const std::wstring caption = toUtf16(productVersionText(services_.product));
-    MENUITEMINFOW mi{};
-    mi.cbSize = sizeof(mi);
-    mi.fMask = MIIM_STRING;
-    mi.dwTypeData = const_cast<wchar_t*>(caption.c_str());
-    ::SetMenuItemInfoW(trayMenu(), ID_MNUSHOW, FALSE, &mi);
+    tray_->loadMenu(productVersionText(services_.product));
 }
 
 void frmMain::setWebSiteLabel() {
@@ -550,9 +503,7 @@ void frmMain::setLoaded() {
 }
 
 void frmMain::addTrayIcon() {
-    // Adding the icon is a round trip to the shell's process; at start-up it
-    // is done as soon as the window is up rather than before it shows.
-    ::PostMessageW(hwnd(), kAddTrayIconMessage, 0, 0);
+    tray_->add();
 }
 
 void frmMain::loadSchedule() {
@@ -602,14 +553,18 @@ void frmMain::Form_QueryUnload(bool& Cancel, int UnloadMode) {
 
 void frmMain::Form_Unload() {
     // Settings are stored when they change: nothing to save here.
-    ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get());
+    if (tray_) {
+        tray_->remove();
+    }
     MSHook::ReleaseKeyboardHook();
     ::PostQuitMessage(0);
     ::DestroyWindow(hwnd());
 }
 
 void frmMain::Form_Terminate() {
-    ShellTray::RemoveTrayIcon(hwnd(), smallIcon_.get());
+    if (tray_) {
+        tray_->remove();
+    }
 }
 
 void frmMain::cmdClose_Click() {

@@ -15,6 +15,8 @@
 #include "popup/ie_events.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/form_load.h"
+#include "tray/hook_protocol.h"
+#include "tray/tray_icon_win32.h"
 #include "win32/dialog.h"
 #include "win32/unique_handle.h"
 
@@ -32,7 +34,6 @@ enum UnloadMode : int {
     vbAppTaskManager = 3,
 };
 
-inline constexpr wchar_t kMainWindowClass[] = L"TidewellMain";
 inline constexpr int kTabCount = 6;
 
 // Everything the main window needs from outside; owned by the caller.
@@ -141,13 +142,10 @@ private:
     std::array<HWND, kTabCount> pages_{};
     win32::RichEditStatusPane rtfMessage_;
     win32::WindowStatusLabel lblStatus_;
-    win32::UniqueMenu trayMenu_;
-    win32::UniqueIcon bigIcon_;
-    win32::UniqueIcon smallIcon_;
+    std::unique_ptr<TrayIcon> tray_;
     std::map<int, CommandHandler> commandHandlers_;
     std::map<int, NotifyHandler> notifyHandlers_;
     bool unloading_ = false;
-    UINT taskbarCreated_ = 0;
 };
 
 } // namespace tidewell

@@ -5,7 +5,6 @@
 #endif
 
 #define IDI_APP 1
-#define IDR_TRAYMENU 200
 
 #define IDD_MAIN 100
 #define IDD_PAGE_MAIN 101
@@ -34,12 +33,7 @@
 #define IDC_BANNER_MAIN 1109
 #define IDC_PICTURE 1110
 
-// Tray menu.
-#define ID_MNUSHOW 2001
-#define ID_MNUPOUPKILLER 2002
-#define ID_MNUABOUT 2003
-#define ID_MNUUNLOADPELLIVER 2004
-
 // Pages 1-5 (Options & Settings, Schedule, Advanced, Popup Killer,
 // File Security) and the About window have their ids in page_ids.h.
 #include "shell/page_ids.h"
+#include "tray/tray_ids.h"

@@ -1,10 +1,12 @@
 #pragma once
 #include <windows.h>
 
+#include "tray/hook_protocol.h"
+
 namespace tidewell::MSHook {
 
-// The hook library's signal: a key-down with a key code no real key has.
-inline constexpr WPARAM kSignalKey = 99999;
+// The hook library's signal to the main window.
+using tidewell::kSignalKey;
 
 // True when the desktop counts as shown; each signal flips it.
 bool desktopShown() noexcept;

@@ -84,6 +84,9 @@ inline void unhookHook(HHOOK h) noexcept {
 inline void destroyWindow(HWND h) noexcept {
     ::DestroyWindow(h);
 }
+inline void localFree(void* p) noexcept {
+    ::LocalFree(p);
+}
 } // namespace detail
 
 // Kernel objects that use NULL as "none" (mutexes, events, processes, threads).
@@ -101,6 +104,8 @@ using UniqueIcon = UniqueAny<NullInvalidTraits<HICON, detail::destroyIcon>>;
 using UniqueMenu = UniqueAny<NullInvalidTraits<HMENU, detail::destroyMenu>>;
 using UniqueHook = UniqueAny<NullInvalidTraits<HHOOK, detail::unhookHook>>;
 using UniqueWindow = UniqueAny<NullInvalidTraits<HWND, detail::destroyWindow>>;
+// Memory the system allocated for us with LocalAlloc (FormatMessage's buffer).
+template <typename T> using UniqueLocalMem = UniqueAny<NullInvalidTraits<T, detail::localFree>>;
 
 // A device context from GetDC, given back with ReleaseDC.
 class WindowDC {

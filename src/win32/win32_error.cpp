@@ -1,20 +1,19 @@
 #include "win32/win32_error.h"
 
 #include "win32/unicode.h"
+#include "win32/unique_handle.h"
 
 namespace tidewell::win32 {
 
 std::string systemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
+    UniqueLocalMem<wchar_t*> buffer;
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                               nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0,
+                               nullptr);
     std::wstring text;
-    if (n != 0 && buffer != nullptr) {
-        text.assign(buffer, n);
-    }
-    if (buffer != nullptr) {
-        ::LocalFree(buffer);
+    if (n != 0 && buffer) {
+        text.assign(buffer.get(), n);
     }
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
         text.pop_back();

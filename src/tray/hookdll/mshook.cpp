@@ -3,11 +3,8 @@
 // to remember lives in a section shared by all of them.
 #include <windows.h>
 
+#include "tray/hook_protocol.h"
 #include "tray/tray_rules.h"
-
-namespace {
-constexpr WPARAM kSignalKey = 99999;
-}
 
 // Shared across every process the library is mapped into.
 HHOOK g_hook __attribute__((section(".shr"), shared)) = nullptr;
@@ -36,7 +33,7 @@ BOOL CALLBACK findMainWindow(HWND hwnd, LPARAM lp) {
     ::GetWindowThreadProcessId(hwnd, &pid);
     wchar_t cls[32] = {};
     ::GetClassNameW(hwnd, cls, 32);
-    if (pid == ::GetCurrentProcessId() && lstrcmpiW(cls, L"TidewellMain") == 0) {
+    if (pid == ::GetCurrentProcessId() && lstrcmpiW(cls, tidewell::kMainWindowClass) == 0) {
         *reinterpret_cast<HWND*>(lp) = hwnd;
         return FALSE;
     }
@@ -52,7 +49,7 @@ __declspec(dllexport) LRESULT CALLBACK SSKeyBoardHook(int code, WPARAM wp, LPARA
         const bool wasDown = (lp & 0x40000000) != 0;
         if (g_detector.onKey(classify(wp), !released, !released && wasDown) &&
             g_mainWindow != nullptr) {
-            ::PostMessageW(g_mainWindow, WM_KEYDOWN, kSignalKey, 0);
+            ::PostMessageW(g_mainWindow, WM_KEYDOWN, tidewell::kSignalKey, 0);
         }
     }
     // Every key goes on to the next hook and the program it was meant for.
