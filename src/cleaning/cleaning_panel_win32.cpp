@@ -1,10 +1,9 @@
 #include "cleaning/cleaning_panel_win32.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
-#include "shell/frmMain_win32.h"
-#include "shell/page_ids.h"
-#include "shell/resource.h"
+#include "cleaning/cleaning_ids.h"
 #include "win32/common_dialogs.h"
 #include "win32/message_pump.h"
 #include "win32/module_path.h"
@@ -17,67 +16,119 @@ namespace tidewell {
 using win32::toUtf16;
 using win32::toUtf8;
 
-namespace {
-constexpr int kOptionsPage = 1;
-} // namespace
-
-CleaningPanel::CleaningPanel(frmMain& form, CleanRunSchedule& schedule, SettingsStore& store,
+CleaningPanel::CleaningPanel(PageHost& host, CleanRunSchedule& schedule, SettingsStore& store,
                              Registry& registry, ErrorReporter& errors)
-    : form_(form), errors_(errors), platform_(form.hwnd()),
-      wiper_(fs_, form.rtfMessage(),
+    : host_(host), errors_(errors), platform_(host.hwnd()),
+      wiper_(fs_, host.rtfMessage(),
              [this] {
                  if (!pump_()) {
                      wiper_.stop(); // Exit was chosen during the wipe
                  }
              }),
-      targets_(form.rtfMessage(), form.lblStatus(), platform_, wiper_, fs_, errors),
+      targets_(host.rtfMessage(), host.lblStatus(), platform_, wiper_, fs_, errors),
       tweaks_(registry, store, win32::readUserString),
-      options_(*this, store, toUtf8(win32::programFolder()), form.bLoaded),
-      run_(*this, schedule, form.rtfMessage(), form.lblStatus(), targets_, platform_, tweaks_,
+      options_(*this, store, toUtf8(win32::programFolder()), host.bLoaded()),
+      run_(*this, schedule, host.rtfMessage(), host.lblStatus(), targets_, platform_, tweaks_,
            errors, activity_),
-      advanced_(form.rtfMessage(), fs_, store, targets_, *this, activity_,
+      advanced_(host.rtfMessage(), fs_, store, targets_, *this, activity_,
                 toUtf8(win32::programFolder())) {}
 
 CleaningPanel::~CleaningPanel() = default;
 
+HWND CleaningPanel::createOptionsPage(HINSTANCE instance, HWND parent) {
+    return optionsPage_.create(instance, IDD_PAGE_OPTIONS, parent);
+}
+
+HWND CleaningPanel::createAdvancedPage(HINSTANCE instance, HWND parent) {
+    return advancedPage_.create(instance, IDD_PAGE_ADVANCED, parent);
+}
+
 HWND CleaningPanel::optionsPage() const {
-    return form_.page(kOptionsPage);
+    return optionsPage_.hwnd();
 }
 
 std::wstring CleaningPanel::caption() const {
     wchar_t text[256] = {};
-    ::GetWindowTextW(form_.hwnd(), text, 255);
+    ::GetWindowTextW(host_.hwnd(), text, 255);
     return text;
 }
 
-void CleaningPanel::wire() {
-    auto onClick = [this](int id, auto handler) {
-        form_.onCommandFrom(id, [handler](int code) {
-            if (code == BN_CLICKED) {
-                handler();
-            }
-        });
-    };
-    onClick(IDC_CMDBASICCLEAN, [this] { cmdBasicClean_Click(); });
-    onClick(IDC_CMDCLEANREBOT, [this] { cmdCleanRebot_Click(); });
-    for (int i = 0; i < kOptionCount; ++i) {
-        onClick(IDC_CHKSETTINGS_0 + i, [this, i] { options_.chkSettings_Click(i); });
+// ---- The pages ----------------------------------------------------------------
+
+void CleaningPanel::OptionsPage::onInit() {
+    HWND tab = item(IDC_TABOPTIONS);
+    // The strip clips its overlapping siblings (the check boxes on it); the
+    // frame around the page must not be one of them, or the strip vanishes.
+    ::SetWindowPos(item(IDC_FMSETTINGS), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const wchar_t* captions[] = {L"Windows", L"Internet"};
+    for (int i = 0; i < 2; ++i) {
+        TCITEMW ti{};
+        ti.mask = TCIF_TEXT;
+        ti.pszText = const_cast<wchar_t*>(captions[i]);
+        ::SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
     }
-    onClick(IDC_CMDDEFAULTSETTINGS, [this] { options_.cmdDefaultSettings_Click(); });
-    onClick(IDC_CHKWEBADDRESS, [this] {
-        tweaks_.chkWebAddress_Click(::IsDlgButtonChecked(optionsPage(), IDC_CHKWEBADDRESS) ==
-                                    BST_CHECKED);
-    });
-    onClick(IDC_CMDHOMEPAGE, [this] {
-        tweaks_.cmdHomePage_Click(
-            win32::windowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL)));
-    });
-    onClick(IDC_CMDBROWSEFILE, [this] { advanced_.cmdBrowseFile_Click(); });
-    onClick(IDC_CMDBROWSEFOLDERTODELETE, [this] { advanced_.cmdBrowseFolderToDelete_Click(); });
+    selectSubTab(0);
 }
 
+void CleaningPanel::OptionsPage::selectSubTab(int index) {
+    ::SendMessageW(item(IDC_TABOPTIONS), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    for (int option : kWindowsOptionIndexes) {
+        ::ShowWindow(item(IDC_CHKSETTINGS_0 + option), index == 0 ? SW_SHOW : SW_HIDE);
+    }
+    for (int option : kInternetOptionIndexes) {
+        ::ShowWindow(item(IDC_CHKSETTINGS_0 + option), index == 1 ? SW_SHOW : SW_HIDE);
+    }
+    ::ShowWindow(item(IDC_CHKWEBADDRESS), index == 1 ? SW_SHOW : SW_HIDE);
+}
+
+LRESULT CleaningPanel::OptionsPage::onNotify(NMHDR& header) {
+    if (header.idFrom == IDC_TABOPTIONS && header.code == TCN_SELCHANGE) {
+        selectSubTab(static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+    }
+    return 0;
+}
+
+void CleaningPanel::OptionsPage::onCommand(int id, int code) {
+    if (code != BN_CLICKED) {
+        return;
+    }
+    CleaningPanel& p = panel_;
+    if (id >= IDC_CHKSETTINGS_0 && id < IDC_CHKSETTINGS_0 + kOptionCount) {
+        p.options_.chkSettings_Click(id - IDC_CHKSETTINGS_0);
+        return;
+    }
+    switch (id) {
+    case IDC_CMDDEFAULTSETTINGS:
+        p.options_.cmdDefaultSettings_Click();
+        break;
+    case IDC_CHKWEBADDRESS:
+        p.tweaks_.chkWebAddress_Click(::IsDlgButtonChecked(hwnd(), IDC_CHKWEBADDRESS) ==
+                                      BST_CHECKED);
+        break;
+    case IDC_CMDHOMEPAGE:
+        p.tweaks_.cmdHomePage_Click(win32::windowText(item(IDC_TXTHOMEPAGEURL)));
+        break;
+    default:
+        break;
+    }
+}
+
+void CleaningPanel::AdvancedPage::onCommand(int id, int code) {
+    if (code != BN_CLICKED) {
+        return;
+    }
+    if (id == IDC_CMDBROWSEFILE) {
+        panel_.advanced_.cmdBrowseFile_Click();
+    } else if (id == IDC_CMDBROWSEFOLDERTODELETE) {
+        panel_.advanced_.cmdBrowseFolderToDelete_Click();
+    }
+}
+
+// ---- Load steps and the run -------------------------------------------------------
+
 void CleaningPanel::applyDefaultThenStoredOptions() {
-    form_.bLoaded = false;
+    host_.bLoaded() = false;
     options_.cmdDefaultSettings_Click();
     // A stored option that is not a number stops only the restore, with its
     // message; the rest of the start-up still runs.
@@ -106,7 +157,7 @@ void CleaningPanel::cmdBasicClean_Click() {
 void CleaningPanel::cmdCleanRebot_Click() {
     run_.cmdCleanRebot_Click(
         [this](const std::string& text) {
-            return ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), caption().c_str(),
+            return ::MessageBoxW(host_.hwnd(), toUtf16(text).c_str(), caption().c_str(),
                                  MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
         },
         logOff_);
@@ -131,10 +182,10 @@ void CleaningPanel::setValue(int index, int v) {
 
 void CleaningPanel::bringForward() {
     // A run started by the schedule while the window sits in the tray shows it.
-    ::ShowWindow(form_.hwnd(), SW_SHOWNORMAL);
-    form_.selectTab(0);
-    ::ShowWindow(form_.hwnd(), SW_SHOW);
-    ::ShowWindow(form_.hwnd(), SW_SHOWNORMAL);
+    ::ShowWindow(host_.hwnd(), SW_SHOWNORMAL);
+    host_.selectTab(PageId::Main);
+    ::ShowWindow(host_.hwnd(), SW_SHOW);
+    ::ShowWindow(host_.hwnd(), SW_SHOWNORMAL);
 }
 
 void CleaningPanel::yield() {
@@ -150,32 +201,32 @@ std::optional<std::string> CleaningPanel::chooseFile(const std::string& initialF
     dialog.filter = std::wstring(L"All (*.*)\0*.*\0", 14);
     dialog.initialFolder = toUtf16(initialFolder);
     dialog.flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    const auto file = win32::chooseFileName(form_.hwnd(), dialog);
+    const auto file = win32::chooseFileName(host_.hwnd(), dialog);
     return file ? std::optional(toUtf8(*file)) : std::nullopt;
 }
 
 std::optional<std::string> CleaningPanel::chooseFolder(const std::string& title) {
-    const auto folder = win32::chooseFolderName(form_.hwnd(), toUtf16(title));
+    const auto folder = win32::chooseFolderName(host_.hwnd(), toUtf16(title));
     return folder ? std::optional(toUtf8(*folder)) : std::nullopt;
 }
 
 bool CleaningPanel::askYesNo(const std::string& text, const std::string& title) {
-    return ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
+    return ::MessageBoxW(host_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
                          MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CleaningPanel::showWarning(const std::string& text, const std::string& title) {
-    ::MessageBoxW(form_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
+    ::MessageBoxW(host_.hwnd(), toUtf16(text).c_str(), toUtf16(title).c_str(),
                   MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CleaningPanel::showFailure(const std::string& description) {
-    ::MessageBoxW(form_.hwnd(), toUtf16(description).c_str(), caption().c_str(),
+    ::MessageBoxW(host_.hwnd(), toUtf16(description).c_str(), caption().c_str(),
                   MB_OK | MB_ICONSTOP);
 }
 
 void CleaningPanel::selectMainTab() {
-    form_.selectTab(0);
+    host_.selectTab(PageId::Main);
 }
 
 } // namespace tidewell

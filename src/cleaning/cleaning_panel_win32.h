@@ -7,12 +7,13 @@
 #include "cleaning/erase_targets.h"
 #include "cleaning/file_system_win32.h"
 #include "cleaning/wipe.h"
+#include "kernel/page_host_win32.h"
 #include "settings/browser_tweaks.h"
 #include "settings/cleaning_options.h"
+#include "win32/tab_page.h"
 
 namespace tidewell {
 
-class frmMain;
 class SettingsStore;
 class Registry;
 class ErrorReporter;
@@ -22,12 +23,13 @@ class ErrorReporter;
 class CleaningPanel : private OptionBoxes, private CleanRunWindow, private AdvancedDialogs {
 public:
     // `schedule` is the scheduler's side of the run: its guard, its start and its re-arm.
-    CleaningPanel(frmMain& form, CleanRunSchedule& schedule, SettingsStore& store,
+    CleaningPanel(PageHost& host, CleanRunSchedule& schedule, SettingsStore& store,
                   Registry& registry, ErrorReporter& errors);
     ~CleaningPanel() override;
 
-    // Registers the control handlers with the window.
-    void wire();
+    // The "Options & Settings" and "Advanced" pages, as children of `parent`.
+    HWND createOptionsPage(HINSTANCE instance, HWND parent);
+    HWND createAdvancedPage(HINSTANCE instance, HWND parent);
     // Load steps: defaults then stored options, the auto-complete box, the home page.
     void applyDefaultThenStoredOptions();
     void loadAutoSuggest();
@@ -52,10 +54,35 @@ private:
     void showFailure(const std::string& description) override;
     void selectMainTab() override;
 
+    // The pages, each a dialog of its own whose events come here.
+    class OptionsPage : public win32::TabPage {
+    public:
+        OptionsPage(CleaningPanel& panel, ErrorReporter& errors) : TabPage(errors), panel_(panel) {}
+
+    protected:
+        void onInit() override;
+        void onCommand(int id, int code) override;
+        LRESULT onNotify(NMHDR& header) override;
+
+    private:
+        void selectSubTab(int index);
+        CleaningPanel& panel_;
+    };
+    class AdvancedPage : public win32::TabPage {
+    public:
+        AdvancedPage(CleaningPanel& panel, ErrorReporter& errors) : TabPage(errors), panel_(panel) {}
+
+    protected:
+        void onCommand(int id, int code) override;
+
+    private:
+        CleaningPanel& panel_;
+    };
+
     HWND optionsPage() const;
     std::wstring caption() const;
 
-    frmMain& form_;
+    PageHost& host_;
     ErrorReporter& errors_;
     win32::Win32FileSystem fs_;
     win32::Win32CleaningPlatform platform_;
@@ -68,6 +95,8 @@ private:
     win32::Win32LogOff logOff_;
     CleanRun run_;
     AdvancedCommands advanced_;
+    OptionsPage optionsPage_{*this, errors_};
+    AdvancedPage advancedPage_{*this, errors_};
 };
 
 } // namespace tidewell

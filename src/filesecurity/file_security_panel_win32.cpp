@@ -7,10 +7,10 @@
 #include "filesecurity/cipher/cipher.h"
 #include "filesecurity/secure_bytes.h"
 #include "filesecurity/file_type.h"
+#include "kernel/product_info.h"
 #include "kernel/registry_win32.h"
 #include "kernel/settings_store.h"
-#include "shell/frmMain_win32.h"
-#include "shell/page_ids.h"
+#include "filesecurity/file_security_ids.h"
 #include "win32/common_dialogs.h"
 #include "win32/message_pump.h"
 #include "win32/module_path.h"
@@ -24,7 +24,6 @@ using win32::toUtf8;
 
 namespace {
 
-constexpr int kPageIndex = 5;
 constexpr UINT_PTR kProgressTimer = 0x7F51;
 constexpr UINT kProgressInterval = 10;
 constexpr DWORD kPumpEveryMs = 25;
@@ -34,9 +33,6 @@ constexpr COLORREF kPlainColour = RGB(0, 0, 0);
 // end mid-way (killed, a crash, the power), the next start undoes it.
 constexpr char kExtractingSection[] = "FileSecurity";
 constexpr char kExtractingKey[] = "Extracting";
-
-// The running panel, for the timer procedure (one main window per process).
-FileSecurityPanel* gPanel = nullptr;
 
 } // namespace
 
@@ -67,32 +63,17 @@ std::string normalizedPassword(const std::wstring& typed) {
     return utf8;
 }
 
-FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry, SettingsStore& settings)
-    : owner_(owner), registry_(registry), settings_(settings), page_(owner.page(kPageIndex)),
-      files_(makeFileAccess()) {
-    gPanel = this;
-    auto clicked = [](auto handler) {
-        return [handler](int code) {
-            if (code == BN_CLICKED)
-                handler(); // STN_CLICKED is the same code
-        };
-    };
-    owner.onCommandFrom(IDC_LBLENCRYPT, clicked([this] { lblEncrypt_Click(); }));
-    owner.onCommandFrom(IDC_LBLDECRYPT, clicked([this] { lblDecrypt_Click(); }));
-    owner.onCommandFrom(IDC_LBLFILEORFOLDER, clicked([this] { lblFileOrFolder_Click(); }));
-    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_0,
-                        clicked([this] { cmdBrowseFileFolder_Click(0); }));
-    owner.onCommandFrom(IDC_CMDBROWSEFILEFOLDER_1,
-                        clicked([this] { cmdBrowseFileFolder_Click(1); }));
-    owner.onCommandFrom(IDC_CMDENCRYPT, clicked([this] { cmdEncrypt_Click(); }));
-    owner.onCommandFrom(IDC_CMDDECRYPT, clicked([this] { cmdDecrypt_Click(); }));
+FileSecurityPanel::FileSecurityPanel(PageHost& host, Registry& registry, SettingsStore& settings)
+    : TabPage(host.errors()), host_(host), registry_(registry), settings_(settings),
+      files_(makeFileAccess()) {}
 
-    // Link look of the direction labels: colour from the page, hand cursor
-    // and underline on the labels themselves.
-    ::SetWindowSubclass(page_, pageProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    for (int id : {IDC_LBLENCRYPT, IDC_LBLDECRYPT, IDC_LBLFILEORFOLDER}) {
-        ::SetWindowSubclass(control(id), linkProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    }
+HWND FileSecurityPanel::createPage(HINSTANCE instance, HWND parent) {
+    return create(instance, IDD_PAGE_FILESECURITY, parent);
+}
+
+void FileSecurityPanel::onInit() {
+    // Link look of the direction labels: colour and hand cursor from the
+    // page, underline on the labels themselves.
     LOGFONTW lf{};
     HFONT base = reinterpret_cast<HFONT>(::SendMessageW(control(IDC_LBLENCRYPT), WM_GETFONT, 0, 0));
     if (base != nullptr && ::GetObjectW(base, sizeof lf, &lf) != 0) {
@@ -105,19 +86,89 @@ FileSecurityPanel::FileSecurityPanel(frmMain& owner, Registry& registry, Setting
 }
 
 FileSecurityPanel::~FileSecurityPanel() {
-    if (page_ != nullptr) {
-        ::KillTimer(page_, kProgressTimer);
-        ::RemoveWindowSubclass(page_, pageProc, 1);
-        for (int id : {IDC_LBLENCRYPT, IDC_LBLDECRYPT, IDC_LBLFILEORFOLDER}) {
-            ::RemoveWindowSubclass(control(id), linkProc, 1);
-        }
+    if (hwnd() != nullptr) {
+        ::KillTimer(hwnd(), kProgressTimer);
     }
-    if (gPanel == this)
-        gPanel = nullptr;
+}
+
+void FileSecurityPanel::onCommand(int id, int code) {
+    if (code != BN_CLICKED) { // STN_CLICKED is the same code
+        return;
+    }
+    switch (id) {
+    case IDC_LBLENCRYPT:
+        lblEncrypt_Click();
+        break;
+    case IDC_LBLDECRYPT:
+        lblDecrypt_Click();
+        break;
+    case IDC_LBLFILEORFOLDER:
+        lblFileOrFolder_Click();
+        break;
+    case IDC_CMDBROWSEFILEFOLDER_0:
+        cmdBrowseFileFolder_Click(0);
+        break;
+    case IDC_CMDBROWSEFILEFOLDER_1:
+        cmdBrowseFileFolder_Click(1);
+        break;
+    case IDC_CMDENCRYPT:
+        cmdEncrypt_Click();
+        break;
+    case IDC_CMDDECRYPT:
+        cmdDecrypt_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+bool FileSecurityPanel::onMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) {
+    switch (msg) {
+    case WM_CTLCOLORSTATIC: {
+        // The page's own brush (the tab's background), then the link colours.
+        if (inColourQuery_) {
+            return false;
+        }
+        inColourQuery_ = true;
+        result = static_cast<INT_PTR>(::DefDlgProcW(hwnd(), msg, wp, lp));
+        inColourQuery_ = false;
+        int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
+        bool encrypt = model_.cmdEncryptEnabled;
+        if (id == IDC_LBLENCRYPT || id == IDC_LBLDECRYPT) {
+            bool isLink = (id == IDC_LBLDECRYPT) == encrypt;
+            ::SetTextColor(reinterpret_cast<HDC>(wp), isLink ? kLinkColour : kPlainColour);
+        } else if (id == IDC_LBLFILEORFOLDER) {
+            ::SetTextColor(reinterpret_cast<HDC>(wp), kLinkColour);
+        }
+        return true;
+    }
+    case WM_SETCURSOR: {
+        // A child asks its parent first: the labels that act as links get the hand.
+        int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(wp));
+        if (id != IDC_LBLENCRYPT && id != IDC_LBLDECRYPT && id != IDC_LBLFILEORFOLDER) {
+            return false;
+        }
+        bool encrypt = model_.cmdEncryptEnabled;
+        bool isLink = id == IDC_LBLFILEORFOLDER || (id == IDC_LBLDECRYPT) == encrypt;
+        ::SetCursor(::LoadCursorW(nullptr, isLink ? IDC_HAND : IDC_ARROW));
+        ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
+        result = TRUE;
+        return true;
+    }
+    case WM_TIMER:
+        if (wp != kProgressTimer) {
+            return false;
+        }
+        tmrProgress_Timer();
+        result = TRUE;
+        return true;
+    default:
+        return false;
+    }
 }
 
 HWND FileSecurityPanel::control(int id) const {
-    return ::GetDlgItem(page_, id);
+    return item(id);
 }
 
 std::string FileSecurityPanel::text(int id) const {
@@ -195,37 +246,6 @@ void FileSecurityPanel::styleDirectionLabels() {
     ::InvalidateRect(control(IDC_LBLDECRYPT), nullptr, TRUE);
 }
 
-LRESULT CALLBACK FileSecurityPanel::pageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                             DWORD_PTR data) {
-    auto* self = reinterpret_cast<FileSecurityPanel*>(data);
-    if (msg == WM_CTLCOLORSTATIC) {
-        LRESULT brush = ::DefSubclassProc(hwnd, msg, wp, lp);
-        int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
-        bool encrypt = self->model_.cmdEncryptEnabled;
-        if (id == IDC_LBLENCRYPT || id == IDC_LBLDECRYPT) {
-            bool isLink = (id == IDC_LBLDECRYPT) == encrypt;
-            ::SetTextColor(reinterpret_cast<HDC>(wp), isLink ? kLinkColour : kPlainColour);
-        } else if (id == IDC_LBLFILEORFOLDER) {
-            ::SetTextColor(reinterpret_cast<HDC>(wp), kLinkColour);
-        }
-        return brush;
-    }
-    return ::DefSubclassProc(hwnd, msg, wp, lp);
-}
-
-LRESULT CALLBACK FileSecurityPanel::linkProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                             DWORD_PTR data) {
-    auto* self = reinterpret_cast<FileSecurityPanel*>(data);
-    if (msg == WM_SETCURSOR) {
-        int id = ::GetDlgCtrlID(hwnd);
-        bool encrypt = self->model_.cmdEncryptEnabled;
-        bool isLink = id == IDC_LBLFILEORFOLDER || (id == IDC_LBLDECRYPT) == encrypt;
-        ::SetCursor(::LoadCursorW(nullptr, isLink ? IDC_HAND : IDC_ARROW));
-        return TRUE;
-    }
-    return ::DefSubclassProc(hwnd, msg, wp, lp);
-}
-
 void FileSecurityPanel::SelectDirection(Direction d) {
     if (model_.busy)
         return;
@@ -270,17 +290,17 @@ std::string FileSecurityPanel::PickFile(bool isSource, const std::string& filter
     dialog.save = !isSource;
     dialog.filter = toUtf16(dialogFilter(filter));
     dialog.flags = OFN_EXPLORER | OFN_NOCHANGEDIR;
-    const auto file = win32::chooseFileName(owner_.hwnd(), dialog);
+    const auto file = win32::chooseFileName(host_.hwnd(), dialog);
     return file ? toUtf8(*file) : std::string();
 }
 
 std::string FileSecurityPanel::PickFolder() {
-    const auto folder = win32::chooseFolderName(owner_.hwnd());
+    const auto folder = win32::chooseFolderName(host_.hwnd());
     return folder ? folderPickerResult(toUtf8(*folder)) : std::string();
 }
 
 void FileSecurityPanel::show(const UserMessage& m) {
-    ::MessageBoxW(owner_.hwnd(), toUtf16(m.text).c_str(), toUtf16(m.title).c_str(),
+    ::MessageBoxW(host_.hwnd(), toUtf16(m.text).c_str(), toUtf16(m.title).c_str(),
                   MB_OK | static_cast<UINT>(m.icon));
 }
 
@@ -300,11 +320,6 @@ void FileSecurityPanel::tmrProgress_Timer() {
         return;
     model_.pgb = progress_;
     ::SendMessageW(control(IDC_PGB), PBM_SETPOS, static_cast<WPARAM>(progress_), 0);
-}
-
-void CALLBACK FileSecurityPanel::timerProc(HWND, UINT, UINT_PTR, DWORD) {
-    if (gPanel != nullptr)
-        gPanel->tmrProgress_Timer();
 }
 
 void FileSecurityPanel::runCommand(bool encryptButton) {
@@ -346,7 +361,7 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
     cancelRequested_ = false;
     progress_ = 0;
     applyModel();
-    ::SetTimer(page_, kProgressTimer, kProgressInterval, timerProc);
+    ::SetTimer(hwnd(), kProgressTimer, kProgressInterval, nullptr);
     DWORD lastPump = ::GetTickCount();
     std::string failure;
     const bool extracting = op == Operation::DecryptFolder;
@@ -392,7 +407,7 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
         } catch (const std::exception&) {
         }
     }
-    ::KillTimer(page_, kProgressTimer);
+    ::KillTimer(hwnd(), kProgressTimer);
     endOperation(model_);
     applyModel();
     if (!failure.empty())

@@ -9,20 +9,21 @@
 
 #include "filesecurity/engine.h"
 #include "filesecurity/panel.h"
+#include "kernel/page_host_win32.h"
 #include "kernel/registry.h"
 #include "kernel/settings_store.h"
+#include "win32/tab_page.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell {
 
-class frmMain;
-
-class FileSecurityPanel {
+class FileSecurityPanel : public win32::TabPage {
 public:
-    FileSecurityPanel(frmMain& owner, Registry& registry, SettingsStore& settings);
-    ~FileSecurityPanel();
-    FileSecurityPanel(const FileSecurityPanel&) = delete;
-    FileSecurityPanel& operator=(const FileSecurityPanel&) = delete;
+    FileSecurityPanel(PageHost& host, Registry& registry, SettingsStore& settings);
+    ~FileSecurityPanel() override;
+
+    // The page, as a child of `parent`.
+    HWND createPage(HINSTANCE instance, HWND parent);
 
     // Load step: the file-type check, an extraction the program did not see
     // end undone, then the panel's start state.
@@ -38,6 +39,11 @@ public:
     void cmdDecrypt_Click();
     void tmrProgress_Timer();
 
+protected:
+    void onInit() override;
+    void onCommand(int id, int code) override;
+    bool onMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
+
 private:
     void runCommand(bool encryptButton);
     void SelectDirection(filesecurity::Direction d);
@@ -50,19 +56,16 @@ private:
     void styleDirectionLabels();
     HWND control(int id) const;
     std::string text(int id) const;
-    static LRESULT CALLBACK pageProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    static LRESULT CALLBACK linkProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    static void CALLBACK timerProc(HWND, UINT, UINT_PTR, DWORD);
 
-    frmMain& owner_;
+    PageHost& host_;
     Registry& registry_;
     SettingsStore& settings_;
-    HWND page_ = nullptr;
     filesecurity::PanelModel model_;
     std::unique_ptr<filesecurity::FileAccess> files_;
     win32::UniqueFont linkFont_;
     int progress_ = 0;
     bool cancelRequested_ = false;
+    bool inColourQuery_ = false;
 };
 
 // The password as the user typed it, in canonical composition (NFC).

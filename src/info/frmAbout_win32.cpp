@@ -2,7 +2,7 @@
 
 #include "info/web_page.h"
 #include "kernel/status_pane_win32.h"
-#include "shell/resource.h"
+#include "info/about_ids.h"
 
 namespace tidewell {
 

@@ -4,17 +4,14 @@
 
 #include <algorithm>
 
-#include "shell/frmMain_win32.h"
-#include "shell/page_ids.h"
-#include "shell/resource.h"
+#include "popup/popup_ids.h"
+#include "tray/tray_ids.h"
 #include "win32/unicode.h"
 #include "win32/unique_com.h"
 
 namespace tidewell {
 
 namespace {
-constexpr int kPopupPage = 4;
-
 // "hh:mm:ss AM/PM": two-digit 12-hour clock and the locale's designator.
 std::wstring clockText() {
     wchar_t text[64] = {};
@@ -39,21 +36,25 @@ std::wstring readBstr(HRESULT (STDMETHODCALLTYPE IWebBrowser2::*get)(BSTR*),
 }
 } // namespace
 
-PopupKillerPanel::PopupKillerPanel(frmMain& form, SettingsStore& store,
+PopupKillerPanel::PopupKillerPanel(PageHost& host, SettingsStore& store,
                                    popup::IEWindowsEvents& listener)
-    : form_(form), listener_(listener), switch_(store, *this, popup::popupFlags()) {}
+    : host_(host), listener_(listener), switch_(store, *this, popup::popupFlags()) {}
 
 PopupKillerPanel::~PopupKillerPanel() = default;
 
+HWND PopupKillerPanel::createPage(HINSTANCE instance, HWND parent) {
+    return page_.create(instance, IDD_PAGE_POPUP, parent);
+}
+
 HWND PopupKillerPanel::page() const {
-    return form_.page(kPopupPage);
+    return page_.hwnd();
 }
 HWND PopupKillerPanel::list() const {
     return ::GetDlgItem(page(), IDC_VINDOWS);
 }
 
-void PopupKillerPanel::wire() {
-    HWND lv = list();
+void PopupKillerPanel::Page::onInit() {
+    HWND lv = item(IDC_VINDOWS);
     ListView_SetExtendedListViewStyle(lv, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     struct Column {
         const wchar_t* caption;
@@ -73,16 +74,12 @@ void PopupKillerPanel::wire() {
         ListView_InsertColumn(lv, index, &col);
         ++index;
     }
-    form_.onCommandFrom(IDC_CHKPOPUPKILLERACTIVATE, [this](int code) {
-        if (code == BN_CLICKED) {
-            chkPopupKillerActivate_Click();
-        }
-    });
-    form_.onCommandFrom(ID_MNUPOUPKILLER, [this](int code) {
-        if (code == 0) { // a menu item's WM_COMMAND
-            mnuPoupKiller_Click();
-        }
-    });
+}
+
+void PopupKillerPanel::Page::onCommand(int id, int code) {
+    if (id == IDC_CHKPOPUPKILLERACTIVATE && code == BN_CLICKED) {
+        panel_.chkPopupKillerActivate_Click();
+    }
 }
 
 void PopupKillerPanel::loadPopupKillerSwitch() {
@@ -110,7 +107,7 @@ void PopupKillerPanel::setCheckBoxValue(int value) {
 }
 
 bool PopupKillerPanel::menuChecked() {
-    if (HMENU menu = form_.trayMenu()) {
+    if (HMENU menu = host_.trayMenu()) {
         const UINT state = ::GetMenuState(menu, ID_MNUPOUPKILLER, MF_BYCOMMAND);
         if (state != static_cast<UINT>(-1)) {
             return (state & MF_CHECKED) != 0;
@@ -121,7 +118,7 @@ bool PopupKillerPanel::menuChecked() {
 
 void PopupKillerPanel::setMenuChecked(bool checked) {
     menuMark_ = checked;
-    if (HMENU menu = form_.trayMenu()) {
+    if (HMENU menu = host_.trayMenu()) {
         ::CheckMenuItem(menu, ID_MNUPOUPKILLER,
                         MF_BYCOMMAND | static_cast<UINT>(checked ? MF_CHECKED : MF_UNCHECKED));
     }

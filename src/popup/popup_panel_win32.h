@@ -11,20 +11,21 @@
 #include "popup/ie_class_win32.h"
 #include "popup/popup_switch.h"
 #include "popup/shell_windows_win32.h"
+#include "kernel/page_host_win32.h"
+#include "win32/tab_page.h"
 
 namespace tidewell {
 
-class frmMain;
 class SettingsStore;
 
 class PopupKillerPanel : private popup::PopupSwitchView {
 public:
     // `listener` hears the tracker's events (the main window).
-    PopupKillerPanel(frmMain& form, SettingsStore& store, popup::IEWindowsEvents& listener);
+    PopupKillerPanel(PageHost& host, SettingsStore& store, popup::IEWindowsEvents& listener);
     ~PopupKillerPanel() override;
 
-    // Columns of the list and the handlers of the check box and the menu item.
-    void wire();
+    // The "Popup Killer" page, as a child of `parent`.
+    HWND createPage(HINSTANCE instance, HWND parent);
     // Load steps: the stored switch, the tracker, the menu's check mark.
     void loadPopupKillerSwitch();
     void createWindowTracker();
@@ -49,12 +50,27 @@ private:
     bool menuChecked() override;
     void setMenuChecked(bool checked) override;
 
+    // The page: its list's columns, and the check box's clicks.
+    class Page : public win32::TabPage {
+    public:
+        Page(PopupKillerPanel& panel, ErrorReporter& errors) : TabPage(errors), panel_(panel) {}
+
+    protected:
+        void onInit() override;
+        void onCommand(int id, int code) override;
+
+    private:
+        PopupKillerPanel& panel_;
+    };
+
     HWND page() const;
     HWND list() const;
     void fillList();
 
-    frmMain& form_;
+    PageHost& host_;
     popup::IEWindowsEvents& listener_;
+    // Before the tracker: its events may come until the tracker goes.
+    Page page_{*this, host_.errors()};
     win32::Win32Input input_;
     popup::PopupKillerSwitch switch_;
     std::unique_ptr<win32::ShellWindowsTracker> tracker_;

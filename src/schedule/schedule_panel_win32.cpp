@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
-#include "shell/resource.h"
+#include "schedule/schedule_ids.h"
 #include "win32/error_report.h"
 #include "win32/unicode.h"
 #include "win32/win32_error.h"

@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 #include <richedit.h>
-#include <uxtheme.h>
 
 #include "cleaning/cleaning_panel_win32.h"
 #include "filesecurity/file_security_panel_win32.h"
 #include "info/frmAbout_win32.h"
 #include "info/open_web_page_win32.h"
 #include "popup/popup_panel_win32.h"
+#include "schedule/schedule_page_win32.h"
 #include "shell/banner_win32.h"
 #include "shell/os_win32.h"
 #include "shell/resource.h"
@@ -26,50 +26,13 @@ using win32::setWindowText;
 using win32::toUtf16;
 
 namespace {
-struct TabDef {
-    const wchar_t* caption;
-    int templateId;
+// By PageId; "&&" shows one ampersand: the tab control draws mnemonic prefixes.
+constexpr std::array<const wchar_t*, kPageCount> kTabCaptions{
+    L"Main", L"Options && Settings", L"Schedule", L"Advanced", L"Popup Killer", L"File Security",
 };
-// "&&" shows one ampersand: the tab control draws mnemonic prefixes.
-constexpr std::array<TabDef, kTabCount> kTabs{{
-    {L"Main", IDD_PAGE_MAIN},
-    {L"Options && Settings", IDD_PAGE_OPTIONS},
-    {L"Schedule", IDD_PAGE_SCHEDULE},
-    {L"Advanced", IDD_PAGE_ADVANCED},
-    {L"Popup Killer", IDD_PAGE_POPUP},
-    {L"File Security", IDD_PAGE_FILESECURITY},
-}};
 constexpr int kBannerSpeed = 20;
 constexpr UINT kCreateTrackerMessage = WM_APP + 2;
 } // namespace
-
-// A tab page: a child dialog whose control messages go to the main window.
-class frmMain::Page : public win32::Dialog {
-public:
-    explicit Page(frmMain& owner) : owner_(owner) {}
-
-protected:
-    INT_PTR handleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
-        switch (msg) {
-        case WM_INITDIALOG:
-            ::EnableThemeDialogTexture(hwnd(), ETDT_ENABLETAB);
-            return FALSE;
-        case WM_COMMAND:
-            owner_.onCommand(LOWORD(wp), HIWORD(wp));
-            return TRUE;
-        case WM_NOTIFY: {
-            LRESULT r = owner_.onNotify(*reinterpret_cast<NMHDR*>(lp));
-            ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, r);
-            return TRUE;
-        }
-        default:
-            return FALSE;
-        }
-    }
-
-private:
-    frmMain& owner_;
-};
 
 frmMain::frmMain(frmMainServices services) : services_(std::move(services)) {}
 
@@ -102,14 +65,6 @@ void frmMain::Show() {
     ::UpdateWindow(hwnd());
 }
 
-void frmMain::onCommandFrom(int id, CommandHandler handler) {
-    commandHandlers_[id] = std::move(handler);
-}
-
-void frmMain::onNotifyFrom(int id, NotifyHandler handler) {
-    notifyHandlers_[id] = std::move(handler);
-}
-
 HMENU frmMain::trayMenu() const noexcept {
     return tray_ ? tray_->menu() : nullptr;
 }
@@ -119,51 +74,58 @@ int frmMain::selectedTab() const noexcept {
 }
 
 void frmMain::selectTab(int index) {
-    if (index < 0 || index >= kTabCount) {
+    if (index < 0 || index >= kPageCount) {
         return;
     }
     ::SendDlgItemMessageW(hwnd(), IDC_TABMAIN, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    for (int i = 0; i < kTabCount; ++i) {
+    for (int i = 0; i < kPageCount; ++i) {
         ::ShowWindow(pages_[static_cast<size_t>(i)], i == index ? SW_SHOW : SW_HIDE);
     }
 }
 
 void frmMain::createPages() {
     HWND tab = item(IDC_TABMAIN);
-    for (int i = 0; i < kTabCount; ++i) {
+    for (int i = 0; i < kPageCount; ++i) {
         TCITEMW ti{};
         ti.mask = TCIF_TEXT;
-        ti.pszText = const_cast<wchar_t*>(kTabs[static_cast<size_t>(i)].caption);
+        ti.pszText = const_cast<wchar_t*>(kTabCaptions[static_cast<size_t>(i)]);
         ::SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
     }
-    for (int i = 0; i < kTabCount; ++i) {
-        auto& page = pageDialogs_[static_cast<size_t>(i)];
-        page = std::make_unique<Page>(*this);
-        pages_[static_cast<size_t>(i)] = page->createModeless(
-            services_.instance, kTabs[static_cast<size_t>(i)].templateId, hwnd());
-    }
-    layoutPages();
-    rtfMessage_.attach(::GetDlgItem(pages_[0], IDC_RTFMESSAGE));
+    HINSTANCE instance = services_.instance;
+    PageHost& host = *this;
+    auto slot = [this](PageId id) -> HWND& { return pages_[static_cast<size_t>(id)]; };
+
+    mainPage_ = std::make_unique<MainPage>(*this);
+    slot(PageId::Main) = mainPage_->create(instance, IDD_PAGE_MAIN, hwnd());
+    rtfMessage_.attach(::GetDlgItem(page(PageId::Main), IDC_RTFMESSAGE));
     lblStatus_.attach(item(IDC_LBLSTATUS));
     ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
-    createOptionSubTabs();
-    wireSchedule();
-    wireTrayAndInfo();
-    wireCleaning();
-    wireFileSecurity();
-    wirePopupKiller();
-    selectTab(0);
-}
 
-void frmMain::wireFileSecurity() {
+    // A scheduled run is exactly a click on "Basic Clean".
+    schedule_ = std::make_unique<SchedulePage>(
+        *services_.settings, *services_.errors, [this] { return win32::windowText(hwnd()); },
+        [this] { guarded([this] { cleaning_->cmdBasicClean_Click(); }); });
+    slot(PageId::Schedule) = schedule_->create(instance, hwnd());
+
+    // The window's own icon, also the tray's.
+    tray_ = std::make_unique<TrayIcon>(instance, hwnd(), IDI_APP,
+                                       productVersionText(services_.product));
+
+    cleaning_ = std::make_unique<CleaningPanel>(host, schedule_->panel(), *services_.settings,
+                                                *services_.registry, *services_.errors);
+    slot(PageId::Options) = cleaning_->createOptionsPage(instance, hwnd());
+    slot(PageId::Advanced) = cleaning_->createAdvancedPage(instance, hwnd());
+
     fileSecurity_ =
-        std::make_unique<FileSecurityPanel>(*this, *services_.registry, *services_.settings);
-}
+        std::make_unique<FileSecurityPanel>(host, *services_.registry, *services_.settings);
+    slot(PageId::FileSecurity) = fileSecurity_->createPage(instance, hwnd());
 
-void frmMain::wirePopupKiller() {
-    popupKiller_ = std::make_unique<PopupKillerPanel>(*this, *services_.settings,
+    popupKiller_ = std::make_unique<PopupKillerPanel>(host, *services_.settings,
                                                       static_cast<popup::IEWindowsEvents&>(*this));
-    popupKiller_->wire();
+    slot(PageId::Popup) = popupKiller_->createPage(instance, hwnd());
+
+    layoutPages();
+    selectTab(PageId::Main);
 }
 
 void frmMain::IEWindowRegistered() {
@@ -174,43 +136,36 @@ void frmMain::IEWindowRevoked() {
     popupKiller_->RefreshIEWindowList();
 }
 
-void frmMain::wireCleaning() {
-    cleaning_ = std::make_unique<CleaningPanel>(*this, *schedule_, *services_.settings,
-                                                *services_.registry, *services_.errors);
-    cleaning_->wire();
+void frmMain::MainPage::onCommand(int id, int code) {
+    if (code != BN_CLICKED) { // STN_CLICKED has the same value
+        return;
+    }
+    switch (id) {
+    case IDC_CMDBASICCLEAN:
+        owner_.cleaning_->cmdBasicClean_Click();
+        break;
+    case IDC_CMDCLEANREBOT:
+        owner_.cleaning_->cmdCleanRebot_Click();
+        break;
+    case IDC_CMDHELP:
+        owner_.openWebSite("/help.html");
+        break;
+    case IDC_LBLWEBSITE:
+    case IDC_CMDUPGRADE:
+        owner_.openWebSite("");
+        break;
+    case IDC_CMDCLOSE:
+        owner_.cmdClose_Click();
+        break;
+    default:
+        break;
+    }
 }
 
-void frmMain::wireTrayAndInfo() {
-    // The window's own icon, also the tray's.
-    tray_ = std::make_unique<TrayIcon>(services_.instance, hwnd(), IDI_APP,
-                                       productVersionText(services_.product));
-
-    auto clicked = [this](int id, void (frmMain::*handler)()) {
-        onCommandFrom(id, [this, handler](int code) {
-            if (code == BN_CLICKED) {
-                (this->*handler)();
-            }
-        });
-    };
-    clicked(ID_MNUSHOW, &frmMain::mnuShow_Click);
-    clicked(ID_MNUABOUT, &frmMain::mnuAbout_Click);
-    clicked(ID_MNUUNLOADPELLIVER, &frmMain::mnuUnloadPelliver_Click);
-    const std::string site = services_.product.companyName;
-    onCommandFrom(IDC_CMDHELP, [this](int code) {
-        if (code == BN_CLICKED) {
-            GenFunc::OpenWebPage(
-                hwnd(), win32::windowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE)) + "/help.html",
-                "htm");
-        }
-    });
-    auto openSite = [this](int code) {
-        if (code == BN_CLICKED) { // STN_CLICKED has the same value
-            GenFunc::OpenWebPage(hwnd(), win32::windowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE)),
-                                 "htm");
-        }
-    };
-    onCommandFrom(IDC_LBLWEBSITE, openSite);
-    onCommandFrom(IDC_CMDUPGRADE, openSite);
+void frmMain::openWebSite(const std::string& suffix) {
+    GenFunc::OpenWebPage(
+        hwnd(), win32::windowText(::GetDlgItem(page(PageId::Main), IDC_LBLWEBSITE)) + suffix,
+        "htm");
 }
 
 void frmMain::showFromTray() {
@@ -237,79 +192,6 @@ void frmMain::Form_MouseUp(WPARAM wp, LPARAM lp) {
     if (tray_) {
         tray_->mouseUp(wp, lp, [this] { showFromTray(); });
     }
-}
-
-void frmMain::wireSchedule() {
-    win32::SchedulePanelWin32::Services services;
-    services.page = pages_[2];
-    services.store = services_.settings;
-    services.errors = services_.errors;
-    services.windowCaption = [this] { return win32::windowText(hwnd()); };
-    // A scheduled run is exactly a click on "Basic Clean".
-    services.runClean = [this] { onCommand(IDC_CMDBASICCLEAN, BN_CLICKED); };
-    schedule_ = std::make_unique<win32::SchedulePanelWin32>(std::move(services));
-    auto on = [this](int id, int code, void (win32::SchedulePanelWin32::*handler)()) {
-        onCommandFrom(id, [this, code, handler](int got) {
-            if (got == code) {
-                (schedule_.get()->*handler)();
-            }
-        });
-    };
-    using P = win32::SchedulePanelWin32;
-    on(IDC_CMBDAYS, CBN_SELCHANGE, &P::cmbDays_Click);
-    on(IDC_TXTHOURS, EN_CHANGE, &P::txtHours_Change);
-    on(IDC_CMDAPPLY, BN_CLICKED, &P::cmdApply_Click);
-    on(IDC_CMDCANCEL, BN_CLICKED, &P::cmdCancel_Click);
-    on(IDC_CMDDEFAULTSCHEDULE, BN_CLICKED, &P::cmdDefaultSchedule_Click);
-    onNotifyFrom(IDC_DTPSCHEDULEDATE, [this](NMHDR& h) -> LRESULT {
-        if (h.code == DTN_DATETIMECHANGE) {
-            schedule_->datePickerChanged();
-        }
-        return 0;
-    });
-    onNotifyFrom(IDC_DTPSCHEDULETIME, [this](NMHDR& h) -> LRESULT {
-        if (h.code == DTN_DATETIMECHANGE) {
-            schedule_->timePickerChanged();
-        }
-        return 0;
-    });
-}
-
-void frmMain::createOptionSubTabs() {
-    HWND tab = ::GetDlgItem(pages_[1], IDC_TABOPTIONS);
-    // The strip clips its overlapping siblings (the check boxes on it); the
-    // frame around the page must not be one of them, or the strip vanishes.
-    ::SetWindowPos(::GetDlgItem(pages_[1], IDC_FMSETTINGS), HWND_BOTTOM, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    const wchar_t* captions[] = {L"Windows", L"Internet"};
-    for (int i = 0; i < 2; ++i) {
-        TCITEMW ti{};
-        ti.mask = TCIF_TEXT;
-        ti.pszText = const_cast<wchar_t*>(captions[i]);
-        ::SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
-    }
-    onNotifyFrom(IDC_TABOPTIONS, [this](NMHDR& header) -> LRESULT {
-        if (header.code == TCN_SELCHANGE) {
-            selectOptionSubTab(
-                static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
-        }
-        return 0;
-    });
-    selectOptionSubTab(0);
-}
-
-void frmMain::selectOptionSubTab(int index) {
-    HWND page = pages_[1];
-    ::SendDlgItemMessageW(page, IDC_TABOPTIONS, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    for (int option : kWindowsOptionIndexes) {
-        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option),
-                     index == 0 ? SW_SHOW : SW_HIDE);
-    }
-    for (int option : kInternetOptionIndexes) {
-        ::ShowWindow(::GetDlgItem(page, IDC_CHKSETTINGS_0 + option),
-                     index == 1 ? SW_SHOW : SW_HIDE);
-    }
-    ::ShowWindow(::GetDlgItem(page, IDC_CHKWEBADDRESS), index == 1 ? SW_SHOW : SW_HIDE);
 }
 
 void frmMain::layoutPages() {
@@ -344,31 +226,45 @@ bool frmMain::preTranslate(MSG& msg) {
     if (step == 0) {
         return false;
     }
-    selectTab((selectedTab() + step + kTabCount) % kTabCount);
+    selectTab((selectedTab() + step + kPageCount) % kPageCount);
     ::SetFocus(item(IDC_TABMAIN));
     return true;
 }
 
-void frmMain::onCommand(int id, int code) {
-    auto it = commandHandlers_.find(id);
-    if (it != commandHandlers_.end()) {
-        // Copy: a handler may replace itself.
-        CommandHandler handler = it->second;
-        guarded([&] { handler(code); });
+void frmMain::onCommand(WPARAM wp, LPARAM lp) {
+    const int id = LOWORD(wp);
+    const int code = HIWORD(wp);
+    if (code == 0) { // the tray menu's items
+        switch (id) {
+        case ID_MNUSHOW:
+            guarded([this] { mnuShow_Click(); });
+            return;
+        case ID_MNUPOUPKILLER:
+            guarded([this] { popupKiller_->mnuPoupKiller_Click(); });
+            return;
+        case ID_MNUABOUT:
+            guarded([this] { mnuAbout_Click(); });
+            return;
+        case ID_MNUUNLOADPELLIVER:
+            guarded([this] { mnuUnloadPelliver_Click(); });
+            return;
+        default:
+            break;
+        }
+    }
+    // A command the dialog manager sent here for a page's control (its
+    // default button, say) goes to that page.
+    for (HWND page : pages_) {
+        if (page != nullptr && ::GetDlgItem(page, id) != nullptr) {
+            ::SendMessageW(page, WM_COMMAND, wp, lp);
+            return;
+        }
     }
 }
 
 LRESULT frmMain::onNotify(NMHDR& header) {
     if (header.idFrom == IDC_TABMAIN && header.code == TCN_SELCHANGE) {
         selectTab(selectedTab());
-        return 0;
-    }
-    auto it = notifyHandlers_.find(static_cast<int>(header.idFrom));
-    if (it != notifyHandlers_.end()) {
-        NotifyHandler handler = it->second;
-        LRESULT result = 0;
-        guarded([&] { result = handler(header); });
-        return result;
     }
     return 0;
 }
@@ -377,11 +273,6 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG:
         createPages();
-        onCommandFrom(IDC_CMDCLOSE, [this](int code) {
-            if (code == BN_CLICKED) {
-                cmdClose_Click();
-            }
-        });
         guarded([this] { Form_Load(); });
         return TRUE;
     case WM_ACTIVATE:
@@ -390,7 +281,7 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return FALSE;
     case WM_COMMAND:
-        onCommand(LOWORD(wp), HIWORD(wp));
+        onCommand(wp, lp);
         return TRUE;
     case WM_NOTIFY: {
         LRESULT r = onNotify(*reinterpret_cast<NMHDR*>(lp));
@@ -451,7 +342,7 @@ void frmMain::setShowItemCaption() {
 }
 
 void frmMain::setWebSiteLabel() {
-    setWindowText(::GetDlgItem(pages_[0], IDC_LBLWEBSITE), services_.product.companyName);
+    setWindowText(::GetDlgItem(page(PageId::Main), IDC_LBLWEBSITE), services_.product.companyName);
 }
 
 void frmMain::installKeyboardHook() {
@@ -499,7 +390,7 @@ void frmMain::loadHomePage() {
 }
 
 void frmMain::setLoaded() {
-    bLoaded = true;
+    bLoaded_ = true;
 }
 
 void frmMain::addTrayIcon() {
@@ -507,7 +398,7 @@ void frmMain::addTrayIcon() {
 }
 
 void frmMain::loadSchedule() {
-    schedule_->prepareAtStartup();
+    schedule_->panel().prepareAtStartup();
 }
 
 void frmMain::setStatusReady() {
@@ -516,16 +407,16 @@ void frmMain::setStatusReady() {
 
 void frmMain::startBanners() {
     const struct {
-        int page;
+        PageId page;
         int id;
         const char* title;
     } banners[] = {
-        {5, IDC_BANNER_FILESECURITY, "File Security"},
-        {0, IDC_BANNER_MAIN, "Varnholt"},
-        {4, IDC_BANNER_POPUP, "Popup Killer"},
+        {PageId::FileSecurity, IDC_BANNER_FILESECURITY, "File Security"},
+        {PageId::Main, IDC_BANNER_MAIN, "Varnholt"},
+        {PageId::Popup, IDC_BANNER_POPUP, "Popup Killer"},
     };
     for (const auto& b : banners) {
-        HWND banner = ::GetDlgItem(pages_[static_cast<size_t>(b.page)], b.id);
+        HWND banner = ::GetDlgItem(page(b.page), b.id);
         win32::setBannerSpeed(banner, kBannerSpeed);
         setWindowText(banner, bannerText(services_.product, b.title));
     }
@@ -538,7 +429,7 @@ void frmMain::markPopupKillerMenu() {
 // ---- Lifecycle -------------------------------------------------------------
 
 void frmMain::Form_Activate() {
-    ::ShowWindow(::GetDlgItem(pages_[0], IDC_CMDCLOSE), SW_SHOW);
+    ::ShowWindow(::GetDlgItem(page(PageId::Main), IDC_CMDCLOSE), SW_SHOW);
 }
 
 void frmMain::Form_QueryUnload(bool& Cancel, int UnloadMode) {

@@ -2,22 +2,21 @@
 #include <windows.h>
 
 #include <array>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
+#include "kernel/page_host_win32.h"
 #include "kernel/product_info.h"
 #include "kernel/registry.h"
 #include "kernel/report_error.h"
 #include "kernel/settings_store.h"
 #include "kernel/status_pane_win32.h"
 #include "popup/ie_events.h"
-#include "schedule/schedule_panel_win32.h"
 #include "shell/form_load.h"
 #include "tray/hook_protocol.h"
 #include "tray/tray_icon_win32.h"
 #include "win32/dialog.h"
+#include "win32/tab_page.h"
 #include "win32/unique_handle.h"
 
 namespace tidewell {
@@ -25,6 +24,7 @@ namespace tidewell {
 class CleaningPanel;
 class PopupKillerPanel;
 class FileSecurityPanel;
+class SchedulePage;
 
 // Why an unload was asked for, by the classic numbers.
 enum UnloadMode : int {
@@ -34,7 +34,6 @@ enum UnloadMode : int {
     vbAppTaskManager = 3,
 };
 
-inline constexpr int kTabCount = 6;
 
 // Everything the main window needs from outside; owned by the caller.
 struct frmMainServices {
@@ -46,8 +45,12 @@ struct frmMainServices {
 };
 
 // The one main window: six tabbed pages, the status pane and labels, and the
-// owner of every long-lived object of the program.
-class frmMain : public win32::Dialog, private FormLoadSteps, private popup::IEWindowsEvents {
+// owner of every long-lived object of the program. Each page is a dialog of
+// its subsystem and sees the window only as its PageHost.
+class frmMain : public win32::Dialog,
+                private PageHost,
+                private FormLoadSteps,
+                private popup::IEWindowsEvents {
 public:
     explicit frmMain(frmMainServices services);
     ~frmMain() override;
@@ -57,15 +60,11 @@ public:
     // Asks for an unload; returns false when Form_QueryUnload cancelled it.
     bool Unload(UnloadMode mode);
 
-    // Members other subsystems use.
-    bool bLoaded = false;
-    StatusPane& rtfMessage() noexcept { return rtfMessage_; }
-    StatusLabel& lblStatus() noexcept { return lblStatus_; }
-    HWND page(int index) const noexcept { return pages_[static_cast<size_t>(index)]; }
+    HWND hwnd() const noexcept override { return Dialog::hwnd(); }
+    HWND page(PageId id) const noexcept { return pages_[static_cast<size_t>(id)]; }
     int selectedTab() const noexcept;
     void selectTab(int index);
     const ProductInfo& product() const noexcept { return services_.product; }
-    HMENU trayMenu() const noexcept;
 
     // Handlers, by the names the rest of the program knows them.
     void Form_Load();
@@ -77,17 +76,18 @@ public:
 
     static void registerWindowClass(HINSTANCE instance);
 
-    // Subsystems hook their controls here: a command (BN_CLICKED, EN_CHANGE,
-    // ...) or a notification from any control of the window or its pages.
-    using CommandHandler = std::function<void(int code)>;
-    using NotifyHandler = std::function<LRESULT(NMHDR& header)>;
-    void onCommandFrom(int id, CommandHandler handler);
-    void onNotifyFrom(int id, NotifyHandler handler);
-
 protected:
     INT_PTR handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    // PageHost.
+    void selectTab(PageId page) override { selectTab(static_cast<int>(page)); }
+    StatusPane& rtfMessage() noexcept override { return rtfMessage_; }
+    StatusLabel& lblStatus() noexcept override { return lblStatus_; }
+    bool& bLoaded() noexcept override { return bLoaded_; }
+    HMENU trayMenu() const noexcept override;
+    ErrorReporter& errors() noexcept override { return *services_.errors; }
+
     // Load steps.
     void setCaption() override;
     void setShowItemCaption() override;
@@ -109,42 +109,46 @@ private:
     void markPopupKillerMenu() override;
 
     void createPages();
-    void wireSchedule();
-    void wireTrayAndInfo();
     void Form_MouseUp(WPARAM wp, LPARAM lp);
     void showFromTray();
     void mnuShow_Click();
     void mnuAbout_Click();
     void mnuUnloadPelliver_Click();
-    void wireCleaning();
-    // The popup killer: its page, switch and tracker; IEWin's two list events.
-    void wirePopupKiller();
+    void openWebSite(const std::string& suffix);
+    // IEWin's two list events.
     void IEWindowRegistered() override;
     void IEWindowRevoked() override;
-    void wireFileSecurity();
-    void createOptionSubTabs();
-    void selectOptionSubTab(int index);
     void layoutPages();
-    void onCommand(int id, int code);
+    void onCommand(WPARAM wp, LPARAM lp);
     LRESULT onNotify(NMHDR& header);
     bool preTranslate(MSG& msg);
     template <typename F> void guarded(F&& work) {
         runGuarded(*services_.errors, std::forward<F>(work));
     }
 
-    class Page;
+    // The "Main" page: the clean-run buttons, help, the web site and Exit.
+    class MainPage : public win32::TabPage {
+    public:
+        explicit MainPage(frmMain& owner) : TabPage(*owner.services_.errors), owner_(owner) {}
+
+    protected:
+        void onCommand(int id, int code) override;
+
+    private:
+        frmMain& owner_;
+    };
+
     frmMainServices services_;
-    std::array<std::unique_ptr<Page>, kTabCount> pageDialogs_;
-    std::unique_ptr<win32::SchedulePanelWin32> schedule_;
+    bool bLoaded_ = false;
+    std::unique_ptr<MainPage> mainPage_;
+    std::unique_ptr<SchedulePage> schedule_;
     std::unique_ptr<CleaningPanel> cleaning_;
     std::unique_ptr<PopupKillerPanel> popupKiller_;
     std::unique_ptr<FileSecurityPanel> fileSecurity_;
-    std::array<HWND, kTabCount> pages_{};
+    std::array<HWND, kPageCount> pages_{};
     win32::RichEditStatusPane rtfMessage_;
     win32::WindowStatusLabel lblStatus_;
     std::unique_ptr<TrayIcon> tray_;
-    std::map<int, CommandHandler> commandHandlers_;
-    std::map<int, NotifyHandler> notifyHandlers_;
     bool unloading_ = false;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
-// Resource and control ids. Each tab page owns a block of 100 ids.
+// Resource and control ids of the main window and its "Main" page, and, for
+// the resource script and the tests, of every other page. Each tab page owns
+// a block of 100 ids.
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
@@ -8,12 +10,6 @@
 
 #define IDD_MAIN 100
 #define IDD_PAGE_MAIN 101
-#define IDD_PAGE_OPTIONS 102
-#define IDD_PAGE_SCHEDULE 103
-#define IDD_PAGE_ADVANCED 104
-#define IDD_PAGE_POPUP 105
-#define IDD_PAGE_FILESECURITY 106
-#define IDD_ABOUT 107
 
 // Main window, outside the tabs.
 #define IDC_TABMAIN 1001
@@ -33,7 +29,7 @@
 #define IDC_BANNER_MAIN 1109
 #define IDC_PICTURE 1110
 
-// Pages 1-5 (Options & Settings, Schedule, Advanced, Popup Killer,
-// File Security) and the About window have their ids in page_ids.h.
+// The other pages, the About window and the tray menu have their ids with
+// their subsystems.
 #include "shell/page_ids.h"
 #include "tray/tray_ids.h"
