@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "kernel/status_pane_win32.h"
-#include "shell/version_win32.h"
 #include "win32/dialog.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
@@ -42,24 +41,6 @@ TEST(Unicode, RoundTripsEveryPlane) {
                       "b"),
               std::wstring(L"a\xFFFD"
                            L"b"));
-}
-
-TEST(Handles, OwnershipMovesAndCloses) {
-    UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_TRUE(event);
-    HANDLE raw = event.get();
-    UniqueHandle moved(std::move(event));
-    EXPECT_FALSE(event);
-    EXPECT_EQ(moved.get(), raw);
-    DWORD flags = 0;
-    EXPECT_TRUE(::GetHandleInformation(raw, &flags));
-    moved.reset();
-    EXPECT_FALSE(::GetHandleInformation(raw, &flags)); // closed
-
-    // A failed find is INVALID_HANDLE_VALUE, not null.
-    WIN32_FIND_DATAW data;
-    UniqueFind missing(::FindFirstFileW(L"C:\\no such folder\\*", &data));
-    EXPECT_FALSE(missing);
 }
 
 // The number an AppError thrown by f carries, or 0 if nothing was thrown.
@@ -170,16 +151,6 @@ TEST(DialogBase, IsAnExceptionBarrierThatReportsAndGoesOn) {
     EXPECT_EQ(dialog.hwnd(), nullptr);
 }
 
-TEST(DialogBase, DestructorDestroysALiveModelessDialog) {
-    HWND h = nullptr;
-    {
-        TestDialog dialog;
-        h = dialog.make();
-        ASSERT_TRUE(::IsWindow(h));
-    }
-    EXPECT_FALSE(::IsWindow(h));
-}
-
 TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
     TestDialog dialog;
     HWND h = dialog.make();
@@ -198,31 +169,6 @@ TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
     pumpPendingMessages();
-}
-
-TEST(MessagePump, ModelessDialogsGetKeyboardNavigationAndPreTranslation) {
-    TestDialog dialog;
-    HWND h = dialog.make();
-    int seen = 0;
-    registerModeless(h, [&](MSG& m) {
-        if (m.message == WM_KEYDOWN && m.wParam == VK_F5) {
-            ++seen;
-            return true;
-        }
-        return false;
-    });
-    MSG msg{};
-    msg.hwnd = ::GetDlgItem(h, 100);
-    msg.message = WM_KEYDOWN;
-    msg.wParam = VK_F5;
-    EXPECT_TRUE(routeModelessMessage(msg));
-    EXPECT_EQ(seen, 1);
-    msg.hwnd = nullptr; // not one of its windows
-    EXPECT_FALSE(routeModelessMessage(msg));
-    unregisterModeless(h);
-    msg.hwnd = h;
-    EXPECT_FALSE(routeModelessMessage(msg));
-    EXPECT_EQ(seen, 1);
 }
 
 class RichEditTest : public ::testing::Test {
@@ -267,13 +213,6 @@ TEST_F(RichEditTest, LinesAreColouredAndAppendedAtTheEnd) {
     EXPECT_EQ(colourAt(17), RGB(255, 0, 0));
     pane.Clear();
     EXPECT_EQ(text(), "");
-}
-
-TEST(Version, RecordFallsBackToTheBuiltInValues) {
-    // The test executable has no version resource of its own.
-    ProductInfo info = readProductInfo();
-    EXPECT_EQ(info.productName, builtInProductInfo().productName);
-    EXPECT_EQ(info.major, builtInProductInfo().major);
 }
 
 } // namespace
