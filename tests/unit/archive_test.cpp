@@ -102,13 +102,21 @@ TEST(Archive, HostileEntryNamesAreRefused) {
                          "C:\\evil.txt", "C:evil.txt",       "file.txt:stream", "CON",
                          "sub/nul.txt",  "LPT1.log",         "trailing./x",     "a/b<c",
                          "..\\evil"};
+    // Each name in the header, in a pax "path" record and in a long-name record.
     for (const char* name : bad) {
-        MemoryFs fs;
-        fs.addFolder("/dest");
-        Bytes stream = gzip(rawTar({{"ok.txt", '0', "fine"}, {name, '0', "evil"}}));
-        EXPECT_THROW(extract(fs, stream, "/dest"), AppError) << name;
-        for (const std::string& p : fs.paths()) {
-            EXPECT_TRUE(p == "/" || p == "/dest") << name << " left " << p;
+        for (const char* carrier : {"header", "pax", "long name"}) {
+            MemoryFs fs;
+            fs.addFolder("/dest");
+            std::vector<RawEntry> entries{{"ok.txt", '0', "fine"}};
+            if (carrier == std::string("pax"))
+                entries.push_back({"PaxHeaders/x", 'x', paxRecord("path", name)});
+            if (carrier == std::string("long name"))
+                entries.push_back({"././@LongLink", 'L', std::string(name) + '\0'});
+            entries.push_back({carrier == std::string("header") ? name : "innocent.txt", '0', "evil"});
+            EXPECT_THROW(extract(fs, gzip(rawTar(entries)), "/dest"), AppError) << name << carrier;
+            for (const std::string& p : fs.paths()) {
+                EXPECT_TRUE(p == "/" || p == "/dest") << name << " (" << carrier << ") left " << p;
+            }
         }
     }
 }
@@ -269,7 +277,7 @@ TEST(Archive, NamesThatOnlyLookAlikeNeverCostTheUsersFile) {
                                      {"A.txt", "upper"}, {"a.txt", "new"}, {"a.txt.~twold1.tmp", "entry"}}));
 }
 
-TEST(Archive, PaxRecordsCarryLongNamesAndLargeSizes) {
+TEST(Archive, PaxRecordsCarryLongNamesAndSizesOverTheHeaderFields) {
     // A name over 255 bytes cannot be said in the plain header fields.
     MemoryFs fs;
     fs.addFolder("/src");
@@ -277,6 +285,22 @@ TEST(Archive, PaxRecordsCarryLongNamesAndLargeSizes) {
     fs.addFile("/src/" + longName, bytesOf("long"));
     extract(fs, pack(fs, "/src"), "/out");
     EXPECT_EQ(fs.file("/out/" + longName), bytesOf("long"));
+
+    // The record's size wins over the header's: 3 bytes where the header says none.
+    RawEntry three{"short.txt", '0', "abc"};
+    three.size = 0;
+    extract(fs, gzip(rawTar({{"PaxHeaders/x", 'x', paxRecord("size", "3") + paxRecord("path", "real.txt")},
+                             three})),
+            "/pax");
+    EXPECT_EQ(fs.file("/pax/real.txt"), bytesOf("abc"));
+    // Over 8 GiB (more than the header's octal field holds, and than 32 bits):
+    // read as such, the stream ends long before the entry and is refused.
+    RawEntry huge{"big.bin", '0', "abc"};
+    huge.size = 3;
+    EXPECT_THROW(extract(fs, gzip(rawTar({{"PaxHeaders/x", 'x', paxRecord("size", "8589934593")}, huge})),
+                         "/big"),
+                 AppError);
+    EXPECT_FALSE(fs.has("/big"));
 }
 
 #ifndef _WIN32

@@ -86,34 +86,6 @@ TEST(PopupMouse, UpReportsTheButtonTheDownSaw) {
     EXPECT_EQ(buttons.onMouseUp(), 2);
 }
 
-TEST(PopupNavigation, CommandStateChangeSetsOnlyBackAndForward) {
-    NavigationState nav;
-    nav.commandStateChange(1, true);
-    EXPECT_TRUE(nav.EnableForward);
-    EXPECT_FALSE(nav.EnableBack);
-    nav.commandStateChange(2, true);
-    EXPECT_TRUE(nav.EnableBack);
-    nav.commandStateChange(-1, false); // update commands: ignored
-    nav.commandStateChange(3, false);
-    EXPECT_TRUE(nav.EnableBack);
-    EXPECT_TRUE(nav.EnableForward);
-    nav.commandStateChange(1, false);
-    EXPECT_FALSE(nav.EnableForward);
-}
-
-TEST(PopupNavigation, FailedProbeClearsTheFlagAndForward) {
-    PopupFlags flags;
-    NavigationState nav;
-    nav.EnableForward = true;
-    beginForwardProbe(flags);
-    EXPECT_TRUE(flags.gCancelNextNavigation);
-    EXPECT_FALSE(endForwardProbe(flags, nav, false));
-    EXPECT_FALSE(flags.gCancelNextNavigation);
-    EXPECT_FALSE(nav.EnableForward);
-    EXPECT_TRUE(contextMenuAllowed(flags));
-    EXPECT_FALSE(takeCancelNextNavigation(flags));
-}
-
 TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
     PopupFlags flags;
     NavigationState nav;
@@ -208,39 +180,7 @@ TEST_F(PopupSwitch, CheckBoxAndMenuStayInStepAndStore) {
     EXPECT_EQ(store.writtenValues, (std::vector<std::string>{"0", "0"}));
 }
 
-TEST_F(PopupSwitch, GreyedCountsAsOffAndAFailingStoreStillSwitches) {
-    startWith(nullptr);
-    view.box = 2;
-    sw.chkPopupKillerActivate_Click();
-    EXPECT_FALSE(flags.gPopupKillerActive);
-    EXPECT_EQ(stored(), "0");
-
-    store.failWrites = true;
-    view.box = 1;
-    EXPECT_NO_THROW(sw.chkPopupKillerActivate_Click());
-    EXPECT_TRUE(flags.gPopupKillerActive);
-    EXPECT_TRUE(view.mark);
-}
-
 // ---- Relay -----------------------------------------------------------------
-
-TEST(PopupRelay, ArraysAreSizedByCode) {
-    const std::vector<EventValue> nine(9, EventValue{std::int32_t{3}});
-    const std::size_t expected[] = {0, 7, 2, 0, 0, 2, 4, 4, 0, 2, 0};
-    for (std::int32_t code = 0; code <= 10; ++code) {
-        EXPECT_EQ(relayArray(code, nine).size(), expected[code]) << code;
-    }
-    // Missing arguments are empty; Cancel is copied as a plain Boolean.
-    const std::vector<EventValue> begin{
-        ObjectRef{},   std::string("http://a/"), std::int32_t{0}, std::string(), EventValue{},
-        std::string(), std::int32_t{-1}};
-    auto a = relayArray(1, begin);
-    EXPECT_EQ(a[1], EventValue{std::string("http://a/")});
-    EXPECT_EQ(a[6], EventValue{true});
-    auto twoOfFour = relayArray(6, std::vector<EventValue>{std::int32_t{1}});
-    EXPECT_EQ(twoOfFour[0], EventValue{std::int32_t{1}});
-    EXPECT_EQ(twoOfFour[3], EventValue{});
-}
 
 TEST(PopupRelay, RaisesTheEventOfTheCodeWithConvertedValues) {
     RecordingListener l;
