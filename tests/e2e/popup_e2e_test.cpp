@@ -45,7 +45,6 @@ TEST(PopupE2E, OnAtFirstStartANewWindowIsRefusedListedAndAllowedOnceSwitchedOff)
     const int id = static_cast<int>(send(fakeshell::kOpen, 1234));
     ASSERT_GT(id, 0);
     EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 1);
-    EXPECT_EQ(send(fakeshell::kTones), 1);
     HWND list = findControl(main, IDC_VINDOWS);
     LVITEMW row{};
     row.mask = LVIF_PARAM;

@@ -1,5 +1,5 @@
-// End to end: the schedule of the real program: a bad stored kind, and a
-// stored date and time that starts a real clean run.
+// End to end: a stored date and time that starts a real clean run of the
+// real program.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -27,21 +27,6 @@ protected:
     }
     win32::RegistrySettingsStore store;
 };
-
-TEST_F(ScheduleE2E, ABadStoredKindShowsTheCommonMessageAndTheWindowStillLoads) {
-    store.SaveSetting("Tidewell", "Schedule", "RunOn", "abc");
-    store.SaveSetting("Tidewell", "Schedule", "RunAfter", "02");
-    ProgramProcess program;
-    HWND box = waitMessageBox(program, "Tidewell");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageBoxText(box), "Error: 13 - Type mismatch");
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    HWND main = program.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    EXPECT_TRUE(waitFor([&] { return controlText(main, IDC_LBLSTATUS) == "Ready"; }));
-    EXPECT_EQ(controlText(main, IDC_TXTHOURS), "02");
-    EXPECT_FALSE(::IsWindowEnabled(findControl(main, IDC_CMDAPPLY)));
-}
 
 TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunInItsSecond) {
     // Nothing checked, so the run is quick.

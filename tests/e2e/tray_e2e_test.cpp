@@ -85,21 +85,6 @@ TEST_F(TrayE2E, HelpOpensTheBrowserWithTheQuotedAddressAndNeverWritesThroughTheP
     removeTree(probe);
 }
 
-TEST_F(TrayE2E, WithoutAnHtmAssociationHelpSaysSo) {
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".htm");
-    ProgramProcess program;
-    HWND main = program.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    click(findControl(main, IDC_CMDUPGRADE));
-    HWND box = waitMessageBox(program, "Browser Not Found");
-    // Put the association back before anything can fail.
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".htm", nullptr, REG_SZ, L"htmlfile", 18);
-    ASSERT_NE(box, nullptr);
-    answerMessageBox(program, box);
-    EXPECT_FALSE(exists(tempFolder() + "temphtm.htm")) << "probe file left behind";
-    EXPECT_EQ(readText(kBrowserLog), "<missing>");
-}
-
 void pressAltShift(HWND focus) {
     ::SetForegroundWindow(focus);
     waitFor([&] {

@@ -27,8 +27,7 @@ enum Message : UINT {
     kContextMenu,        // wParam id -> 1 menu allowed, 0 suppressed, -1 no sink
     kConnections,        // wParam id -> browser sinks + 100 * document sinks
     kStopCount,          // wParam id -> ExecWB(stop) calls
-    kReset,              // closes every window without events; clears counters
-    kTones,              // -> tones the process made since loading (Beep is intercepted)
+    kReset,              // closes every window without events
 };
 
 } // namespace fakeshell

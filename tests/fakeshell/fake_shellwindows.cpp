@@ -67,51 +67,6 @@ HRESULT query(T* self, IConnectionPointContainer* container, REFIID riid, void**
     return S_OK;
 }
 
-long gTones = 0;
-
-BOOL WINAPI countingBeep(DWORD, DWORD) {
-    ++gTones;
-    return TRUE;
-}
-
-// Tones are counted, not played: the host's import of Beep is redirected.
-void interceptBeep() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    done = true;
-    auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (dir.VirtualAddress == 0) {
-        return;
-    }
-    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-         imp->Name != 0; ++imp) {
-        if (_stricmp(reinterpret_cast<char*>(base + imp->Name), "kernel32.dll") != 0) {
-            continue;
-        }
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-            base + (imp->OriginalFirstThunk != 0 ? imp->OriginalFirstThunk : imp->FirstThunk));
-        auto* funcs = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++funcs) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(byName->Name), "Beep") == 0) {
-                DWORD old = 0;
-                ::VirtualProtect(&funcs->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
-                funcs->u1.Function = reinterpret_cast<ULONG_PTR>(&countingBeep);
-                ::VirtualProtect(&funcs->u1.Function, sizeof(void*), old, &old);
-            }
-        }
-    }
-}
-
 class ConnectionPoint final : public IConnectionPoint {
     FAKE_REFCOUNT
 public:
@@ -478,10 +433,7 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
             b->Release();
         }
         all.clear();
-        gTones = 0;
         return 1;
-    case kTones:
-        return gTones;
     }
     FakeBrowser* b = find(wp);
     if (b == nullptr) {
@@ -537,7 +489,7 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg >= kOpen && msg <= kTones) {
+    if (msg >= kOpen && msg <= kReset) {
         try {
             return control(msg, wp, lp);
         } catch (...) {
@@ -599,7 +551,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** 
         *pp = nullptr;
         return CLASS_E_CLASSNOTAVAILABLE;
     }
-    fakeshell::interceptBeep();
     fakeshell::ensureControlWindow();
     return fakeshell::gFactory.QueryInterface(riid, pp);
 }
