@@ -182,47 +182,6 @@ TEST_F(PopupSwitch, CheckBoxAndMenuStayInStepAndStore) {
 
 // ---- Relay -----------------------------------------------------------------
 
-TEST(PopupRelay, RaisesTheEventOfTheCodeWithConvertedValues) {
-    RecordingListener l;
-    std::int32_t hwnd = 1234;
-    auto shared = std::make_shared<int>(7);
-    std::vector<EventValue> begin =
-        relayArray(1, std::vector<EventValue>{ObjectRef{shared}, std::string("u"), EventValue{},
-                                              EventValue{}, EventValue{}, EventValue{}, false});
-    RaiseIEEvent(l, 1, hwnd, begin);
-    EXPECT_EQ(l.hwnds.back(), 1234);
-    EXPECT_EQ(l.object.object, shared);
-    EXPECT_EQ(l.url, EventValue{std::string("u")});
-    EXPECT_FALSE(l.cancel);
-    EXPECT_EQ(begin[6], EventValue{false}); // the listener changed only its copy
-
-    std::vector<EventValue> mouse = relayArray(
-        7, std::vector<EventValue>{std::int32_t{2}, std::string("4"), 10.5, std::int32_t{-3}});
-    RaiseIEEvent(l, 7, hwnd, mouse);
-    EXPECT_EQ(l.calls.back(), "up");
-    EXPECT_EQ(l.button, 2);
-    EXPECT_EQ(l.shift, 4);
-    EXPECT_FLOAT_EQ(l.x, 10.5f);
-    EXPECT_FLOAT_EQ(l.y, -3.0f);
-
-    std::vector<EventValue> command = relayArray(9, std::vector<EventValue>{2.0, true});
-    RaiseIEEvent(l, 9, hwnd, command);
-    EXPECT_EQ(l.command, 2);
-    EXPECT_TRUE(l.enable);
-
-    for (std::int32_t code : {2, 3, 4, 5, 8}) {
-        std::vector<EventValue> a =
-            relayArray(code, std::vector<EventValue>{EventValue{}, std::string("x")});
-        RaiseIEEvent(l, code, hwnd, a);
-    }
-    for (std::int32_t code : {0, 10, -1, 255}) { // outside 1-9: nothing
-        std::vector<EventValue> none;
-        RaiseIEEvent(l, code, hwnd, none);
-    }
-    EXPECT_EQ(l.calls, (std::vector<std::string>{"begin", "up", "command", "navcomplete", "dlbegin",
-                                                 "dlcomplete", "doccomplete", "menu"}));
-}
-
 TEST(PopupRelay, BadValuesFailWithTheClassicNumbers) {
     using ::testing::Property;
     using ::testing::Throws;

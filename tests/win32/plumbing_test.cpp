@@ -1,18 +1,16 @@
-// Win32 plumbing: conversions, handle ownership, system error texts, the
-// message pump, the dialog exception barrier and the status pane. The
-// single-instance claim, WIN.INI, the program folder and the OS name are seen
-// through the real program by the e2e tests.
+// Win32 plumbing: conversions, system error texts, the message pump and the
+// dialog exception barrier. The single-instance claim, WIN.INI, the status
+// pane's colours and the OS name are seen through the real program by the
+// e2e tests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
-#include <richedit.h>
 
 #include <string>
 #include <vector>
 
-#include "kernel/status_pane_win32.h"
 #include "win32/dialog.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
@@ -169,50 +167,6 @@ TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
     pumpPendingMessages();
-}
-
-class RichEditTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        lib.reset(::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-        ASSERT_TRUE(lib);
-        edit =
-            ::CreateWindowExW(0, L"RichEdit20W", L"", WS_POPUP | ES_MULTILINE | ES_READONLY, 0, 0,
-                              300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(edit, nullptr);
-        pane.attach(edit);
-    }
-    void TearDown() override { ::DestroyWindow(edit); }
-
-    COLORREF colourAt(LONG pos) {
-        CHARRANGE r{pos, pos + 1};
-        ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
-        CHARFORMAT2W cf{};
-        cf.cbSize = sizeof(cf);
-        ::SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-        return cf.crTextColor;
-    }
-    std::string text() { return windowText(edit); }
-
-    UniqueModule lib;
-    HWND edit = nullptr;
-    RichEditStatusPane pane;
-};
-
-// The e2e clean reads each line's colour back; here is what it cannot reach:
-// a caret moved into the text, the red of an error line, and clearing.
-TEST_F(RichEditTest, LinesAreColouredAndAppendedAtTheEnd) {
-    appendLine(pane, kProgressBlue, "Path: C:\\T\xc3\xa9mp");
-    CHARRANGE start{0, 3};
-    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
-    appendLine(pane, kErrorRed, "Error in Temp");
-    pane.Repaint();
-    EXPECT_EQ(text(), "\r\nPath: C:\\T\xc3\xa9mp\r\nError in Temp");
-    // Positions count a line break as one character.
-    EXPECT_EQ(colourAt(1), RGB(0, 0, 255));
-    EXPECT_EQ(colourAt(17), RGB(255, 0, 0));
-    pane.Clear();
-    EXPECT_EQ(text(), "");
 }
 
 } // namespace
