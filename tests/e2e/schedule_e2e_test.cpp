@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "kernel/settings_store_win32.h"
@@ -28,7 +29,7 @@ protected:
     win32::RegistrySettingsStore store;
 };
 
-TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunInItsSecond) {
+TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunNoEarlierThanItsSecond) {
     // Nothing checked, so the run is quick.
     const std::string folder = "C:\\Program Files\\Tidewell";
     for (int i = 0; i < 16; ++i) {
@@ -37,10 +38,9 @@ TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunInItsSecond) {
     // Far enough ahead for a cold start on a busy bench, in the program's forms.
     const LocalDateTime when = fromSerialSeconds(toSerialSeconds(win32::localNow()) + 15);
     const std::string dueDate = formatIsoDate(when.date);
-    const std::string due = formatTime(when.time);
     store.SaveSetting("Tidewell", "Schedule", "RunOn", "9");
     store.SaveSetting("Tidewell", "Schedule", "Date", dueDate);
-    store.SaveSetting("Tidewell", "Schedule", "Time", due);
+    store.SaveSetting("Tidewell", "Schedule", "Time", formatTime(when.time));
 
     ProgramProcess program;
     HWND main = program.waitMainWindow();
@@ -48,15 +48,19 @@ TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunInItsSecond) {
     ::PostMessageW(main, WM_CLOSE, 0, 0); // hidden in the tray, as it usually is
     ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
 
-    // The label shows the second the run started in.
-    ASSERT_TRUE(waitFor([&] { return parseTime(controlText(main, IDC_LBLLASTRUNTIME)).has_value(); },
+    // The label shows the second the run started in: not before the due one,
+    // and soon after it (a busy bench may be a little late).
+    std::optional<TimeOfDay> ran;
+    ASSERT_TRUE(waitFor([&] { return (ran = parseTime(controlText(main, IDC_LBLLASTRUNTIME))).has_value(); },
                         40s));
-    EXPECT_EQ(controlText(main, IDC_LBLLASTRUNTIME), due);
+    const auto late = toSerialSeconds({when.date, *ran}) - toSerialSeconds(when);
+    EXPECT_GE(late, 0) << formatTime(*ran);
+    EXPECT_LE(late, 10) << formatTime(*ran);
     // The run brings the window forward and ends with "Done"; then it is stored.
     EXPECT_TRUE(waitFor(
         [&] { return controlText(main, IDC_RTFMESSAGE).find("Done") != std::string::npos; }));
     EXPECT_TRUE(::IsWindowVisible(main));
-    EXPECT_TRUE(waitFor([&] { return stored("LastRunTime") == due; }, 5s));
+    EXPECT_TRUE(waitFor([&] { return stored("LastRunTime") == formatTime(*ran); }, 5s));
     EXPECT_EQ(stored("LastRunDate"), dueDate);
     ::RegDeleteTreeW(
         HKEY_CURRENT_USER,

@@ -158,27 +158,6 @@ TEST_F(RealWipeTest, KeepsTopHiddenAndSystemFilesAndLockedFilesAndEveryLinkTarge
     EXPECT_EQ(wiper.stats().filesDeleted, 3u);
 }
 
-// A top folder is refused with one red line, and the text is the system's own
-// for a missing one: what matters here is the real attribute and error.
-TEST_F(RealWipeTest, ALinkOrMissingTopFolderGivesOneRedLineAndTouchesNothing) {
-    makeLink(kRoot + "\\toplink", canary);
-    const struct {
-        std::string top;
-        const char* says;
-    } rows[] = {{kRoot + "\\toplink", "is a link"}, {kRoot + "\\nope", ""}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.top);
-        pane.runs.clear();
-        wiper.WipeFolder(row.top, row.top);
-        ASSERT_EQ(pane.runs.size(), 1u);
-        EXPECT_EQ(pane.runs[0].colour, kErrorRed);
-        EXPECT_THAT(pane.runs[0].text, ::testing::HasSubstr(row.says));
-        EXPECT_THAT(pane.runs[0].text, ::testing::EndsWith("\r\n"));
-        EXPECT_GT(pane.runs[0].text.size(), 4u);
-        EXPECT_TRUE(canaryIntact());
-    }
-}
-
 TEST_F(RealWipeTest, ShredPrimitivesOverwriteInPlaceAndReportLockedFiles) {
     const std::string file = tree + "\\secret \xc3\xa9.txt";
     writeText(file, std::string(1000, 'S'), FILE_ATTRIBUTE_READONLY);
