@@ -4,25 +4,6 @@
 
 namespace tidewell {
 
-const std::array<OptionInfo, kOptionCount> kCleaningOptions{{
-    {"Prevents Sites from improperly changing your Home Page", 1},
-    {"Erases Windows' secret index.dat file", 1},
-    {"Erases Site Addresses", 1},
-    {"Erases Recent Files List", 1},
-    {"Erases My Documents Files", 0},
-    {"Erases Recycle Bin", 1},
-    {"Erases Browser Cache Files", 0},
-    {"Erases Browser Cookies", 1},
-    {"Erases Browser Favorites ", 0},
-    {"Erases Browser History Logs", 1},
-    {"Frees space on your Hard Drive", 1},
-    {"Windows Temp Directories", 1},
-    {"Clear Clipboard", kNoDefault},
-    {"Delete Windows start menu \"run\" history", kNoDefault},
-    {"Disable Script Debugging", kNoDefault},
-    {"Don't Display a Notification About Every Script Error", kNoDefault},
-}};
-
 const std::array<std::pair<int, int>, 12> kDefaultSettingsOrder{{
     {2, 1},
     {6, 0},

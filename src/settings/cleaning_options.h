@@ -8,15 +8,6 @@
 namespace tidewell {
 
 inline constexpr int kOptionCount = 16;
-inline constexpr int kNoDefault = -1;
-
-struct OptionInfo {
-    const char* caption;
-    int defaultValue; // kNoDefault: the Default button leaves the box alone
-};
-
-// chkSettings 0..15: captions exactly as shown, and the Default column.
-extern const std::array<OptionInfo, kOptionCount> kCleaningOptions;
 
 // The order in which the Default button sets the boxes: (index, value).
 extern const std::array<std::pair<int, int>, 12> kDefaultSettingsOrder;

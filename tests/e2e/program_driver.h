@@ -43,11 +43,9 @@ public:
     ~ProgramProcess();
 
     DWORD pid() const noexcept { return pid_; }
-    HANDLE handle() const noexcept { return process_.get(); }
     bool running() const;
     // Waits for the process to end; returns its exit code, or -1 on timeout.
     long waitExit(std::chrono::milliseconds limit = 15s);
-    void kill();
 
     // The program's top-level window of `className` (visible or not), 0 if none.
     HWND findWindow(const wchar_t* className, bool visibleOnly = false) const;
@@ -71,29 +69,8 @@ long exitWithButton(ProgramProcess& process, HWND mainWindow);
 // Sends a message whose lParam points at a buffer, through memory of the
 // window's own process; `buffer` is copied in before and back after.
 LRESULT sendWithBuffer(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size);
-// Sends `buffer` as sendWithBuffer does, with the pointer at `pointerOffset`
-// aimed at the remote copy's text at `textOffset`; returns that text.
-std::string remoteText(HWND hwnd, UINT msg, WPARAM wp, void* buffer, size_t size, size_t textOffset,
-                       size_t pointerOffset);
-// The text of an item (TCITEMW, HDITEMW, LVITEMW...) of a control in another
-// process: `item` travels with a text buffer right behind it.
-template <typename Item> std::string itemText(HWND hwnd, UINT msg, WPARAM wp, Item item) {
-    struct Remote {
-        Item item;
-        wchar_t text[512];
-    } remote{item, {}};
-    remote.item.cchTextMax = 512;
-    return remoteText(hwnd, msg, wp, &remote, sizeof(remote), offsetof(Remote, text),
-                      reinterpret_cast<char*>(&remote.item.pszText) -
-                          reinterpret_cast<char*>(&remote));
-}
-// The caption of tab `index` of a tab control in another process.
-std::string tabCaption(HWND tab, int index);
-// GDT_VALID with the value, or GDT_NONE, of a date/time picker in another process.
-LRESULT pickerValue(HWND picker, SYSTEMTIME& value);
-void setPickerValue(HWND picker, const SYSTEMTIME* value);
-// Selects an item of a drop-down list and tells its owner, as a user's pick does.
-void selectComboItem(HWND combo, int index);
+// Waits for the folder browser of the process and chooses `folder` in it.
+bool chooseFolder(const ProgramProcess& process, const std::string& folder);
 // The first visible message box of the process, or 0.
 HWND findMessageBox(const ProgramProcess& process);
 // Waits for one (with `title` if given); 0 if none came.

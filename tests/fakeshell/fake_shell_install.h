@@ -28,61 +28,49 @@ public:
     Registration() {
         const std::wstring source = exeFolder() + kDllName;
         ::CreateDirectoryW(L"C:\\testbin", nullptr);
-        dll_ = std::wstring(L"C:\\testbin\\") + kDllName;
+        const std::wstring dll = std::wstring(L"C:\\testbin\\") + kDllName;
         // Already loaded by an earlier test of this process: the copy may fail.
-        if (!::CopyFileW(source.c_str(), dll_.c_str(), FALSE) &&
-            ::GetFileAttributesW(dll_.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            error_ =
-                L"cannot copy " + source + L" (error " + std::to_wstring(::GetLastError()) + L")";
+        if (!::CopyFileW(source.c_str(), dll.c_str(), FALSE) &&
+            ::GetFileAttributesW(dll.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            error_ = "cannot copy the fake (error " + std::to_string(::GetLastError()) + ")";
             return;
         }
+        // A registration already in place is put back afterwards.
         HKEY key = nullptr;
-        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, nullptr, 0,
-                              KEY_READ | KEY_WRITE, nullptr, &key, &created_) != ERROR_SUCCESS) {
-            error_ = L"cannot open HKLM\\" + keyPath();
-            return;
+        existed_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, KEY_READ, &key) ==
+                   ERROR_SUCCESS;
+        if (existed_) {
+            ::RegCloseKey(key);
         }
-        hadDefault_ = read(key, nullptr, oldDefault_);
-        hadModel_ = read(key, L"ThreadingModel", oldModel_);
-        write(key, nullptr, dll_);
-        write(key, L"ThreadingModel", L"Apartment");
-        ::RegCloseKey(key);
-        ok_ = true;
+        for (Value& v : saved_) {
+            wchar_t buffer[1024] = {};
+            DWORD size = sizeof(buffer) - sizeof(wchar_t);
+            v.had = ::RegGetValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), v.name, RRF_RT_REG_SZ,
+                                   nullptr, buffer, &size) == ERROR_SUCCESS;
+            v.value = buffer;
+        }
+        ok_ = set(nullptr, dll) && set(L"ThreadingModel", L"Apartment");
+        if (!ok_) {
+            error_ = "cannot write the class's InprocServer32 key";
+        }
     }
     ~Registration() {
-        if (!ok_) {
-            return;
-        }
-        if (created_ == REG_CREATED_NEW_KEY) {
+        if (ok_ && !existed_) {
             ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath().c_str());
             return;
         }
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, KEY_WRITE, &key) ==
-            ERROR_SUCCESS) {
-            if (hadDefault_) {
-                write(key, nullptr, oldDefault_);
+        for (const Value& v : saved_) {
+            if (v.had) {
+                set(v.name, v.value);
             } else {
-                ::RegDeleteValueW(key, nullptr);
+                ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), v.name);
             }
-            if (hadModel_) {
-                write(key, L"ThreadingModel", oldModel_);
-            } else {
-                ::RegDeleteValueW(key, L"ThreadingModel");
-            }
-            ::RegCloseKey(key);
         }
     }
     Registration(const Registration&) = delete;
     Registration& operator=(const Registration&) = delete;
     bool ok() const { return ok_; }
-    std::string errorText() const {
-        std::string text;
-        for (wchar_t c : error_) {
-            text += c < 0x80 ? static_cast<char>(c) : '?';
-        }
-        return text;
-    }
+    const std::string& errorText() const { return error_; }
 
     static std::wstring keyPath() {
         return std::wstring(L"Software\\Classes\\CLSID\\") + kShellWindowsClsid +
@@ -90,35 +78,31 @@ public:
     }
 
 private:
-    static bool read(HKEY key, const wchar_t* name, std::wstring& value) {
-        wchar_t buffer[1024] = {};
-        DWORD size = sizeof(buffer) - sizeof(wchar_t);
-        DWORD type = 0;
-        if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-                ERROR_SUCCESS ||
-            (type != REG_SZ && type != REG_EXPAND_SZ)) {
-            return false;
-        }
-        value = buffer;
-        return true;
+    static bool set(const wchar_t* name, const std::wstring& value) {
+        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), name, REG_SZ,
+                                 value.c_str(),
+                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+               ERROR_SUCCESS;
     }
-    static void write(HKEY key, const wchar_t* name, const std::wstring& value) {
-        ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    std::wstring dll_;
-    std::wstring error_;
-    std::wstring oldDefault_, oldModel_;
-    bool hadDefault_ = false, hadModel_ = false, ok_ = false;
-    DWORD created_ = 0;
+    struct Value {
+        const wchar_t* name;
+        bool had = false;
+        std::wstring value;
+    };
+    Value saved_[2] = {{nullptr, false, {}}, {L"ThreadingModel", false, {}}};
+    std::string error_;
+    bool ok_ = false, existed_ = false;
 };
 
-// The fake's control window in process `pid`, or 0.
-inline HWND controlWindow(DWORD pid) {
+// The top-level window of `className` in process `pid` (visible only, if
+// asked), or 0.
+inline HWND findProcessWindow(DWORD pid, const wchar_t* className, bool visibleOnly = false) {
     struct Search {
         DWORD pid;
+        const wchar_t* cls;
+        bool visible;
         HWND found;
-    } s{pid, nullptr};
+    } s{pid, className, visibleOnly, nullptr};
     ::EnumWindows(
         [](HWND h, LPARAM lp) -> BOOL {
             auto& search = *reinterpret_cast<Search*>(lp);
@@ -126,7 +110,8 @@ inline HWND controlWindow(DWORD pid) {
             ::GetWindowThreadProcessId(h, &owner);
             wchar_t cls[64] = {};
             ::GetClassNameW(h, cls, 64);
-            if (owner == search.pid && ::lstrcmpiW(cls, kControlClass) == 0) {
+            if (owner == search.pid && ::lstrcmpiW(cls, search.cls) == 0 &&
+                (!search.visible || ::IsWindowVisible(h))) {
                 search.found = h;
                 return FALSE;
             }
@@ -134,6 +119,11 @@ inline HWND controlWindow(DWORD pid) {
         },
         reinterpret_cast<LPARAM>(&s));
     return s.found;
+}
+
+// The fake's control window in process `pid`, or 0.
+inline HWND controlWindow(DWORD pid) {
+    return findProcessWindow(pid, kControlClass);
 }
 
 } // namespace fakeshell

@@ -27,11 +27,7 @@ enum Message : UINT {
     kContextMenu,        // wParam id -> 1 menu allowed, 0 suppressed, -1 no sink
     kConnections,        // wParam id -> browser sinks + 100 * document sinks
     kStopCount,          // wParam id -> ExecWB(stop) calls
-    kTones,              // -> tones the process made since loading (Beep is intercepted)
-    kLastTone,           // -> hertz * 10000 + milliseconds of the last tone
-    kReenter,            // wParam id: its next get_HWND opens one more window (nested event)
-    kReset,              // closes every window without events; clears counters
-    kEnumerations,       // -> how many times the collection was walked
+    kReset,              // closes every window without events
 };
 
 } // namespace fakeshell

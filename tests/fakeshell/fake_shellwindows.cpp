@@ -9,6 +9,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <map>
@@ -66,78 +67,18 @@ HRESULT query(T* self, IConnectionPointContainer* container, REFIID riid, void**
     return S_OK;
 }
 
-long gTones = 0;
-long gLastTone = 0;
-long gEnumerations = 0;
-
-BOOL WINAPI countingBeep(DWORD hertz, DWORD milliseconds) {
-    ++gTones;
-    gLastTone = static_cast<long>(hertz * 10000 + milliseconds);
-    return TRUE;
-}
-
-// Tones are counted, not played: the host's import of Beep is redirected.
-void interceptBeep() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    done = true;
-    auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (dir.VirtualAddress == 0) {
-        return;
-    }
-    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-         imp->Name != 0; ++imp) {
-        if (_stricmp(reinterpret_cast<char*>(base + imp->Name), "kernel32.dll") != 0) {
-            continue;
-        }
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-            base + (imp->OriginalFirstThunk != 0 ? imp->OriginalFirstThunk : imp->FirstThunk));
-        auto* funcs = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++funcs) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(byName->Name), "Beep") == 0) {
-                DWORD old = 0;
-                ::VirtualProtect(&funcs->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
-                funcs->u1.Function = reinterpret_cast<ULONG_PTR>(&countingBeep);
-                ::VirtualProtect(&funcs->u1.Function, sizeof(void*), old, &old);
-            }
-        }
-    }
-}
-
 class ConnectionPoint final : public IConnectionPoint {
     FAKE_REFCOUNT
 public:
-    ConnectionPoint(REFIID iid, IConnectionPointContainer* owner, std::shared_ptr<const bool> dead)
-        : iid_(iid), owner_(owner), dead_(std::move(dead)) {}
-    void orphan() { owner_ = nullptr; }
+    explicit ConnectionPoint(std::shared_ptr<const bool> dead) : dead_(std::move(dead)) {}
     size_t size() const { return sinks_.size(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
         return query(static_cast<IConnectionPoint*>(this), nullptr, riid, pp,
                      {IID_IConnectionPoint});
     }
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-        *iid = iid_;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** pp) override {
-        *pp = owner_;
-        if (owner_ == nullptr) {
-            return E_UNEXPECTED;
-        }
-        owner_->AddRef();
-        return S_OK;
-    }
+    FAKE_NI(GetConnectionInterface, IID*)
+    FAKE_NI(GetConnectionPointContainer, IConnectionPointContainer**)
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
         if (*dead_) {
             return RPC_E_DISCONNECTED;
@@ -188,8 +129,6 @@ private:
             disp->Release();
         }
     }
-    IID iid_;
-    IConnectionPointContainer* owner_;
     std::shared_ptr<const bool> dead_;
     std::map<DWORD, IDispatch*> sinks_;
     DWORD next_ = 1;
@@ -216,11 +155,8 @@ public:
 
 protected:
     EventSource(REFIID iid, std::shared_ptr<bool> dead)
-        : iid_(iid), dead_(std::move(dead)), events_(new ConnectionPoint(iid, this, dead_)) {}
-    ~EventSource() {
-        events_->orphan();
-        events_->Release();
-    }
+        : iid_(iid), dead_(std::move(dead)), events_(new ConnectionPoint(dead_)) {}
+    ~EventSource() { events_->Release(); }
     IID iid_;
     std::shared_ptr<bool> dead_;
     ConnectionPoint* events_;
@@ -252,8 +188,6 @@ BSTR bstr(const std::wstring& s) {
     return ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
 }
 
-void openWindow(LONG_PTR handle, LPARAM flags, bool announce);
-
 class FakeBrowser final : public WebBrowser2Stub, public EventSource {
     FAKE_REFCOUNT
     FAKE_NO_TYPEINFO
@@ -264,7 +198,6 @@ public:
           document_((flags & kNoDocument) ? nullptr : new FakeDocument(dead_)) {}
     int id() const { return id_; }
     void kill() { *dead_ = true; }
-    void reenterOnce() { reenter_ = true; }
     long stops() const { return stops_; }
     FakeDocument* document() { return document_; }
 
@@ -275,11 +208,6 @@ public:
     HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* p) override {
         if (*dead_) {
             return RPC_E_DISCONNECTED;
-        }
-        if (reenter_) {
-            // As if a call into another process let a shell event in.
-            reenter_ = false;
-            openWindow(handle_ + 1, 0, true);
         }
         *p = handle_;
         return S_OK;
@@ -324,7 +252,6 @@ private:
     int id_;
     LONG_PTR handle_;
     LPARAM flags_;
-    bool reenter_ = false;
     long stops_ = 0;
     FakeDocument* document_;
 };
@@ -353,18 +280,7 @@ public:
         }
         return n == count ? S_OK : S_FALSE;
     }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-        pos_ += count;
-        return pos_ <= items_.size() ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        pos_ = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** pp) override {
-        *pp = new FakeEnum(items_);
-        return S_OK;
-    }
+    FAKE_NI(Skip, ULONG) FAKE_NI(Reset) FAKE_NI(Clone, IEnumVARIANT**)
 
 private:
     ~FakeEnum() {
@@ -388,7 +304,6 @@ public:
         return query(static_cast<IShellWindows*>(this), this, riid, pp,
                      {IID_IDispatch, IID_IShellWindows});
     }
-    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override;
     HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override;
 };
 
@@ -403,13 +318,7 @@ World& world() {
     return w;
 }
 
-HRESULT STDMETHODCALLTYPE FakeShellWindows::get_Count(LONG* count) {
-    *count = static_cast<LONG>(world().browsers.size());
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE FakeShellWindows::_NewEnum(IUnknown** pp) {
-    ++gEnumerations;
     std::vector<IDispatch*> items(world().browsers.begin(), world().browsers.end());
     *pp = static_cast<IEnumVARIANT*>(new FakeEnum(std::move(items)));
     return S_OK;
@@ -437,17 +346,11 @@ VARIANT byRefVariant(VARIANT* inner) {
     return v;
 }
 
-int currentOpenId = 0;
-
-void openWindow(LONG_PTR handle, LPARAM flags, bool announce) {
-    auto* b = new FakeBrowser(world().nextId++, handle, flags);
-    world().browsers.push_back(b);
-    currentOpenId = b->id();
-    if (announce) {
-        VARIANT cookie = var(VT_I4);
-        cookie.lVal = b->id();
-        world().shell->events().fire(DISPID_WINDOWREGISTERED, {cookie});
-    }
+// WindowRegistered or WindowRevoked for browser `id`.
+void announce(DISPID event, int id) {
+    VARIANT cookie = var(VT_I4);
+    cookie.lVal = id;
+    world().shell->events().fire(event, {cookie});
 }
 
 LRESULT fireNewWindow2(FakeBrowser& b) {
@@ -515,54 +418,37 @@ LRESULT fireDocument(FakeBrowser& b, DISPID id) {
 }
 
 LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kOpen) {
-        openWindow(static_cast<LONG_PTR>(wp), lp, (lp & kQuiet) == 0);
-        return currentOpenId;
+    auto& all = world().browsers;
+    switch (msg) {
+    case kOpen: {
+        auto* b = new FakeBrowser(world().nextId++, static_cast<LONG_PTR>(wp), lp);
+        all.push_back(b);
+        if ((lp & kQuiet) == 0) {
+            announce(DISPID_WINDOWREGISTERED, b->id());
+        }
+        return b->id();
     }
-    if (msg == kReset) {
-        for (FakeBrowser* b : world().browsers) {
+    case kReset:
+        for (FakeBrowser* b : all) {
             b->Release();
         }
-        world().browsers.clear();
-        gTones = 0;
-        gLastTone = 0;
-        gEnumerations = 0;
+        all.clear();
         return 1;
-    }
-    if (msg == kTones) {
-        return gTones;
-    }
-    if (msg == kLastTone) {
-        return gLastTone;
-    }
-    if (msg == kEnumerations) {
-        return gEnumerations;
     }
     FakeBrowser* b = find(wp);
     if (b == nullptr) {
         return -2;
     }
     b->AddRef();
-    LRESULT result = 0;
+    LRESULT result = 1;
     switch (msg) {
-    case kClose: {
-        auto& all = world().browsers;
-        for (auto it = all.begin(); it != all.end(); ++it) {
-            if (*it == b) {
-                all.erase(it);
-                b->Release();
-                break;
-            }
-        }
-        VARIANT cookie = var(VT_I4);
-        cookie.lVal = b->id();
-        world().shell->events().fire(DISPID_WINDOWREVOKED, {cookie});
-        result = 1;
+    case kClose:
+        all.erase(std::find(all.begin(), all.end(), b));
+        b->Release();
+        announce(DISPID_WINDOWREVOKED, b->id());
         break;
-    }
     case kKill:
         b->kill();
-        result = 1;
         break;
     case kNewWindow2:
         result = fireNewWindow2(*b);
@@ -597,20 +483,13 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
     case kStopCount:
         result = b->stops();
         break;
-    case kReenter:
-        b->reenterOnce();
-        result = 1;
-        break;
-    default:
-        result = -3;
-        break;
     }
     b->Release();
     return result;
 }
 
 LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg >= kOpen && msg <= kEnumerations) {
+    if (msg >= kOpen && msg <= kReset) {
         try {
             return control(msg, wp, lp);
         } catch (...) {
@@ -672,7 +551,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** 
         *pp = nullptr;
         return CLASS_E_CLASSNOTAVAILABLE;
     }
-    fakeshell::interceptBeep();
     fakeshell::ensureControlWindow();
     return fakeshell::gFactory.QueryInterface(riid, pp);
 }

@@ -19,7 +19,16 @@ struct RawEntry {
     std::string data;
     std::string linkTarget;
     unsigned mode = 0644;
+    long long size = -1; // the header's size field, when not the data's
 };
+
+// One pax record: "<length> key=value\n", the length counting itself.
+inline std::string paxRecord(const std::string& key, const std::string& value) {
+    const std::size_t body = key.size() + value.size() + 3;
+    std::size_t len = body + std::to_string(body).size();
+    len = body + std::to_string(len).size();
+    return std::to_string(len) + " " + key + "=" + value + "\n";
+}
 
 inline void octal(char* field, std::size_t width, unsigned long long v) {
     std::snprintf(field, width, "%0*llo", static_cast<int>(width - 1), v);
@@ -33,7 +42,7 @@ inline Bytes rawTar(const std::vector<RawEntry>& entries, bool endBlocks = true)
         octal(h + 100, 8, e.mode);
         octal(h + 108, 8, 0);
         octal(h + 116, 8, 0);
-        octal(h + 124, 12, e.data.size());
+        octal(h + 124, 12, e.size >= 0 ? static_cast<unsigned long long>(e.size) : e.data.size());
         octal(h + 136, 12, 1600000000);
         h[156] = e.type;
         std::memcpy(h + 157, e.linkTarget.data(), std::min<std::size_t>(100, e.linkTarget.size()));

@@ -197,23 +197,23 @@ public:
         }
         return s;
     }
-    // Lines of the pane, each with the colour of its first character.
-    std::vector<std::pair<Colour, std::string>> lines() const {
-        std::vector<std::pair<Colour, std::string>> out{{Colour{}, ""}};
+    // The text with each line's colour before it: [B]lue progress, [G]reen
+    // finished, [R]ed error, blac[K] done, [?] other.
+    std::string tagged() const {
+        std::string out;
         bool fresh = true;
         for (const auto& r : runs) {
             for (size_t i = 0; i < r.text.size(); ++i) {
-                if (r.text.compare(i, 2, "\r\n") == 0) {
-                    out.push_back({r.colour, ""});
-                    fresh = true;
-                    ++i;
-                    continue;
+                if (fresh && r.text.compare(i, 2, "\r\n") != 0) {
+                    out += r.colour == kProgressBlue    ? "[B]"
+                           : r.colour == kFinishedGreen ? "[G]"
+                           : r.colour == kErrorRed      ? "[R]"
+                           : r.colour == kDoneBlack     ? "[K]"
+                                                        : "[?]";
                 }
-                if (fresh) {
-                    out.back().first = r.colour;
-                    fresh = false;
-                }
-                out.back().second += r.text[i];
+                fresh = r.text.compare(i, 2, "\r\n") == 0;
+                out += r.text.substr(i, fresh ? 2 : 1);
+                i += fresh ? 1 : 0;
             }
         }
         return out;

@@ -10,7 +10,6 @@
 using namespace tidewell;
 using namespace tidewell::testing;
 using ::testing::ElementsAre;
-using Line = std::pair<Colour, std::string>;
 
 namespace {
 
@@ -19,11 +18,9 @@ public:
     std::array<int, 16> options{};
     int broughtForward = 0;
     std::function<void()> onYield;
-    int yields = 0;
     int optionValue(int i) override { return options[static_cast<size_t>(i)]; }
     void bringForward() override { ++broughtForward; }
     void yield() override {
-        ++yields;
         if (onYield) {
             onYield();
         }
@@ -80,118 +77,109 @@ protected:
     CleanRun run{window, timers, pane, label, targets, platform, tweaks, errors, activity};
 };
 
-TEST_F(CleaningTest, FolderTargetWritesItsThreeLinesAndKeepsTheFolder) {
-    targets.EraseCookies("Erasing Browser Cookies");
-    EXPECT_THAT(pane.lines(),
-                ElementsAre(Line{Colour{}, ""}, Line{kProgressBlue, "Path: C:\\u\\Cookies"},
-                            Line{kProgressBlue, "Erasing Browser Cookies ..."},
-                            Line{kFinishedGreen, "Finished Erasing Browser Cookies"}));
-    EXPECT_FALSE(fs.exists("C:\\u\\Cookies\\trace.txt"));
-    EXPECT_TRUE(fs.exists("C:\\u\\Cookies"));
-}
-
-TEST_F(CleaningTest, OnlyHistoryCacheTempAndFolderSetTheLabel) {
-    targets.EraseHistory("H");
-    targets.EraseCache("C");
-    targets.EraseCookies("K");
-    targets.EraseFavorites("F");
-    targets.EraseMyDocuments("D");
-    targets.EraseRecentFiles("R");
-    targets.EraseTempFiles("T");
-    targets.EraseRecycleBin("B");
-    targets.EraseTypedUrls("U");
-    targets.EraseRunHistory("M");
-    EXPECT_THAT(label.history, ElementsAre("H ...", "C ...", "T ..."));
-}
-
-TEST_F(CleaningTest, MissingSpecialFolderFinishesWithAnEmptyPathAndWipesNothing) {
-    platform.folders.erase(CSIDL_Favorites);
-    targets.EraseFavorites("Erasing Browser Favorites");
-    EXPECT_EQ(pane.text(),
-              "\r\nPath: \r\nErasing Browser Favorites ...\r\nFinished Erasing Browser Favorites");
-    EXPECT_TRUE(fs.log.empty());
-}
-
-TEST_F(CleaningTest,
-       TempFilesDropsTheTrailingBackslashAndAnEmptyPathGivesARedLineNotTheCurrentDirectory) {
-    targets.EraseTempFiles("Erasing Windows Temporary Files");
-    EXPECT_FALSE(fs.exists("C:\\Temp\\t.tmp"));
-    EXPECT_TRUE(fs.exists("C:\\Temp"));
-    EXPECT_THAT(pane.text(), ::testing::StartsWith("\r\nPath: C:\\Temp\r\n"));
-
-    pane.Clear();
-    fs.log.clear();
-    platform.temp = "";
-    targets.EraseTempFiles("Erasing Windows Temporary Files");
-    EXPECT_TRUE(fs.log.empty());
-    const auto lines = pane.lines();
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[1].second, "Path: ");
-    EXPECT_EQ(lines[2].first, kProgressBlue);
-    EXPECT_THAT(
-        lines[2].second,
-        ::testing::StartsWith("Erasing Windows Temporary Files ...The folder path is empty"));
-    EXPECT_EQ(lines[4], (Line{kFinishedGreen, "Finished Erasing Windows Temporary Files"}));
-}
-
-TEST_F(CleaningTest, FailingFolderTargetWritesErrorInAndNoFinishedLine) {
+// Each target writes its lines (colour-tagged) and sets the label or not.
+TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
     class Throwing : public FakePlatform {
         std::string GetSpecialFolder(int) override { throw AppError(5, "denied"); }
-    } bad;
-    EraseTargets t(pane, label, bad, wiper, fs, errors);
-    t.EraseCookies("Erasing Browser Cookies");
-    EXPECT_THAT(pane.lines(), ElementsAre(Line{Colour{}, ""},
-                                          Line{kErrorRed, "Error in Erasing Browser Cookies ..."}));
-    EXPECT_EQ(pane.colour, kProgressBlue);
+    } failing;
+    EraseTargets failingTargets(pane, label, failing, wiper, fs, errors);
+    struct Row {
+        const char* name;
+        std::function<void()> act;
+        std::string pane, label;
+        std::vector<std::string> gone, kept;
+    };
+    const std::string fin = "\r\n[G]Finished ";
+    const Row rows[] = {
+        {"cookies", [&] { targets.EraseCookies("Cookies"); },
+         "\r\n[B]Path: C:\\u\\Cookies\r\n[B]Cookies ..." + fin + "Cookies", "",
+         {"C:\\u\\Cookies\\trace.txt"}, {"C:\\u\\Cookies", "C:\\u\\Cache\\trace.txt"}},
+        {"history sets the label", [&] { targets.EraseHistory("H"); },
+         "\r\n[B]Path: C:\\u\\History\r\n[B]H ..." + fin + "H", "H ...", {}, {}},
+        {"cache sets the label", [&] { targets.EraseCache("C"); },
+         "\r\n[B]Path: C:\\u\\Cache\r\n[B]C ..." + fin + "C", "C ...", {}, {}},
+        {"temp drops its trailing backslash", [&] { targets.EraseTempFiles("T"); },
+         "\r\n[B]Path: C:\\Temp\r\n[B]T ..." + fin + "T", "T ...", {"C:\\Temp\\t.tmp"},
+         {"C:\\Temp"}},
+        {"an empty temp path is no current directory",
+         [&] {
+             platform.temp = "";
+             targets.EraseTempFiles("T");
+         },
+         "\r\n[B]Path: \r\n[B]T ...The folder path is empty or not a full path: \"\"\r\n" + fin +
+             "T",
+         "T ...", {}, {"C:\\Temp\\t.tmp"}},
+        {"a missing special folder wipes nothing",
+         [&] {
+             platform.folders.erase(CSIDL_Favorites);
+             targets.EraseFavorites("F");
+         },
+         "\r\n[B]Path: \r\n[B]F ..." + fin + "F", "", {}, {"C:\\u\\Fav\\trace.txt"}},
+        {"a failing target", [&] { failingTargets.EraseCookies("K"); }, "\r\n[R]Error in K ...",
+         "", {}, {"C:\\u\\Cookies\\trace.txt"}},
+        {"registry keys in full",
+         [&] {
+             targets.EraseTypedUrls("U");
+             targets.EraseRunHistory("M");
+         },
+         "\r\n[B]Path: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
+         "[B]U ..." + fin + "U\r\n[B]Path: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+         "CurrentVersion\\Explorer\\RunMRU\r\n[B]M ..." + fin + "M",
+         "", {}, {}},
+        {"a folder clears the pane first",
+         [&] {
+             pane.Append("old text");
+             targets.EraseFolder("E", "C:\\u\\Fav");
+         },
+         "\r\n[B]Path: C:\\u\\Fav\r\n[B]E ..." + fin + "E", "E ...", {"C:\\u\\Fav\\trace.txt"},
+         {"C:\\u\\Fav"}},
+        {"index.dat files, a locked one in red",
+         [&] {
+             fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].locked = true;
+             targets.EraseIndexDat("I");
+         },
+         "\r\n[B]Path: C:\\u\\History\r\n[B]Path: C:\\u\\Cache\r\n[B]Path: C:\\u\\Cookies\r\n"
+         "[B]I ...\r\n[R]In use, not erased: C:\\u\\Cookies\\INDEX.DAT" + fin + "I (2 found)",
+         "", {"C:\\u\\History\\History.IE5\\index.dat"},
+         {"C:\\u\\History\\trace.txt", "C:\\u\\Cookies\\INDEX.DAT"}},
+        {"index.dat search never enters a link",
+         [&] {
+             fs.dir("D:\\elsewhere");
+             fs.file("D:\\elsewhere\\index.dat");
+             fs.link("C:\\u\\Cache\\lnk", "D:\\elsewhere");
+             targets.EraseIndexDat("I");
+         },
+         "\r\n[B]Path: C:\\u\\History\r\n[B]Path: C:\\u\\Cache\r\n[B]Path: C:\\u\\Cookies\r\n"
+         "[B]I ..." + fin + "I (2 found)",
+         "", {"C:\\u\\Cookies\\INDEX.DAT"}, {"D:\\elsewhere\\index.dat"}},
+    };
+    const auto fresh = fs;
+    const auto folders = platform.folders;
+    for (const Row& row : rows) {
+        fs = fresh;
+        platform.folders = folders;
+        platform.temp = "C:\\Temp\\";
+        pane.Clear();
+        label.history.clear();
+        row.act();
+        EXPECT_EQ(pane.tagged(), row.pane) << row.name;
+        EXPECT_EQ(label.Text(), row.label) << row.name;
+        for (const auto& f : row.gone) {
+            EXPECT_FALSE(fs.exists(f)) << row.name << ": " << f;
+        }
+        for (const auto& f : row.kept) {
+            EXPECT_TRUE(fs.exists(f)) << row.name << ": " << f;
+        }
+    }
     EXPECT_TRUE(errors.messages.empty());
-}
-
-TEST_F(CleaningTest, RegistryTargetsShowTheFullKeyAndDeleteTheTree) {
-    targets.EraseTypedUrls("Erasing 'Auto Complete' Site Addresses");
-    targets.EraseRunHistory("Erasing Windows Start Run History");
-    EXPECT_THAT(platform.deletedKeys, ElementsAre(kTypedUrlsKey, kRunMruKey));
-    EXPECT_THAT(
-        pane.text(),
-        ::testing::StartsWith(
-            "\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
-            "Erasing 'Auto Complete' Site Addresses ...\r\nFinished Erasing 'Auto Complete' "
-            "Site Addresses\r\nPath: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
-            "CurrentVersion\\Explorer\\RunMRU"));
-}
-
-TEST_F(CleaningTest, EraseFolderClearsThePaneFirst) {
-    pane.Append("old text");
-    fs.dir("D:\\x");
-    fs.file("D:\\x\\f");
-    targets.EraseFolder("Erasing Selected Folder", "D:\\x");
-    EXPECT_EQ(pane.text(),
-              "\r\nPath: D:\\x\r\nErasing Selected Folder ...\r\nFinished Erasing Selected Folder");
-    EXPECT_FALSE(fs.exists("D:\\x\\f"));
-    EXPECT_EQ(label.Text(), "Erasing Selected Folder ...");
-}
-
-TEST_F(CleaningTest, IndexDatFilesGoAndALockedOneIsReportedInRed) {
-    fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].locked = true;
-    targets.EraseIndexDat(kIndexDatMessage);
-    EXPECT_FALSE(fs.exists("C:\\u\\History\\History.IE5\\index.dat"));
-    EXPECT_TRUE(fs.exists("C:\\u\\History\\trace.txt")) << "only index.dat files";
-    const auto lines = pane.lines();
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[4].second, std::string(kIndexDatMessage) + " ...");
-    EXPECT_EQ(lines[5], (Line{kErrorRed, "In use, not erased: C:\\u\\Cookies\\INDEX.DAT"}));
-    EXPECT_EQ(lines[6],
-              (Line{kFinishedGreen, std::string("Finished ") + kIndexDatMessage + " (2 found)"}));
 }
 
 TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
     pane.Append("before");
     ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
-    EXPECT_EQ(pane.text(), "\r\nDone");
-    EXPECT_EQ(pane.runs.back().colour, kDoneBlack);
+    EXPECT_EQ(pane.tagged(), "\r\n[K]Done");
     EXPECT_EQ(label.Text(), "Ready");
     EXPECT_EQ(window.broughtForward, 1);
-    EXPECT_EQ(window.yields, 16);
-    EXPECT_EQ(pane.repaints, 16);
     EXPECT_THAT(timers.log, ElementsAre("starting", "finished"));
 }
 
@@ -209,26 +197,21 @@ TEST_F(CleaningTest, RunGoesInIndexOrderAndSideEffectsOnlyForCheckedOptions) {
     }
     window.options[6] = 2; // grayed counts as off
     run.cmdBasicClean_Click();
-    std::vector<std::string> finished;
-    for (const auto& [colour, text] : pane.lines()) {
-        if (colour == kFinishedGreen) {
-            finished.push_back(text);
-        }
+    std::string finished;
+    const std::string t = pane.tagged();
+    for (size_t at = t.find("[G]"); at != std::string::npos; at = t.find("[G]", at + 1)) {
+        finished += t.substr(at + 20, t.find("\r\n", at) - at - 20) + "|";
     }
-    EXPECT_THAT(finished,
-                ElementsAre("Finished Erasing 'Auto Complete' Site Addresses",
-                            "Finished Erasing Recent Files",
-                            "Finished Erasing Contents of Recycle Bin",
-                            "Finished Erasing Browser Cookies", "Finished Erasing Internet History",
-                            "Finished Erasing Windows Temporary Files",
-                            "Finished Erasing Windows Start Run History"));
+    EXPECT_EQ(finished, "'Auto Complete' Site Addresses|Recent Files|Contents of Recycle Bin|"
+                        "Browser Cookies|Internet History|Windows Temporary Files|"
+                        "Windows Start Run History|");
     EXPECT_EQ(platform.clipboardEmptied, 1);
     EXPECT_EQ(platform.binEmptied, 1);
     EXPECT_TRUE(fs.exists("C:\\u\\Cache\\trace.txt"));
     EXPECT_TRUE(fs.exists("C:\\u\\Docs\\trace.txt"));
     EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Disable Script Debugger"), "yes");
     EXPECT_EQ(registry.values.count(std::string(kIeMainKey) + "|Disable Script DebuggerX"), 0u);
-    EXPECT_EQ(pane.lines().back(), (Line{kDoneBlack, "Done"}));
+    EXPECT_THAT(t, ::testing::EndsWith("\r\n[K]Done"));
 }
 
 TEST_F(CleaningTest, FreeSpaceOptionAddsTheBytesFreedBeforeDone) {
@@ -237,11 +220,8 @@ TEST_F(CleaningTest, FreeSpaceOptionAddsTheBytesFreedBeforeDone) {
     window.options[5] = 1;
     platform.binBytes = 2048;
     run.cmdBasicClean_Click();
-    const auto lines = pane.lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2],
-              (Line{kFinishedGreen, "Space freed on your Hard Drive: 2.0 KB"}));
-    EXPECT_EQ(lines.back().second, "Done");
+    EXPECT_THAT(pane.tagged(),
+                ::testing::EndsWith("\r\n[G]Space freed on your Hard Drive: 2.0 KB\r\n[K]Done"));
 }
 
 TEST_F(CleaningTest, FailedRunReportsStopsAndStillReArmsTheSchedule) {
@@ -313,16 +293,13 @@ TEST_F(CleaningTest, DangerousLayoutsAreRefusedInRedAndTheRunGoesOn) {
         }
         const std::string refused = l.folderId != 0 ? l.folder : l.temp.substr(0, l.temp.size() - 1);
         run.cmdBasicClean_Click();
-        const auto lines = pane.lines();
-        EXPECT_THAT(lines, ::testing::Contains(Line{
-                               kErrorRed, "Not erased: " + refused +
-                                              " is not a folder this option may empty"}))
-            << refused;
+        EXPECT_THAT(pane.tagged(), ::testing::HasSubstr("\r\n[R]Not erased: " + refused +
+                                                        " is not a folder this option may empty"));
         for (const char* canary : {"C:\\u\\canary.txt", "C:\\root-canary.txt",
                                    "C:\\u\\Docs\\trace.txt", "C:\\u\\Docs\\index.dat"}) {
             EXPECT_TRUE(fs.exists(canary)) << canary << " lost with " << refused;
         }
-        EXPECT_EQ(lines.back(), (Line{kDoneBlack, "Done"})) << "the run goes on";
+        EXPECT_THAT(pane.tagged(), ::testing::EndsWith("[K]Done")) << "the run goes on";
     }
 }
 

@@ -41,30 +41,30 @@ std::optional<UserMessage> check(Operation op, const std::string& src, const std
 TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
     MemoryFs fs = withFiles();
     using O = Operation;
-    EXPECT_EQ(check(O::EncryptSingleFile, "  ", "", fs),
-              msg("Source folder can not be blank.", "Invalid Source"));
-    EXPECT_EQ(check(O::EncryptSingleFile, "/d/plain.txt", "   ", fs),
-              msg("Specify destination file.", "Invalid Destination File"));
-    EXPECT_EQ(check(O::EncryptFolder, "", "x", fs),
-              msg("Source folder can not be blank.", "Invalid Source"));
-    EXPECT_EQ(check(O::EncryptFolder, "/d/folder", " ", fs),
-              msg("Specify destination file.", "Invalid Destination File"));
-    EXPECT_EQ(check(O::DecryptSingleFile, " ", " ", fs),
-              msg("Source file can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "", fs),
-              msg("Destination file can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptSingleFile, "/d/nope", "/d/out", fs),
-              msg("Source file not found.", kTitle));
-    EXPECT_EQ(check(O::DecryptSingleFile, "/d/folder", "/d/out", fs),
-              msg("Source file not found.", kTitle));
-    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "", fs),
-              msg("Destination folder can not be blank.", kTitle));
-    EXPECT_EQ(check(O::DecryptFolder, "/d/nope", "/d/o", fs),
-              msg("Source file not found.", kTitle));
+    const std::string src = "Invalid Source", dst = "Invalid Destination File";
+    const struct Row {
+        Operation op;
+        const char *source, *destination, *text;
+        std::string title;
+    } rows[] = {
+        {O::EncryptSingleFile, "  ", "", "Source folder can not be blank.", src},
+        {O::EncryptSingleFile, "/d/plain.txt", "   ", "Specify destination file.", dst},
+        {O::EncryptFolder, "", "x", "Source folder can not be blank.", src},
+        {O::EncryptFolder, "/d/folder", " ", "Specify destination file.", dst},
+        {O::EncryptFolder, "/d/nope", "/d/out", "Source folder not found.", src},
+        {O::DecryptSingleFile, " ", " ", "Source file can not be blank.", kTitle},
+        {O::DecryptSingleFile, "/d/nope", "", "Destination file can not be blank.", kTitle},
+        {O::DecryptSingleFile, "/d/nope", "/d/out", "Source file not found.", kTitle},
+        {O::DecryptSingleFile, "/d/folder", "/d/out", "Source file not found.", kTitle},
+        {O::DecryptFolder, "/d/nope", "", "Destination folder can not be blank.", kTitle},
+        {O::DecryptFolder, "/d/nope", "/d/o", "Source file not found.", kTitle},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(check(row.op, row.source, row.destination, fs), msg(row.text, row.title))
+            << row.text << " '" << row.source << "'";
+    }
     // A single-file source is not checked up front; its own error comes later.
     EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
-    EXPECT_EQ(check(O::EncryptFolder, "/d/nope", "/d/out", fs),
-              msg("Source folder not found.", "Invalid Source"));
 }
 
 TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
@@ -201,24 +201,56 @@ TEST(Engine, HostileArchiveWithTheRightPasswordWritesNothingOutside) {
 
 // ---- panel ---------------------------------------------------------------------
 
-TEST(Panel, CaptionsFollowModeAndDirection) {
+// The four states of mode and direction: captions, buttons, pickers and the
+// operation each button starts.
+TEST(Panel, CaptionsPickersAndOperationFollowModeAndDirection) {
+    using K = PickerRequest::Kind;
+    const std::string all = "All Files (*.*) | *.*", cfy = "Cofferly Files (*.cfy) | *.cfy";
+    const struct Row {
+        bool folder;
+        Direction direction;
+        const char *captions, *modeLabel;
+        PickerRequest source, destination;
+        Operation operation;
+    } rows[] = {
+        {false, Direction::Encrypt, "Source File:|Destination File:", "an entire folder",
+         {K::OpenFile, all}, {K::SaveFile, cfy}, Operation::EncryptSingleFile},
+        {false, Direction::Decrypt, "Source File:|Destination File:", "an entire folder",
+         {K::OpenFile, cfy}, {K::SaveFile, all}, Operation::DecryptSingleFile},
+        {true, Direction::Decrypt, "Source File:|Destination Folder:", "a single file",
+         {K::OpenFile, cfy}, {K::Folder, ""}, Operation::DecryptFolder},
+        {true, Direction::Encrypt, "Source Folder:|Destination File:", "a single file",
+         {K::Folder, ""}, {K::SaveFile, cfy}, Operation::EncryptFolder},
+    };
     PanelModel m;
     initPanel(m);
-    auto captions = [&] { return m.lblSourceDestination[0] + "|" + m.lblSourceDestination[1]; };
-    EXPECT_FALSE(folderMode(m));
-    EXPECT_EQ(captions(), "Source File:|Destination File:");
-    SelectDirection(m, Direction::Decrypt);
-    EXPECT_EQ(captions(), "Source File:|Destination File:");
-    EXPECT_TRUE(m.cmdDecryptEnabled);
-    EXPECT_FALSE(m.cmdEncryptEnabled);
-    toggleMode(m);
-    EXPECT_EQ(m.lblFileOrFolder, "Click here to encrypt/decrypt a single file");
-    EXPECT_EQ(captions(), "Source File:|Destination Folder:");
-    SelectDirection(m, Direction::Encrypt);
-    EXPECT_EQ(captions(), "Source Folder:|Destination File:");
-    toggleMode(m);
-    EXPECT_EQ(m.lblFileOrFolder, "Click here to encrypt/decrypt an entire folder");
-    EXPECT_EQ(captions(), "Source File:|Destination File:");
+    for (const Row& row : rows) {
+        if (folderMode(m) != row.folder)
+            toggleMode(m);
+        SelectDirection(m, row.direction);
+        const bool encrypt = row.direction == Direction::Encrypt;
+        const std::string name = std::string(row.captions) + (encrypt ? " encrypt" : " decrypt");
+        EXPECT_EQ(m.lblSourceDestination[0] + "|" + m.lblSourceDestination[1], row.captions);
+        EXPECT_EQ(m.lblFileOrFolder, std::string("Click here to encrypt/decrypt ") + row.modeLabel)
+            << name;
+        EXPECT_EQ(m.cmdEncryptEnabled, encrypt) << name;
+        EXPECT_EQ(m.cmdDecryptEnabled, !encrypt) << name;
+        EXPECT_EQ(browseRequest(m, 0), row.source) << name;
+        EXPECT_EQ(browseRequest(m, 1), row.destination) << name;
+        EXPECT_EQ(operationFor(m, encrypt), row.operation) << name;
+    }
+    EXPECT_EQ(dialogFilter(cfy), std::string("Cofferly Files (*.cfy)\0*.cfy\0\0", 30));
+    EXPECT_EQ(folderPickerResult("C:\\"), "C:");
+    EXPECT_EQ(folderPickerResult("C:\\Data"), "C:\\Data");
+
+    beginOperation(m, false);
+    EXPECT_TRUE(m.busy);
+    EXPECT_EQ(m.cmdDecryptCaption + "|" + m.cmdEncryptCaption, "Cancel|Encrypt");
+    m.pgb = 40;
+    endOperation(m);
+    EXPECT_EQ(m.cmdDecryptCaption, "Decrypt");
+    EXPECT_EQ(m.pgb, 0);
+    EXPECT_FALSE(m.busy);
 }
 
 TEST(Panel, ChangesClearThePathsButNotThePasswords) {
@@ -237,26 +269,6 @@ TEST(Panel, ChangesClearThePathsButNotThePasswords) {
     EXPECT_EQ(m.txtPassword + m.txtReenter, "pwpw");
 }
 
-TEST(Panel, BrowseButtonsOpenTheRightPickerAndFilter) {
-    using K = PickerRequest::Kind;
-    const std::string all = "All Files (*.*) | *.*", cfy = "Cofferly Files (*.cfy) | *.cfy";
-    PanelModel m;
-    EXPECT_EQ(browseRequest(m, 0), (PickerRequest{K::OpenFile, all}));
-    EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, cfy}));
-    SelectDirection(m, Direction::Decrypt);
-    EXPECT_EQ(browseRequest(m, 0), (PickerRequest{K::OpenFile, cfy}));
-    EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, all}));
-    toggleMode(m);
-    EXPECT_EQ(browseRequest(m, 0), (PickerRequest{K::OpenFile, cfy}));
-    EXPECT_EQ(browseRequest(m, 1).kind, K::Folder);
-    SelectDirection(m, Direction::Encrypt);
-    EXPECT_EQ(browseRequest(m, 0).kind, K::Folder);
-    EXPECT_EQ(browseRequest(m, 1), (PickerRequest{K::SaveFile, cfy}));
-    EXPECT_EQ(dialogFilter(cfy), std::string("Cofferly Files (*.cfy)\0*.cfy\0\0", 30));
-    EXPECT_EQ(folderPickerResult("C:\\"), "C:");
-    EXPECT_EQ(folderPickerResult("C:\\Data"), "C:\\Data");
-}
-
 TEST(Panel, PasswordChecksTrimButCompareExactly) {
     PanelModel m;
     auto result = [&](std::string a, std::string b) {
@@ -270,24 +282,6 @@ TEST(Panel, PasswordChecksTrimButCompareExactly) {
     EXPECT_EQ(result("Secret", "secret"), "Unmatched passwords./Password/48");
     EXPECT_EQ(result("  secret ", "secret"), "ok");
     EXPECT_EQ(fieldsOf(m).password, "  secret ") << "the engine gets it untrimmed";
-}
-
-TEST(Panel, OperationFollowsModeAndButtonAndCancelCaption) {
-    PanelModel m;
-    EXPECT_EQ(operationFor(m, true), Operation::EncryptSingleFile);
-    EXPECT_EQ(operationFor(m, false), Operation::DecryptSingleFile);
-    toggleMode(m);
-    EXPECT_EQ(operationFor(m, true), Operation::EncryptFolder);
-    EXPECT_EQ(operationFor(m, false), Operation::DecryptFolder);
-    beginOperation(m, false);
-    EXPECT_TRUE(m.busy);
-    EXPECT_EQ(m.cmdDecryptCaption, "Cancel");
-    EXPECT_EQ(m.cmdEncryptCaption, "Encrypt");
-    m.pgb = 40;
-    endOperation(m);
-    EXPECT_EQ(m.cmdDecryptCaption, "Decrypt");
-    EXPECT_EQ(m.pgb, 0);
-    EXPECT_FALSE(m.busy);
 }
 
 // ---- file type -----------------------------------------------------------------

@@ -86,34 +86,6 @@ TEST(PopupMouse, UpReportsTheButtonTheDownSaw) {
     EXPECT_EQ(buttons.onMouseUp(), 2);
 }
 
-TEST(PopupNavigation, CommandStateChangeSetsOnlyBackAndForward) {
-    NavigationState nav;
-    nav.commandStateChange(1, true);
-    EXPECT_TRUE(nav.EnableForward);
-    EXPECT_FALSE(nav.EnableBack);
-    nav.commandStateChange(2, true);
-    EXPECT_TRUE(nav.EnableBack);
-    nav.commandStateChange(-1, false); // update commands: ignored
-    nav.commandStateChange(3, false);
-    EXPECT_TRUE(nav.EnableBack);
-    EXPECT_TRUE(nav.EnableForward);
-    nav.commandStateChange(1, false);
-    EXPECT_FALSE(nav.EnableForward);
-}
-
-TEST(PopupNavigation, FailedProbeClearsTheFlagAndForward) {
-    PopupFlags flags;
-    NavigationState nav;
-    nav.EnableForward = true;
-    beginForwardProbe(flags);
-    EXPECT_TRUE(flags.gCancelNextNavigation);
-    EXPECT_FALSE(endForwardProbe(flags, nav, false));
-    EXPECT_FALSE(flags.gCancelNextNavigation);
-    EXPECT_FALSE(nav.EnableForward);
-    EXPECT_TRUE(contextMenuAllowed(flags));
-    EXPECT_FALSE(takeCancelNextNavigation(flags));
-}
-
 TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
     PopupFlags flags;
     NavigationState nav;
@@ -208,80 +180,7 @@ TEST_F(PopupSwitch, CheckBoxAndMenuStayInStepAndStore) {
     EXPECT_EQ(store.writtenValues, (std::vector<std::string>{"0", "0"}));
 }
 
-TEST_F(PopupSwitch, GreyedCountsAsOffAndAFailingStoreStillSwitches) {
-    startWith(nullptr);
-    view.box = 2;
-    sw.chkPopupKillerActivate_Click();
-    EXPECT_FALSE(flags.gPopupKillerActive);
-    EXPECT_EQ(stored(), "0");
-
-    store.failWrites = true;
-    view.box = 1;
-    EXPECT_NO_THROW(sw.chkPopupKillerActivate_Click());
-    EXPECT_TRUE(flags.gPopupKillerActive);
-    EXPECT_TRUE(view.mark);
-}
-
 // ---- Relay -----------------------------------------------------------------
-
-TEST(PopupRelay, ArraysAreSizedByCode) {
-    const std::vector<EventValue> nine(9, EventValue{std::int32_t{3}});
-    const std::size_t expected[] = {0, 7, 2, 0, 0, 2, 4, 4, 0, 2, 0};
-    for (std::int32_t code = 0; code <= 10; ++code) {
-        EXPECT_EQ(relayArray(code, nine).size(), expected[code]) << code;
-    }
-    // Missing arguments are empty; Cancel is copied as a plain Boolean.
-    const std::vector<EventValue> begin{
-        ObjectRef{},   std::string("http://a/"), std::int32_t{0}, std::string(), EventValue{},
-        std::string(), std::int32_t{-1}};
-    auto a = relayArray(1, begin);
-    EXPECT_EQ(a[1], EventValue{std::string("http://a/")});
-    EXPECT_EQ(a[6], EventValue{true});
-    auto twoOfFour = relayArray(6, std::vector<EventValue>{std::int32_t{1}});
-    EXPECT_EQ(twoOfFour[0], EventValue{std::int32_t{1}});
-    EXPECT_EQ(twoOfFour[3], EventValue{});
-}
-
-TEST(PopupRelay, RaisesTheEventOfTheCodeWithConvertedValues) {
-    RecordingListener l;
-    std::int32_t hwnd = 1234;
-    auto shared = std::make_shared<int>(7);
-    std::vector<EventValue> begin =
-        relayArray(1, std::vector<EventValue>{ObjectRef{shared}, std::string("u"), EventValue{},
-                                              EventValue{}, EventValue{}, EventValue{}, false});
-    RaiseIEEvent(l, 1, hwnd, begin);
-    EXPECT_EQ(l.hwnds.back(), 1234);
-    EXPECT_EQ(l.object.object, shared);
-    EXPECT_EQ(l.url, EventValue{std::string("u")});
-    EXPECT_FALSE(l.cancel);
-    EXPECT_EQ(begin[6], EventValue{false}); // the listener changed only its copy
-
-    std::vector<EventValue> mouse = relayArray(
-        7, std::vector<EventValue>{std::int32_t{2}, std::string("4"), 10.5, std::int32_t{-3}});
-    RaiseIEEvent(l, 7, hwnd, mouse);
-    EXPECT_EQ(l.calls.back(), "up");
-    EXPECT_EQ(l.button, 2);
-    EXPECT_EQ(l.shift, 4);
-    EXPECT_FLOAT_EQ(l.x, 10.5f);
-    EXPECT_FLOAT_EQ(l.y, -3.0f);
-
-    std::vector<EventValue> command = relayArray(9, std::vector<EventValue>{2.0, true});
-    RaiseIEEvent(l, 9, hwnd, command);
-    EXPECT_EQ(l.command, 2);
-    EXPECT_TRUE(l.enable);
-
-    for (std::int32_t code : {2, 3, 4, 5, 8}) {
-        std::vector<EventValue> a =
-            relayArray(code, std::vector<EventValue>{EventValue{}, std::string("x")});
-        RaiseIEEvent(l, code, hwnd, a);
-    }
-    for (std::int32_t code : {0, 10, -1, 255}) { // outside 1-9: nothing
-        std::vector<EventValue> none;
-        RaiseIEEvent(l, code, hwnd, none);
-    }
-    EXPECT_EQ(l.calls, (std::vector<std::string>{"begin", "up", "command", "navcomplete", "dlbegin",
-                                                 "dlcomplete", "doccomplete", "menu"}));
-}
 
 TEST(PopupRelay, BadValuesFailWithTheClassicNumbers) {
     using ::testing::Property;

@@ -63,49 +63,42 @@ TEST(LocalTime, FormatsAndStrictParsing) {
 
 // ---- panel rules ---------------------------------------------------------------
 
+// What a change of kind enables and keeps; the box gets "2" when empty.
 TEST(SchedulePanelRules, KindChangeEnablesByKind) {
-    SchedulePanel p;
-    p.date = CivilDate{2026, 12, 6};
-    p.time = TimeOfDay{10, 0, 0};
-
-    cmbDays_Click(p, 2); // Wednesday, with a time: hours off
-    EXPECT_FALSE(p.dateEnabled);
-    EXPECT_FALSE(p.date);
-    EXPECT_TRUE(p.timeEnabled);
-    EXPECT_FALSE(p.hoursEnabled);
-    EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
-
-    cmbDays_Click(p, kKindDate);
-    EXPECT_TRUE(p.dateEnabled);
-    EXPECT_FALSE(p.timeEnabled);
-    EXPECT_FALSE(p.time);
-    EXPECT_TRUE(p.hoursEnabled);
-
-    p.date = CivilDate{2026, 12, 6};
-    p.time = TimeOfDay{8, 0, 0};
-    cmbDays_Click(p, kKindDateTime);
-    EXPECT_TRUE(p.dateEnabled && p.timeEnabled);
-    EXPECT_FALSE(p.hoursEnabled);
-    EXPECT_TRUE(p.date && p.time);
-
-    cmbDays_Click(p, kKindNever);
-    EXPECT_FALSE(p.dateEnabled || p.timeEnabled || p.hoursEnabled);
-    EXPECT_FALSE(p.date || p.time);
-
-    // Weekday/daily without a time: hours on, and an empty box gets "2".
-    p.hoursText.clear();
-    cmbDays_Click(p, kKindDaily);
-    EXPECT_TRUE(p.hoursEnabled);
-    EXPECT_EQ(p.hoursText, "2");
-    p.hoursText = "5";
-    cmbDays_Click(p, 0);
-    EXPECT_EQ(p.hoursText, "5");
-
+    const struct Row {
+        int kind;
+        bool withTime; // a time on the picker before the change
+        const char* enabled; // date, time, hours: 1 enabled
+        const char* kept;    // date, time: 1 kept
+        const char* hours;   // what an empty hours box becomes
+    } rows[] = {
+        {2, true, "010", "01", ""},           {2, false, "011", "00", "2"},
+        {kKindDaily, false, "011", "00", "2"}, {kKindDate, true, "101", "10", ""},
+        {kKindDateTime, true, "110", "11", ""}, {kKindNever, true, "000", "00", ""},
+    };
+    for (const Row& row : rows) {
+        SchedulePanel p;
+        p.date = CivilDate{2026, 12, 6};
+        if (row.withTime)
+            p.time = TimeOfDay{10, 0, 0};
+        p.hoursText.clear();
+        cmbDays_Click(p, row.kind);
+        const std::string enabled = {p.dateEnabled ? '1' : '0', p.timeEnabled ? '1' : '0',
+                                     p.hoursEnabled ? '1' : '0'};
+        const std::string kept = {p.date ? '1' : '0', p.time ? '1' : '0'};
+        EXPECT_EQ(enabled, row.enabled) << row.kind << " " << row.withTime;
+        EXPECT_EQ(kept, row.kept) << row.kind << " " << row.withTime;
+        EXPECT_EQ(p.hoursText, row.hours) << row.kind;
+        EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
+    }
     // Outside the list nothing changes but the pending state.
-    SchedulePanel before = p;
+    SchedulePanel p;
+    cmbDays_Click(p, 3);
+    p.hoursText = "5";
     p.applyEnabled = p.cancelEnabled = false;
     cmbDays_Click(p, 11);
-    EXPECT_EQ(p.kind, before.kind);
+    EXPECT_EQ(p.kind, 3);
+    EXPECT_EQ(p.hoursText, "5");
     EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
 }
 
@@ -242,14 +235,6 @@ TEST(ScheduleLoad, AKindThatIsNoNumberRaisesTheCommonErrorAndKeepsTheKind) {
 
 // ---- the decision ----------------------------------------------------------------
 
-SchedulePanel intervalPanel(int kind, const char* hours, LocalDateTime lastRun) {
-    SchedulePanel p;
-    cmbDays_Click(p, kind);
-    p.hoursText = hours;
-    recordRunStart(p, lastRun);
-    return p;
-}
-
 TEST(RunDue, HourBoundariesUseFullDateTimes) {
     EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 14, 59, 59), at(2026, 1, 1, 15, 0, 0)), 1);
     EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 14, 0, 0), at(2026, 1, 1, 14, 59, 59)), 0);
@@ -257,38 +242,68 @@ TEST(RunDue, HourBoundariesUseFullDateTimes) {
     EXPECT_EQ(hourBoundaries(at(2026, 12, 31, 23, 0, 0), at(2027, 1, 1, 0, 0, 0)), 1);
 }
 
-TEST(RunDue, IntervalExampleFromTheHelpAndAcrossMidnight) {
-    SchedulePanel p = intervalPanel(kKindDaily, "2", at(2026, 12, 6, 14, 5, 33));
-    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 15, 59, 59)));
-    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 16, 0, 0)));
-    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 16, 59, 59)));
+// A schedule, a last run and a moment: due or not.
+TEST(RunDue, EachKindAtItsMoment) {
+    const std::optional<TimeOfDay> none;
+    const std::optional<CivilDate> noDate;
+    const LocalDateTime noRun{};
+    const struct Row {
+        const char* name;
+        int kind;
+        std::optional<CivilDate> date;
+        std::optional<TimeOfDay> time;
+        const char* hours;
+        LocalDateTime lastRun, now;
+        bool due;
+    } rows[] = {
+        // The help's example: every two hours after 14:05:33, at the hour.
+        {"interval early", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33), at(2026, 12, 6, 15, 59, 59), false},
+        {"interval", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33), at(2026, 12, 6, 16, 0, 0), true},
+        {"interval late", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33), at(2026, 12, 6, 16, 59, 59), true},
+        {"after midnight early", kKindDaily, noDate, none, "2", at(2026, 12, 6, 23, 10, 0), at(2026, 12, 7, 0, 59, 59), false},
+        {"after midnight", kKindDaily, noDate, none, "2", at(2026, 12, 6, 23, 10, 0), at(2026, 12, 7, 1, 0, 0), true},
+        {"no last run", kKindDaily, noDate, none, "1", noRun, at(2026, 12, 6, 5, 0, 0), false},
+        {"clock set back", kKindDaily, noDate, none, "-2", at(2026, 12, 6, 14, 5, 33), at(2026, 12, 6, 12, 0, 0), false},
+        {"daily at midnight", kKindDaily, noDate, TimeOfDay{0, 0, 0}, "2", noRun, at(2027, 3, 1, 0, 0, 0), true},
+        {"daily a second late", kKindDaily, noDate, TimeOfDay{0, 0, 0}, "2", noRun, at(2027, 3, 1, 0, 0, 1), false},
+        {"date, hourly", kKindDate, CivilDate{2026, 12, 24}, none, "1", at(2026, 12, 24, 8, 59, 0), at(2026, 12, 24, 9, 0, 0), true},
+        {"date, another day", kKindDate, CivilDate{2026, 12, 24}, none, "1", at(2026, 12, 24, 8, 59, 0), at(2026, 12, 25, 9, 0, 0), false},
+        {"date with a time", kKindDate, CivilDate{2026, 12, 24}, TimeOfDay{9, 0, 0}, "1", at(2026, 12, 24, 8, 59, 0), at(2026, 12, 24, 9, 0, 0), false},
+        {"date and time", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", noRun, at(2026, 12, 31, 23, 59, 59), true},
+        {"date and time, day before", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", noRun, at(2026, 12, 30, 23, 59, 59), false},
+        {"date and time, a second early", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", noRun, at(2026, 12, 31, 23, 59, 58), false},
+        {"date without time", kKindDateTime, CivilDate{2026, 12, 31}, none, "2", noRun, at(2026, 12, 31, 23, 59, 59), false},
+        {"never", kKindNever, noDate, TimeOfDay{3, 0, 0}, "1", at(2026, 12, 6, 1, 0, 0), at(2026, 12, 6, 3, 0, 0), false},
+        {"never, hourly", kKindNever, noDate, none, "1", at(2026, 12, 6, 1, 0, 0), at(2026, 12, 6, 2, 0, 0), false},
+    };
+    for (const Row& row : rows) {
+        SchedulePanel p;
+        cmbDays_Click(p, row.kind);
+        p.hoursText = row.hours;
+        if (row.lastRun.date.year != 0)
+            recordRunStart(p, row.lastRun);
+        p.date = row.date;
+        p.time = row.time;
+        EXPECT_EQ(isRunDue(p, row.now), row.due) << row.name;
+    }
+    // Runs follow one another: the next interval counts from the last run.
+    SchedulePanel p;
+    cmbDays_Click(p, kKindDaily);
+    p.hoursText = "2";
     recordRunStart(p, at(2026, 12, 6, 16, 0, 0));
     EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 17, 59, 59)));
     EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 18, 0, 0)));
-
-    // The run after 23:10 falls due at 01:00 the next day, not never.
-    recordRunStart(p, at(2026, 12, 6, 23, 10, 0));
-    EXPECT_FALSE(isRunDue(p, at(2026, 12, 7, 0, 59, 59)));
-    EXPECT_TRUE(isRunDue(p, at(2026, 12, 7, 1, 0, 0)));
 }
 
 TEST(RunDue, HoursTextMustBeThePlainDecimalCount) {
     for (const char* text : {"02", " 2", "2 ", "2.0", "+2", "abc", "", "0", "-1"}) {
-        SchedulePanel p = intervalPanel(kKindDaily, text, at(2026, 12, 6, 14, 5, 33));
+        SchedulePanel p;
+        cmbDays_Click(p, kKindDaily);
+        p.hoursText = text;
+        recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
         for (int h = 14; h < 24; ++h) {
             EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, h, 30, 0))) << "'" << text << "' at " << h;
         }
-    }
-    // A clock set back before the last run never matches a negative count.
-    SchedulePanel back = intervalPanel(kKindDaily, "-2", at(2026, 12, 6, 14, 5, 33));
-    EXPECT_FALSE(isRunDue(back, at(2026, 12, 6, 12, 0, 0)));
-}
-
-TEST(RunDue, NoLastRunMeansNoIntervalRun) {
-    SchedulePanel p;
-    cmbDays_Click(p, kKindDaily);
-    for (int h = 0; h < 24; ++h) {
-        EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, h, 0, 0)));
     }
 }
 
@@ -307,37 +322,6 @@ TEST(RunDue, WeekdayKindsFireOnTheirDayOnlyAtTheExactSecond) {
     }
 }
 
-TEST(RunDue, DailyWithTimeDateIntervalDateAndTimeAndNever) {
-    SchedulePanel daily;
-    cmbDays_Click(daily, kKindDaily);
-    daily.time = TimeOfDay{0, 0, 0};
-    EXPECT_TRUE(isRunDue(daily, at(2026, 12, 6, 0, 0, 0)));
-    EXPECT_TRUE(isRunDue(daily, at(2027, 3, 1, 0, 0, 0)));
-    EXPECT_FALSE(isRunDue(daily, at(2027, 3, 1, 0, 0, 1)));
-
-    SchedulePanel date = intervalPanel(kKindDate, "1", at(2026, 12, 24, 8, 59, 0));
-    date.date = CivilDate{2026, 12, 24};
-    EXPECT_TRUE(isRunDue(date, at(2026, 12, 24, 9, 0, 0)));
-    EXPECT_FALSE(isRunDue(date, at(2026, 12, 25, 9, 0, 0))); // another day
-    date.time = TimeOfDay{9, 0, 0};                          // a time spoils kind 8
-    EXPECT_FALSE(isRunDue(date, at(2026, 12, 24, 9, 0, 0)));
-
-    SchedulePanel once;
-    cmbDays_Click(once, kKindDateTime);
-    once.date = CivilDate{2026, 12, 31};
-    once.time = TimeOfDay{23, 59, 59};
-    EXPECT_TRUE(isRunDue(once, at(2026, 12, 31, 23, 59, 59)));
-    EXPECT_FALSE(isRunDue(once, at(2026, 12, 30, 23, 59, 59)));
-    EXPECT_FALSE(isRunDue(once, at(2026, 12, 31, 23, 59, 58)));
-    once.time.reset();
-    EXPECT_FALSE(isRunDue(once, at(2026, 12, 31, 23, 59, 59)));
-
-    SchedulePanel never = intervalPanel(kKindNever, "1", at(2026, 12, 6, 1, 0, 0));
-    never.time = TimeOfDay{3, 0, 0};
-    EXPECT_FALSE(isRunDue(never, at(2026, 12, 6, 3, 0, 0)));
-    EXPECT_FALSE(isRunDue(never, at(2026, 12, 6, 2, 0, 0)));
-}
-
 // ---- ticker -------------------------------------------------------------------
 
 TEST(SecondTickerTest, EachSecondOnceEvenWhenTicksAreLateOrEarly) {
@@ -352,11 +336,6 @@ TEST(SecondTickerTest, EachSecondOnceEvenWhenTicksAreLateOrEarly) {
     EXPECT_THAT(t.advance(5000), ::testing::ElementsAre(5000)); // resumed from sleep
     EXPECT_THAT(t.advance(1000), ::testing::ElementsAre(1000)); // clock set far back
     EXPECT_THAT(t.advance(1001), ::testing::ElementsAre(1001));
-}
-
-TEST(SecondTickerTest, WakesJustAfterTheNextBoundary) {
-    EXPECT_EQ(delayToNextSecond(0), 1015);
-    EXPECT_EQ(delayToNextSecond(999), 16);
 }
 
 } // namespace

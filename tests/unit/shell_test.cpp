@@ -11,7 +11,6 @@
 #include "kernel/product_info.h"
 #include "kernel/report_error.h"
 #include "kernel/settings_store.h"
-#include "shell/form_load.h"
 #include "shell/os_name.h"
 #include "shell/startup.h"
 
@@ -28,14 +27,6 @@ ProductInfo sampleProduct(unsigned major = 1, unsigned minor = 0) {
     return {"Tidewell", major, minor, "https://www.tidewell.example", "Copyright (C) 2026 us"};
 }
 
-// The second-instance message is checked with start-up below.
-TEST(ProductText, PlainDecimalNumbersWithoutPaddingAndTheBannersNoticeAndAddress) {
-    EXPECT_EQ(productVersionText(sampleProduct(1, 0)), "Tidewell v1.0");
-    EXPECT_EQ(productVersionText(sampleProduct(2, 10)), "Tidewell v2.10");
-    EXPECT_EQ(bannerText(sampleProduct(1, 2), "Popup Killer"),
-              "Popup Killer v1.2 Copyright (C) 2026 us https://www.tidewell.example");
-}
-
 struct OsCase {
     OsVersion version;
     const char* name;
@@ -43,18 +34,7 @@ struct OsCase {
 
 TEST(OsName, ClassicTableAndCurrentSystems) {
     const OsCase cases[] = {
-        {{true, 1, 4, 0, 950}, "Windows 95"},
-        {{true, 1, 4, 10, 1998}, "Windows 98"},
-        {{true, 1, 4, 90, 3000}, ""}, // Me is not in the table
-        {{true, 2, 3, 51, 1057}, "Windows NT 3.51"},
-        {{true, 2, 4, 0, 1381}, "Windows NT 4.0"},
-        {{true, 2, 5, 0, 2195}, "Windows 2000"},
-        {{true, 2, 5, 1, 2600}, "Windows XP"},
-        {{true, 2, 5, 2, 3790}, "Windows XP"},
-        {{true, 2, 6, 0, 6002}, "Windows Vista"},
         {{true, 2, 6, 1, 7601}, "Windows 7"},
-        {{true, 2, 6, 2, 9200}, "Windows 8"},
-        {{true, 2, 6, 3, 9600}, "Windows 8.1"},
         {{true, 2, 10, 0, 21999}, "Windows 10"},
         {{true, 2, 10, 0, 22000}, "Windows 11"},
         {{true, 2, 12, 0, 30000}, ""},
@@ -166,15 +146,6 @@ public:
     void ShowMainWindow() override { calls.push_back("show"); }
 };
 
-TEST(Startup, SecondCopyShowsTheMessageAndTouchesNothing) {
-    FakeStartup ports;
-    ports.running = true;
-    EXPECT_EQ(Main(ports, sampleProduct(1, 0)), StartupResult::AlreadyRunning);
-    EXPECT_THAT(ports.calls,
-                ElementsAre("instance?", "info:Tidewell|Tidewell v1.0 already running."));
-    EXPECT_TRUE(ports.winIni.empty());
-}
-
 TEST(Startup, WritesTheAssociationOnlyWhenAbsent) {
     FakeStartup ports;
     EXPECT_EQ(Main(ports, sampleProduct()), StartupResult::Started);
@@ -205,45 +176,5 @@ TEST(Startup, UserLabelNeverShowsGarbage) {
     EXPECT_EQ(userLabelText(false, "\x01\x02junk"), "User ");
 }
 
-// ---- Load order ----------------------------------------------------------------
-
-class RecordingLoad : public FormLoadSteps {
-public:
-    std::vector<int> steps;
-    int failAt = 0;
-    void record(int n) {
-        steps.push_back(n);
-        if (n == failAt) {
-            throw AppError(5, "Invalid procedure call or argument");
-        }
-    }
-    void setCaption() override { record(1); }
-    void setShowItemCaption() override { record(2); }
-    void setWebSiteLabel() override { record(3); }
-    void installKeyboardHook() override { record(4); }
-    void setUserLabel() override { record(5); }
-    void setOsLabel() override { record(6); }
-    void loadPopupKillerSwitch() override { record(7); }
-    void createWindowTracker() override { record(8); }
-    void initPanels() override { record(9); }
-    void applyDefaultThenStoredOptions() override { record(10); }
-    void loadAutoSuggest() override { record(11); }
-    void loadHomePage() override { record(12); }
-    void setLoaded() override { record(13); }
-    void addTrayIcon() override { record(14); }
-    void loadSchedule() override { record(15); }
-    void setStatusReady() override { record(16); }
-    void startBanners() override { record(17); }
-    void markPopupKillerMenu() override { record(18); }
-};
-
-TEST(FormLoad, AFailureSkipsTheRemainingSteps) {
-    RecordingLoad load;
-    load.failAt = 9;
-    RecordingReporter reporter;
-    EXPECT_FALSE(runGuarded(reporter, [&] { runFormLoad(load); }));
-    EXPECT_THAT(load.steps, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8, 9));
-    EXPECT_THAT(reporter.reports, ElementsAre("Error: 5 - Invalid procedure call or argument"));
-}
 
 } // namespace

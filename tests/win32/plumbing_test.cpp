@@ -1,19 +1,16 @@
-// Win32 plumbing: conversions, handle ownership, system error texts, the
-// message pump, the dialog exception barrier and the status pane. The
-// single-instance claim, WIN.INI, the program folder and the OS name are seen
-// through the real program by the e2e tests.
+// Win32 plumbing: conversions, system error texts, the message pump and the
+// dialog exception barrier. The single-instance claim, WIN.INI, the status
+// pane's colours and the OS name are seen through the real program by the
+// e2e tests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
-#include <richedit.h>
 
 #include <string>
 #include <vector>
 
-#include "kernel/status_pane_win32.h"
-#include "shell/version_win32.h"
 #include "win32/dialog.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
@@ -42,24 +39,6 @@ TEST(Unicode, RoundTripsEveryPlane) {
                       "b"),
               std::wstring(L"a\xFFFD"
                            L"b"));
-}
-
-TEST(Handles, OwnershipMovesAndCloses) {
-    UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_TRUE(event);
-    HANDLE raw = event.get();
-    UniqueHandle moved(std::move(event));
-    EXPECT_FALSE(event);
-    EXPECT_EQ(moved.get(), raw);
-    DWORD flags = 0;
-    EXPECT_TRUE(::GetHandleInformation(raw, &flags));
-    moved.reset();
-    EXPECT_FALSE(::GetHandleInformation(raw, &flags)); // closed
-
-    // A failed find is INVALID_HANDLE_VALUE, not null.
-    WIN32_FIND_DATAW data;
-    UniqueFind missing(::FindFirstFileW(L"C:\\no such folder\\*", &data));
-    EXPECT_FALSE(missing);
 }
 
 // The number an AppError thrown by f carries, or 0 if nothing was thrown.
@@ -170,16 +149,6 @@ TEST(DialogBase, IsAnExceptionBarrierThatReportsAndGoesOn) {
     EXPECT_EQ(dialog.hwnd(), nullptr);
 }
 
-TEST(DialogBase, DestructorDestroysALiveModelessDialog) {
-    HWND h = nullptr;
-    {
-        TestDialog dialog;
-        h = dialog.make();
-        ASSERT_TRUE(::IsWindow(h));
-    }
-    EXPECT_FALSE(::IsWindow(h));
-}
-
 TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
     TestDialog dialog;
     HWND h = dialog.make();
@@ -198,82 +167,6 @@ TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
     pumpPendingMessages();
-}
-
-TEST(MessagePump, ModelessDialogsGetKeyboardNavigationAndPreTranslation) {
-    TestDialog dialog;
-    HWND h = dialog.make();
-    int seen = 0;
-    registerModeless(h, [&](MSG& m) {
-        if (m.message == WM_KEYDOWN && m.wParam == VK_F5) {
-            ++seen;
-            return true;
-        }
-        return false;
-    });
-    MSG msg{};
-    msg.hwnd = ::GetDlgItem(h, 100);
-    msg.message = WM_KEYDOWN;
-    msg.wParam = VK_F5;
-    EXPECT_TRUE(routeModelessMessage(msg));
-    EXPECT_EQ(seen, 1);
-    msg.hwnd = nullptr; // not one of its windows
-    EXPECT_FALSE(routeModelessMessage(msg));
-    unregisterModeless(h);
-    msg.hwnd = h;
-    EXPECT_FALSE(routeModelessMessage(msg));
-    EXPECT_EQ(seen, 1);
-}
-
-class RichEditTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        lib.reset(::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-        ASSERT_TRUE(lib);
-        edit =
-            ::CreateWindowExW(0, L"RichEdit20W", L"", WS_POPUP | ES_MULTILINE | ES_READONLY, 0, 0,
-                              300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(edit, nullptr);
-        pane.attach(edit);
-    }
-    void TearDown() override { ::DestroyWindow(edit); }
-
-    COLORREF colourAt(LONG pos) {
-        CHARRANGE r{pos, pos + 1};
-        ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
-        CHARFORMAT2W cf{};
-        cf.cbSize = sizeof(cf);
-        ::SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-        return cf.crTextColor;
-    }
-    std::string text() { return windowText(edit); }
-
-    UniqueModule lib;
-    HWND edit = nullptr;
-    RichEditStatusPane pane;
-};
-
-// The e2e clean reads each line's colour back; here is what it cannot reach:
-// a caret moved into the text, the red of an error line, and clearing.
-TEST_F(RichEditTest, LinesAreColouredAndAppendedAtTheEnd) {
-    appendLine(pane, kProgressBlue, "Path: C:\\T\xc3\xa9mp");
-    CHARRANGE start{0, 3};
-    ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
-    appendLine(pane, kErrorRed, "Error in Temp");
-    pane.Repaint();
-    EXPECT_EQ(text(), "\r\nPath: C:\\T\xc3\xa9mp\r\nError in Temp");
-    // Positions count a line break as one character.
-    EXPECT_EQ(colourAt(1), RGB(0, 0, 255));
-    EXPECT_EQ(colourAt(17), RGB(255, 0, 0));
-    pane.Clear();
-    EXPECT_EQ(text(), "");
-}
-
-TEST(Version, RecordFallsBackToTheBuiltInValues) {
-    // The test executable has no version resource of its own.
-    ProductInfo info = readProductInfo();
-    EXPECT_EQ(info.productName, builtInProductInfo().productName);
-    EXPECT_EQ(info.major, builtInProductInfo().major);
 }
 
 } // namespace

@@ -32,12 +32,14 @@ public:
     std::vector<std::string> reports;
 };
 
-void pumpFor(DWORD ms) {
-    const DWORD end = ::GetTickCount() + ms;
-    while (static_cast<LONG>(end - ::GetTickCount()) > 0) {
+// Serves the thread's messages until `done` holds or 15 s have passed.
+template <typename F> bool pumpUntil(F&& done) {
+    const DWORD end = ::GetTickCount() + 15000;
+    while (!done() && static_cast<LONG>(end - ::GetTickCount()) > 0) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         pumpPendingMessages();
     }
+    return done();
 }
 
 SYSTEMTIME inSeconds(int seconds) {
@@ -50,11 +52,9 @@ TEST(SchedulePanelWin32Test, ADueRunWaitsForPendingEditsThenFiresOnceInItsSecond
     testing_store::MemoryStore store;
     Recorder errors;
     int runs = 0;
-    std::string runSecond;
     SchedulePanelWin32* self = nullptr;
     SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, [&] {
                                   ++runs;
-                                  runSecond = formatTime(localNow().time);
                                   self->runStarting();
                                   EXPECT_EQ(self->timerState(), ScheduleTimerState::Running);
                                   self->runFinished();
@@ -74,10 +74,13 @@ TEST(SchedulePanelWin32Test, ADueRunWaitsForPendingEditsThenFiresOnceInItsSecond
     };
     pick();
     ASSERT_TRUE(panel.editsPending());
-    pumpFor(2500);
+    // Late ticks catch up on the seconds they missed: once the clock is past
+    // the due second, every tick that could fire it has been served.
+    const long long pendingDue = toSerialSeconds(fromSystemTime(due));
+    ASSERT_TRUE(pumpUntil([&] { return toSerialSeconds(localNow()) > pendingDue + 1; }));
     EXPECT_EQ(runs, 0) << "a run fired while edits were pending";
 
-    due = inSeconds(2);
+    due = inSeconds(3);
     pick();
     panel.cmdApply_Click();
     ASSERT_FALSE(panel.editsPending());
@@ -86,15 +89,16 @@ TEST(SchedulePanelWin32Test, ADueRunWaitsForPendingEditsThenFiresOnceInItsSecond
     EXPECT_EQ(store.entry("Schedule", "Date"), formatIsoDate(when.date));
     EXPECT_EQ(store.entry("Schedule", "Time"), formatTime(when.time));
 
-    pumpFor(3600);
-    EXPECT_EQ(runs, 1);
-    const std::string expected = formatTime(when.time);
-    EXPECT_EQ(runSecond, expected);
-    EXPECT_EQ(page.text(IDC_LBLLASTRUNTIME), expected);
     // One second after the run ended the last run is stored and the timer armed.
-    EXPECT_EQ(store.entry("Schedule", "LastRunTime"), expected);
+    auto stored = [&] { return store.entry("Schedule", "LastRunTime"); };
+    ASSERT_TRUE(pumpUntil([&] { return runs == 1 && stored() == page.text(IDC_LBLLASTRUNTIME); }))
+        << runs << " " << stored();
+    ASSERT_TRUE(parseTime(stored()));
+    EXPECT_GE(toSerialSeconds({when.date, *parseTime(stored())}), toSerialSeconds(when))
+        << "ran before its second";
     EXPECT_EQ(panel.timerState(), ScheduleTimerState::Armed);
-    pumpFor(1500);
+    const long long ranAt = toSerialSeconds(localNow());
+    ASSERT_TRUE(pumpUntil([&] { return toSerialSeconds(localNow()) > ranAt + 1; }));
     EXPECT_EQ(runs, 1) << "the same second fired twice";
     EXPECT_TRUE(errors.reports.empty());
 }

@@ -93,6 +93,38 @@ inline void removeTree(const std::string& p) {
     }
 }
 
+// HKCU string values, for tests that seed or read the program's keys.
+inline void setUserString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
+                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+inline std::string regString(HKEY root, const wchar_t* key, const wchar_t* name = nullptr) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof(buffer) - 2;
+    if (::RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) {
+        return "<absent>";
+    }
+    return win32::toUtf8(buffer);
+}
+inline std::string userString(const wchar_t* key, const wchar_t* name) {
+    return regString(HKEY_CURRENT_USER, key, name);
+}
+inline bool keyExists(const wchar_t* key) {
+    HKEY k = nullptr;
+    const bool found = ::RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) == ERROR_SUCCESS;
+    if (found) {
+        ::RegCloseKey(k);
+    }
+    return found;
+}
+
+// The temporary folder, with its trailing backslash.
+inline std::string tempFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, buffer);
+    return win32::toUtf8(buffer);
+}
+
 // Starts a copy of this test program on the tests `filter` names, for tests
 // that need a second process (one that holds a file, one that dies mid-way);
 // it inherits this process's environment. `name`: the copy's file name.
