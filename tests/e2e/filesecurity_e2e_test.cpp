@@ -69,7 +69,8 @@ protected:
     }
     void switchTo(int label, int captionId, const char* caption) {
         click(findControl(main_, label));
-        ASSERT_TRUE(waitFor([&] { return controlText(main_, captionId) == caption; }));
+        ASSERT_TRUE(waitFor([&] { return controlText(main_, captionId) == caption; }))
+            << controlText(main_, captionId);
     }
     bool idle() {
         return controlText(main_, IDC_CMDENCRYPT) == "Encrypt" &&
