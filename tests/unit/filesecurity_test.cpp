@@ -103,64 +103,58 @@ TEST(Engine, FileRoundTripLeavesNoTemporaryFile) {
         cipher::CipherError);
 }
 
-TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
+// A wrong password, a tampered file, a missing source, a write that fails
+// half-way and a cancel (of a file, of a folder late in its extraction): each
+// keeps the existing destination and leaves nothing behind.
+TEST(Engine, FailedAndCancelledRunsKeepTheExistingDestinationAndLeaveNothing) {
     MemoryFs fs = withFiles();
     run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/plain.cfy"}, fs, {}, kFastKdf);
-    fs.addFile("/d/existing.txt", bytesOf("keep me"));
-    auto before = fs.paths();
-    // Wrong password.
-    try {
-        run(Operation::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {},
-            kFastKdf);
-        ADD_FAILURE();
-    } catch (const cipher::CipherError& e) {
-        EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
-    }
-    // Tampered file.
     Bytes tampered = fs.file("/d/plain.cfy");
     tampered[tampered.size() - 5] ^= 1;
     fs.addFile("/d/tampered.cfy", tampered);
-    before = fs.paths();
-    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs,
-                     {}, kFastKdf),
-                 cipher::CipherError);
-    // A missing source, and a write that fails half-way.
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {},
-                     kFastKdf),
-                 AppError);
-    fs.failWritesTo = "/d/existing.txt";
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs,
-                     {}, kFastKdf),
-                 AppError);
-    EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me"));
-    EXPECT_EQ(fs.paths(), before);
-}
-
-TEST(Engine, CancelLeavesNothingBehind) {
-    MemoryFs fs = withFiles();
+    fs.addFile("/d/existing.txt", bytesOf("keep me"));
     fs.addFile("/d/big.bin", patterned(3 << 20));
-    auto before = fs.paths();
-    auto cancelAt50 = [](int p) {
-        if (p >= 50)
-            throw AppError(kCancelledNumber, "Cancelled");
-    };
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs,
-                     cancelAt50, kFastKdf),
-                 AppError);
-    EXPECT_EQ(fs.paths(), before);
     fs.addFolder("/d/tree");
     fs.addFile("/d/tree/big.bin", patterned(3 << 20));
     fs.addFile("/d/tree/small.txt", bytesOf("s"));
     run(Operation::EncryptFolder, {"pw", "/d/tree", "/d/tree.cfy"}, fs, {}, kFastKdf);
-    before = fs.paths();
-    auto cancelLate = [](int p) {
-        if (p >= 90)
-            throw AppError(kCancelledNumber, "Cancelled");
+    const auto cancelAt = [](int at) {
+        return [at](int p) {
+            if (p >= at)
+                throw AppError(kCancelledNumber, "Cancelled");
+        };
     };
-    EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, fs, cancelLate,
-                     kFastKdf),
-                 AppError);
-    EXPECT_EQ(fs.paths(), before) << "the partly extracted folder is removed";
+    using O = Operation;
+    const struct Row {
+        Operation op;
+        Fields fields;
+        std::function<void(int)> progress;
+        const char* failWrites;
+        bool cipher; // a CipherError, else an AppError
+    } rows[] = {
+        {O::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, {}, "", true},
+        {O::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, {}, "", true},
+        {O::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, {}, "", false},
+        {O::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, {}, "/d/existing.txt", false},
+        {O::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, cancelAt(50), "", false},
+        {O::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, cancelAt(90), "", false},
+    };
+    const auto before = fs.paths();
+    for (const Row& row : rows) {
+        fs.failWritesTo = row.failWrites;
+        const std::string name = row.fields.source + " -> " + row.fields.destination;
+        try {
+            run(row.op, row.fields, fs, row.progress, kFastKdf);
+            ADD_FAILURE() << name;
+        } catch (const cipher::CipherError& e) {
+            EXPECT_TRUE(row.cipher) << name;
+            EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
+        } catch (const AppError&) {
+            EXPECT_FALSE(row.cipher) << name;
+        }
+        EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me")) << name;
+        EXPECT_EQ(fs.paths(), before) << name;
+    }
 }
 
 TEST(Engine, FolderRoundTripAndWrongPasswordCreatesNothing) {
