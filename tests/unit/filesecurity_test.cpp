@@ -38,10 +38,14 @@ std::optional<UserMessage> check(Operation op, const std::string& src, const std
     return validate(op, Fields{"pw", src, dst}, fs, kTitle);
 }
 
-TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
+// Blank or missing fields in the order and words of each command, and
+// destinations that are the source, inside it, a pattern or of the wrong kind.
+TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
     MemoryFs fs = withFiles();
+    fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
     using O = Operation;
     const std::string src = "Invalid Source", dst = "Invalid Destination File";
+    const char* same = "The destination is the source file itself. Choose another destination file.";
     const struct Row {
         Operation op;
         const char *source, *destination, *text;
@@ -58,6 +62,14 @@ TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
         {O::DecryptSingleFile, "/d/folder", "/d/out", "Source file not found.", kTitle},
         {O::DecryptFolder, "/d/nope", "", "Destination folder can not be blank.", kTitle},
         {O::DecryptFolder, "/d/nope", "/d/o", "Source file not found.", kTitle},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/plain.txt", same, dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", same, dst},
+        {O::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", same, kTitle},
+        {O::EncryptFolder, "/d/folder", "/d/folder/inside.cfy",
+         "The destination file can not be inside the source folder.", dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/*.txt", "The destination name can not contain * or ?.", dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/folder", "The destination is a folder. Choose a file name.", dst},
+        {O::DecryptFolder, "/d/plain.txt", "/d/hardlink.txt", "The destination is not a folder. Choose a folder.", kTitle},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(check(row.op, row.source, row.destination, fs), msg(row.text, row.title))
@@ -65,25 +77,6 @@ TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
     }
     // A single-file source is not checked up front; its own error comes later.
     EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
-}
-
-TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
-    MemoryFs fs = withFiles();
-    fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
-    const UserMessage same{
-        "The destination is the source file itself. Choose another destination file.",
-        "Invalid Destination File", kIconInformation};
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/plain.txt", fs), same);
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs), same);
-    auto dec = check(Operation::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs);
-    ASSERT_TRUE(dec);
-    EXPECT_EQ(dec->title, kTitle);
-    EXPECT_EQ(check(Operation::EncryptFolder, "/d/folder", "/d/folder/inside.cfy", fs)->text,
-              "The destination file can not be inside the source folder.");
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/*.txt", fs)->text,
-              "The destination name can not contain * or ?.");
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/folder", fs)->text,
-              "The destination is a folder. Choose a file name.");
     EXPECT_EQ(fs.file("/d/plain.txt"), patterned(100000));
 }
 
@@ -312,25 +305,23 @@ struct FakeRegistry : Registry, KeyCreator {
 
 TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
     FakeRegistry reg;
+    const auto at = [&](RegistryRoot root, const char* key) -> std::string& {
+        return reg.values[FakeRegistry::id(root, key)];
+    };
     const std::string program = "C:\\Program Files\\Tide well\\Varnholt.Exe";
     EXPECT_TRUE(ensureFileType(reg, reg, program));
     const std::string command = "\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy")], "cfy_auto_file");
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command")],
+    const char* type = "software\\classes\\cfy_auto_file";
+    EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy"), "cfy_auto_file");
+    EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command"), command);
+    EXPECT_EQ(at(RegistryRoot::LocalMachine, type), "Cofferly File");
+    EXPECT_EQ(at(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command"),
               command);
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine,
-                                          "software\\classes\\cfy_auto_file")],
-              "Cofferly File");
-    EXPECT_EQ(
-        reg.values[FakeRegistry::id(RegistryRoot::LocalMachine,
-                                    "software\\classes\\cfy_auto_file\\shell\\open\\command")],
-        command);
     int writes = reg.writes;
     EXPECT_FALSE(ensureFileType(reg, reg, program));
     EXPECT_EQ(reg.writes, writes);
     // A type name changed by someone else is written again.
-    reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")] =
-        "Other";
+    at(RegistryRoot::LocalMachine, type) = "Other";
     EXPECT_TRUE(ensureFileType(reg, reg, program));
     EXPECT_EQ(openCommand("C:\\\\Varnholt.Exe"), "\"C:\\\\Varnholt.Exe\" \"%1\"");
 }

@@ -192,17 +192,11 @@ TEST(ScheduleLoad, ReadsLocaleFormsOfOlderStoresAndSurvivesGarbage) {
     store.at("RunAfter") = "2";
     store.at("LastRunTime") = "22:10:00"; // no date: an older store
     LocaleDateReader locale;
-    locale.date = [](const std::string& s) -> std::optional<CivilDate> {
-        if (s == "06.12.2026") {
-            return CivilDate{2026, 12, 6};
-        }
-        return std::nullopt;
+    locale.date = [](const std::string& s) {
+        return s == "06.12.2026" ? std::optional(CivilDate{2026, 12, 6}) : std::nullopt;
     };
-    locale.time = [](const std::string& s) -> std::optional<TimeOfDay> {
-        if (s == "07:15:00 PM") {
-            return TimeOfDay{19, 15, 0};
-        }
-        return std::nullopt;
+    locale.time = [](const std::string& s) {
+        return s == "07:15:00 PM" ? std::optional(TimeOfDay{19, 15, 0}) : std::nullopt;
     };
     SchedulePanel p;
     LoadSchedule(p, store, at(2026, 12, 7, 1, 0, 0), locale);
