@@ -32,19 +32,20 @@ private:
     Bytes room_;
 };
 
+// Writes `bytes` in pieces of `piece` bytes (0: at once), then finishes.
+template <class Stream> void feed(Stream& s, const Bytes& bytes, std::size_t piece) {
+    if (piece == 0)
+        s.write(bytes.data(), bytes.size());
+    for (std::size_t i = 0; piece != 0 && i < bytes.size(); i += piece)
+        s.write(bytes.data() + i, std::min(piece, bytes.size() - i));
+    s.finish();
+}
+
 Bytes encrypt(const Bytes& plain, const std::string& password = "correct horse",
-              Aead aead = Aead::Aes256Gcm, std::size_t piece = 0, bool roomy = false) {
-    RoomySink roomySink;
-    VectorSink plainSink;
-    VectorSink& out = roomy ? roomySink : plainSink;
+              Aead aead = Aead::Aes256Gcm, std::size_t piece = 0) {
+    VectorSink out;
     Encryptor e(password, out, kFastKdf, aead);
-    if (piece == 0) {
-        e.write(plain.data(), plain.size());
-    } else {
-        for (std::size_t i = 0; i < plain.size(); i += piece)
-            e.write(plain.data() + i, std::min(piece, plain.size() - i));
-    }
-    e.finish();
+    feed(e, plain, piece);
     return out.bytes;
 }
 
@@ -63,13 +64,7 @@ Outcome decrypt(const Bytes& sealed, const std::string& password = "correct hors
     VectorSink& out = roomy ? roomySink : plainSink;
     try {
         Decryptor d(password, out);
-        if (piece == 0) {
-            d.write(sealed.data(), sealed.size());
-        } else {
-            for (std::size_t i = 0; i < sealed.size(); i += piece)
-                d.write(sealed.data() + i, std::min(piece, sealed.size() - i));
-        }
-        d.finish();
+        feed(d, sealed, piece);
         o.ok = true;
     } catch (const CipherError& e) {
         o.kind = e.kind();
@@ -176,7 +171,8 @@ TEST(Cipher, WrongPasswordsAndDamagedFilesAreRefused) {
     Bytes twice = encrypt({}); // an empty file with a second empty last chunk
     twice.insert(twice.end(), twice.end() - kTagSize, twice.end());
     rows.push_back({"empty twice", twice, 0, "correct horse", std::nullopt});
-    rows.push_back({"not ours", patterned(500), 0, "correct horse", CipherError::Kind::NotEncrypted});
+    rows.push_back(
+        {"not ours", patterned(500), 0, "correct horse", CipherError::Kind::NotEncrypted});
     // 0xFFFFFFFF KiB of memory: refused at once, not after allocating.
     Row absurd{"absurd memory", s, 0, "correct horse", CipherError::Kind::UnsupportedParameters};
     std::fill(absurd.bytes.begin() + 16, absurd.bytes.begin() + 20, 0xFF);

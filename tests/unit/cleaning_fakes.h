@@ -64,8 +64,13 @@ public:
         return s == 2 && p[1] == ':' ? p.substr(0, 3) : p.substr(0, s); // "C:\x" lies in "C:\"
     }
     DirEntry entryOf(const std::string& path, const Node& n) const {
-        return {path.substr(path.find_last_of('\\') + 1), n.directory, n.readOnly, n.hidden,
-                n.system, !n.linkTarget.empty(), n.contents.size()};
+        return {path.substr(path.find_last_of('\\') + 1),
+                n.directory,
+                n.readOnly,
+                n.hidden,
+                n.system,
+                !n.linkTarget.empty(),
+                n.contents.size()};
     }
 
     std::optional<DirEntry> stat(const std::string& path) override {

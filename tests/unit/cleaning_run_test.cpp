@@ -90,31 +90,33 @@ TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
         std::vector<std::string> gone, kept;
     };
     const std::string fin = "\r\n[G]Finished ";
+    // A target's usual lines: its path, its caption, `middle`, then finished.
+    const auto lines = [&](const std::string& path, const std::string& name,
+                           const std::string& middle = "") {
+        return "\r\n[B]Path: " + path + "\r\n[B]" + name + " ..." + middle + fin + name;
+    };
     const Row rows[] = {
-        {"cookies", [&] { targets.EraseCookies("Cookies"); },
-         "\r\n[B]Path: C:\\u\\Cookies\r\n[B]Cookies ..." + fin + "Cookies", "",
-         {"C:\\u\\Cookies\\trace.txt"}, {"C:\\u\\Cookies", "C:\\u\\Cache\\trace.txt"}},
+        {"cookies", [&] { targets.EraseCookies("Cookies"); }, lines("C:\\u\\Cookies", "Cookies"),
+         "", {"C:\\u\\Cookies\\trace.txt"}, {"C:\\u\\Cookies", "C:\\u\\Cache\\trace.txt"}},
         {"history sets the label", [&] { targets.EraseHistory("H"); },
-         "\r\n[B]Path: C:\\u\\History\r\n[B]H ..." + fin + "H", "H ...", {}, {}},
-        {"cache sets the label", [&] { targets.EraseCache("C"); },
-         "\r\n[B]Path: C:\\u\\Cache\r\n[B]C ..." + fin + "C", "C ...", {}, {}},
+         lines("C:\\u\\History", "H"), "H ...", {}, {}},
+        {"cache sets the label", [&] { targets.EraseCache("C"); }, lines("C:\\u\\Cache", "C"),
+         "C ...", {}, {}},
         {"temp drops its trailing backslash", [&] { targets.EraseTempFiles("T"); },
-         "\r\n[B]Path: C:\\Temp\r\n[B]T ..." + fin + "T", "T ...", {"C:\\Temp\\t.tmp"},
-         {"C:\\Temp"}},
+         lines("C:\\Temp", "T"), "T ...", {"C:\\Temp\\t.tmp"}, {"C:\\Temp"}},
         {"an empty temp path is no current directory",
          [&] {
              platform.temp = "";
              targets.EraseTempFiles("T");
          },
-         "\r\n[B]Path: \r\n[B]T ...The folder path is empty or not a full path: \"\"\r\n" + fin +
-             "T",
-         "T ...", {}, {"C:\\Temp\\t.tmp"}},
+         lines("", "T", "The folder path is empty or not a full path: \"\"\r\n"), "T ...", {},
+         {"C:\\Temp\\t.tmp"}},
         {"a missing special folder wipes nothing",
          [&] {
              platform.folders.erase(CSIDL_Favorites);
              targets.EraseFavorites("F");
          },
-         "\r\n[B]Path: \r\n[B]F ..." + fin + "F", "", {}, {"C:\\u\\Fav\\trace.txt"}},
+         lines("", "F"), "", {}, {"C:\\u\\Fav\\trace.txt"}},
         {"a failing target", [&] { failingTargets.EraseCookies("K"); }, "\r\n[R]Error in K ...",
          "", {}, {"C:\\u\\Cookies\\trace.txt"}},
         {"registry keys in full",
@@ -122,17 +124,16 @@ TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
              targets.EraseTypedUrls("U");
              targets.EraseRunHistory("M");
          },
-         "\r\n[B]Path: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
-         "[B]U ..." + fin + "U\r\n[B]Path: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
-         "CurrentVersion\\Explorer\\RunMRU\r\n[B]M ..." + fin + "M",
+         lines("HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs", "U") +
+             lines("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
+                   "M"),
          "", {}, {}},
         {"a folder clears the pane first",
          [&] {
              pane.Append("old text");
              targets.EraseFolder("E", "C:\\u\\Fav");
          },
-         "\r\n[B]Path: C:\\u\\Fav\r\n[B]E ..." + fin + "E", "E ...", {"C:\\u\\Fav\\trace.txt"},
-         {"C:\\u\\Fav"}},
+         lines("C:\\u\\Fav", "E"), "E ...", {"C:\\u\\Fav\\trace.txt"}, {"C:\\u\\Fav"}},
         {"index.dat files, a locked one in red",
          [&] {
              fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].locked = true;

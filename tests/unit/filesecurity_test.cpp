@@ -45,7 +45,8 @@ TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
     fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
     using O = Operation;
     const std::string src = "Invalid Source", dst = "Invalid Destination File";
-    const char* same = "The destination is the source file itself. Choose another destination file.";
+    const char* same =
+        "The destination is the source file itself. Choose another destination file.";
     const struct Row {
         Operation op;
         const char *source, *destination, *text;
@@ -67,9 +68,12 @@ TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
         {O::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", same, kTitle},
         {O::EncryptFolder, "/d/folder", "/d/folder/inside.cfy",
          "The destination file can not be inside the source folder.", dst},
-        {O::EncryptSingleFile, "/d/plain.txt", "/d/*.txt", "The destination name can not contain * or ?.", dst},
-        {O::EncryptSingleFile, "/d/plain.txt", "/d/folder", "The destination is a folder. Choose a file name.", dst},
-        {O::DecryptFolder, "/d/plain.txt", "/d/hardlink.txt", "The destination is not a folder. Choose a folder.", kTitle},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/*.txt",
+         "The destination name can not contain * or ?.", dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/folder",
+         "The destination is a folder. Choose a file name.", dst},
+        {O::DecryptFolder, "/d/plain.txt", "/d/hardlink.txt",
+         "The destination is not a folder. Choose a folder.", kTitle},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(check(row.op, row.source, row.destination, fs), msg(row.text, row.title))
@@ -128,7 +132,11 @@ TEST(Engine, FailedAndCancelledRunsKeepTheExistingDestinationAndLeaveNothing) {
         {O::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, {}, "", true},
         {O::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, {}, "", true},
         {O::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, {}, "", false},
-        {O::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, {}, "/d/existing.txt", false},
+        {O::EncryptSingleFile,
+         {"pw", "/d/plain.txt", "/d/existing.txt"},
+         {},
+         "/d/existing.txt",
+         false},
         {O::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, cancelAt(50), "", false},
         {O::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, cancelAt(90), "", false},
     };
@@ -315,8 +323,9 @@ TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
     EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy"), "cfy_auto_file");
     EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command"), command);
     EXPECT_EQ(at(RegistryRoot::LocalMachine, type), "Cofferly File");
-    EXPECT_EQ(at(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command"),
-              command);
+    EXPECT_EQ(
+        at(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command"),
+        command);
     int writes = reg.writes;
     EXPECT_FALSE(ensureFileType(reg, reg, program));
     EXPECT_EQ(reg.writes, writes);

@@ -100,8 +100,9 @@ TEST(Guard, ReportsAndAbandonsTheRestOfTheHandler) {
     EXPECT_FALSE(runGuarded(reporter, [] { throw std::bad_alloc(); }));
     EXPECT_FALSE(runGuarded(reporter, [] { throw 42; }));
     EXPECT_TRUE(runGuarded(reporter, [] {}));
-    EXPECT_THAT(reporter.messages, ElementsAre("Error: 53 - File not found", "Error: 7 - Out of memory",
-                                                "Error: 51 - Internal error"));
+    EXPECT_THAT(reporter.messages,
+                ElementsAre("Error: 53 - File not found", "Error: 7 - Out of memory",
+                            "Error: 51 - Internal error"));
 }
 
 // ---- Start-up ----------------------------------------------------------------
