@@ -13,8 +13,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class FakeWindow : public CleanRunWindow {
-public:
+struct FakeWindow : CleanRunWindow {
     std::array<int, 16> options{};
     int broughtForward = 0;
     std::function<void()> onYield;
@@ -27,8 +26,7 @@ public:
     }
 };
 
-class FakeTimers : public CleanRunSchedule {
-public:
+struct FakeTimers : CleanRunSchedule {
     bool pending = false;
     std::vector<std::string> log;
     bool editsPending() override { return pending; }
@@ -36,8 +34,7 @@ public:
     void runFinished() override { log.push_back("finished"); }
 };
 
-class RecordingLogOff : public LogOff {
-public:
+struct RecordingLogOff : LogOff {
     int calls = 0;
     void forceLogOff() override { ++calls; }
 };
@@ -305,8 +302,7 @@ TEST_F(CleaningTest, DangerousLayoutsAreRefusedInRedAndTheRunGoesOn) {
 
 // ---- Advanced tab -----------------------------------------------------------
 
-class FakeDialogs : public AdvancedDialogs {
-public:
+struct FakeDialogs : AdvancedDialogs {
     std::optional<std::string> file, folder;
     bool answer = true;
     std::string initialFolder;
