@@ -18,7 +18,6 @@ struct RawEntry {
     char type;
     std::string data;
     std::string linkTarget;
-    unsigned mode = 0644;
     long long size = -1; // the header's size field, when not the data's
 };
 
@@ -39,7 +38,7 @@ inline Bytes rawTar(const std::vector<RawEntry>& entries, bool endBlocks = true)
     for (const RawEntry& e : entries) {
         char h[512] = {};
         std::memcpy(h, e.name.data(), std::min<std::size_t>(100, e.name.size()));
-        octal(h + 100, 8, e.mode);
+        octal(h + 100, 8, 0644);
         octal(h + 108, 8, 0);
         octal(h + 116, 8, 0);
         octal(h + 124, 12, e.size >= 0 ? static_cast<unsigned long long>(e.size) : e.data.size());

@@ -64,15 +64,13 @@ public:
         return s == 2 && p[1] == ':' ? p.substr(0, 3) : p.substr(0, s); // "C:\x" lies in "C:\"
     }
     DirEntry entryOf(const std::string& path, const Node& n) const {
-        DirEntry e;
-        e.name = path.substr(path.find_last_of('\\') + 1);
-        e.directory = n.directory;
-        e.readOnly = n.readOnly;
-        e.hidden = n.hidden;
-        e.system = n.system;
-        e.reparsePoint = !n.linkTarget.empty();
-        e.size = n.contents.size();
-        return e;
+        return {path.substr(path.find_last_of('\\') + 1),
+                n.directory,
+                n.readOnly,
+                n.hidden,
+                n.system,
+                !n.linkTarget.empty(),
+                n.contents.size()};
     }
 
     std::optional<DirEntry> stat(const std::string& path) override {
@@ -185,11 +183,10 @@ public:
     };
     std::vector<Run> runs;
     Colour colour;
-    int repaints = 0;
     void Clear() override { runs.clear(); }
     void SetColour(Colour c) override { colour = c; }
     void Append(const std::string& t) override { runs.push_back({colour, t}); }
-    void Repaint() override { ++repaints; }
+    void Repaint() override {}
     std::string text() const {
         std::string s;
         for (const auto& r : runs) {

@@ -13,8 +13,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class FakeWindow : public CleanRunWindow {
-public:
+struct FakeWindow : CleanRunWindow {
     std::array<int, 16> options{};
     int broughtForward = 0;
     std::function<void()> onYield;
@@ -27,8 +26,7 @@ public:
     }
 };
 
-class FakeTimers : public CleanRunSchedule {
-public:
+struct FakeTimers : CleanRunSchedule {
     bool pending = false;
     std::vector<std::string> log;
     bool editsPending() override { return pending; }
@@ -36,8 +34,7 @@ public:
     void runFinished() override { log.push_back("finished"); }
 };
 
-class RecordingLogOff : public LogOff {
-public:
+struct RecordingLogOff : LogOff {
     int calls = 0;
     void forceLogOff() override { ++calls; }
 };
@@ -90,31 +87,33 @@ TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
         std::vector<std::string> gone, kept;
     };
     const std::string fin = "\r\n[G]Finished ";
+    // A target's usual lines: its path, its caption, `middle`, then finished.
+    const auto lines = [&](const std::string& path, const std::string& name,
+                           const std::string& middle = "") {
+        return "\r\n[B]Path: " + path + "\r\n[B]" + name + " ..." + middle + fin + name;
+    };
     const Row rows[] = {
-        {"cookies", [&] { targets.EraseCookies("Cookies"); },
-         "\r\n[B]Path: C:\\u\\Cookies\r\n[B]Cookies ..." + fin + "Cookies", "",
-         {"C:\\u\\Cookies\\trace.txt"}, {"C:\\u\\Cookies", "C:\\u\\Cache\\trace.txt"}},
+        {"cookies", [&] { targets.EraseCookies("Cookies"); }, lines("C:\\u\\Cookies", "Cookies"),
+         "", {"C:\\u\\Cookies\\trace.txt"}, {"C:\\u\\Cookies", "C:\\u\\Cache\\trace.txt"}},
         {"history sets the label", [&] { targets.EraseHistory("H"); },
-         "\r\n[B]Path: C:\\u\\History\r\n[B]H ..." + fin + "H", "H ...", {}, {}},
-        {"cache sets the label", [&] { targets.EraseCache("C"); },
-         "\r\n[B]Path: C:\\u\\Cache\r\n[B]C ..." + fin + "C", "C ...", {}, {}},
+         lines("C:\\u\\History", "H"), "H ...", {}, {}},
+        {"cache sets the label", [&] { targets.EraseCache("C"); }, lines("C:\\u\\Cache", "C"),
+         "C ...", {}, {}},
         {"temp drops its trailing backslash", [&] { targets.EraseTempFiles("T"); },
-         "\r\n[B]Path: C:\\Temp\r\n[B]T ..." + fin + "T", "T ...", {"C:\\Temp\\t.tmp"},
-         {"C:\\Temp"}},
+         lines("C:\\Temp", "T"), "T ...", {"C:\\Temp\\t.tmp"}, {"C:\\Temp"}},
         {"an empty temp path is no current directory",
          [&] {
              platform.temp = "";
              targets.EraseTempFiles("T");
          },
-         "\r\n[B]Path: \r\n[B]T ...The folder path is empty or not a full path: \"\"\r\n" + fin +
-             "T",
-         "T ...", {}, {"C:\\Temp\\t.tmp"}},
+         lines("", "T", "The folder path is empty or not a full path: \"\"\r\n"), "T ...", {},
+         {"C:\\Temp\\t.tmp"}},
         {"a missing special folder wipes nothing",
          [&] {
              platform.folders.erase(CSIDL_Favorites);
              targets.EraseFavorites("F");
          },
-         "\r\n[B]Path: \r\n[B]F ..." + fin + "F", "", {}, {"C:\\u\\Fav\\trace.txt"}},
+         lines("", "F"), "", {}, {"C:\\u\\Fav\\trace.txt"}},
         {"a failing target", [&] { failingTargets.EraseCookies("K"); }, "\r\n[R]Error in K ...",
          "", {}, {"C:\\u\\Cookies\\trace.txt"}},
         {"registry keys in full",
@@ -122,17 +121,16 @@ TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
              targets.EraseTypedUrls("U");
              targets.EraseRunHistory("M");
          },
-         "\r\n[B]Path: HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs\r\n"
-         "[B]U ..." + fin + "U\r\n[B]Path: HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
-         "CurrentVersion\\Explorer\\RunMRU\r\n[B]M ..." + fin + "M",
+         lines("HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs", "U") +
+             lines("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
+                   "M"),
          "", {}, {}},
         {"a folder clears the pane first",
          [&] {
              pane.Append("old text");
              targets.EraseFolder("E", "C:\\u\\Fav");
          },
-         "\r\n[B]Path: C:\\u\\Fav\r\n[B]E ..." + fin + "E", "E ...", {"C:\\u\\Fav\\trace.txt"},
-         {"C:\\u\\Fav"}},
+         lines("C:\\u\\Fav", "E"), "E ...", {"C:\\u\\Fav\\trace.txt"}, {"C:\\u\\Fav"}},
         {"index.dat files, a locked one in red",
          [&] {
              fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].locked = true;
@@ -174,21 +172,20 @@ TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
     EXPECT_TRUE(errors.messages.empty());
 }
 
-TEST_F(CleaningTest, RunWithNothingCheckedWritesOnlyDoneAndReArms) {
-    pane.Append("before");
-    ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
-    EXPECT_EQ(pane.tagged(), "\r\n[K]Done");
-    EXPECT_EQ(label.Text(), "Ready");
-    EXPECT_EQ(window.broughtForward, 1);
-    EXPECT_THAT(timers.log, ElementsAre("starting", "finished"));
-}
-
-TEST_F(CleaningTest, PendingScheduleEditLeavesEverythingAlone) {
+// A pending schedule edit leaves everything alone; with nothing checked the
+// run writes only "Done" and re-arms the schedule.
+TEST_F(CleaningTest, PendingEditBlocksTheRunAndAnEmptyRunWritesOnlyDone) {
     timers.pending = true;
     pane.Append("kept");
     EXPECT_EQ(run.cmdBasicClean_Click(), CleanOutcome::NotStarted);
     EXPECT_EQ(pane.text(), "kept");
     EXPECT_TRUE(timers.log.empty());
+    timers.pending = false;
+    ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
+    EXPECT_EQ(pane.tagged(), "\r\n[K]Done");
+    EXPECT_EQ(label.Text(), "Ready");
+    EXPECT_EQ(window.broughtForward, 1);
+    EXPECT_THAT(timers.log, ElementsAre("starting", "finished"));
 }
 
 TEST_F(CleaningTest, RunGoesInIndexOrderAndSideEffectsOnlyForCheckedOptions) {
@@ -305,21 +302,17 @@ TEST_F(CleaningTest, DangerousLayoutsAreRefusedInRedAndTheRunGoesOn) {
 
 // ---- Advanced tab -----------------------------------------------------------
 
-class FakeDialogs : public AdvancedDialogs {
-public:
+struct FakeDialogs : AdvancedDialogs {
     std::optional<std::string> file, folder;
     bool answer = true;
-    std::string initialFolder, browserTitle;
+    std::string initialFolder;
     std::vector<std::string> questions, failures, warnings;
     int mainTab = 0;
     std::optional<std::string> chooseFile(const std::string& initial) override {
         initialFolder = initial;
         return file;
     }
-    std::optional<std::string> chooseFolder(const std::string& title) override {
-        browserTitle = title;
-        return folder;
-    }
+    std::optional<std::string> chooseFolder(const std::string&) override { return folder; }
     bool askYesNo(const std::string& text, const std::string& title) override {
         questions.push_back(title + ": " + text);
         return answer;
@@ -365,7 +358,8 @@ TEST_F(AdvancedTest, ShredOverwritesTheFileInPlaceThenDeletesItAndRemembersTheFo
     EXPECT_EQ(dialogs.initialFolder, "D:\\s") << "starts where the last file was";
 }
 
-TEST_F(AdvancedTest, CancelOrNoChangesNothing) {
+// Cancel, No and a file another program holds: the file stays.
+TEST_F(AdvancedTest, CancelNoOrALockedFileKeepTheFile) {
     pane.Append("old");
     advanced.cmdBrowseFile_Click();
     EXPECT_EQ(pane.text(), "") << "the pane is merely cleared";
@@ -379,14 +373,11 @@ TEST_F(AdvancedTest, CancelOrNoChangesNothing) {
     EXPECT_TRUE(store.writtenKeys.empty());
     EXPECT_EQ(dialogs.mainTab, 0);
     EXPECT_THAT(dialogs.questions, ElementsAre("Delete File: Are you sure?"));
-}
 
-TEST_F(AdvancedTest, LockedFileShowsTheFailureAndKeepsTheFile) {
-    fs.file("D:\\busy.txt", "data");
-    fs.nodes["D:\\busy.txt"].locked = true;
-    dialogs.file = "D:\\busy.txt";
+    fs.nodes["D:\\keep.txt"].locked = true;
+    dialogs.answer = true;
     advanced.cmdBrowseFile_Click();
-    EXPECT_TRUE(fs.exists("D:\\busy.txt"));
+    EXPECT_TRUE(fs.exists("D:\\keep.txt"));
     EXPECT_THAT(dialogs.failures,
                 ElementsAre(::testing::HasSubstr("being used by another process")));
 }
@@ -396,7 +387,6 @@ TEST_F(AdvancedTest, FolderEraseRefusesAProtectedPlaceBeforeAskingAndErasesAChos
     fs.file("E:\\x.txt");
     dialogs.folder = "E:\\";
     advanced.cmdBrowseFolderToDelete_Click();
-    EXPECT_EQ(dialogs.browserTitle, kFolderBrowserTitle);
     EXPECT_THAT(dialogs.warnings, ElementsAre("Erase Folder: \"E:\" will not be erased: it is the "
                                               "root of a drive.\r\n\r\nErasing its contents "
                                               "would damage Windows, your programs or a user's "

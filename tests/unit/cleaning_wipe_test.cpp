@@ -76,6 +76,7 @@ TEST_F(WipeTest, LockedFileKeepsItsFolderSilentlyAndTheRestStillGoes) {
 TEST_F(WipeTest, DirectoryLinkIsRemovedAsALinkNeverEntered) {
     fs.link("C:\\p\\a\\tolink", "C:\\canary");
     fs.link("C:\\p\\link2", "C:\\canary\\sub");
+    const FakeFileSystem fresh = fs;
     wipe("C:\\p");
     EXPECT_TRUE(canaryIntact());
     EXPECT_FALSE(fs.exists("C:\\p\\link2"));
@@ -85,11 +86,9 @@ TEST_F(WipeTest, DirectoryLinkIsRemovedAsALinkNeverEntered) {
         EXPECT_EQ(entry.find("tolink\\"), std::string::npos) << entry;
         EXPECT_EQ(entry.find("link2\\"), std::string::npos) << entry;
     }
-}
-
-TEST_F(WipeTest, LinkThatCannotBeRemovedIsLeftAndItsFolderStays) {
+    // A link that cannot be removed is left, and so is its folder.
+    fs = fresh;
     fs.linkRemovalFails = true;
-    fs.link("C:\\p\\a\\tolink", "C:\\canary");
     wipe("C:\\p");
     EXPECT_TRUE(canaryIntact());
     EXPECT_TRUE(fs.exists("C:\\p\\a\\tolink"));

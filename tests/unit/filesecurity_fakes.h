@@ -2,6 +2,7 @@
 // An in-memory file system for the file-security tests: it runs the same
 // natively and under Wine, and can show every file it holds.
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -63,23 +64,15 @@ public:
     // Files another program holds open without sharing.
     std::set<std::string> locked;
 
-    MemoryFs() { nodes["/"] = folderNode(); }
-    static Node folderNode() {
-        Node n;
-        n.folder = true;
-        return n;
-    }
-    void addFolder(const std::string& p) { nodes[p] = folderNode(); }
+    MemoryFs() { addFolder("/"); }
+    void addFolder(const std::string& p) { nodes[p] = Node{.folder = true}; }
     void addFile(const std::string& p, const Bytes& b, std::int64_t mtime = 1600000000) {
-        Node n;
-        n.data = std::make_shared<Bytes>(b);
-        n.mtime = mtime;
-        nodes[p] = n;
+        nodes[p] = Node{.data = std::make_shared<Bytes>(b), .mtime = mtime};
     }
-    void addLink(const std::string& p) {
-        Node n;
-        n.link = true;
-        nodes[p] = n;
+    void addLink(const std::string& p) { nodes[p] = Node{.link = true}; }
+    static std::string parentOf(const std::string& path) {
+        const std::string parent = path.substr(0, path.find_last_of('/'));
+        return parent.empty() ? "/" : parent;
     }
     const Bytes& file(const std::string& p) const { return *nodes.at(p).data; }
     bool has(const std::string& p) const { return nodes.count(p) != 0; }
@@ -96,15 +89,7 @@ public:
         if (it == nodes.end())
             return {};
         const Node& n = it->second;
-        filesecurity::FileInfo i;
-        i.exists = true;
-        i.isFolder = n.folder;
-        i.isLink = n.link;
-        i.size = n.data->size();
-        i.modified = n.mtime;
-        i.readOnly = n.readOnly;
-        i.hidden = n.hidden;
-        return i;
+        return {true, n.folder, n.link, n.data->size(), n.mtime, n.readOnly, n.hidden};
     }
     std::vector<filesecurity::FolderEntry> list(const std::string& folder) override {
         std::lock_guard guard(*mutex);
@@ -164,19 +149,12 @@ public:
             b.insert(b.end(), data, data + size);
         }
         void stamp(std::int64_t modified, bool readOnly, bool hidden) override {
-            stamped_ = true;
-            mtime_ = modified;
-            readOnly_ = readOnly;
-            hidden_ = hidden;
+            stamp_ = [=](Node& t) { t.mtime = modified, t.readOnly = readOnly, t.hidden = hidden; };
         }
         void commit() override {
             std::lock_guard guard(*fs_.mutex);
-            if (stamped_) {
-                Node& t = fs_.nodes.at(temp_);
-                t.mtime = mtime_;
-                t.readOnly = readOnly_;
-                t.hidden = hidden_;
-            }
+            if (stamp_)
+                stamp_(fs_.nodes.at(temp_));
             if (temp_ == path_) {
                 committed_ = true;
                 return;
@@ -194,26 +172,20 @@ public:
         MemoryFs& fs_;
         std::string path_, temp_;
         bool committed_ = false;
-        bool stamped_ = false;
-        std::int64_t mtime_ = 0;
-        bool readOnly_ = false, hidden_ = false;
+        std::function<void(Node&)> stamp_; // applied at commit
     };
     std::unique_ptr<filesecurity::OutputFile> createFresh(const std::string& path) override {
         std::lock_guard guard(*mutex);
         if (nodes.count(path))
             return nullptr;
-        std::string parent = path.substr(0, path.find_last_of('/'));
-        if (!nodes.count(parent.empty() ? "/" : parent))
+        if (!nodes.count(parentOf(path)))
             throw AppError(3, "The system cannot find the path specified.");
         nodes[path] = Node{};
         return std::make_unique<Out>(*this, path, path);
     }
     std::unique_ptr<filesecurity::OutputFile> createReplacing(const std::string& path) override {
         std::lock_guard guard(*mutex);
-        std::string parent = path.substr(0, path.find_last_of('/'));
-        if (parent.empty())
-            parent = "/";
-        if (!nodes.count(parent) || !nodes[parent].folder)
+        if (!nodes.count(parentOf(path)) || !nodes[parentOf(path)].folder)
             throw AppError(3, "The system cannot find the path specified.");
         std::string temp = path + ".~tw" + std::to_string(++tempCounter) + ".tmp";
         nodes[temp] = Node{};
@@ -236,8 +208,7 @@ public:
         std::lock_guard guard(*mutex);
         if (nodes.count(path))
             throw AppError(80, "The file exists.");
-        nodes[path] = Node{};
-        nodes[path].hidden = true;
+        nodes[path] = Node{.hidden = true};
         return std::make_unique<Log>(*this, path);
     }
     bool sameFile(const std::string& a, const std::string& b) override {
@@ -253,20 +224,15 @@ public:
                 throw AppError(183, "Cannot create a file when that file already exists.");
             return;
         }
-        std::string parent = path.substr(0, path.find_last_of('/'));
-        if (parent.empty())
-            parent = "/";
-        if (!nodes.count(parent))
+        if (!nodes.count(parentOf(path)))
             throw AppError(3, "The system cannot find the path specified.");
-        nodes[path] = folderNode();
+        nodes[path] = Node{.folder = true};
     }
     void setTimeAndAttributes(const std::string& path, std::int64_t mtime, bool readOnly,
                               bool hidden) override {
         std::lock_guard guard(*mutex);
         Node& n = nodes.at(path);
-        n.mtime = mtime;
-        n.readOnly = readOnly;
-        n.hidden = hidden;
+        n.mtime = mtime, n.readOnly = readOnly, n.hidden = hidden;
     }
     void remove(const std::string& path) override {
         std::lock_guard guard(*mutex);

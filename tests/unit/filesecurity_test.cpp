@@ -38,10 +38,15 @@ std::optional<UserMessage> check(Operation op, const std::string& src, const std
     return validate(op, Fields{"pw", src, dst}, fs, kTitle);
 }
 
-TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
+// Blank or missing fields in the order and words of each command, and
+// destinations that are the source, inside it, a pattern or of the wrong kind.
+TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
     MemoryFs fs = withFiles();
+    fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
     using O = Operation;
     const std::string src = "Invalid Source", dst = "Invalid Destination File";
+    const char* same =
+        "The destination is the source file itself. Choose another destination file.";
     const struct Row {
         Operation op;
         const char *source, *destination, *text;
@@ -58,6 +63,17 @@ TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
         {O::DecryptSingleFile, "/d/folder", "/d/out", "Source file not found.", kTitle},
         {O::DecryptFolder, "/d/nope", "", "Destination folder can not be blank.", kTitle},
         {O::DecryptFolder, "/d/nope", "/d/o", "Source file not found.", kTitle},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/plain.txt", same, dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", same, dst},
+        {O::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", same, kTitle},
+        {O::EncryptFolder, "/d/folder", "/d/folder/inside.cfy",
+         "The destination file can not be inside the source folder.", dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/*.txt",
+         "The destination name can not contain * or ?.", dst},
+        {O::EncryptSingleFile, "/d/plain.txt", "/d/folder",
+         "The destination is a folder. Choose a file name.", dst},
+        {O::DecryptFolder, "/d/plain.txt", "/d/hardlink.txt",
+         "The destination is not a folder. Choose a folder.", kTitle},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(check(row.op, row.source, row.destination, fs), msg(row.text, row.title))
@@ -65,25 +81,6 @@ TEST(EngineValidation, BlankFieldsInTheOrderAndWordsOfEachCommand) {
     }
     // A single-file source is not checked up front; its own error comes later.
     EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
-}
-
-TEST(EngineValidation, DestinationThatIsTheSourceIsRefusedUntouched) {
-    MemoryFs fs = withFiles();
-    fs.nodes["/d/hardlink.txt"] = fs.nodes["/d/plain.txt"]; // same data object: a hard link
-    const UserMessage same{
-        "The destination is the source file itself. Choose another destination file.",
-        "Invalid Destination File", kIconInformation};
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/plain.txt", fs), same);
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs), same);
-    auto dec = check(Operation::DecryptSingleFile, "/d/plain.txt", "/d/hardlink.txt", fs);
-    ASSERT_TRUE(dec);
-    EXPECT_EQ(dec->title, kTitle);
-    EXPECT_EQ(check(Operation::EncryptFolder, "/d/folder", "/d/folder/inside.cfy", fs)->text,
-              "The destination file can not be inside the source folder.");
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/*.txt", fs)->text,
-              "The destination name can not contain * or ?.");
-    EXPECT_EQ(check(Operation::EncryptSingleFile, "/d/plain.txt", "/d/folder", fs)->text,
-              "The destination is a folder. Choose a file name.");
     EXPECT_EQ(fs.file("/d/plain.txt"), patterned(100000));
 }
 
@@ -103,64 +100,62 @@ TEST(Engine, FileRoundTripLeavesNoTemporaryFile) {
         cipher::CipherError);
 }
 
-TEST(Engine, FailedRunsKeepTheExistingDestinationAndLeaveNothing) {
+// A wrong password, a tampered file, a missing source, a write that fails
+// half-way and a cancel (of a file, of a folder late in its extraction): each
+// keeps the existing destination and leaves nothing behind.
+TEST(Engine, FailedAndCancelledRunsKeepTheExistingDestinationAndLeaveNothing) {
     MemoryFs fs = withFiles();
     run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/plain.cfy"}, fs, {}, kFastKdf);
-    fs.addFile("/d/existing.txt", bytesOf("keep me"));
-    auto before = fs.paths();
-    // Wrong password.
-    try {
-        run(Operation::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, fs, {},
-            kFastKdf);
-        ADD_FAILURE();
-    } catch (const cipher::CipherError& e) {
-        EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
-    }
-    // Tampered file.
     Bytes tampered = fs.file("/d/plain.cfy");
     tampered[tampered.size() - 5] ^= 1;
     fs.addFile("/d/tampered.cfy", tampered);
-    before = fs.paths();
-    EXPECT_THROW(run(Operation::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, fs,
-                     {}, kFastKdf),
-                 cipher::CipherError);
-    // A missing source, and a write that fails half-way.
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, fs, {},
-                     kFastKdf),
-                 AppError);
-    fs.failWritesTo = "/d/existing.txt";
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, fs,
-                     {}, kFastKdf),
-                 AppError);
-    EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me"));
-    EXPECT_EQ(fs.paths(), before);
-}
-
-TEST(Engine, CancelLeavesNothingBehind) {
-    MemoryFs fs = withFiles();
+    fs.addFile("/d/existing.txt", bytesOf("keep me"));
     fs.addFile("/d/big.bin", patterned(3 << 20));
-    auto before = fs.paths();
-    auto cancelAt50 = [](int p) {
-        if (p >= 50)
-            throw AppError(kCancelledNumber, "Cancelled");
-    };
-    EXPECT_THROW(run(Operation::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, fs,
-                     cancelAt50, kFastKdf),
-                 AppError);
-    EXPECT_EQ(fs.paths(), before);
     fs.addFolder("/d/tree");
     fs.addFile("/d/tree/big.bin", patterned(3 << 20));
     fs.addFile("/d/tree/small.txt", bytesOf("s"));
     run(Operation::EncryptFolder, {"pw", "/d/tree", "/d/tree.cfy"}, fs, {}, kFastKdf);
-    before = fs.paths();
-    auto cancelLate = [](int p) {
-        if (p >= 90)
-            throw AppError(kCancelledNumber, "Cancelled");
+    const auto cancelAt = [](int at) {
+        return [at](int p) {
+            if (p >= at)
+                throw AppError(kCancelledNumber, "Cancelled");
+        };
     };
-    EXPECT_THROW(run(Operation::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, fs, cancelLate,
-                     kFastKdf),
-                 AppError);
-    EXPECT_EQ(fs.paths(), before) << "the partly extracted folder is removed";
+    using O = Operation;
+    const struct Row {
+        Operation op;
+        Fields fields;
+        std::function<void(int)> progress;
+        const char* failWrites;
+        bool cipher; // a CipherError, else an AppError
+    } rows[] = {
+        {O::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, {}, "", true},
+        {O::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, {}, "", true},
+        {O::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, {}, "", false},
+        {O::EncryptSingleFile,
+         {"pw", "/d/plain.txt", "/d/existing.txt"},
+         {},
+         "/d/existing.txt",
+         false},
+        {O::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, cancelAt(50), "", false},
+        {O::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, cancelAt(90), "", false},
+    };
+    const auto before = fs.paths();
+    for (const Row& row : rows) {
+        fs.failWritesTo = row.failWrites;
+        const std::string name = row.fields.source + " -> " + row.fields.destination;
+        try {
+            run(row.op, row.fields, fs, row.progress, kFastKdf);
+            ADD_FAILURE() << name;
+        } catch (const cipher::CipherError& e) {
+            EXPECT_TRUE(row.cipher) << name;
+            EXPECT_STREQ(e.what(), "Wrong password, or the file is damaged.");
+        } catch (const AppError&) {
+            EXPECT_FALSE(row.cipher) << name;
+        }
+        EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me")) << name;
+        EXPECT_EQ(fs.paths(), before) << name;
+    }
 }
 
 TEST(Engine, FolderRoundTripAndWrongPasswordCreatesNothing) {
@@ -318,25 +313,24 @@ struct FakeRegistry : Registry, KeyCreator {
 
 TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
     FakeRegistry reg;
+    const auto at = [&](RegistryRoot root, const char* key) -> std::string& {
+        return reg.values[FakeRegistry::id(root, key)];
+    };
     const std::string program = "C:\\Program Files\\Tide well\\Varnholt.Exe";
     EXPECT_TRUE(ensureFileType(reg, reg, program));
     const std::string command = "\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy")], "cfy_auto_file");
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command")],
-              command);
-    EXPECT_EQ(reg.values[FakeRegistry::id(RegistryRoot::LocalMachine,
-                                          "software\\classes\\cfy_auto_file")],
-              "Cofferly File");
+    const char* type = "software\\classes\\cfy_auto_file";
+    EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy"), "cfy_auto_file");
+    EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command"), command);
+    EXPECT_EQ(at(RegistryRoot::LocalMachine, type), "Cofferly File");
     EXPECT_EQ(
-        reg.values[FakeRegistry::id(RegistryRoot::LocalMachine,
-                                    "software\\classes\\cfy_auto_file\\shell\\open\\command")],
+        at(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command"),
         command);
     int writes = reg.writes;
     EXPECT_FALSE(ensureFileType(reg, reg, program));
     EXPECT_EQ(reg.writes, writes);
     // A type name changed by someone else is written again.
-    reg.values[FakeRegistry::id(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file")] =
-        "Other";
+    at(RegistryRoot::LocalMachine, type) = "Other";
     EXPECT_TRUE(ensureFileType(reg, reg, program));
     EXPECT_EQ(openCommand("C:\\\\Varnholt.Exe"), "\"C:\\\\Varnholt.Exe\" \"%1\"");
 }

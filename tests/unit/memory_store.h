@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "kernel/app_error.h"
 #include "kernel/settings_store.h"
 
 namespace tidewell::testing_store {
@@ -14,7 +13,6 @@ public:
     std::map<std::string, std::string> values;
     std::vector<std::string> writtenKeys;
     std::vector<std::string> writtenValues;
-    bool failWrites = false;
 
     static std::string address(const std::string& app, const std::string& section,
                                const std::string& key) {
@@ -27,9 +25,6 @@ public:
     }
     void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& value) override {
-        if (failWrites) {
-            throw AppError(5, "Access is denied.");
-        }
         values[address(app, section, key)] = value;
         writtenKeys.push_back(key);
         writtenValues.push_back(value);

@@ -31,21 +31,17 @@ public:
     std::vector<std::string> calls;
     std::vector<std::int32_t> hwnds; // the window of each browser event
     std::int16_t button = 0, shift = 0;
-    float x = 0, y = 0;
     std::int32_t command = 0;
-    bool enable = false, cancel = false;
+    bool enable = false;
     popup::EventValue url;
-    popup::ObjectRef object;
 
     void IEWindowRegistered() override { listChanged("registered"); }
     void IEWindowRevoked() override { listChanged("revoked"); }
-    void IENavigationBegin(std::int32_t& h, const popup::ObjectRef& o, popup::EventValue& u,
+    void IENavigationBegin(std::int32_t& h, const popup::ObjectRef&, popup::EventValue& u,
                            popup::EventValue&, popup::EventValue&, popup::EventValue&,
                            popup::EventValue&, bool& c) override {
         record("begin", h);
-        object = o;
         url = u;
-        cancel = c;
         c = !c; // a listener changes only its own copy
     }
     void IENavigationComplete(std::int32_t& h, const popup::ObjectRef&,
@@ -58,11 +54,11 @@ public:
     void IEDownloadBegin(std::int32_t& h) override { record("dlbegin", h); }
     void IEDownloadComplete(std::int32_t& h) override { record("dlcomplete", h); }
     void IEOnContextMenu(std::int32_t& h) override { record("menu", h); }
-    void IEMouseDown(std::int32_t& h, std::int16_t b, std::int16_t s, float fx, float fy) override {
-        mouse("down", h, b, s, fx, fy);
+    void IEMouseDown(std::int32_t& h, std::int16_t b, std::int16_t s, float, float) override {
+        mouse("down", h, b, s);
     }
-    void IEMouseUp(std::int32_t& h, std::int16_t b, std::int16_t s, float fx, float fy) override {
-        mouse("up", h, b, s, fx, fy);
+    void IEMouseUp(std::int32_t& h, std::int16_t b, std::int16_t s, float, float) override {
+        mouse("up", h, b, s);
     }
     void IECommandStateChange(std::int32_t& h, std::int32_t c, bool e) override {
         record("command", h);
@@ -77,10 +73,9 @@ private:
         calls.push_back(what);
         hwnds.push_back(h);
     }
-    void mouse(const char* what, std::int32_t h, std::int16_t b, std::int16_t s, float fx,
-               float fy) {
+    void mouse(const char* what, std::int32_t h, std::int16_t b, std::int16_t s) {
         record(what, h);
-        button = b, shift = s, x = fx, y = fy;
+        button = b, shift = s;
     }
 };
 

@@ -110,8 +110,7 @@ TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
 
 // ---- Switch ----------------------------------------------------------------
 
-class FakeSwitchView : public PopupSwitchView {
-public:
+struct FakeSwitchView : PopupSwitchView {
     int box = 0;
     bool mark = false;
     int checkBoxValue() override { return box; }

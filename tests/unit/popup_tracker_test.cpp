@@ -28,24 +28,23 @@ struct World {
     std::function<void(int walkIndex)> duringWalk;
 };
 
-class FakeSink : public BrowserSink {
+// A double that counts its live instances in `live`.
+template <class Base> class Counted : public Base {
 public:
-    FakeSink(World& w, std::int32_t h) : world_(w), handle_(h) { ++world_.liveSinks; }
-    ~FakeSink() override { --world_.liveSinks; }
+    explicit Counted(int& live) : live_(live) { ++live_; }
+    ~Counted() override { --live_; }
+
+private:
+    int& live_;
+};
+
+class FakeSink : public Counted<BrowserSink> {
+public:
+    FakeSink(World& w, std::int32_t h) : Counted(w.liveSinks), handle_(h) {}
     std::int32_t IEHandle() const override { return handle_; }
 
 private:
-    World& world_;
     std::int32_t handle_;
-};
-
-class FakeBinding : public EventBinding {
-public:
-    explicit FakeBinding(World& w) : world_(w) { ++world_.liveBindings; }
-    ~FakeBinding() override { --world_.liveBindings; }
-
-private:
-    World& world_;
 };
 
 class FakeSession : public ShellWindowsSession {
@@ -65,7 +64,7 @@ public:
         return sink;
     }
     std::unique_ptr<EventBinding> bindEvents() override {
-        return std::make_unique<FakeBinding>(world_);
+        return std::make_unique<Counted<EventBinding>>(world_.liveBindings);
     }
 
 private:
@@ -74,19 +73,16 @@ private:
     std::size_t pos_ = 0;
 };
 
-class FakeSource : public ShellWindowsSource {
-public:
-    explicit FakeSource(World& w) : world_(w) {}
+struct FakeSource : ShellWindowsSource {
+    World& world;
+    explicit FakeSource(World& w) : world(w) {}
     std::unique_ptr<ShellWindowsSession> open() override {
-        ++world_.opens;
-        if (world_.failOpen) {
+        ++world.opens;
+        if (world.failOpen) {
             throw AppError(-2147221164, "Class not registered");
         }
-        return std::make_unique<FakeSession>(world_);
+        return std::make_unique<FakeSession>(world);
     }
-
-private:
-    World& world_;
 };
 
 auto failsWith(long number) {

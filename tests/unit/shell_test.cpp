@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cleaning_fakes.h"
 #include "kernel/app_error.h"
 #include "kernel/product_info.h"
 #include "kernel/report_error.h"
@@ -67,12 +68,6 @@ TEST(SettingsKeyPath, EmptyNamesAreRefused) {
     }
 }
 
-// The common form itself is checked with the guard below.
-TEST(ErrorText, NegativeNumbersKeepTheirSign) {
-    EXPECT_EQ(errorMessageText(-2147024891, "Access is denied."),
-              "Error: -2147024891 - Access is denied.");
-}
-
 TEST(StrictNumber, AcceptsDecimalIntegersOnly) {
     EXPECT_EQ(toLongStrict("0"), 0);
     EXPECT_EQ(toLongStrict("-1"), -1);
@@ -87,16 +82,11 @@ TEST(StrictNumber, AcceptsDecimalIntegersOnly) {
     EXPECT_THAT([] { toLongStrict("2147483648"); }, failsWith(errors::Overflow));
 }
 
-class RecordingReporter : public ErrorReporter {
-public:
-    void ReportError(long number, const std::string& description) override {
-        reports.push_back(errorMessageText(number, description));
-    }
-    std::vector<std::string> reports;
-};
-
+// The common error text (a negative number keeps its sign) and the guard.
 TEST(Guard, ReportsAndAbandonsTheRestOfTheHandler) {
-    RecordingReporter reporter;
+    EXPECT_EQ(errorMessageText(-2147024891, "Access is denied."),
+              "Error: -2147024891 - Access is denied.");
+    tidewell::testing::FakeReporter reporter;
     int reached = 0;
     bool completed = runGuarded(reporter, [&] {
         ++reached;
@@ -105,14 +95,14 @@ TEST(Guard, ReportsAndAbandonsTheRestOfTheHandler) {
     });
     EXPECT_FALSE(completed);
     EXPECT_EQ(reached, 1);
-    EXPECT_THAT(reporter.reports, ElementsAre("Error: 53 - File not found"));
+    EXPECT_THAT(reporter.messages, ElementsAre("Error: 53 - File not found"));
 
     EXPECT_FALSE(runGuarded(reporter, [] { throw std::bad_alloc(); }));
     EXPECT_FALSE(runGuarded(reporter, [] { throw 42; }));
     EXPECT_TRUE(runGuarded(reporter, [] {}));
-    ASSERT_EQ(reporter.reports.size(), 3u);
-    EXPECT_EQ(reporter.reports[1], "Error: 7 - Out of memory");
-    EXPECT_EQ(reporter.reports[2], "Error: 51 - Internal error");
+    EXPECT_THAT(reporter.messages,
+                ElementsAre("Error: 53 - File not found", "Error: 7 - Out of memory",
+                            "Error: 51 - Internal error"));
 }
 
 // ---- Start-up ----------------------------------------------------------------
@@ -175,6 +165,5 @@ TEST(Startup, UserLabelNeverShowsGarbage) {
     EXPECT_EQ(userLabelText(true, "WORKSTATION-7"), "User WORKSTATION-7");
     EXPECT_EQ(userLabelText(false, "\x01\x02junk"), "User ");
 }
-
 
 } // namespace
