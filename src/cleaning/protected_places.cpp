@@ -118,6 +118,11 @@ std::optional<std::string> ProtectedPlaces::finalForm(const std::string& path) {
 }
 
 std::optional<std::string> ProtectedPlaces::whyNeverEmptied(const std::string& folder) {
+    return whyNeverEmptied(folder, known_());
+}
+
+std::optional<std::string> ProtectedPlaces::whyNeverEmptied(const std::string& folder,
+                                                            const KnownFolders& known) {
     const auto f = finalForm(folder);
     if (!f) {
         return std::nullopt; // not a full path: the wipe refuses it itself
@@ -125,7 +130,6 @@ std::optional<std::string> ProtectedPlaces::whyNeverEmptied(const std::string& f
     if (isRoot(*f)) {
         return (*f)[1] == ':' ? "it is the root of a drive" : "it is the root of a network share";
     }
-    const KnownFolders known = known_();
     struct Place {
         std::string path;
         const char* what;
@@ -165,14 +169,15 @@ std::optional<std::string> ProtectedPlaces::whyNeverEmptied(const std::string& f
 }
 
 bool ProtectedPlaces::targetMayEmpty(const std::string& folder, std::optional<UserFolder> own) {
-    if (whyNeverEmptied(folder)) {
+    const KnownFolders known = known_();
+    if (whyNeverEmptied(folder, known)) {
         return false;
     }
     const auto f = finalForm(folder);
     if (!f) {
         return true; // the wipe refuses what is not a full path, in red
     }
-    for (const auto& [kind, path] : known_().user) {
+    for (const auto& [kind, path] : known.user) {
         if (kind == own || path.empty()) {
             continue;
         }

@@ -63,6 +63,8 @@ public:
     bool targetMayEmpty(const std::string& folder, std::optional<UserFolder> own);
 
 private:
+    std::optional<std::string> whyNeverEmptied(const std::string& folder,
+                                               const KnownFolders& known);
     std::optional<std::string> finalForm(const std::string& path);
 
     FileSystem& fs_;
