@@ -1,6 +1,6 @@
-// End to end: the program's command line. A start for the tray, a .cfy file
-// opened at start and handed from a second copy to the running one, and the
-// installer's request to end.
+// End to end: a .cfy file on the command line, opened at start and handed
+// from a second copy to the running one. (A start for the tray, and the
+// installer's request to end, are the installer test's.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,7 +11,6 @@
 #include "../win32/test_files.h"
 #include "filesecurity/file_security_ids.h"
 #include "program_driver.h"
-#include "shell/command_line.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
@@ -29,20 +28,6 @@ HWND focusOf(HWND window) {
     info.cbSize = sizeof(info);
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
                                                                                   : nullptr;
-}
-
-TEST(CommandLineE2E, TrayStartShowsOnlyTheIconAndTheFlaggedCloseEndsIt) {
-    ProgramProcess program(programExe(), L"/tray");
-    HWND main = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        main = program.findWindow(L"TidewellMain");
-        return main != nullptr && trayIcons().size() == 1;
-    }));
-    ::Sleep(500); // a window shown late would be visible by now
-    EXPECT_FALSE(::IsWindowVisible(main));
-    ::PostMessageW(main, WM_CLOSE, kExitRequest, 0);
-    EXPECT_EQ(program.waitExit(), 0);
-    EXPECT_TRUE(waitFor([] { return trayIcons().empty(); })) << "icon left behind";
 }
 
 TEST(CommandLineE2E, ACfyPathFillsTheDecryptPanelAndASecondCopyHandsItsPathOver) {

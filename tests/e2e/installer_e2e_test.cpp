@@ -113,9 +113,14 @@ TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSetting
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineClass);
     {
         ProgramProcess program(toUtf16(exe), L"/tray");
-        ASSERT_TRUE(waitFor([&] { return program.findWindow(L"TidewellMain") != nullptr; }));
+        HWND main = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            main = program.findWindow(L"TidewellMain");
+            return main != nullptr && trayIcons().size() == 1;
+        }));
         ASSERT_TRUE(waitFor(
             [&] { return regString(HKEY_LOCAL_MACHINE, kMachineClass) == "Cofferly File"; }));
+        EXPECT_FALSE(::IsWindowVisible(main)) << "a start for the tray shows only the icon";
         // Installing again ends it (not just hides it) and replaces its files.
         ASSERT_EQ(runSilently(setup), 0);
         EXPECT_EQ(program.waitExit(5s), 0) << "the running copy was not ended";

@@ -1,6 +1,5 @@
 // The command line, the hand-over of a path from a second copy to the
 // running one, and what a second copy does with each kind of start.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,9 +9,8 @@
 #include "shell/startup.h"
 
 using namespace tidewell;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Kind = CommandLine::Kind;
+using namespace std::string_literals;
 
 namespace {
 
@@ -22,6 +20,7 @@ std::string pathOfUnits(std::size_t units) {
 }
 
 TEST(CommandLine, OnePathOrTrayAndEverythingElseIsAPlainStart) {
+    const std::string longest = pathOfUnits(kMaxPathUnits);
     const struct {
         std::string tail;
         Kind kind;
@@ -38,127 +37,87 @@ TEST(CommandLine, OnePathOrTrayAndEverythingElseIsAPlainStart) {
         {"\"C:\\x\\\\\"", Kind::OpenFile, "C:\\x\\"},
         {"/tray", Kind::Tray, ""},
         {" /TRAY ", Kind::Tray, ""},
-        {"/tray /tray", Kind::None, ""},
-        {"/tray C:\\a.cfy", Kind::None, ""},
-        {"/unknown", Kind::None, ""},
-        {"-s", Kind::None, ""},
-        {"\"C:\\a.cfy\" \"C:\\b.cfy\"", Kind::None, ""},
-        {"\"C:\\a.cfy\" /x", Kind::None, ""},
-        {"\"\"", Kind::None, ""},
-        {"\"" + pathOfUnits(kMaxPathUnits) + "\"", Kind::OpenFile, pathOfUnits(kMaxPathUnits)},
-        {"\"" + pathOfUnits(kMaxPathUnits + 1) + "\"", Kind::None, ""},
-        {pathOfUnits(kMaxPathUnits + 3), Kind::None, ""},
+        {"\"" + longest + "\"", Kind::OpenFile, longest},
     };
     for (const auto& c : cases) {
         const CommandLine got = parseCommandLine(c.tail);
         EXPECT_EQ(got.kind, c.kind) << c.tail.substr(0, 60);
         EXPECT_EQ(got.path, c.path) << c.tail.substr(0, 60);
     }
+    for (std::string unknown :
+         {"/tray /tray"s, "/tray C:\\a.cfy"s, "/unknown"s, "-s"s, "\"\""s,
+          "\"C:\\a.cfy\" \"C:\\b.cfy\""s, "\"C:\\a.cfy\" /x"s,
+          "\"" + pathOfUnits(kMaxPathUnits + 1) + "\"", pathOfUnits(kMaxPathUnits + 3)}) {
+        EXPECT_EQ(parseCommandLine(unknown).kind, Kind::None) << unknown.substr(0, 60);
+    }
 }
 
 TEST(HandOver, OnlyOneAbsoluteWellFormedPathGetsThrough) {
-    const std::string good[] = {
-        "C:\\a.cfy",
-        "z:\\Docs\\\xc3\x9c\xe6\x97\xa5 \xf0\x9f\x94\x92.cfy",
-        "\\\\server\\share\\a.cfy",
-        pathOfUnits(kMaxPathUnits),
-    };
-    for (const std::string& path : good) {
+    for (const std::string& path : {"C:\\a.cfy"s, "z:\\\xc3\x9c\xe6\x97\xa5 \xf0\x9f\x94\x92.cfy"s,
+                                    "\\\\server\\share\\a.cfy"s, pathOfUnits(kMaxPathUnits)}) {
         EXPECT_EQ(decodeHandOver(kHandOverTag, path.data(), path.size()), path)
             << path.substr(0, 60);
     }
-    const std::string bad[] = {
-        "a.cfy",                         // relative
-        "C:a.cfy",                       // relative to a drive's folder
-        "\\a.cfy",                       // relative to the current drive
-        "\\\\server",                    // no share
-        "\\\\\\share\\a.cfy",            // no server
-        "C:\\a.cfy:hidden",              // a stream of the file
-        "C:\\a*.cfy",                    // wildcards
-        "C:\\a?.cfy",                    //
-        "C:\\a\".cfy",                   // a second argument in the making
-        "C:\\a|b.cfy",                   //
-        "C:\\a\nb.cfy",                  // control characters
-        std::string("C:\\a\0b.cfy", 11), // a terminator inside
-        "C:\\\xc3(.cfy",                 // broken UTF-8
-        "C:\\\xc0\xaf.cfy",              // an overlong "/"
-        "C:\\\xed\xa0\x80.cfy",          // a lone surrogate
-        "C:\\\xf4\x90\x80\x80.cfy",      // beyond U+10FFFF
-        pathOfUnits(kMaxPathUnits + 1),
-    };
-    for (const std::string& path : bad) {
+    // Relative, drive- and root-relative, UNC without share or server, a
+    // stream, wildcards, quotes, pipes, control characters, broken, overlong,
+    // surrogate and out-of-range UTF-8, too long.
+    for (const std::string& path :
+         {"a.cfy"s, "C:a.cfy"s, "\\a.cfy"s, "\\\\server"s, "\\\\\\share\\a.cfy"s,
+          "C:\\a.cfy:hidden"s, "C:\\a*.cfy"s, "C:\\a?.cfy"s, "C:\\a\".cfy"s, "C:\\a|b.cfy"s,
+          "C:\\a\nb.cfy"s, "C:\\a\0b.cfy"s, "C:\\\xc3(.cfy"s, "C:\\\xc0\xaf.cfy"s,
+          "C:\\\xed\xa0\x80.cfy"s, "C:\\\xf4\x90\x80\x80.cfy"s, pathOfUnits(kMaxPathUnits + 1)}) {
         EXPECT_EQ(decodeHandOver(kHandOverTag, path.data(), path.size()), std::nullopt)
             << path.substr(0, 60);
     }
-    // The message itself: its tag, its buffer, its size.
     const std::string path = "C:\\a.cfy";
     EXPECT_EQ(decodeHandOver(kHandOverTag + 1, path.data(), path.size()), std::nullopt);
     EXPECT_EQ(decodeHandOver(kHandOverTag, nullptr, path.size()), std::nullopt);
     EXPECT_EQ(decodeHandOver(kHandOverTag, path.data(), 0), std::nullopt);
 }
 
-class Ports : public StartupPorts {
-public:
-    bool running = true;
+// What a start does: a message, the window, or a path given to the running copy.
+struct Starts : StartupPorts, InstanceHandOver {
+    bool running = true, taken = true;
     std::vector<std::string> calls;
     bool AnotherInstanceRunning() override { return running; }
-    void ShowInformation(const std::string&, const std::string& text) override {
-        calls.push_back("info:" + text);
-    }
+    void ShowInformation(const std::string&, const std::string& t) override { calls.push_back(t); }
     std::string ReadWinIni(const std::string&, const std::string&, const std::string&) override {
-        calls.push_back("read ini");
         return "x";
     }
-    void WriteWinIni(const std::string&, const std::string&, const std::string&) override {
-        calls.push_back("write ini");
-    }
+    void WriteWinIni(const std::string&, const std::string&, const std::string&) override {}
     std::string ProgramFolder() override { return "C:\\Tidewell"; }
     void ShowMainWindow() override { calls.push_back("show"); }
-};
-
-class RunningCopy : public InstanceHandOver {
-public:
-    bool takes = true;
-    std::vector<std::string> given;
     bool HandOver(const std::string& path) override {
-        given.push_back(path);
-        return takes;
+        calls.push_back("hand over " + path);
+        return taken;
     }
 };
 
 TEST(SecondCopy, HandsAPathOverSilentlyAndOtherwiseSaysItIsRunning) {
     const ProductInfo product{"Tidewell", 1, 1, "", ""};
-    const std::string message = "info:Tidewell v1.1 already running.";
+    const std::string message = "Tidewell v1.1 already running.", handOver = "hand over C:\\a.cfy";
     const CommandLine file{Kind::OpenFile, "C:\\a.cfy"};
     const struct {
+        bool running, taken;
         CommandLine command;
-        bool taken;
         StartupResult result;
         std::vector<std::string> calls;
     } cases[] = {
-        {file, true, StartupResult::HandedOver, {}},
-        // The running copy did not answer: as a start without arguments.
-        {file, false, StartupResult::AlreadyRunning, {message}},
-        {{Kind::Tray, ""}, true, StartupResult::AlreadyRunning, {}},
-        {{}, true, StartupResult::AlreadyRunning, {message}},
+        {true, true, file, StartupResult::HandedOver, {handOver}},
+        // The running copy did not take it: as a start without arguments.
+        {true, false, file, StartupResult::AlreadyRunning, {handOver, message}},
+        {true, true, {Kind::Tray, ""}, StartupResult::AlreadyRunning, {}},
+        {true, true, {}, StartupResult::AlreadyRunning, {message}},
+        // The first copy keeps the path for its own window.
+        {false, true, file, StartupResult::Started, {"show"}},
     };
     for (const auto& c : cases) {
-        Ports ports;
-        RunningCopy copy;
-        copy.takes = c.taken;
-        EXPECT_EQ(Main(ports, product, c.command, copy), c.result);
-        EXPECT_EQ(ports.calls, c.calls);
-        EXPECT_EQ(copy.given, c.command.kind == Kind::OpenFile
-                                  ? std::vector<std::string>{c.command.path}
-                                  : std::vector<std::string>{});
+        Starts starts;
+        starts.running = c.running;
+        starts.taken = c.taken;
+        EXPECT_EQ(Main(starts, product, c.command, starts), c.result);
+        EXPECT_EQ(starts.calls, c.calls);
     }
-    // The first copy keeps the path for its window and hands nothing over.
-    Ports first;
-    first.running = false;
-    RunningCopy none;
-    EXPECT_EQ(Main(first, product, file, none), StartupResult::Started);
-    EXPECT_THAT(first.calls, ElementsAre("read ini", "show"));
-    EXPECT_THAT(none.given, IsEmpty());
 }
 
 } // namespace

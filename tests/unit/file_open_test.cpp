@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "filesecurity/file_security_ids.h"
@@ -16,27 +17,24 @@ using namespace tidewell::testing_fs;
 
 namespace {
 
-// Keys and values by root; the machine-wide roots (HKEY_CLASSES_ROOT writes
-// land there too) refuse every write unless `admin`.
+// Values of existing keys by root; the machine-wide roots (HKEY_CLASSES_ROOT
+// writes land there too) refuse every write unless `admin`.
 struct UserRegistry : Registry, KeyCreator {
     bool admin = false;
     std::map<std::string, std::string> values; // "root|key" -> default value
-    std::map<std::string, bool> keys;
+    std::set<std::string> keys;
     int writes = 0;
     static std::string id(RegistryRoot root, const std::string& key) {
         return std::to_string(static_cast<unsigned>(root)) + "|" + key;
     }
-    bool writable(RegistryRoot root) const { return admin || root == RegistryRoot::CurrentUser; }
     void createKey(RegistryRoot root, const std::string& path) override {
-        for (std::size_t end = 0; writable(root) && end != std::string::npos;) {
-            end = path.find('\\', end + 1);
-            keys[id(root, path.substr(0, end))] = true; // and every parent
-        }
+        for (std::size_t end = 0; (admin || root == RegistryRoot::CurrentUser) && end != path.npos;)
+            keys.insert(id(root, path.substr(0, end = path.find('\\', end + 1))));
     }
     void SetRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
                           const std::string& value, RegistryType) override {
         ++writes;
-        if (writable(root) && keys.count(id(root, key)) && name.empty())
+        if (keys.count(id(root, key)) && name.empty())
             values[id(root, key)] = value;
     }
     std::string GetMachineValue(const std::string& key, const std::string&) override {
@@ -50,59 +48,50 @@ struct UserRegistry : Registry, KeyCreator {
     }
 };
 
-const std::string kProgram = "C:\\Users\\Ann\\AppData\\Local\\Programs\\Tidewell\\Varnholt.Exe";
-
-TEST(FileTypeForUser, RegisteredPerUserWhenTheMachineWideWriteFailsAndOnlyWhereItDiffers) {
+TEST(FileTypeForUser, RegisteredPerUserOnlyWhenTheMachineWideWriteFailsAndOnlyWhereItDiffers) {
+    const std::string program = "C:\\Users\\Ann\\Programs\\Tidewell\\Varnholt.Exe";
     UserRegistry reg;
-    ensureFileType(reg, reg, kProgram);
-    EXPECT_TRUE(ensureUserFileType(reg, reg, kProgram));
+    EXPECT_TRUE(ensureFileType(reg, reg, program));
+    EXPECT_TRUE(ensureUserFileType(reg, reg, program));
     EXPECT_EQ(reg.user(".cfy"), "cfy_auto_file");
     EXPECT_EQ(reg.user("cfy_auto_file"), "Cofferly File");
-    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "\"" + kProgram + "\" \"%1\"");
+    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "\"" + program + "\" \"%1\"");
     EXPECT_EQ(reg.user("cfy_auto_file\\DefaultIcon"),
-              "\"" + kProgram + "\",-" + std::to_string(IDI_ENCRYPTED_FILE));
-
+              "\"" + program + "\",-" + std::to_string(IDI_ENCRYPTED_FILE));
     // The next start finds them in place: nothing written, the shell not told.
-    int writes = reg.writes;
-    EXPECT_FALSE(ensureUserFileType(reg, reg, kProgram));
+    const int writes = reg.writes;
+    EXPECT_FALSE(ensureUserFileType(reg, reg, program));
     EXPECT_EQ(reg.writes, writes);
     // A copy in another folder takes the command and the icon over.
-    const std::string moved = "D:\\Tidewell\\Varnholt.Exe";
-    EXPECT_TRUE(ensureUserFileType(reg, reg, moved));
+    EXPECT_TRUE(ensureUserFileType(reg, reg, "D:\\Varnholt.Exe"));
     EXPECT_EQ(reg.writes, writes + 2);
-    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "\"" + moved + "\" \"%1\"");
-}
+    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "\"D:\\Varnholt.Exe\" \"%1\"");
 
-TEST(FileTypeForUser, NothingPerUserWhileTheMachineWideEntryReadsBackRight) {
-    UserRegistry reg;
-    reg.admin = true;
-    EXPECT_TRUE(ensureFileType(reg, reg, kProgram));
-    EXPECT_FALSE(ensureUserFileType(reg, reg, kProgram));
-    // Written by an administrator before; this user may not write it now.
-    reg.admin = false;
-    EXPECT_FALSE(ensureFileType(reg, reg, kProgram));
-    EXPECT_FALSE(ensureUserFileType(reg, reg, kProgram));
-    EXPECT_EQ(reg.user(".cfy"), "");
-    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "");
+    // Where the machine-wide type reads back (written now, or by an
+    // administrator before), nothing goes under the user's classes.
+    UserRegistry machine;
+    machine.admin = true;
+    ensureFileType(machine, machine, program);
+    machine.admin = false;
+    EXPECT_FALSE(ensureUserFileType(machine, machine, program));
+    EXPECT_EQ(machine.user(".cfy") + machine.user("cfy_auto_file"), "");
 }
 
 TEST(OpenForDecryption, AnExistingCfyFileFillsSingleFileDecryptAnythingElseGivesThePathMessage) {
     MemoryFs fs;
-    fs.addFile("C:\\Docs\\tax 2024.pdf.cfy", bytesOf("x"));
-    fs.addFile("C:\\Docs\\LOUD.CFY", bytesOf("x"));
-    fs.addFile("C:\\Docs\\tax.pdf", bytesOf("x"));
-    fs.addFile("C:\\Docs\\.cfy", bytesOf("x"));
-    fs.addFolder("C:\\Docs\\box.cfy");
+    for (const char* file :
+         {"C:\\D\\tax 2024.pdf.cfy", "C:\\D\\LOUD.CFY", "C:\\D\\tax.pdf", "C:\\D\\.cfy"})
+        fs.addFile(file, bytesOf("x"));
+    fs.addFolder("C:\\D\\box.cfy");
     const struct {
-        std::string path;
-        std::string destination; // empty: refused
+        std::string path, destination; // no destination: refused
     } cases[] = {
-        {"C:\\Docs\\tax 2024.pdf.cfy", "C:\\Docs\\tax 2024.pdf"},
-        {"C:\\Docs\\LOUD.CFY", "C:\\Docs\\LOUD"},
-        {"C:\\Docs\\gone.cfy", ""},
-        {"C:\\Docs\\tax.pdf", ""},
-        {"C:\\Docs\\.cfy", ""},
-        {"C:\\Docs\\box.cfy", ""},
+        {"C:\\D\\tax 2024.pdf.cfy", "C:\\D\\tax 2024.pdf"},
+        {"C:\\D\\LOUD.CFY", "C:\\D\\LOUD"},
+        {"C:\\D\\gone.cfy", ""},
+        {"C:\\D\\tax.pdf", ""},
+        {"C:\\D\\.cfy", ""},
+        {"C:\\D\\box.cfy", ""},
     };
     for (const auto& c : cases) {
         // A panel the user left in folder mode, encrypting, with fields filled.
@@ -120,13 +109,11 @@ TEST(OpenForDecryption, AnExistingCfyFileFillsSingleFileDecryptAnythingElseGives
             continue;
         }
         EXPECT_EQ(problem, std::nullopt) << c.path;
-        EXPECT_FALSE(folderMode(m)) << c.path;
+        EXPECT_EQ(operationFor(m, false), Operation::DecryptSingleFile) << c.path;
         EXPECT_TRUE(m.cmdDecryptEnabled && !m.cmdEncryptEnabled) << c.path;
         EXPECT_EQ(m.lblSourceDestination[0] + m.lblSourceDestination[1],
                   "Source File:Destination File:");
-        EXPECT_EQ(m.txtSource, c.path);
-        EXPECT_EQ(m.txtDestination, c.destination);
-        EXPECT_EQ(operationFor(m, false), Operation::DecryptSingleFile);
+        EXPECT_EQ(m.txtSource + "|" + m.txtDestination, c.path + "|" + c.destination);
     }
 }
 
