@@ -143,5 +143,9 @@ sandbox_install() {
   # The stand-in browser the sandbox's .htm association points at.
   mkdir -p "$WINEPREFIX/drive_c/testbin"
   if [[ -f $bindir/fakebrowser.exe ]]; then cp -f "$bindir"/fakebrowser.exe "$WINEPREFIX/drive_c/testbin/"; fi
+  # The installer the end-to-end test installs and uninstalls in the prefix.
+  if [[ -f $bindir/../installer/Tidewell-setup.exe ]]; then
+    cp -f "$bindir"/../installer/Tidewell-setup.exe "$WINEPREFIX/drive_c/testbin/"
+  fi
   export TIDEWELL_EXE='C:\Program Files\Tidewell\Varnholt.exe'
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Template and control ids of the "File Security" page (a block of 100 ids).
 #define IDD_PAGE_FILESECURITY 106
+// The icon of encrypted files in the shell (the .cfy type's DefaultIcon).
+#define IDI_ENCRYPTED_FILE 2
 
 // "File Security" page. Index 0 of each pair is the source, 1 the destination.
 #define IDC_FMCOFFERLY 1600

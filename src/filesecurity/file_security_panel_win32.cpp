@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/cipher/cipher.h"
@@ -184,7 +185,10 @@ void FileSecurityPanel::InitPanels() {
     std::wstring folder = win32::programFolder();
     try {
         win32::WinKeyCreator keys;
-        ensureFileType(registry_, keys, programPath(toUtf8(folder)));
+        const std::string program = programPath(toUtf8(folder));
+        ensureFileType(registry_, keys, program);
+        if (ensureUserFileType(registry_, keys, program))
+            ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     } catch (const std::exception& e) {
         showError(e.what());
     }
@@ -200,6 +204,20 @@ void FileSecurityPanel::InitPanels() {
     }
     initPanel(model_);
     applyModel();
+}
+
+void FileSecurityPanel::openForDecryption(const std::string& path) {
+    if (model_.busy)
+        return;
+    readControls();
+    if (auto problem = filesecurity::openForDecryption(model_, path, *files_, kAppTitle)) {
+        show(*problem);
+        return;
+    }
+    applyModel();
+    host_.selectTab(PageId::FileSecurity);
+    ::SendMessageW(host_.hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control(IDC_TXTPASSWORD)),
+                   TRUE);
 }
 
 void FileSecurityPanel::readControls() {

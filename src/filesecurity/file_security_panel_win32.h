@@ -29,6 +29,10 @@ public:
     // end undone, then the panel's start state.
     void InitPanels();
     bool busy() const noexcept { return model_.busy; }
+    // An encrypted file from the command line or another copy: this page,
+    // single-file Decrypt with the fields filled, the focus in the password
+    // box; or the path message. Ignored while an operation runs.
+    void openForDecryption(const std::string& path);
 
     // Handlers, by the names the rest of the program knows them.
     void lblEncrypt_Click();

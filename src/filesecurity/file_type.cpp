@@ -1,5 +1,9 @@
 #include "filesecurity/file_type.h"
 
+#include <utility>
+
+#include "filesecurity/file_security_ids.h"
+
 namespace tidewell::filesecurity {
 
 namespace {
@@ -31,6 +35,31 @@ bool ensureFileType(Registry& registry, KeyCreator& keys, const std::string& pro
         return false;
     RegisterFileType(registry, keys, programPath);
     return true;
+}
+
+std::string encryptedFileIcon(const std::string& programPath) {
+    return "\"" + programPath + "\",-" + std::to_string(IDI_ENCRYPTED_FILE);
+}
+
+bool ensureUserFileType(Registry& registry, KeyCreator& keys, const std::string& programPath) {
+    if (registry.GetMachineValue(kMachineClassKey, "") == kFileTypeName)
+        return false;
+    const std::string type = std::string("Software\\Classes\\") + kFileTypeClass;
+    const std::pair<std::string, std::string> entries[] = {
+        {"Software\\Classes\\.cfy", kFileTypeClass},
+        {type, kFileTypeName},
+        {type + "\\shell\\open\\command", openCommand(programPath)},
+        {type + "\\DefaultIcon", encryptedFileIcon(programPath)},
+    };
+    bool wrote = false;
+    for (const auto& [key, value] : entries) {
+        if (registry.GetUserValue(key, "") == value)
+            continue;
+        keys.createKey(RegistryRoot::CurrentUser, key);
+        registry.SetUserValue(key, "", value, RegistryType::String);
+        wrote = true;
+    }
+    return wrote;
 }
 
 } // namespace tidewell::filesecurity

@@ -110,6 +110,24 @@ Fields fieldsOf(const PanelModel& m) {
     return {m.txtPassword, m.txtSource, m.txtDestination};
 }
 
+std::optional<UserMessage> openForDecryption(PanelModel& m, const std::string& path, FileAccess& fs,
+                                             const std::string& appTitle) {
+    constexpr std::size_t kExtension = 4; // ".cfy"
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    bool named = path.size() > kExtension && path[path.size() - kExtension - 1] != '\\' &&
+                 path[path.size() - kExtension - 1] != '/';
+    for (std::size_t i = 0; named && i < kExtension; ++i)
+        named = lower(path[path.size() - kExtension + i]) == ".cfy"[i];
+    const FileInfo file = named ? fs.info(path) : FileInfo{};
+    if (!file.exists || file.isFolder)
+        return UserMessage{"Source file not found.", appTitle, kIconInformation};
+    initPanel(m);
+    SelectDirection(m, Direction::Decrypt);
+    m.txtSource = path;
+    m.txtDestination = path.substr(0, path.size() - kExtension);
+    return std::nullopt;
+}
+
 void beginOperation(PanelModel& m, bool encryptButton) {
     m.busy = true;
     (encryptButton ? m.cmdEncryptCaption : m.cmdDecryptCaption) = "Cancel";

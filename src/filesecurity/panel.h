@@ -53,6 +53,13 @@ std::optional<UserMessage> checkPasswords(const PanelModel& m);
 Operation operationFor(const PanelModel& m, bool encryptButton);
 Fields fieldsOf(const PanelModel& m);
 
+// An encrypted file handed in from outside (the command line, another copy):
+// single-file mode, Decrypt, the path as the source and the path without
+// ".cfy" as the destination; nothing runs. A path that is no existing .cfy
+// file gives the path message and leaves the model as it was.
+std::optional<UserMessage> openForDecryption(PanelModel& m, const std::string& path, FileAccess& fs,
+                                             const std::string& appTitle);
+
 // Entering and leaving an operation started by one of the two buttons.
 void beginOperation(PanelModel& m, bool encryptButton);
 void endOperation(PanelModel& m);

@@ -31,6 +31,8 @@ public:
     // HKEY_LOCAL_MACHINE value as text; a DWord comes back in decimal.
     virtual std::string GetMachineValue(const std::string& keyPath,
                                         const std::string& valueName) = 0;
+    // The same of HKEY_CURRENT_USER.
+    virtual std::string GetUserValue(const std::string& keyPath, const std::string& valueName) = 0;
 };
 
 // Creating keys, which the registry port deliberately cannot do.

@@ -104,12 +104,13 @@ void WinKeyCreator::createKey(RegistryRoot root, const std::string& path) {
                       key.put(), nullptr);
 }
 
-std::string WinRegistry::GetMachineValue(const std::string& keyPath, const std::string& valueName) {
+namespace {
+std::string readValue(HKEY root, const std::string& keyPath, const std::string& valueName) {
     // Read access only: asking for write access here would fail for every
     // user who is not an administrator and make the value look absent.
     UniqueKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, toUtf16(keyPath).c_str(), 0, KEY_QUERY_VALUE,
-                        key.put()) != ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(root, toUtf16(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+        ERROR_SUCCESS) {
         return {};
     }
     std::string value;
@@ -117,6 +118,15 @@ std::string WinRegistry::GetMachineValue(const std::string& keyPath, const std::
         return {};
     }
     return value;
+}
+} // namespace
+
+std::string WinRegistry::GetMachineValue(const std::string& keyPath, const std::string& valueName) {
+    return readValue(HKEY_LOCAL_MACHINE, keyPath, valueName);
+}
+
+std::string WinRegistry::GetUserValue(const std::string& keyPath, const std::string& valueName) {
+    return readValue(HKEY_CURRENT_USER, keyPath, valueName);
 }
 
 } // namespace tidewell::win32

@@ -34,6 +34,7 @@ public:
                           const std::string& valueName, const std::string& value,
                           RegistryType type) override;
     std::string GetMachineValue(const std::string& keyPath, const std::string& valueName) override;
+    std::string GetUserValue(const std::string& keyPath, const std::string& valueName) override;
 };
 
 } // namespace tidewell::win32

@@ -10,6 +10,7 @@
 #include "popup/popup_panel_win32.h"
 #include "schedule/schedule_page_win32.h"
 #include "shell/banner_win32.h"
+#include "shell/command_line.h"
 #include "shell/os_win32.h"
 #include "shell/resource.h"
 #include "shell/startup.h"
@@ -32,6 +33,7 @@ constexpr std::array<const wchar_t*, kPageCount> kTabCaptions{
 };
 constexpr int kBannerSpeed = 20;
 constexpr UINT kCreateTrackerMessage = WM_APP + 2;
+constexpr UINT kOpenHandedOverMessage = WM_APP + 3;
 } // namespace
 
 frmMain::frmMain(frmMainServices services) : services_(std::move(services)) {}
@@ -56,13 +58,40 @@ void frmMain::registerWindowClass(HINSTANCE instance) {
     win32::registerBannerClass(instance);
 }
 
-void frmMain::Show() {
+void frmMain::Show(bool visible) {
     if (hwnd() == nullptr) {
         createModeless(services_.instance, IDD_MAIN, nullptr);
         win32::registerModeless(hwnd(), [this](MSG& m) { return preTranslate(m); });
     }
-    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
-    ::UpdateWindow(hwnd());
+    if (visible) {
+        ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+        ::UpdateWindow(hwnd());
+    }
+}
+
+void frmMain::openForDecryption(const std::string& path) {
+    guarded([&] { fileSecurity_->openForDecryption(path); });
+}
+
+bool frmMain::onCopyData(const COPYDATASTRUCT& data) {
+    // Another process wrote this: a path, and nothing else, or it is ignored.
+    auto path = decodeHandOver(data.dwData, data.lpData, data.cbData);
+    if (!path || unloading_) {
+        return false;
+    }
+    handedOver_ = std::move(*path);
+    ::PostMessageW(hwnd(), kOpenHandedOverMessage, 0, 0);
+    return true;
+}
+
+void frmMain::openHandedOverFile() {
+    if (handedOver_.empty()) {
+        return;
+    }
+    const std::string path = std::move(handedOver_);
+    handedOver_.clear();
+    showFromTray();
+    fileSecurity_->openForDecryption(path);
 }
 
 HMENU frmMain::trayMenu() const noexcept {
@@ -289,7 +318,17 @@ INT_PTR frmMain::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     }
     case WM_CLOSE:
-        Unload(vbFormControlMenu);
+        // Only the flagged request ends the program; any other close hides it.
+        Unload(wp == kExitRequest ? vbFormCode : vbFormControlMenu);
+        return TRUE;
+    case WM_COPYDATA: {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+        const bool taken = data != nullptr && onCopyData(*data);
+        ::SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, taken ? TRUE : FALSE);
+        return TRUE;
+    }
+    case kOpenHandedOverMessage:
+        guarded([this] { openHandedOverFile(); });
         return TRUE;
     case WM_RBUTTONUP:
         guarded([&] { Form_MouseUp(wp, lp); });

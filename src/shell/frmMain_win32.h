@@ -55,8 +55,11 @@ public:
     explicit frmMain(frmMainServices services);
     ~frmMain() override;
 
-    // Creates the window (running Form_Load to completion) and shows it.
-    void Show();
+    // Creates the window (running Form_Load to completion) and shows it,
+    // unless the program starts in the notification area.
+    void Show(bool visible = true);
+    // A .cfy file to offer for decryption on the "File Security" page.
+    void openForDecryption(const std::string& path);
     // Asks for an unload; returns false when Form_QueryUnload cancelled it.
     bool Unload(UnloadMode mode);
 
@@ -119,6 +122,10 @@ private:
     void IEWindowRegistered() override;
     void IEWindowRevoked() override;
     void layoutPages();
+    // A path another copy handed over: checked here, opened once the sender
+    // has its answer.
+    bool onCopyData(const COPYDATASTRUCT& data);
+    void openHandedOverFile();
     void onCommand(WPARAM wp, LPARAM lp);
     LRESULT onNotify(NMHDR& header);
     bool preTranslate(MSG& msg);
@@ -150,6 +157,7 @@ private:
     win32::WindowStatusLabel lblStatus_;
     std::unique_ptr<TrayIcon> tray_;
     bool unloading_ = false;
+    std::string handedOver_;
 };
 
 } // namespace tidewell

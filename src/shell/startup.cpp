@@ -2,9 +2,26 @@
 
 namespace tidewell {
 
+namespace {
+class NoHandOver : public InstanceHandOver {
+public:
+    bool HandOver(const std::string&) override { return false; }
+};
+} // namespace
+
 StartupResult Main(StartupPorts& ports, const ProductInfo& product) {
+    NoHandOver none;
+    return Main(ports, product, CommandLine{}, none);
+}
+
+StartupResult Main(StartupPorts& ports, const ProductInfo& product, const CommandLine& command,
+                   InstanceHandOver& running) {
     if (ports.AnotherInstanceRunning()) {
-        ports.ShowInformation(product.productName, alreadyRunningText(product));
+        if (command.kind == CommandLine::Kind::OpenFile && running.HandOver(command.path))
+            return StartupResult::HandedOver;
+        // A start at sign-in that finds a copy running has nothing to say.
+        if (command.kind != CommandLine::Kind::Tray)
+            ports.ShowInformation(product.productName, alreadyRunningText(product));
         return StartupResult::AlreadyRunning;
     }
     // Legacy association: written only when absent; any existing value stays.

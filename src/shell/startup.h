@@ -2,6 +2,7 @@
 #include <string>
 
 #include "kernel/product_info.h"
+#include "shell/command_line.h"
 
 namespace tidewell {
 
@@ -24,11 +25,26 @@ public:
     virtual void ShowMainWindow() = 0;
 };
 
-enum class StartupResult { AlreadyRunning, Started };
+// Reaching a copy that already runs.
+class InstanceHandOver {
+public:
+    virtual ~InstanceHandOver() = default;
+    // Gives the running copy a path to open; false when none took it.
+    virtual bool HandOver(const std::string& path) = 0;
+};
+
+enum class StartupResult { AlreadyRunning, HandedOver, Started };
 
 // The program's entry: refuse a second copy, make sure the WIN.INI association
-// of encrypted files exists, show the main window. Command line: never read.
+// of encrypted files exists, show the main window. A start with no arguments.
 StartupResult Main(StartupPorts& ports, const ProductInfo& product);
+// The same with what the command line asked for. A second copy given a path
+// hands it to the first and ends without a word; one started for the tray
+// ends without a word too; one given nothing it knows shows the message.
+// The first copy's main window does the rest (ShowMainWindow's caller knows
+// the command line).
+StartupResult Main(StartupPorts& ports, const ProductInfo& product, const CommandLine& command,
+                   InstanceHandOver& running);
 
 
 inline constexpr const char* kWinIniExtensions = "Extensions";

@@ -1,5 +1,6 @@
 #include "shell/startup_win32.h"
 
+#include "tray/hook_protocol.h"
 #include "win32/unicode.h"
 
 namespace tidewell::win32 {
@@ -41,5 +42,47 @@ std::string Win32StartupPorts::ProgramFolder() {
     return toUtf8(programFolder());
 }
 
+
+bool Win32InstanceHandOver::HandOver(const std::string& path) {
+    constexpr int kTries = 50;
+    constexpr DWORD kPauseMs = 100;
+    constexpr UINT kAnswerMs = 5000;
+    HWND target = ::FindWindowW(kMainWindowClass, nullptr);
+    for (int i = 0; target == nullptr && i < kTries; ++i) {
+        ::Sleep(kPauseMs);
+        target = ::FindWindowW(kMainWindowClass, nullptr);
+    }
+    if (target == nullptr) {
+        return false;
+    }
+    // The running copy may then come to the front.
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(target, &pid);
+    ::AllowSetForegroundWindow(pid);
+    COPYDATASTRUCT data{kHandOverTag, static_cast<DWORD>(path.size()),
+                        const_cast<char*>(path.data())};
+    DWORD_PTR answer = FALSE;
+    return ::SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                 SMTO_ABORTIFHUNG, kAnswerMs, &answer) != 0 &&
+           answer == TRUE;
+}
+
+CommandLine readCommandLine(const wchar_t* tail) {
+    CommandLine command = parseCommandLine(tail != nullptr ? toUtf8(tail) : std::string());
+    if (command.kind == CommandLine::Kind::OpenFile) {
+        const std::wstring given = toUtf16(command.path);
+        std::wstring full(::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr), L'\0');
+        const DWORD n = full.empty()
+                            ? 0
+                            : ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()),
+                                                 full.data(), nullptr);
+        if (n == 0 || n >= full.size()) {
+            return {};
+        }
+        full.resize(n);
+        command.path = toUtf8(full);
+    }
+    return command;
+}
 
 } // namespace tidewell::win32

@@ -33,4 +33,16 @@ private:
 };
 
 
+// Finds the running copy's main window by its class and hands it the path
+// with WM_COPYDATA. A copy that is still starting gets a few seconds to show
+// its window.
+class Win32InstanceHandOver : public InstanceHandOver {
+public:
+    bool HandOver(const std::string& path) override;
+};
+
+// The command line of this process, a path in it made absolute against the
+// current folder (the receiving copy never resolves one).
+CommandLine readCommandLine(const wchar_t* tail);
+
 } // namespace tidewell::win32

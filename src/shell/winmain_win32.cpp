@@ -15,7 +15,7 @@
 
 using namespace tidewell;
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR /*commandLine: never read*/, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     // Libraries loaded by name come from System32 only, never from the
     // current folder or PATH.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -35,6 +35,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR /*commandLine: never re
     win32::RegistrySettingsStore settings;
     win32::WinRegistry registry;
     std::unique_ptr<frmMain> mainWindow;
+    const CommandLine command = win32::readCommandLine(commandLine);
 
     win32::Win32StartupPorts ports([&] {
         // The status pane is a rich edit; load it from System32 by name only.
@@ -43,12 +44,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR /*commandLine: never re
         frmMain::registerWindowClass(instance);
         mainWindow = std::make_unique<frmMain>(
             frmMainServices{instance, product, &settings, &registry, &errors});
-        mainWindow->Show();
+        mainWindow->Show(command.kind != CommandLine::Kind::Tray);
         errors.setOwner(mainWindow->hwnd());
+        if (command.kind == CommandLine::Kind::OpenFile) {
+            mainWindow->openForDecryption(command.path);
+        }
     });
 
     try {
-        if (Main(ports, product) == StartupResult::AlreadyRunning) {
+        win32::Win32InstanceHandOver running;
+        if (Main(ports, product, command, running) != StartupResult::Started) {
             return 0;
         }
     } catch (...) {

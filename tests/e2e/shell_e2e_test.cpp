@@ -74,11 +74,11 @@ TEST_F(ShellE2E, SecondCopyIsRefusedAndTouchesNothing) {
     ASSERT_NE(main, nullptr);
     // With the association removed, a second copy that went on would write it.
     SetUp();
-    // A path on the command line (as the shell passes for an opened file) changes nothing.
-    ProgramProcess second(programExe(), L"\"C:\\users\\Public\\secret file.cfy\"");
+    // An argument the program does not know changes nothing.
+    ProgramProcess second(programExe(), L"/unknown \"C:\\users\\Public\\secret file.cfy\"");
     HWND box = waitMessageBox(second);
     ASSERT_NE(box, nullptr) << "no message from the second copy";
-    EXPECT_EQ(messageBoxText(box), "Tidewell v1.0 already running.");
+    EXPECT_EQ(messageBoxText(box), "Tidewell v1.1 already running.");
     EXPECT_EQ(second.findWindow(L"TidewellMain"), nullptr);
     answerMessageBox(second, box);
     EXPECT_EQ(second.waitExit(), 0);

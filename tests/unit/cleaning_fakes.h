@@ -240,6 +240,7 @@ public:
         values[key + "|" + name] = value;
     }
     std::string GetMachineValue(const std::string&, const std::string&) override { return ""; }
+    std::string GetUserValue(const std::string&, const std::string&) override { return ""; }
 };
 
 class FakePlatform : public CleaningPlatform {

@@ -309,6 +309,7 @@ struct FakeRegistry : Registry, KeyCreator {
         auto it = values.find(id(RegistryRoot::LocalMachine, key));
         return it == values.end() ? "" : it->second;
     }
+    std::string GetUserValue(const std::string&, const std::string&) override { return ""; }
 };
 
 TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {

@@ -1,0 +1,158 @@
+// End to end: the per-user installer, silent, in the sandbox's profile. It
+// installs, installs again over the running program, and uninstalls,
+// leaving the settings and the user's files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "../win32/test_files.h"
+#include "product_config.h"
+#include "program_driver.h"
+#include "win32/unicode.h"
+
+using namespace tidewell;
+using namespace tidewell::e2e;
+using namespace tidewell::testing_files;
+using win32::toUtf16;
+using win32::toUtf8;
+
+namespace {
+
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tidewell";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\Tidewell\\Installer";
+constexpr wchar_t kMachineClass[] = L"Software\\Classes\\cfy_auto_file";
+
+std::string knownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::string out;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path)))
+        out = toUtf8(path);
+    ::CoTaskMemFree(path);
+    return out;
+}
+
+std::string shortcutTarget(const std::string& link) {
+    Microsoft::WRL::ComPtr<IShellLinkW> shell;
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    wchar_t target[MAX_PATH] = {};
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_PPV_ARGS(&shell))) ||
+        FAILED(shell.As(&file)) || FAILED(file->Load(toUtf16(link).c_str(), STGM_READ)) ||
+        FAILED(shell->GetPath(target, MAX_PATH, nullptr, 0))) {
+        return "<none>";
+    }
+    return toUtf8(target);
+}
+
+DWORD userDword(const wchar_t* key, const wchar_t* name) {
+    DWORD value = 0, size = sizeof(value);
+    if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return value;
+}
+
+// Runs a setup or uninstaller silently and waits for it.
+long runSilently(const std::string& exe) {
+    ProgramProcess process(toUtf16(exe), L"/S");
+    return process.waitExit(60s);
+}
+
+class InstallerE2E : public ::testing::Test {
+protected:
+    void SetUp() override { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        removeTree(folder_);
+        ::CoUninitialize();
+    }
+    std::string folder_ = knownFolder(FOLDERID_LocalAppData) + "\\Programs\\Tidewell";
+};
+
+TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSettingsAndUserFiles) {
+    const std::string setup = "C:\\testbin\\Tidewell-setup.exe";
+    ASSERT_TRUE(exists(setup)) << "the installer was not built";
+    const std::string exe = folder_ + "\\Varnholt.exe", uninstaller = folder_ + "\\uninstall.exe";
+    const std::string link = knownFolder(FOLDERID_Programs) + "\\Tidewell.lnk";
+    ASSERT_EQ(runSilently(setup), 0);
+
+    for (const char* name : {"\\Varnholt.exe", "\\MSHook.dll", "\\uninstall.exe"})
+        EXPECT_TRUE(exists(folder_ + name)) << name;
+    EXPECT_EQ(shortcutTarget(link), exe);
+    EXPECT_EQ(userString(kRunKey, L"Tidewell"), "\"" + exe + "\" /tray");
+    const struct {
+        const wchar_t* name;
+        std::string value;
+    } entries[] = {
+        {L"DisplayName", "Tidewell"},
+        {L"DisplayVersion", TIDEWELL_VERSION_TEXT},
+        {L"Publisher", "The Tidewell developers"},
+        {L"DisplayIcon", "\"" + exe + "\",0"},
+        {L"InstallLocation", folder_},
+        {L"UninstallString", "\"" + uninstaller + "\""},
+        {L"QuietUninstallString", "\"" + uninstaller + "\" /S"},
+    };
+    for (const auto& e : entries)
+        EXPECT_EQ(userString(kUninstallKey, e.name), e.value) << toUtf8(e.name);
+    EXPECT_EQ(userDword(kUninstallKey, L"NoModify"), 1u);
+    EXPECT_EQ(userDword(kUninstallKey, L"NoRepair"), 1u);
+    // Kilobytes: the program alone is more than one.
+    const DWORD size = userDword(kUninstallKey, L"EstimatedSize");
+    EXPECT_TRUE(size > 100 && size < 100000) << size;
+
+    // Started as the shortcut and the Run value start it, it registers the
+    // .cfy type for itself (WIN.INI and machine-wide; this prefix may).
+    ::WritePrivateProfileStringW(L"Extensions", L"CFY", nullptr, L"WIN.INI");
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineClass);
+    {
+        ProgramProcess program(toUtf16(exe), L"/tray");
+        HWND main = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            main = program.findWindow(L"TidewellMain");
+            return main != nullptr && trayIcons().size() == 1;
+        }));
+        ASSERT_TRUE(waitFor(
+            [&] { return regString(HKEY_LOCAL_MACHINE, kMachineClass) == "Cofferly File"; }));
+        EXPECT_FALSE(::IsWindowVisible(main)) << "a start for the tray shows only the icon";
+        // Installing again ends it (not just hides it) and replaces its files.
+        ASSERT_EQ(runSilently(setup), 0);
+        EXPECT_EQ(program.waitExit(5s), 0) << "the running copy was not ended";
+        EXPECT_TRUE(exists(exe));
+    }
+    // A standard user's registration of this copy, and a setting and a file of the user's.
+    const std::wstring command = L"\"" + toUtf16(folder_) + L"\\Varnholt.Exe\" \"%1\"";
+    setUserString(L"Software\\Classes\\cfy_auto_file\\shell\\open\\command", nullptr, command);
+    setUserString(L"Software\\Classes\\.cfy", nullptr, L"cfy_auto_file");
+    setUserString(kSettingsKey, L"Kept", L"yes");
+    writeText(folder_ + "\\report.pdf.cfy", "sealed");
+    ProgramProcess running(toUtf16(exe));
+    ASSERT_NE(running.waitMainWindow(), nullptr);
+
+    // The uninstaller runs from a copy of itself: wait for its work.
+    ASSERT_EQ(runSilently(uninstaller), 0);
+    EXPECT_TRUE(waitFor([&] { return !exists(uninstaller); }, 30s));
+    EXPECT_EQ(running.waitExit(5s), 0) << "the running copy was not ended";
+    EXPECT_TRUE(waitFor([&] { return !keyExists(kUninstallKey); }));
+    for (const char* name : {"\\Varnholt.exe", "\\MSHook.dll"})
+        EXPECT_FALSE(exists(folder_ + name)) << name;
+    EXPECT_FALSE(exists(link));
+    EXPECT_EQ(userString(kRunKey, L"Tidewell"), "<absent>");
+    EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, kMachineClass), "<absent>");
+    EXPECT_FALSE(keyExists(L"Software\\Classes\\cfy_auto_file"));
+    EXPECT_FALSE(keyExists(L"Software\\Classes\\.cfy"));
+    wchar_t ini[64] = {};
+    ::GetPrivateProfileStringW(L"Extensions", L"CFY", L"<absent>", ini, 64, L"WIN.INI");
+    EXPECT_EQ(toUtf8(ini), "<absent>");
+    // What is not the program's stays.
+    EXPECT_EQ(userString(kSettingsKey, L"Kept"), "yes");
+    EXPECT_EQ(readText(folder_ + "\\report.pdf.cfy"), "sealed");
+}
+
+} // namespace
