@@ -28,8 +28,10 @@ CleaningPanel::CleaningPanel(PageHost& host, CleanRunSchedule& schedule, Setting
       targets_(host.rtfMessage(), host.lblStatus(), platform_, wiper_, fs_, errors),
       tweaks_(registry, store, win32::readUserString),
       options_(*this, store, toUtf8(win32::programFolder()), host.bLoaded()),
+      browserOptions_(store),
+      browsers_(fs_, wiper_, host.rtfMessage(), browserPlatform_, browserOptions_),
       run_(*this, schedule, host.rtfMessage(), host.lblStatus(), targets_, platform_, tweaks_,
-           errors, activity_),
+           errors, activity_, &browsers_),
       advanced_(host.rtfMessage(), fs_, store, targets_, *this, activity_,
                 toUtf8(win32::programFolder())) {}
 
@@ -133,6 +135,7 @@ void CleaningPanel::applyDefaultThenStoredOptions() {
     // A stored option that is not a number stops only the restore, with its
     // message; the rest of the start-up still runs.
     runGuarded(errors_, [this] { options_.LoadOptions(); });
+    browserOptions_.load();
 }
 
 void CleaningPanel::loadAutoSuggest() {

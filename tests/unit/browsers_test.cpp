@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cleaning/browsers/browser_cleaner.h"
+#include "cleaning/clean_run.h"
 #include "cleaning_fakes.h"
 #include "memory_store.h"
 
@@ -378,6 +379,49 @@ TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
                                          "Not erased: \"b\xc3\xbc"
                                          "cher.de\" in the list of "
                                          "sites to keep is not a site name\r\n[B]Path: "));
+}
+
+// The browsers come after option 15, one yield per item, and their space
+// counts in the run's total.
+TEST_F(BrowsersTest, TheRunCleansTheBrowsersLastAndCountsTheirSpace) {
+    struct Window : CleanRunWindow {
+        std::array<int, 16> options{};
+        int yields = 0;
+        int optionValue(int i) override { return options[static_cast<size_t>(i)]; }
+        void bringForward() override {}
+        void yield() override { ++yields; }
+    } window;
+    struct Schedule : CleanRunSchedule {
+        bool editsPending() override { return false; }
+        void runStarting() override {}
+        void runFinished() override {}
+    } schedule;
+    FakeLabel label;
+    FakeReporter errors;
+    FakePlatform cleaning;
+    FakeRegistry registry;
+    EraseTargets targets{pane, label, cleaning, wiper, fs, errors};
+    BrowserTweaks tweaks{registry, store, {}};
+    CleaningActivity activity;
+    CleanRun run{window,   schedule, pane,   label,    targets,
+                 cleaning, tweaks,   errors, activity, &cleaner};
+    window.options[10] = window.options[13] = 1;
+    options.setChecked(BrowserId::Chrome, BrowserItem::Session, true);
+    options.setChecked(BrowserId::Chrome, BrowserItem::Cache, true);
+    fs.file(chrome + "\\Default\\Cache\\big", std::string(1000, 'c'));
+    ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
+    EXPECT_EQ(window.yields, 16 + 2);
+    const std::string t = pane.tagged();
+    const size_t runHistory = t.find("[G]Finished Erasing Windows Start Run History");
+    const size_t chromeCache = t.find("[B]Erasing Google Chrome Cache ...");
+    const size_t session = t.find("[G]Finished Erasing Google Chrome Session (15 files)");
+    ASSERT_NE(session, std::string::npos) << t;
+    EXPECT_LT(runHistory, chromeCache);
+    EXPECT_LT(chromeCache, session);
+    // 15 cache files of 4 bytes and the big one, 15 session files of 4 bytes.
+    EXPECT_THAT(t, ::testing::EndsWith("[G]Finished Erasing Google Chrome Session (15 files)"
+                                       "\r\n[G]Space freed on your Hard Drive: 1.1 KB\r\n[K]Done"));
+    EXPECT_EQ(targets.bytesFreed() + cleaner.bytesFreed(), 15u * 4 + 1000 + 15 * 4);
 }
 
 } // namespace
