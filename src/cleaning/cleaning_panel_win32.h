@@ -83,6 +83,8 @@ private:
     };
 
     HWND optionsPage() const;
+    // The "Browsers" sub-tab from the store, greyed where a browser is missing.
+    void loadBrowserOptions();
     std::wstring caption() const;
 
     PageHost& host_;

@@ -59,6 +59,35 @@ TEST(KeepList, MatchesSitesAndTheirSubdomainsOnly) {
     }
 }
 
+// Only "1" checks a box; loading writes nothing; a change is stored at once.
+TEST(BrowserOptions, StoredFormAndDefaults) {
+    testing_store::MemoryStore store;
+    store.entry("Browsers", "Chrome Cookies") = "1";
+    store.entry("Browsers", "Edge Cache") = "yes";
+    store.entry("Browsers", "Firefox History") = "-1";
+    store.entry("Browsers", "Opera Session") = " 1";
+    store.entry("Browsers", "KeepCookies") = " Example.com, x.org ";
+    BrowserOptions options(store);
+    options.load();
+    int checked = 0;
+    for (int b = 0; b < kBrowserCount; ++b) {
+        for (int i = 0; i < kBrowserItemCount; ++i) {
+            checked +=
+                options.checked(static_cast<BrowserId>(b), static_cast<BrowserItem>(i)) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(checked, 1);
+    EXPECT_TRUE(options.checked(BrowserId::Chrome, BrowserItem::Cookies));
+    EXPECT_EQ(options.keepCookies(), " Example.com, x.org ");
+    EXPECT_TRUE(store.writtenKeys.empty());
+    options.setChecked(BrowserId::Brave, BrowserItem::Session, true);
+    options.setChecked(BrowserId::Chrome, BrowserItem::Cookies, false);
+    options.setKeepCookies("a.org ");
+    EXPECT_THAT(store.writtenKeys, ElementsAre("Brave Session", "Chrome Cookies", "KeepCookies"));
+    EXPECT_THAT(store.writtenValues, ElementsAre("1", "0", "a.org "));
+    EXPECT_EQ(store.stored("Browsers", "Brave Session"), "1");
+}
+
 const BrowserFolders kFolders{"C:\\u\\AppData\\Local", "C:\\u\\AppData\\Roaming", "C:\\u"};
 const std::string kFirefox = "C:\\u\\AppData\\Roaming\\Mozilla\\Firefox";
 
