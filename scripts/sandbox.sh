@@ -143,5 +143,6 @@ sandbox_install() {
   # The stand-in browser the sandbox's .htm association points at.
   mkdir -p "$WINEPREFIX/drive_c/testbin"
   if [[ -f $bindir/fakebrowser.exe ]]; then cp -f "$bindir"/fakebrowser.exe "$WINEPREFIX/drive_c/testbin/"; fi
+  if [[ -f $bindir/profile_lock.exe ]]; then cp -f "$bindir"/profile_lock.exe "$WINEPREFIX/drive_c/testbin/"; fi
   export TIDEWELL_EXE='C:\Program Files\Tidewell\Varnholt.exe'
 }

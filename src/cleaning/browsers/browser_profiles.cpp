@@ -244,8 +244,14 @@ FoundProfiles ProfileFinder::findFirefox(const BrowserFolders& f) {
     if (!found.installed || !isPlainFile(iniPath)) {
         return found;
     }
+    // Read as itself: a link there is not followed.
     const std::optional<std::string> text = readText_(iniPath);
-    const ProfilesIni ini = text ? parseProfilesIni(*text) : ProfilesIni{true, {}, {}};
+    if (!text) {
+        found.problems.push_back("Skipped Mozilla Firefox: its profiles.ini cannot be read: " +
+                                 iniPath);
+        return found;
+    }
+    const ProfilesIni ini = parseProfilesIni(*text);
     if (ini.damaged) {
         found.problems.push_back("Skipped Mozilla Firefox: its profiles.ini is damaged: " +
                                  iniPath);
