@@ -115,8 +115,9 @@ std::uint64_t BrowserCleaner::emptyFolder(const BrowserPlace& place) {
     wiper_.WipeFolder(place.path, place.path);
     const WipeStats& after = wiper_.stats();
     if (after.itemsLeft > before.itemsLeft) {
-        red("In use, not erased: " + std::to_string(after.itemsLeft - before.itemsLeft) +
-            " items in " + place.path);
+        const std::uint64_t left = after.itemsLeft - before.itemsLeft;
+        red("In use, not erased: " + std::to_string(left) +
+            (left == 1 ? " item in " : " items in ") + place.path);
     }
     return after.filesDeleted - before.filesDeleted;
 }
