@@ -1,11 +1,12 @@
 // The browsers' part of the clean run over doubles: the keep list, the
-// profile finder and profiles.ini, and the cleaner's lines and reach. The
-// databases themselves are browser_db_test.cpp's.
+// stored options, profiles.ini and the profile finder, and the cleaner's
+// lines and reach within the run. The databases are browser_db_test.cpp's.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "browser_fixtures.h"
 #include "cleaning/browsers/browser_cleaner.h"
 #include "cleaning/clean_run.h"
 #include "cleaning_fakes.h"
@@ -13,35 +14,28 @@
 
 using namespace tidewell;
 using namespace tidewell::testing;
+using namespace tidewell::browser_fixtures;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 namespace {
 
-TEST(KeepList, MatchesSitesAndTheirSubdomainsOnly) {
+TEST(KeepList, KeepsSitesAndTheirSubdomainsOnlyAndNamesWhatItCannotRead) {
     struct Row {
         const char* list;
         const char* host;
         bool kept;
     };
-    const Row rows[] = {
-        {"example.com", "example.com", true},
-        {"example.com", ".example.com", true},
-        {"example.com", "www.EXAMPLE.com", true},
-        {"example.com", "a.b.example.com", true},
-        {"example.com", "badexample.com", false},
-        {"example.com", "example.com.evil.net", false},
-        {"example.com", "com", false},
-        {"sub.example.com", "example.com", false},
-        {"Example.COM.", "x.example.com", true},
-        {"https://mail.example.org/inbox?x=1", "mail.example.org", true},
-        {"https://mail.example.org/inbox", "example.org", false},
-        {"*.example.net:8080", ".example.net", true},
-        {"a.org,b.org;c.org\td.org\r\ne.org  f.org", "x.e.org", true},
-        {"a.org,,b.org", "b.org", true},
-        {"", "example.com", false},
-        {"example.com", "", false},
-    };
+    const Row rows[] = {{"example.com", ".example.com", true},
+                        {"example.com", "a.www.EXAMPLE.com", true},
+                        {"example.com", "badexample.com", false},
+                        {"example.com", "example.com.evil.net", false},
+                        {"sub.example.com", "example.com", false},
+                        {"Example.COM.", "x.example.com", true},
+                        {"https://mail.example.org/x?y", "mail.example.org", true},
+                        {"*.example.net:8080", "example.net", true},
+                        {"a.org,b.org;c.org\td.org\r\ne.org", "x.e.org", true},
+                        {"", "example.com", false}};
     for (const Row& r : rows) {
         const auto parsed = KeepList::parse(r.list);
         EXPECT_FALSE(parsed.bad) << r.list;
@@ -49,32 +43,26 @@ TEST(KeepList, MatchesSitesAndTheirSubdomainsOnly) {
     }
     EXPECT_THAT(KeepList::parse("B.org, b.org a.org").list.domains(),
                 ElementsAre("b.org", "a.org"));
-    // An entry that is no host name is named, so the cookies are left alone.
-    for (const char* bad : {"exa mple.com*",
+    for (const char* bad : {"exa*mple.com",
                             "b\xc3\xbc"
                             "cher.de",
-                            "-x.com", "a..b", "http://", "ex%61mple.com"}) {
-        const auto parsed = KeepList::parse(std::string("good.org ") + bad);
-        EXPECT_TRUE(parsed.bad.has_value()) << bad;
+                            "-x.com", "a..b", "http://", "e%61.com"}) {
+        EXPECT_EQ(KeepList::parse(std::string("good.org ") + bad).bad.value_or("-"), bad);
     }
 }
 
 // Only "1" checks a box; loading writes nothing; a change is stored at once.
-TEST(BrowserOptions, StoredFormAndDefaults) {
+TEST(BrowserOptions, OnlyOneChecksAndChangesAreStoredAtOnce) {
     testing_store::MemoryStore store;
-    store.entry("Browsers", "Chrome Cookies") = "1";
-    store.entry("Browsers", "Edge Cache") = "yes";
-    store.entry("Browsers", "Firefox History") = "-1";
-    store.entry("Browsers", "Opera Session") = " 1";
+    for (const char* key : {"Edge Cache", "Firefox History", "Opera Session", "Chrome Cookies"}) {
+        store.entry("Browsers", key) = key[0] == 'C' ? "1" : key[0] == 'E' ? "yes" : " 1";
+    }
     store.entry("Browsers", "KeepCookies") = " Example.com, x.org ";
     BrowserOptions options(store);
     options.load();
     int checked = 0;
-    for (int b = 0; b < kBrowserCount; ++b) {
-        for (int i = 0; i < kBrowserItemCount; ++i) {
-            checked +=
-                options.checked(static_cast<BrowserId>(b), static_cast<BrowserItem>(i)) ? 1 : 0;
-        }
+    for (int b = 0; b < kBrowserCount * kBrowserItemCount; ++b) {
+        checked += options.checked(static_cast<BrowserId>(b / 4), static_cast<BrowserItem>(b % 4));
     }
     EXPECT_EQ(checked, 1);
     EXPECT_TRUE(options.checked(BrowserId::Chrome, BrowserItem::Cookies));
@@ -85,7 +73,6 @@ TEST(BrowserOptions, StoredFormAndDefaults) {
     options.setKeepCookies("a.org ");
     EXPECT_THAT(store.writtenKeys, ElementsAre("Brave Session", "Chrome Cookies", "KeepCookies"));
     EXPECT_THAT(store.writtenValues, ElementsAre("1", "0", "a.org "));
-    EXPECT_EQ(store.stored("Browsers", "Brave Session"), "1");
 }
 
 const BrowserFolders kFolders{"C:\\u\\AppData\\Local", "C:\\u\\AppData\\Roaming", "C:\\u"};
@@ -106,21 +93,20 @@ TEST(ProfilesIni, RelativeAbsoluteAndOutsidePathsAndDamage) {
          false},
         {"[Profile0]\nIsRelative=0\nPath=C:\\u\\ff\\p1\n[Profile1]\nIsRelative=0\nPath=C:"
          "\\Windows\n"
-         "[Profile2]\nIsRelative=1\nPath=Profiles/../../../..\n[Profile3]\nIsRelative=0\n"
-         "Path=D:p\n[Profile4]\nIsRelative=1\nPath=C:/x\n[Profile5]\nIsRelative=0\nPath=C:\\u\n"
+         "[Profile2]\nIsRelative=1\nPath=Profiles/../../../..\n[Profile3]\nIsRelative=0\nPath=D:p\n"
+         "[Profile4]\nIsRelative=1\nPath=C:/x\n[Profile5]\nIsRelative=0\nPath=C:\\u\n"
          "[Install308046B0AF4A39CB]\nDefault=Profiles/x\n; note\n",
          {"C:\\u\\ff\\p1", "", "", "", "", ""},
          0,
          false},
-        {"[Profile0]\nPath=Profiles/a\n[Profile1]\nIsRelative=yes\nPath=Profiles/b\n[Profile2]\n"
-         "IsRelative=1\n",
+        {"[Profile0]\nPath=Profiles/"
+         "a\n[Profile1]\nIsRelative=yes\nPath=b\n[Profile2]\nIsRelative=1\n",
          {},
          3,
          false},
         {"[Profile0]\nIsRelative=1\nPath=Profiles/a\ngarbage line\n", {}, 0, true},
         {"[Profile0\nIsRelative=1\nPath=Profiles/a\n", {}, 0, true},
         {std::string("[Profile0]\nIsRelative=1\nPath=Prof\0iles/a\n", 38), {}, 0, true},
-        {std::string("\x1f\x8b\x08\0\0\0", 6), {}, 0, true},
     };
     for (const Row& r : rows) {
         const ProfilesIni ini = parseProfilesIni(r.ini);
@@ -133,12 +119,9 @@ TEST(ProfilesIni, RelativeAbsoluteAndOutsidePathsAndDamage) {
         }
         EXPECT_EQ(folders, r.folders) << r.ini;
     }
-    EXPECT_TRUE(parseProfilesIni(std::string("[Profile0]\nPath=a\0b\n", 19)).damaged);
-    EXPECT_EQ(firefoxProfilePlace({"Profiles/x.dev", true}, kFolders)->name, "x.dev");
 }
 
-// Profiles of every browser laid out as the browsers lay them out, with the
-// files no item may touch beside the ones the items erase.
+// Profiles of every browser laid out as the browsers lay them out.
 class BrowsersTest : public ::testing::Test {
 protected:
     struct Platform : BrowserPlatform {
@@ -155,81 +138,47 @@ protected:
     BrowsersTest() {
         platform.fs = &fs;
         for (const std::string& ud : {edge, chrome, brave}) {
-            chromiumProfile(ud + "\\Default");
-            chromiumProfile(ud + "\\Profile 3");
-            add(ud + "\\lockfile", false);
-            add(ud + "\\Local State", false);
+            chromium(ud + "\\Default");
+            chromium(ud + "\\Profile 3");
         }
-        chromiumProfile(chrome + "\\Guest Profile");
-        fs.dir(chrome + "\\System Profile");
+        chromium(chrome + "\\Guest Profile");
         add(chrome + "\\System Profile\\Preferences", false);
-        fs.dir(chrome + "\\Profile 9"); // no Preferences: not a profile
-        add(chrome + "\\Profile 9\\History", false);
-        chromiumProfile(opera);
-        chromiumProfile(operaLocal, true);
-        fs.file(kFirefox + "\\profiles.ini",
-                "[Profile0]\nIsRelative=1\nPath=Profiles/a.default\n[Profile1]\nIsRelative=0\n"
-                "Path=C:\\u\\Other\\ff2\n");
-        for (const std::string& p : {ffProfile, std::string("C:\\u\\Other\\ff2")}) {
-            for (const char* f :
-                 {"prefs.js", "logins.json", "key4.db", "cert9.db", "favicons.sqlite",
-                  "extensions\\x.xpi", "bookmarkbackups\\b.jsonlz4", "parent.lock"}) {
-                add(p + "\\" + f, false);
+        add(chrome + "\\Profile 9\\History", false); // no Preferences: not a profile
+        chromium(opera);
+        for (const LayoutFile& f : kChromiumProfile) { // Opera's cache lies beside its profile
+            if (std::string(f.path).find("Cache") != std::string::npos) {
+                add(operaLocal + "\\" + f.path, f.erased);
             }
-            for (const char* f :
-                 {"places.sqlite", "formhistory.sqlite", "cookies.sqlite", "sessionstore.jsonlz4",
-                  "sessionstore-backups\\recovery.jsonlz4"}) {
-                add(p + "\\" + f, true);
-            }
-            const std::string local =
-                "C:\\u\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\" + p.substr(p.rfind('\\') + 1);
-            add(local + "\\cache2\\entries\\ABC", true);
-            add(local + "\\startupCache\\s.bin", true);
-            add(local + "\\safebrowsing\\list", false);
         }
-        // Databases are erased row by row, never deleted.
-        for (auto& [path, gone] : expectGone) {
-            if (path.find(".sqlite") != std::string::npos || path.ends_with("Cookies") ||
-                path.ends_with("\\History")) {
-                gone = false;
+        add(kFirefox + "\\profiles.ini", false,
+            "[Profile0]\nIsRelative=1\nPath=Profiles/a.default\n"
+            "[Profile1]\nIsRelative=0\nPath=C:\\u\\Other\\ff2\n");
+        for (const std::string& p : {ffProfile, std::string("C:\\u\\Other\\ff2")}) {
+            for (const LayoutFile& f : kFirefoxProfile) {
+                add(p + "\\" + f.path, f.erased);
+            }
+            for (const char* db : {"places.sqlite", "formhistory.sqlite", "cookies.sqlite"}) {
+                add(p + "\\" + db, false); // erased row by row, never deleted
+            }
+            for (const LayoutFile& f : kFirefoxLocal) {
+                add(kLocalFirefox + p.substr(p.rfind('\\')) + "\\" + f.path, f.erased);
             }
         }
     }
-    // Every parent folder, then the file; `gone`: an item erases it.
-    void add(const std::string& path, bool gone) {
+    // The file with every folder above it.
+    void add(const std::string& path, bool gone, std::string contents = "data") {
         for (size_t s = path.find('\\', 3); s != std::string::npos; s = path.find('\\', s + 1)) {
             fs.dir(path.substr(0, s));
         }
-        fs.file(path, "data");
-        expectGone[path] = gone;
+        fs.file(path, std::move(contents));
+        expectErased[path] = gone;
     }
-    void chromiumProfile(const std::string& p, bool cacheOnly = false) {
-        for (const char* f :
-             {"Cache\\Cache_Data\\f_000001", "Code Cache\\js\\a", "GPUCache\\data_0",
-              "Service Worker\\CacheStorage\\x\\y", "Service Worker\\ScriptCache\\z"}) {
-            add(p + "\\" + f, true);
+    void chromium(const std::string& p) {
+        for (const LayoutFile& f : kChromiumProfile) {
+            add(p + "\\" + f.path, f.erased);
         }
-        add(p + "\\Service Worker\\Database\\keep", false);
-        if (cacheOnly) {
-            return;
-        }
-        for (const char* f :
-             {"Preferences", "Secure Preferences", "Bookmarks", "Login Data", "Web Data",
-              "Favicons", "Extensions\\abc\\manifest.json", "Network\\TransportSecurity"}) {
-            add(p + "\\" + f, false);
-        }
-        for (const char* f : {"Network\\Cookies", "Cookies", "History", "History-journal",
-                              "Visited Links", "Top Sites", "Top Sites-journal", "Shortcuts",
-                              "Shortcuts-journal", "Sessions\\Session_1", "Current Session",
-                              "Current Tabs", "Last Session", "Last Tabs"}) {
-            add(p + "\\" + f, true);
-        }
-    }
-    void checkAll() {
-        for (int b = 0; b < kBrowserCount; ++b) {
-            for (int i = 0; i < kBrowserItemCount; ++i) {
-                options.setChecked(static_cast<BrowserId>(b), static_cast<BrowserItem>(i), true);
-            }
+        for (const char* db : {"Network\\Cookies", "Cookies", "History"}) {
+            add(p + "\\" + db, false);
         }
     }
 
@@ -239,8 +188,9 @@ protected:
     const std::string opera = "C:\\u\\AppData\\Roaming\\Opera Software\\Opera Stable";
     const std::string operaLocal = "C:\\u\\AppData\\Local\\Opera Software\\Opera Stable";
     const std::string ffProfile = kFirefox + "\\Profiles\\a.default";
+    const std::string kLocalFirefox = "C:\\u\\AppData\\Local\\Mozilla\\Firefox\\Profiles";
 
-    std::map<std::string, bool> expectGone;
+    std::map<std::string, bool> expectErased;
     FakeFileSystem fs;
     FakePane pane;
     Platform platform;
@@ -263,43 +213,36 @@ protected:
         }};
 };
 
-TEST_F(BrowsersTest, FinderSeesEveryProfileAndOnlyProfiles) {
+TEST_F(BrowsersTest, FinderSeesEveryProfileAndNothingBehindALink) {
     ProfileFinder finder(fs, [this](const std::string& p) { return platform.readText(p); });
-    const auto folders = [&](BrowserId b) {
+    const auto found = [&](BrowserId b) {
         std::vector<std::string> out;
         for (const BrowserProfile& p : finder.find(b, kFolders).profiles) {
             out.push_back(p.folder + "|" + p.cacheFolder + "|" + p.lockFile);
         }
         return out;
     };
-    EXPECT_THAT(
-        folders(BrowserId::Chrome),
-        ElementsAre(chrome + "\\Default|" + chrome + "\\Default|" + chrome + "\\lockfile",
-                    chrome + "\\Guest Profile|" + chrome + "\\Guest Profile|" + chrome +
-                        "\\lockfile",
-                    chrome + "\\Profile 3|" + chrome + "\\Profile 3|" + chrome + "\\lockfile"));
-    EXPECT_THAT(folders(BrowserId::Opera),
+    const std::string c = chrome + "\\";
+    EXPECT_THAT(found(BrowserId::Chrome),
+                ElementsAre(c + "Default|" + c + "Default|" + c + "lockfile",
+                            c + "Guest Profile|" + c + "Guest Profile|" + c + "lockfile",
+                            c + "Profile 3|" + c + "Profile 3|" + c + "lockfile"));
+    EXPECT_THAT(found(BrowserId::Opera),
                 ElementsAre(opera + "|" + operaLocal + "|" + opera + "\\lockfile"));
     EXPECT_THAT(
-        folders(BrowserId::Firefox),
-        ElementsAre(ffProfile + "|C:\\u\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\a.default|" +
-                        ffProfile + "\\parent.lock",
-                    "C:\\u\\Other\\ff2|C:\\u\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\ff2|"
-                    "C:\\u\\Other\\ff2\\parent.lock"));
+        found(BrowserId::Firefox),
+        ElementsAre(ffProfile + "|" + kLocalFirefox + "\\a.default|" + ffProfile + "\\parent.lock",
+                    "C:\\u\\Other\\ff2|" + kLocalFirefox + "\\ff2|C:\\u\\Other\\ff2\\parent.lock"));
 
-    // A profile folder that is a link, and a Firefox profile a link inside the
-    // user's folders leads elsewhere, are not followed.
-    fs.dir("D:\\elsewhere");
+    fs.dir("D:\\elsewhere\\ff2");
     fs.file("D:\\elsewhere\\Preferences");
     fs.link(edge + "\\Profile 5", "D:\\elsewhere");
-    fs.dir("D:\\elsewhere\\ff2");
     fs.link("C:\\u\\Other", "D:\\elsewhere");
-    EXPECT_EQ(folders(BrowserId::Edge).size(), 2u);
+    EXPECT_EQ(found(BrowserId::Edge).size(), 2u);
     const FoundProfiles ff = finder.find(BrowserId::Firefox, kFolders);
     EXPECT_EQ(ff.profiles.size(), 1u);
     EXPECT_THAT(ff.problems, ElementsAre("Skipped a Mozilla Firefox profile outside your user "
                                          "folders: C:\\u\\Other\\ff2"));
-
     fs.file(kFirefox + "\\profiles.ini", "PK\x03\x04 not an ini");
     EXPECT_THAT(finder.find(BrowserId::Firefox, kFolders).problems,
                 ElementsAre("Skipped Mozilla Firefox: its profiles.ini is damaged: " + kFirefox +
@@ -311,29 +254,22 @@ TEST_F(BrowsersTest, FinderSeesEveryProfileAndOnlyProfiles) {
         finder.find(BrowserId::Chrome, {"C:\\v\\Local", "C:\\v\\Roaming", "C:\\v"}).installed);
 }
 
-// Everything checked: every listed item goes, every other file stays, the
-// databases are handed over (Chromium's old and new cookie files), and the
-// pane says so per browser in the run's order.
+// Everything checked: every listed file goes, every other stays, each
+// database is handed over once, and the items come in the sub-tab's order.
 TEST_F(BrowsersTest, EveryItemOfEveryBrowserErasesExactlyItsFiles) {
-    checkAll();
+    for (int b = 0; b < kBrowserCount * kBrowserItemCount; ++b) {
+        options.setChecked(static_cast<BrowserId>(b / 4), static_cast<BrowserItem>(b % 4), true);
+    }
     int betweens = 0;
     cleaner.run([&] { ++betweens; });
     EXPECT_EQ(betweens, 20);
-    for (const auto& [path, gone] : expectGone) {
+    for (const auto& [path, gone] : expectErased) {
         EXPECT_EQ(fs.exists(path), !gone) << path;
     }
-    for (const std::string& ud : {edge, chrome, brave}) {
-        EXPECT_TRUE(fs.exists(ud + "\\Default\\Cache")) << "the folders themselves stay";
-    }
-    std::set<std::string> dbs(erased.begin(), erased.end());
-    EXPECT_EQ(dbs.size(), erased.size()) << "each database once";
-    EXPECT_TRUE(dbs.count("0 " + chrome + "\\Profile 3\\Network\\Cookies"));
-    EXPECT_TRUE(dbs.count("0 " + chrome + "\\Guest Profile\\Cookies"));
-    EXPECT_TRUE(dbs.count("3 C:\\u\\Other\\ff2\\places.sqlite"));
-    EXPECT_TRUE(dbs.count("4 " + ffProfile + "\\formhistory.sqlite"));
-    EXPECT_EQ(erased.size(), (2u + 3 + 2) * 3 + 2 * 3 + 3) << ::testing::PrintToString(erased);
+    EXPECT_TRUE(fs.exists(edge + "\\Default\\Cache")) << "the folders themselves stay";
+    EXPECT_EQ(std::set<std::string>(erased.begin(), erased.end()).size(), erased.size());
+    EXPECT_EQ(erased.size(), (2u + 3 + 2 + 1) * 3 + 2 * 3);
     EXPECT_EQ(cleaner.bytesFreed(), 4u * (10 * 8 + 2)) << "files deleted one by one";
-
     std::string finished;
     const std::string t = pane.tagged();
     for (size_t at = t.find("[G]"); at != std::string::npos; at = t.find("[G]", at + 1)) {
@@ -349,9 +285,9 @@ TEST_F(BrowsersTest, EveryItemOfEveryBrowserErasesExactlyItsFiles) {
 }
 
 TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
-    options.setChecked(BrowserId::Opera, BrowserItem::Cache, true);
-    options.setChecked(BrowserId::Opera, BrowserItem::Cookies, true);
-    options.setChecked(BrowserId::Opera, BrowserItem::Session, true);
+    for (BrowserItem i : {BrowserItem::Cache, BrowserItem::Cookies, BrowserItem::Session}) {
+        options.setChecked(BrowserId::Opera, i, true);
+    }
     options.setChecked(BrowserId::Chrome, BrowserItem::History, true);
     options.setChecked(BrowserId::Firefox, BrowserItem::Cookies, true);
     platform.held = {chrome + "\\lockfile", "C:\\u\\Other\\ff2\\parent.lock"};
@@ -361,11 +297,10 @@ TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
     outcomes[opera + "\\Network\\Cookies"] = {DbOutcome::Status::Busy, 0, "database is locked"};
     // A link inside the cache loses only itself; a cache folder that is a
     // link is not entered at all.
-    fs.dir("D:\\canary");
     fs.file("D:\\canary\\keep");
+    fs.dir("D:\\canary");
     fs.link(operaLocal + "\\Cache\\lnk", "D:\\canary");
     fs.nodes.erase(opera + "\\GPUCache\\data_0");
-    fs.nodes.erase(opera + "\\GPUCache");
     fs.link(opera + "\\GPUCache", "D:\\canary");
     cleaner.run([] {});
     EXPECT_TRUE(fs.exists("D:\\canary\\keep"));
@@ -404,19 +339,18 @@ TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
                            "cher.de");
     cleaner.run([] {});
     EXPECT_THAT(erased, ::testing::Each(::testing::Not(HasSubstr("ookies"))));
-    EXPECT_THAT(pane.tagged(), HasSubstr("\r\n[B]Erasing Opera Cookies ..." + red +
-                                         "Not erased: \"b\xc3\xbc"
-                                         "cher.de\" in the list of "
-                                         "sites to keep is not a site name\r\n[B]Path: "));
+    EXPECT_THAT(pane.tagged(),
+                HasSubstr("\r\n[B]Erasing Opera Cookies ..." + red +
+                          "Not erased: \"b\xc3\xbc"
+                          "cher.de\" in the list of sites to keep is not a site name\r\n[B]"));
 }
 
 // The browsers come after option 15, one yield per item, and their space
 // counts in the run's total.
 TEST_F(BrowsersTest, TheRunCleansTheBrowsersLastAndCountsTheirSpace) {
     struct Window : CleanRunWindow {
-        std::array<int, 16> options{};
         int yields = 0;
-        int optionValue(int i) override { return options[static_cast<size_t>(i)]; }
+        int optionValue(int i) override { return i == 10 || i == 13 ? 1 : 0; }
         void bringForward() override {}
         void yield() override { ++yields; }
     } window;
@@ -434,23 +368,17 @@ TEST_F(BrowsersTest, TheRunCleansTheBrowsersLastAndCountsTheirSpace) {
     CleaningActivity activity;
     CleanRun run{window,   schedule, pane,   label,    targets,
                  cleaning, tweaks,   errors, activity, &cleaner};
-    window.options[10] = window.options[13] = 1;
     options.setChecked(BrowserId::Chrome, BrowserItem::Session, true);
     options.setChecked(BrowserId::Chrome, BrowserItem::Cache, true);
     fs.file(chrome + "\\Default\\Cache\\big", std::string(1000, 'c'));
     ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
     EXPECT_EQ(window.yields, 16 + 2);
     const std::string t = pane.tagged();
-    const size_t runHistory = t.find("[G]Finished Erasing Windows Start Run History");
-    const size_t chromeCache = t.find("[B]Erasing Google Chrome Cache ...");
-    const size_t session = t.find("[G]Finished Erasing Google Chrome Session (15 files)");
-    ASSERT_NE(session, std::string::npos) << t;
-    EXPECT_LT(runHistory, chromeCache);
-    EXPECT_LT(chromeCache, session);
+    EXPECT_LT(t.find("[G]Finished Erasing Windows Start Run History"),
+              t.find("[B]Erasing Google Chrome Cache ..."));
     // 15 cache files of 4 bytes and the big one, 15 session files of 4 bytes.
     EXPECT_THAT(t, ::testing::EndsWith("[G]Finished Erasing Google Chrome Session (15 files)"
                                        "\r\n[G]Space freed on your Hard Drive: 1.1 KB\r\n[K]Done"));
-    EXPECT_EQ(targets.bytesFreed() + cleaner.bytesFreed(), 15u * 4 + 1000 + 15 * 4);
 }
 
 } // namespace

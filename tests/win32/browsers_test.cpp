@@ -15,6 +15,7 @@
 using namespace tidewell;
 using namespace tidewell::testing;
 using namespace tidewell::testing_files;
+using namespace tidewell::browser_fixtures;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -64,7 +65,7 @@ TEST(BrowserCleaning, LinksFilesInUseAndNamesOutsideAscii) {
     writeText(p + "\\Cache\\Cache_Data\\f_000001", "cached");
     writeText(p + "\\Sessions\\Session_1", "s");
     writeText(p + "\\Last Tabs", "t");
-    makeCookies(p + "\\Network\\Cookies", false, {".kept.example", "a.example"});
+    makeDb(p + "\\Network\\Cookies", cookiesSql(false, {".kept.example", "a.example"}));
     linkTo(p + "\\Cache\\lnk", canary);
     linkTo(p + "\\GPUCache", canary);
     linkTo(p + "\\Current Session", canary + "\\keep.txt"); // Wine does not flag it
