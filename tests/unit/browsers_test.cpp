@@ -243,6 +243,8 @@ TEST_F(BrowsersTest, FinderSeesEveryProfileAndNothingBehindALink) {
     EXPECT_TRUE(none.installed && none.profiles.empty() && none.problems.empty());
     EXPECT_FALSE(
         finder.find(BrowserId::Chrome, {"C:\\v\\Local", "C:\\v\\Roaming", "C:\\v"}).installed);
+    fs.dir("\\Microsoft\\Edge\\User Data"); // where empty folders would lead
+    EXPECT_FALSE(finder.installed(BrowserId::Edge, {"", "", ""}));
 }
 
 // Everything checked: every listed file goes, every other stays, each

@@ -199,7 +199,7 @@ bool ProfileFinder::ownPath(const std::string& base, const std::string& path) {
 }
 
 bool ProfileFinder::installed(BrowserId b, const BrowserFolders& f) {
-    return isFolder(browserDataFolder(b, f));
+    return find(b, f).installed;
 }
 
 FoundProfiles ProfileFinder::findChromium(const std::string& userData, bool single,
@@ -281,6 +281,11 @@ FoundProfiles ProfileFinder::findFirefox(const BrowserFolders& f) {
 }
 
 FoundProfiles ProfileFinder::find(BrowserId b, const BrowserFolders& f) {
+    // A folder the shell could not give would make every path relative.
+    if (!wipeablePath(f.localAppData) || !wipeablePath(f.roamingAppData) ||
+        !wipeablePath(f.userProfile)) {
+        return {};
+    }
     switch (b) {
     case BrowserId::Firefox:
         return findFirefox(f);
