@@ -50,7 +50,7 @@ TEST(BrowsersE2E, EveryBoxCheckedErasesTheItemsKeepsTheRestAndSkipsTheRunningBro
                       opera = roaming + "\\Opera Software\\Opera Stable",
                       ff = roaming + "\\Mozilla\\Firefox\\Profiles\\t.default",
                       ffLocal = local + "\\Mozilla\\Firefox\\Profiles\\t.default";
-    const std::vector<std::string> roots = {local + "\\Microsoft",        local + "\\Google",
+    const std::vector<std::string> roots = {local + "\\Microsoft\\Edge",  local + "\\Google",
                                             local + "\\BraveSoftware",    local + "\\Mozilla",
                                             local + "\\Opera Software",   roaming + "\\Mozilla",
                                             roaming + "\\Opera Software", canary};
