@@ -8,6 +8,9 @@
 #include <cwchar>
 #include <string>
 
+#include <shlobj.h>
+
+#include "cleaning/browsers/browser_platform_win32.h"
 #include "cleaning/file_system_win32.h"
 #include "cleaning/wipe.h"
 #include "kernel/status_pane.h"
@@ -67,6 +70,78 @@ long makeTree(const std::wstring& root, int folders, int subfolders, long files)
     return made;
 }
 
+// Settings that go nowhere: the bench checks its one box itself.
+class NoStore : public SettingsStore {
+public:
+    std::string GetSetting(const std::string&, const std::string&, const std::string&,
+                           const std::string& defaultValue) override {
+        return defaultValue;
+    }
+    void SaveSetting(const std::string&, const std::string&, const std::string&,
+                     const std::string&) override {}
+};
+
+double rmdirSeconds(const std::wstring& tree) {
+    std::wstring cmd = L"cmd.exe /c rmdir /s /q \"" + tree + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    const double t = now();
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &si, &pi)) {
+        std::printf("could not start cmd: %lu\n", ::GetLastError());
+        return -1;
+    }
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    const double seconds = now() - t;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return seconds;
+}
+
+// A browser's cache as the clean run erases it (a Chrome profile, its Cache
+// item, files in 256 folders) against rmdir of the same tree.
+int browserCache(const std::wstring& root, long files) {
+    struct Platform : win32::Win32BrowserPlatform {
+        std::string user;
+        BrowserFolders folders() override {
+            return {user + "\\AppData\\Local", user + "\\AppData\\Roaming", user};
+        }
+    } platform;
+    platform.user = win32::toUtf8(root + L"\\u");
+    const std::wstring profile = root + L"\\u\\AppData\\Local\\Google\\Chrome\\User Data\\Default";
+    ::SHCreateDirectoryExW(nullptr, root.c_str(), nullptr);
+    ::SHCreateDirectoryExW(nullptr, (profile + L"\\Cache").c_str(), nullptr);
+    ::CloseHandle(::CreateFileW((profile + L"\\Preferences").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr));
+    const long madeA = makeTree(profile + L"\\Cache\\Cache_Data", 256, 0, files);
+    const long madeB = makeTree(root + L"\\rmdir", 256, 0, files);
+
+    win32::Win32FileSystem fs;
+    NullPane pane;
+    win32::ThrottledPump pump;
+    FolderWiper wiper(fs, pane, [&] { pump(); });
+    NoStore store;
+    BrowserOptions options(store);
+    options.setChecked(BrowserId::Chrome, BrowserItem::Cache, true);
+    BrowserCleaner cleaner(fs, wiper, pane, platform, options);
+    const double t0 = now();
+    cleaner.run([&] { pump(); });
+    const double cleanSeconds = now() - t0;
+    const double rmdir = rmdirSeconds(root + L"\\rmdir");
+
+    const double cleanRate = static_cast<double>(wiper.stats().filesDeleted) / cleanSeconds;
+    const double rmdirRate = static_cast<double>(madeB) / rmdir;
+    std::printf("browser cache: %ld + %ld files in 256 folders each\n", madeA, madeB);
+    std::printf("Chrome Cache item: %ld files deleted in %.3f s = %.0f files/s (left %llu)\n",
+                static_cast<long>(wiper.stats().filesDeleted), cleanSeconds, cleanRate,
+                static_cast<unsigned long long>(wiper.stats().itemsLeft));
+    std::printf("cmd rmdir /s /q:   %.3f s = %.0f files/s\n", rmdir, rmdirRate);
+    std::printf("ratio browser cache / rmdir: %.2fx (goal >= 0.8x)\n", cleanRate / rmdirRate);
+    std::printf("longest time without pumping messages: %.1f ms (limit 50 ms)\n", pump.maxGapMs());
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -74,6 +149,13 @@ int wmain(int argc, wchar_t** argv) {
     const long files = argc > 2 ? std::wcstol(argv[2], nullptr, 10) : 20000;
     const int folders = 20, subfolders = 9; // 200 folders with files, 220 in all
     ::CreateDirectoryW(root.c_str(), nullptr);
+    if (argc > 3 && std::wcscmp(argv[3], L"browser") == 0) {
+        HWND w = ::CreateWindowExW(0, L"STATIC", L"wipe bench", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                   nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        const int rc = browserCache(root, files);
+        ::DestroyWindow(w);
+        return rc;
+    }
 
     // A window with a queue, so that the pump has something real to serve.
     HWND window = ::CreateWindowExW(0, L"STATIC", L"wipe bench", WS_OVERLAPPEDWINDOW, 0, 0, 200,

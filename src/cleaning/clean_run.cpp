@@ -93,6 +93,9 @@ CleanOutcome CleanRun::cmdBasicClean_Click() {
         window_.bringForward();
         pane_.Clear();
         targets_.resetFreed();
+        if (browsers_ != nullptr) {
+            browsers_->resetFreed();
+        }
         for (int i = 0; i < kOptionCount; ++i) {
             if (window_.optionValue(i) == 1) {
                 runOption(i);
@@ -100,9 +103,19 @@ CleanOutcome CleanRun::cmdBasicClean_Click() {
             pane_.Repaint();
             window_.yield();
         }
+        // The browsers' folders go through the same wipe, which counts them.
+        std::uint64_t freed = 0;
+        if (browsers_ != nullptr) {
+            browsers_->run([this] {
+                pane_.Repaint();
+                window_.yield();
+            });
+            freed = browsers_->bytesFreed();
+        }
+        freed += targets_.bytesFreed();
         if (window_.optionValue(10) == 1) {
             appendLine(pane_, kFinishedGreen,
-                       "Space freed on your Hard Drive: " + formatBytes(targets_.bytesFreed()));
+                       "Space freed on your Hard Drive: " + formatBytes(freed));
         }
         pane_.SetColour(kDoneBlack);
         pane_.Append("\r\nDone");

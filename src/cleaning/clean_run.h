@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "cleaning/browsers/browser_cleaner.h"
 #include "cleaning/clean_run_schedule.h"
 #include "cleaning/erase_targets.h"
 #include "kernel/report_error.h"
@@ -69,13 +70,15 @@ using AskYesNo = std::function<bool(const std::string& text)>;
 
 class CleanRun {
 public:
-    CleanRun(CleanRunWindow& window, CleanRunSchedule& schedule, StatusPane& pane, StatusLabel& label,
-             EraseTargets& targets, CleaningPlatform& platform, BrowserTweaks& tweaks,
-             ErrorReporter& errors, CleaningActivity& activity)
+    CleanRun(CleanRunWindow& window, CleanRunSchedule& schedule, StatusPane& pane,
+             StatusLabel& label, EraseTargets& targets, CleaningPlatform& platform,
+             BrowserTweaks& tweaks, ErrorReporter& errors, CleaningActivity& activity,
+             BrowserCleaner* browsers = nullptr)
         : window_(window), schedule_(schedule), pane_(pane), label_(label), targets_(targets),
-          platform_(platform), tweaks_(tweaks), errors_(errors), activity_(activity) {}
+          platform_(platform), tweaks_(tweaks), errors_(errors), activity_(activity),
+          browsers_(browsers) {}
 
-    // One pass over options 0..15.
+    // One pass over options 0..15, then the browsers' checked items.
     CleanOutcome cmdBasicClean_Click();
     // The run, then the question, then the forced log-off only on Yes.
     void cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff);
@@ -92,6 +95,7 @@ private:
     BrowserTweaks& tweaks_;
     ErrorReporter& errors_;
     CleaningActivity& activity_;
+    BrowserCleaner* browsers_;
 };
 
 } // namespace tidewell

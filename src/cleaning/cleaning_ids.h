@@ -27,6 +27,12 @@
 #define IDC_CMDHOMEPAGE 1222
 #define IDC_CHKWEBADDRESS 1223
 #define IDC_CMDDEFAULTSETTINGS 1224
+// "Browsers" sub-tab: a box per browser and item at IDC_BROWSERBOX_0 +
+// browser * 4 + item (Cache, Cookies, History, Session), a name per browser.
+#define IDC_BROWSERBOX_0 1230
+#define IDC_BROWSERNAME_0 1250
+#define IDC_LBLKEEPCOOKIES 1255
+#define IDC_TXTKEEPCOOKIES 1256
 
 // "Advanced" page.
 #define IDC_FMADVANCE 1400

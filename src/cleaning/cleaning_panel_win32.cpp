@@ -28,8 +28,10 @@ CleaningPanel::CleaningPanel(PageHost& host, CleanRunSchedule& schedule, Setting
       targets_(host.rtfMessage(), host.lblStatus(), platform_, wiper_, fs_, errors),
       tweaks_(registry, store, win32::readUserString),
       options_(*this, store, toUtf8(win32::programFolder()), host.bLoaded()),
+      browserOptions_(store),
+      browsers_(fs_, wiper_, host.rtfMessage(), browserPlatform_, browserOptions_),
       run_(*this, schedule, host.rtfMessage(), host.lblStatus(), targets_, platform_, tweaks_,
-           errors, activity_),
+           errors, activity_, &browsers_),
       advanced_(host.rtfMessage(), fs_, store, targets_, *this, activity_,
                 toUtf8(win32::programFolder())) {}
 
@@ -61,8 +63,8 @@ void CleaningPanel::OptionsPage::onInit() {
     // frame around the page must not be one of them, or the strip vanishes.
     ::SetWindowPos(item(IDC_FMSETTINGS), HWND_BOTTOM, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    const wchar_t* captions[] = {L"Windows", L"Internet"};
-    for (int i = 0; i < 2; ++i) {
+    const wchar_t* captions[] = {L"Windows", L"Internet", L"Browsers"};
+    for (int i = 0; i < 3; ++i) {
         TCITEMW ti{};
         ti.mask = TCIF_TEXT;
         ti.pszText = const_cast<wchar_t*>(captions[i]);
@@ -80,6 +82,15 @@ void CleaningPanel::OptionsPage::selectSubTab(int index) {
         ::ShowWindow(item(IDC_CHKSETTINGS_0 + option), index == 1 ? SW_SHOW : SW_HIDE);
     }
     ::ShowWindow(item(IDC_CHKWEBADDRESS), index == 1 ? SW_SHOW : SW_HIDE);
+    for (int id = IDC_BROWSERBOX_0; id < IDC_BROWSERBOX_0 + kBrowserCount * kBrowserItemCount;
+         ++id) {
+        ::ShowWindow(item(id), index == 2 ? SW_SHOW : SW_HIDE);
+    }
+    for (int id = IDC_BROWSERNAME_0; id < IDC_BROWSERNAME_0 + kBrowserCount; ++id) {
+        ::ShowWindow(item(id), index == 2 ? SW_SHOW : SW_HIDE);
+    }
+    ::ShowWindow(item(IDC_LBLKEEPCOOKIES), index == 2 ? SW_SHOW : SW_HIDE);
+    ::ShowWindow(item(IDC_TXTKEEPCOOKIES), index == 2 ? SW_SHOW : SW_HIDE);
 }
 
 LRESULT CleaningPanel::OptionsPage::onNotify(NMHDR& header) {
@@ -90,10 +101,25 @@ LRESULT CleaningPanel::OptionsPage::onNotify(NMHDR& header) {
 }
 
 void CleaningPanel::OptionsPage::onCommand(int id, int code) {
+    CleaningPanel& p = panel_;
+    if (id == IDC_TXTKEEPCOOKIES && code == EN_CHANGE) {
+        // Typed text is stored at once; the text start-up puts there is not.
+        const std::string text = win32::windowText(item(IDC_TXTKEEPCOOKIES));
+        if (p.host_.bLoaded() && text != p.browserOptions_.keepCookies()) {
+            p.browserOptions_.setKeepCookies(text);
+        }
+        return;
+    }
     if (code != BN_CLICKED) {
         return;
     }
-    CleaningPanel& p = panel_;
+    if (id >= IDC_BROWSERBOX_0 && id < IDC_BROWSERBOX_0 + kBrowserCount * kBrowserItemCount) {
+        const int n = id - IDC_BROWSERBOX_0;
+        p.browserOptions_.setChecked(static_cast<BrowserId>(n / kBrowserItemCount),
+                                     static_cast<BrowserItem>(n % kBrowserItemCount),
+                                     ::IsDlgButtonChecked(hwnd(), id) == BST_CHECKED);
+        return;
+    }
     if (id >= IDC_CHKSETTINGS_0 && id < IDC_CHKSETTINGS_0 + kOptionCount) {
         p.options_.chkSettings_Click(id - IDC_CHKSETTINGS_0);
         return;
@@ -133,6 +159,29 @@ void CleaningPanel::applyDefaultThenStoredOptions() {
     // A stored option that is not a number stops only the restore, with its
     // message; the rest of the start-up still runs.
     runGuarded(errors_, [this] { options_.LoadOptions(); });
+    loadBrowserOptions();
+}
+
+void CleaningPanel::loadBrowserOptions() {
+    browserOptions_.load();
+    HWND page = optionsPage();
+    for (int b = 0; b < kBrowserCount; ++b) {
+        const auto id = static_cast<BrowserId>(b);
+        // A browser that is not installed keeps its boxes, greyed.
+        const bool installed = browsers_.installed(id);
+        HWND name = ::GetDlgItem(page, IDC_BROWSERNAME_0 + b);
+        win32::setWindowText(name, std::string(nameOf(id).key) + (installed ? "" : " (not found)"));
+        ::EnableWindow(name, installed ? TRUE : FALSE);
+        for (int i = 0; i < kBrowserItemCount; ++i) {
+            HWND box = ::GetDlgItem(page, IDC_BROWSERBOX_0 + b * kBrowserItemCount + i);
+            ::SendMessageW(box, BM_SETCHECK,
+                           browserOptions_.checked(id, static_cast<BrowserItem>(i)) ? BST_CHECKED
+                                                                                    : BST_UNCHECKED,
+                           0);
+            ::EnableWindow(box, installed ? TRUE : FALSE);
+        }
+    }
+    win32::setWindowText(::GetDlgItem(page, IDC_TXTKEEPCOOKIES), browserOptions_.keepCookies());
 }
 
 void CleaningPanel::loadAutoSuggest() {

@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include "cleaning/advanced_commands.h"
+#include "cleaning/browsers/browser_platform_win32.h"
 #include "cleaning/clean_run.h"
 #include "cleaning/cleaning_platform_win32.h"
 #include "cleaning/erase_targets.h"
 #include "cleaning/file_system_win32.h"
 #include "cleaning/wipe.h"
 #include "kernel/page_host_win32.h"
+#include "settings/browser_options.h"
 #include "settings/browser_tweaks.h"
 #include "settings/cleaning_options.h"
 #include "win32/tab_page.h"
@@ -70,7 +72,8 @@ private:
     };
     class AdvancedPage : public win32::TabPage {
     public:
-        AdvancedPage(CleaningPanel& panel, ErrorReporter& errors) : TabPage(errors), panel_(panel) {}
+        AdvancedPage(CleaningPanel& panel, ErrorReporter& errors)
+            : TabPage(errors), panel_(panel) {}
 
     protected:
         void onCommand(int id, int code) override;
@@ -80,6 +83,8 @@ private:
     };
 
     HWND optionsPage() const;
+    // The "Browsers" sub-tab from the store, greyed where a browser is missing.
+    void loadBrowserOptions();
     std::wstring caption() const;
 
     PageHost& host_;
@@ -91,6 +96,9 @@ private:
     EraseTargets targets_;
     BrowserTweaks tweaks_;
     CleaningOptions options_;
+    BrowserOptions browserOptions_;
+    win32::Win32BrowserPlatform browserPlatform_;
+    BrowserCleaner browsers_;
     CleaningActivity activity_;
     win32::Win32LogOff logOff_;
     CleanRun run_;
