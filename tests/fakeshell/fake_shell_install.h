@@ -35,13 +35,7 @@ public:
             error_ = "cannot copy the fake (error " + std::to_string(::GetLastError()) + ")";
             return;
         }
-        // A registration already in place is put back afterwards.
-        HKEY key = nullptr;
-        existed_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, KEY_READ, &key) ==
-                   ERROR_SUCCESS;
-        if (existed_) {
-            ::RegCloseKey(key);
-        }
+        // The registration in place (a prefix has one) is put back afterwards.
         for (Value& v : saved_) {
             wchar_t buffer[1024] = {};
             DWORD size = sizeof(buffer) - sizeof(wchar_t);
@@ -49,20 +43,17 @@ public:
                                    nullptr, buffer, &size) == ERROR_SUCCESS;
             v.value = buffer;
         }
+        restore_ = true;
         ok_ = set(nullptr, dll) && set(L"ThreadingModel", L"Apartment");
         if (!ok_) {
             error_ = "cannot write the class's InprocServer32 key";
         }
     }
     ~Registration() {
-        if (ok_ && !existed_) {
-            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath().c_str());
-            return;
-        }
         for (const Value& v : saved_) {
             if (v.had) {
                 set(v.name, v.value);
-            } else {
+            } else if (restore_) {
                 ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), v.name);
             }
         }
@@ -79,8 +70,7 @@ public:
 
 private:
     static bool set(const wchar_t* name, const std::wstring& value) {
-        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), name, REG_SZ,
-                                 value.c_str(),
+        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), name, REG_SZ, value.c_str(),
                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
@@ -91,7 +81,7 @@ private:
     };
     Value saved_[2] = {{nullptr, false, {}}, {L"ThreadingModel", false, {}}};
     std::string error_;
-    bool ok_ = false, existed_ = false;
+    bool ok_ = false, restore_ = false;
 };
 
 // The top-level window of `className` in process `pid` (visible only, if

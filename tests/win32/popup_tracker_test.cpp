@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <mshtmdid.h>
 
 #include <map>
 #include <memory>
@@ -154,14 +155,16 @@ TEST_F(PopupTracker, BrowserAndDocumentEventsAreRelayedWithTheWindowHandle) {
     // modifiers combine is the unit tests', that they arrive is checked here.
     input.state[0x11] = static_cast<std::int16_t>(0x8000);
     input.state[0x12] = static_cast<std::int16_t>(0x8000);
-    send(fakeshell::kMouseDown, static_cast<WPARAM>(id));
+    send(fakeshell::kDocumentEvent, static_cast<WPARAM>(id), DISPID_HTMLDOCUMENTEVENTS_ONMOUSEDOWN);
     EXPECT_EQ(recorder.button, 2);
     EXPECT_EQ(recorder.shift, 4);
     input.state.clear();
-    send(fakeshell::kMouseUp, static_cast<WPARAM>(id));
+    send(fakeshell::kDocumentEvent, static_cast<WPARAM>(id), DISPID_HTMLDOCUMENTEVENTS_ONMOUSEUP);
     EXPECT_EQ(recorder.button, 2);
     EXPECT_EQ(recorder.shift, 0);
-    EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(id)), 1);
+    EXPECT_EQ(send(fakeshell::kDocumentEvent, static_cast<WPARAM>(id),
+                   DISPID_HTMLDOCUMENTEVENTS_ONCONTEXTMENU),
+              1);
 
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"command", "command", "doccomplete", "down",
                                                         "up", "menu"}));
@@ -175,7 +178,9 @@ TEST_F(PopupTracker, ABrowserWithoutADocumentStillBlocksPopups) {
     EXPECT_EQ(handles(), std::vector<std::int32_t>{9});
     EXPECT_EQ(send(fakeshell::kConnections, static_cast<WPARAM>(id)), 1);
     EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 1);
-    EXPECT_EQ(send(fakeshell::kContextMenu, static_cast<WPARAM>(id)), -1);
+    EXPECT_EQ(send(fakeshell::kDocumentEvent, static_cast<WPARAM>(id),
+                   DISPID_HTMLDOCUMENTEVENTS_ONCONTEXTMENU),
+              -1);
 }
 
 } // namespace
