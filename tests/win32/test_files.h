@@ -1,6 +1,7 @@
 #pragma once
 // Files for the tests that work on real folders of the bench's prefix.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -83,14 +84,28 @@ inline bool runUnix(std::vector<std::string> argv) {
     return spawn != nullptr && spawn(args.data(), 1) == 0;
 }
 
-// Links from the Linux side: `ln -s`, and `rm -rf` that removes a link itself.
-inline void linkTo(const std::string& at, const std::string& target) {
+// Links from the Linux side: `ln -s` (Wine flags only a directory link as a
+// reparse point), and `rm -rf` that removes a link itself.
+inline void linkTo(const std::string& at, const std::string& target, bool directory = false) {
     ASSERT_TRUE(runUnix({"/bin/ln", "-s", unixPath(target), unixPath(at)})) << at;
+    if (directory) {
+        ASSERT_NE(attributes(at) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << at;
+    }
 }
 inline void removeTree(const std::string& p) {
     if (exists(p)) {
         EXPECT_TRUE(runUnix({"/bin/rm", "-rf", unixPath(p)})) << p;
     }
+}
+
+// Puts a file in the recycle bin (the sandbox's own trash).
+inline void trash(const std::string& p) {
+    const std::wstring from = win32::toUtf16(p) + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
+    ASSERT_EQ(::SHFileOperationW(&op), 0) << p;
 }
 
 // HKCU string values, for tests that seed or read the program's keys.
