@@ -31,8 +31,7 @@ TEST(PopupE2E, OnAtFirstStartANewWindowIsRefusedListedAndAllowedOnceSwitchedOff)
     ASSERT_NE(main, nullptr);
     HWND control = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        return (control = fakeshell::controlWindow(program.pid())) !=
-               nullptr;
+        return (control = fakeshell::controlWindow(program.pid())) != nullptr;
     })) << "the program did not load the fake collection";
     auto send = [&](UINT msg, WPARAM wp = 0) {
         DWORD_PTR result = 0;

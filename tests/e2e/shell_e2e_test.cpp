@@ -25,7 +25,9 @@ std::string winIniCfy() {
 
 class ShellE2E : public ::testing::Test {
 protected:
-    void SetUp() override { ::WritePrivateProfileStringW(L"Extensions", L"CFY", nullptr, L"WIN.INI"); }
+    void SetUp() override {
+        ::WritePrivateProfileStringW(L"Extensions", L"CFY", nullptr, L"WIN.INI");
+    }
     void TearDown() override { SetUp(); }
 };
 
@@ -75,7 +77,7 @@ TEST_F(ShellE2E, SecondCopyIsRefusedAndTouchesNothing) {
     // With the association removed, a second copy that went on would write it.
     SetUp();
     // A path on the command line (as the shell passes for an opened file) changes nothing.
-    ProgramProcess second(programExe(), L"\"C:\\users\\Public\\secret file.cfy\"");
+    ProgramProcess second(kProgramExe, L"\"C:\\users\\Public\\secret file.cfy\"");
     HWND box = waitMessageBox(second);
     ASSERT_NE(box, nullptr) << "no message from the second copy";
     EXPECT_EQ(messageBoxText(box), "Tidewell v1.0 already running.");
@@ -90,7 +92,7 @@ TEST_F(ShellE2E, AssociationCarriesANonAsciiProgramFolderAndIsWrittenOnce) {
     const std::wstring folder = L"C:\\Program Files\\T\u00efdewell \u00dc\u65e5";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring exe = folder + L"\\Varnholt.exe";
-    ASSERT_TRUE(::CopyFileW(programExe().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(kProgramExe.c_str(), exe.c_str(), FALSE));
     const std::string written = win32::toUtf8(folder) + "\\Varnholt.Exe ^.CFY";
     {
         ProgramProcess program(exe);
