@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -26,6 +25,7 @@
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;
+using tidewell::testing_files::listing;
 using tidewell::win32::toUtf16;
 using tidewell::win32::toUtf8;
 
@@ -53,13 +53,6 @@ protected:
         std::ifstream f(toUtf16(path(name)).c_str(), std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     }
-    std::vector<std::string> names(const std::string& folder) {
-        std::vector<std::string> out;
-        for (auto& e : fs_->list(folder))
-            out.push_back(e.name);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
     std::string root_;
     std::unique_ptr<FileAccess> fs_;
 };
@@ -80,12 +73,12 @@ TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
     // failure once both are written puts the user's file back, whole.
     EXPECT_THROW(extract({{upper, '0', "first"}, {lower, '0', "second"}, {"locked.txt", '0', "x"}}),
                  AppError);
-    EXPECT_EQ(names(path("dest")), (std::vector<std::string>{"locked.txt", upper}));
+    EXPECT_EQ(listing(path("dest")), (std::vector<std::string>{"locked.txt", upper}));
     EXPECT_EQ(read("dest\\" + upper), "mine");
     fs_->remove(path("dest\\locked.txt"));
     // Success: the later entry wins, and nothing is left set aside.
     extract({{upper, '0', "first"}, {lower, '0', "second"}});
-    EXPECT_EQ(names(path("dest")).size(), 1u);
+    EXPECT_EQ(listing(path("dest")).size(), 1u);
     EXPECT_EQ(read("dest\\" + lower), "second");
 }
 
@@ -182,7 +175,7 @@ bool diedMidway(const std::string& kind, int n, const std::string& target) {
 
 TEST_F(FileSecurityOnDisk, AKilledRunLeavesNoHalfWrittenFile) {
     ASSERT_TRUE(diedMidway("replace", 0, path("restored.txt")));
-    EXPECT_EQ(names(root_), std::vector<std::string>{});
+    EXPECT_EQ(listing(root_), std::vector<std::string>{});
 }
 
 // Killed while files are written, while they take their names, or while the
@@ -212,11 +205,11 @@ TEST_F(FileSecurityOnDisk, AKilledExtractionIsUndoneOrCompleteAfterwards) {
         }
         archive::recoverInterrupted(*fs_, dest);
         if (kill.complete) {
-            EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "sub"}));
+            EXPECT_EQ(listing(dest), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "sub"}));
             EXPECT_EQ(read("dest\\a.txt"), "new a");
             EXPECT_EQ(read("dest\\sub\\d.txt"), "new d");
         } else {
-            EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "b.txt"}));
+            EXPECT_EQ(listing(dest), (std::vector<std::string>{"a.txt", "b.txt"}));
             for (const auto& [name, text] : kOldSet)
                 EXPECT_EQ(read("dest\\" + name), text);
         }
@@ -254,8 +247,8 @@ TEST_F(FileSecurityOnDisk, LinksInTheDestinationLoseNothingOfWhatTheyPointTo) {
             AppError);
         EXPECT_EQ(read("links\\target.txt"), "outside");
         EXPECT_EQ(read("links\\full\\keep.txt"), "kept");
-        EXPECT_EQ(names(links + "\\empty"), std::vector<std::string>{});
-        EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "empty", "full"}));
+        EXPECT_EQ(listing(links + "\\empty"), std::vector<std::string>{});
+        EXPECT_EQ(listing(dest), (std::vector<std::string>{"a.txt", "empty", "full"}));
     }
     removeTree(links);
 }
@@ -265,11 +258,11 @@ TEST_F(FileSecurityOnDisk, ReplacesAnExistingFileOnlyOnCommit) {
     auto out = fs_->createReplacing(path("dest.cfy"));
     out->write(reinterpret_cast<const std::uint8_t*>("new"), 3);
     EXPECT_EQ(read("dest.cfy"), "old contents") << "untouched until commit";
-    EXPECT_EQ(names(root_).size(), 2u) << "the temporary file sits beside it";
+    EXPECT_EQ(listing(root_).size(), 2u) << "the temporary file sits beside it";
     out->commit();
     out.reset();
     EXPECT_EQ(read("dest.cfy"), "new");
-    EXPECT_EQ(names(root_), std::vector<std::string>{"dest.cfy"});
+    EXPECT_EQ(listing(root_), std::vector<std::string>{"dest.cfy"});
     EXPECT_FALSE(fs_->info(path("dest.cfy")).hidden);
 }
 
@@ -281,7 +274,7 @@ TEST_F(FileSecurityOnDisk, ReadOnlyDestinationSurvivesAFailedReplace) {
                      *fs_, {}, kFastKdf),
                  AppError);
     EXPECT_EQ(read("locked.cfy"), "keep");
-    EXPECT_EQ(names(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
+    EXPECT_EQ(listing(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
 }
 
 TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersLongPathsAndSpellings) {
@@ -311,7 +304,7 @@ TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersLongPa
     EXPECT_TRUE(ro.readOnly);
     EXPECT_EQ(ro.modified, 1300000000);
     EXPECT_EQ(fs_->info(path("out" + longName)).size, 15u);
-    EXPECT_EQ(names(path("out")), names(path("src")));
+    EXPECT_EQ(listing(path("out")), listing(path("src")));
 
     // Typed spellings: relative, with "..", with forward slashes, in other
     // case; a hard link is the same file too, a copy is not.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,21 @@ inline std::string readText(const std::string& p) {
     while (::ReadFile(f.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) {
         out.append(buffer, n);
     }
+    return out;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> out;
+    WIN32_FIND_DATAW fd;
+    win32::UniqueFind find(::FindFirstFileW(win32::toUtf16(folder + "\\*").c_str(), &fd));
+    for (bool more = !!find; more; more = ::FindNextFileW(find.get(), &fd)) {
+        const std::string name = win32::toUtf8(fd.cFileName);
+        if (name != "." && name != "..") {
+            out.push_back(name);
+        }
+    }
+    std::sort(out.begin(), out.end());
     return out;
 }
 
