@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "kernel/app_error.h"
+#include "kernel/report_error.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 
@@ -153,6 +155,14 @@ inline bool keyExists(const wchar_t* key) {
     }
     return found;
 }
+
+// The program-wide error messages a test's code reported.
+struct ErrorRecorder : ErrorReporter {
+    void ReportError(long number, const std::string& description) override {
+        reports.push_back(errorMessageText(number, description));
+    }
+    std::vector<std::string> reports;
+};
 
 // The temporary folder, with its trailing backslash.
 inline std::string tempFolder() {
