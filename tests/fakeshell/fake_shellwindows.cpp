@@ -252,6 +252,9 @@ public:
             d->AddRef();
         }
     }
+    FAKE_NI(Skip, ULONG)
+    FAKE_NI(Reset)
+    FAKE_NI(Clone, IEnumVARIANT**)
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
         return query(static_cast<IEnumVARIANT*>(this), nullptr, riid, pp, {IID_IEnumVARIANT});
     }
@@ -268,10 +271,9 @@ public:
         }
         return n == count ? S_OK : S_FALSE;
     }
-    FAKE_NI(Skip, ULONG)
-    FAKE_NI(Reset) FAKE_NI(Clone, IEnumVARIANT**)
 
-        private : ~FakeEnum() {
+private:
+    ~FakeEnum() {
         for (IDispatch* d : items_) {
             d->Release();
         }
