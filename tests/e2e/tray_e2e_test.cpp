@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
-#include <initializer_list>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "../win32/test_files.h"
@@ -21,15 +22,8 @@ namespace {
 
 const char kBrowserLog[] = "C:\\testbin\\fakebrowser.log";
 
-class TrayE2E : public ::testing::Test {
-protected:
-    void SetUp() override { ::DeleteFileA(kBrowserLog); }
-    bool browserSaw(const std::string& argument) {
-        return waitFor([&] { return readText(kBrowserLog).find(argument) != std::string::npos; });
-    }
-};
-
-TEST_F(TrayE2E, TheIconsMenuOpensAboutAndHelpHandsTheQuotedAddressToTheBrowserOnly) {
+TEST(TrayE2E, TheIconsMenuOpensAboutAndHelpHandsTheQuotedAddressToTheBrowserOnly) {
+    ::DeleteFileA(kBrowserLog);
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
@@ -66,7 +60,10 @@ TEST_F(TrayE2E, TheIconsMenuOpensAboutAndHelpHandsTheQuotedAddressToTheBrowserOn
 
     const std::string probe = tempFolder() + "temphtm.htm";
     click(findControl(main, IDC_CMDHELP));
-    EXPECT_TRUE(browserSaw("\"https://www.tidewell.example/help.html\"")) << readText(kBrowserLog);
+    EXPECT_TRUE(waitFor([] {
+        return readText(kBrowserLog).find("\"https://www.tidewell.example/help.html\"") !=
+               std::string::npos;
+    })) << readText(kBrowserLog);
     EXPECT_FALSE(exists(probe));
     // A link planted under the probe's name is neither written nor deleted through.
     const std::string canary = "C:\\h3probe-canary.txt";
@@ -80,37 +77,13 @@ TEST_F(TrayE2E, TheIconsMenuOpensAboutAndHelpHandsTheQuotedAddressToTheBrowserOn
     removeTree(probe);
 }
 
-// Visible top-level windows of the driver's own, with these titles; they
-// answer messages only while the driver pumps them.
-class OwnWindows {
-public:
-    explicit OwnWindows(std::initializer_list<const wchar_t*> titles) {
-        for (const wchar_t* title : titles) {
-            windows_.push_back(::CreateWindowExW(0, L"STATIC", title,
-                                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
-                                                 nullptr, nullptr, nullptr, nullptr));
-        }
-    }
-    ~OwnWindows() {
-        for (HWND h : windows_) {
-            ::DestroyWindow(h);
-        }
-    }
-    HWND operator[](size_t i) const { return windows_[i]; }
-
-private:
-    std::vector<HWND> windows_;
-};
-
-void pump() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::DispatchMessageW(&msg);
-    }
-}
+// Waits for `ready` while serving the driver's own windows.
 template <typename F> bool waitPumping(F&& ready) {
     return waitFor([&] {
-        pump();
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&msg);
+        }
         return ready();
     });
 }
@@ -133,15 +106,23 @@ bool visible(HWND h) {
     return ::IsWindowVisible(h) != FALSE;
 }
 
-TEST_F(TrayE2E, AltShiftHidesTitledWindowsAndShowsExactlyThoseAgainAndAtExit) {
-    // Titled, untitled and blank-titled windows of the driver's own.
-    OwnWindows victims{L"E2E Victim One", L"E2E Victim Two", L"", L"   "};
+TEST(TrayE2E, AltShiftHidesTitledWindowsAndShowsExactlyThoseAgainAndAtExit) {
+    // Titled, untitled and blank-titled windows of the driver's own (plain
+    // static ones); they answer messages only while the driver pumps them.
+    using Window = std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&::DestroyWindow)>;
+    std::vector<Window> own;
+    for (const wchar_t* title : {L"E2E Victim One", L"E2E Victim Two", L"", L"   "}) {
+        own.emplace_back(::CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                           10, 10, 200, 100, nullptr, nullptr, nullptr, nullptr),
+                         &::DestroyWindow);
+    }
+    const HWND victims[] = {own[0].get(), own[1].get(), own[2].get(), own[3].get()};
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
     // One titled window hidden beforehand is neither hidden nor shown by the hotkey.
     ::ShowWindow(victims[1], SW_HIDE);
-    pump();
+    ASSERT_TRUE(waitPumping([&] { return !visible(victims[1]); }));
 
     pressAltShift(victims[0]);
     ASSERT_TRUE(waitPumping([&] { return !visible(main) && !visible(victims[0]); }))
