@@ -87,28 +87,15 @@ private:
 // The top-level window of `className` in process `pid` (visible only, if
 // asked), or 0.
 inline HWND findProcessWindow(DWORD pid, const wchar_t* className, bool visibleOnly = false) {
-    struct Search {
-        DWORD pid;
-        const wchar_t* cls;
-        bool visible;
-        HWND found;
-    } s{pid, className, visibleOnly, nullptr};
-    ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(h, &owner);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(h, cls, 64);
-            if (owner == search.pid && ::lstrcmpiW(cls, search.cls) == 0 &&
-                (!search.visible || ::IsWindowVisible(h))) {
-                search.found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    for (HWND h = ::FindWindowExW(nullptr, nullptr, className, nullptr); h != nullptr;
+         h = ::FindWindowExW(nullptr, h, className, nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(h, &owner);
+        if (owner == pid && (!visibleOnly || ::IsWindowVisible(h))) {
+            return h;
+        }
+    }
+    return nullptr;
 }
 
 // The fake's control window in process `pid`, or 0.
