@@ -282,9 +282,8 @@ private:
     size_t pos_ = 0;
 };
 
-struct World;
-World& world();
-
+// The collection, with the browsers the tests opened; it lives as long as
+// the process.
 class FakeShellWindows final : public ShellWindowsStub, public EventSource {
     FAKE_REFCOUNT
     FAKE_NO_TYPEINFO
@@ -294,24 +293,18 @@ public:
         return query(static_cast<IShellWindows*>(this), this, riid, pp,
                      {IID_IDispatch, IID_IShellWindows});
     }
-    HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override;
-};
-
-struct World {
-    FakeShellWindows* shell = new FakeShellWindows; // lives as long as the process
+    HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override {
+        *pp = static_cast<IEnumVARIANT*>(
+            new FakeEnum(std::vector<IDispatch*>(browsers.begin(), browsers.end())));
+        return S_OK;
+    }
     std::vector<FakeBrowser*> browsers;
     int nextId = 1;
 };
 
-World& world() {
-    static World w;
-    return w;
-}
-
-HRESULT STDMETHODCALLTYPE FakeShellWindows::_NewEnum(IUnknown** pp) {
-    std::vector<IDispatch*> items(world().browsers.begin(), world().browsers.end());
-    *pp = static_cast<IEnumVARIANT*>(new FakeEnum(std::move(items)));
-    return S_OK;
+FakeShellWindows& world() {
+    static FakeShellWindows* shell = new FakeShellWindows;
+    return *shell;
 }
 
 // An empty VARIANT of type `vt`; a null BSTR is the empty string.
@@ -331,7 +324,7 @@ VARIANT byRefVariant(VARIANT* inner) {
 void announce(DISPID event, int id) {
     VARIANT cookie = var(VT_I4);
     cookie.lVal = id;
-    world().shell->events().fire(event, {cookie});
+    world().events().fire(event, {cookie});
 }
 
 // Fires an event whose last argument is Cancel; returns it (1/0), or -1
@@ -370,7 +363,7 @@ LRESULT fireBeforeNavigate2(FakeBrowser& b) {
 LRESULT fireDocumentComplete(FakeBrowser& b, bool topLevel) {
     VARIANT disp = var(VT_DISPATCH);
     disp.pdispVal = topLevel ? static_cast<IDispatch*>(static_cast<IWebBrowser2*>(&b))
-                             : static_cast<IDispatch*>(static_cast<IShellWindows*>(world().shell));
+                             : static_cast<IDispatch*>(static_cast<IShellWindows*>(&world()));
     VARIANT url = var(VT_BSTR);
     return b.events().fire(DISPID_DOCUMENTCOMPLETE, {disp, byRefVariant(&url)});
 }
@@ -461,8 +454,6 @@ LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-HMODULE gModule = nullptr;
-
 void ensureControlWindow() {
     static HWND window = nullptr;
     if (window != nullptr) {
@@ -470,12 +461,12 @@ void ensureControlWindow() {
     }
     WNDCLASSW wc{};
     wc.lpfnWndProc = controlProc;
-    wc.hInstance = gModule;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kControlClass;
     ::RegisterClassW(&wc);
     // Hidden top-level, so that another process can find it by class.
     window = ::CreateWindowExW(WS_EX_TOOLWINDOW, kControlClass, L"fake shell", WS_POPUP, 0, 0, 0, 0,
-                               nullptr, nullptr, gModule, nullptr);
+                               nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 class Factory : public IClassFactory {
@@ -490,7 +481,7 @@ public:
             return CLASS_E_NOAGGREGATION;
         }
         ensureControlWindow();
-        return static_cast<IShellWindows*>(world().shell)->QueryInterface(riid, pp);
+        return static_cast<IShellWindows*>(&world())->QueryInterface(riid, pp);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
@@ -499,14 +490,6 @@ Factory gFactory;
 
 } // namespace
 } // namespace fakeshell
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        fakeshell::gModule = instance;
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** pp) {
     if (!IsEqualCLSID(clsid, CLSID_ShellWindows)) {
