@@ -25,16 +25,14 @@ inline DWORD attributes(const std::string& p) {
     return ::GetFileAttributesW(win32::toUtf16(p).c_str());
 }
 
+// A new file's attributes apply from its creation on, read-only included.
 inline void writeText(const std::string& p, const std::string& text, DWORD attrs = 0) {
     win32::UniqueFile f(::CreateFileW(win32::toUtf16(p).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      CREATE_ALWAYS, attrs ? attrs : FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
     ASSERT_TRUE(f) << p;
     DWORD written = 0;
     ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    f.reset();
-    if (attrs != 0) {
-        ::SetFileAttributesW(win32::toUtf16(p).c_str(), attrs);
-    }
 }
 
 inline std::string readText(const std::string& p) {
@@ -148,12 +146,8 @@ inline std::string userString(const wchar_t* key, const wchar_t* name) {
     return regString(HKEY_CURRENT_USER, key, name);
 }
 inline bool keyExists(const wchar_t* key) {
-    HKEY k = nullptr;
-    const bool found = ::RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) == ERROR_SUCCESS;
-    if (found) {
-        ::RegCloseKey(k);
-    }
-    return found;
+    win32::UniqueKey k;
+    return ::RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS;
 }
 
 // The program-wide error messages a test's code reported.
@@ -172,8 +166,8 @@ inline std::string tempFolder() {
 }
 
 // Starts a copy of this test program on the tests `filter` names, for tests
-// that need a second process (one that holds a file, one that dies mid-way);
-// it inherits this process's environment. `name`: the copy's file name.
+// that need a second process (one that dies mid-way); it inherits this
+// process's environment. `name`: the copy's file name.
 inline win32::UniqueHandle startTestCopy(const std::wstring& name, const std::wstring& filter) {
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
