@@ -12,10 +12,7 @@
 namespace tidewell::e2e {
 
 ProgramProcess::ProgramProcess(const std::wstring& exe, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     // Started in its own folder, with its output going nowhere.
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
@@ -47,15 +44,12 @@ bool ProgramProcess::running() const {
 }
 
 long ProgramProcess::waitExit(std::chrono::milliseconds limit) {
-    if (!process_) {
-        return -1;
-    }
-    if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
-        return -1;
-    }
     DWORD code = 0;
-    ::GetExitCodeProcess(process_.get(), &code);
-    return static_cast<long>(code);
+    const bool ended =
+        process_ &&
+        ::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0 &&
+        ::GetExitCodeProcess(process_.get(), &code);
+    return ended ? static_cast<long>(code) : -1;
 }
 
 HWND ProgramProcess::findWindow(const wchar_t* className, bool visibleOnly) const {
@@ -99,13 +93,11 @@ void click(HWND button) {
                    reinterpret_cast<LPARAM>(button));
 }
 
-// Wine shows notification icons as child windows of its own tray window.
+// Wine shows notification icons as child windows of its own tray window
+// (or as top-level ones, should a tray of the desktop take them).
 std::vector<HWND> trayIcons() {
     std::vector<HWND> icons;
     HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-    if (tray == nullptr) {
-        return icons;
-    }
     for (HWND child = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
          child != nullptr; child = ::FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr)) {
         if (::IsWindowVisible(child)) {
