@@ -26,15 +26,7 @@ inline std::wstring exeFolder() {
 class Registration {
 public:
     Registration() {
-        const std::wstring source = exeFolder() + kDllName;
-        ::CreateDirectoryW(L"C:\\testbin", nullptr);
-        const std::wstring dll = std::wstring(L"C:\\testbin\\") + kDllName;
-        // Already loaded by an earlier test of this process: the copy may fail.
-        if (!::CopyFileW(source.c_str(), dll.c_str(), FALSE) &&
-            ::GetFileAttributesW(dll.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            error_ = "cannot copy the fake (error " + std::to_string(::GetLastError()) + ")";
-            return;
-        }
+        const std::wstring dll = exeFolder() + kDllName;
         // The registration in place (a prefix has one) is put back afterwards.
         for (Value& v : saved_) {
             wchar_t buffer[1024] = {};
