@@ -1,13 +1,12 @@
-// End to end: the cleaning options across a restart, a real clean with every
-// option against seeded traces, layouts that must be refused and Exit during
-// a wipe, on the real program in the bench's sandbox prefix. Canary folders
-// sit behind directory links and must survive.
+// End to end: the cleaning options across a restart and past a bad stored
+// one, a real clean with every option against seeded traces, layouts that
+// must be refused and Exit during a wipe, on the real program in the bench's
+// sandbox prefix. Canary folders sit behind directory links and must survive.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <richedit.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -38,27 +37,12 @@ const wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs
 const wchar_t kRunMru[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
 const wchar_t kUserShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-// Directory link made from the Linux side (Wine flags it as a reparse point).
-void link(const std::string& at, const std::string& target) {
-    linkTo(at, target);
-    ASSERT_NE(attributes(at) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << at;
-}
+const wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string specialFolder(int id) {
     wchar_t path[MAX_PATH] = {};
     return ::SHGetSpecialFolderPathW(nullptr, path, id, FALSE) ? toUtf8(path) : "";
-}
-
-int boxState(HWND main, int id) {
-    return static_cast<int>(::SendMessageW(findControl(main, id), BM_GETCHECK, 0, 0));
-}
-// A user's click on a check box: the state flips, then the click is heard.
-void toggle(HWND main, int id) {
-    ::SendMessageW(findControl(main, id), BM_SETCHECK,
-                   boxState(main, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
-    click(findControl(main, id));
 }
 
 // The whole pane (the driver's text() stops at 1,024 characters).
@@ -98,21 +82,20 @@ std::vector<std::string> redLines(HWND main) {
 bool inSandbox() {
     // Wiping "My Documents" or the temporary folder is only ever done in a
     // prefix whose folders are plain folders of its own.
-    if (::_wgetenv(L"TIDEWELL_SANDBOX") == nullptr) {
-        return false;
-    }
+    bool plain = ::_wgetenv(L"TIDEWELL_SANDBOX") != nullptr;
     for (int id : {5, 6, 8, 32, 33, 34}) {
         const DWORD a = attributes(specialFolder(id));
-        if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            return false;
-        }
+        plain = plain && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
     }
-    return true;
+    return plain;
 }
 
 class CleaningE2E : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!inSandbox()) {
+            GTEST_SKIP() << "a real clean runs only in the bench's sandbox prefix";
+        }
         clearStored();
         // The browser's own key exists on a real system; the program writes
         // only into existing keys.
@@ -133,35 +116,48 @@ protected:
     win32::RegistrySettingsStore store;
 };
 
-TEST_F(CleaningE2E, AChoiceAndTheHomePageSurviveARestartAndTheHomePageIsReimposed) {
+// The box chosen is one the options restore before the bad one; a bad
+// stored option stops only the restoring of options: the home page, the
+// tray icon, "Ready" and the clean run still come.
+TEST_F(CleaningE2E, AChoiceAndTheHomePageSurviveARestartPastABadStoredOption) {
     {
         ProgramProcess p;
         HWND main = p.waitMainWindow();
         ASSERT_NE(main, nullptr);
         EXPECT_FALSE(keyExists(kOptionsKey)) << "a first start writes no option";
-        toggle(main, IDC_CHKSETTINGS_12);
+        // A user's click: the box flips (it starts checked), then the click is heard.
+        ::SendMessageW(findControl(main, IDC_CHKSETTINGS_2), BM_SETCHECK, BST_UNCHECKED, 0);
+        click(findControl(main, IDC_CHKSETTINGS_2));
         ::SendMessageW(findControl(main, IDC_TXTHOMEPAGEURL), WM_SETTEXT, 0,
                        reinterpret_cast<LPARAM>(L"http://home.example/\u00e9"));
         click(findControl(main, IDC_CMDHOMEPAGE));
         EXPECT_TRUE(
-            waitFor([&] { return store.GetSetting(kApp, "Settings", "Index12", "") == "1"; }));
+            waitFor([&] { return store.GetSetting(kApp, "Settings", "Index2", "") == "0"; }));
         EXPECT_TRUE(waitFor(
             [&] { return userString(kIeMain, L"Start Page") == "http://home.example/\xc3\xa9"; }));
         EXPECT_EQ(exitWithButton(p, main), 0);
     }
     setUserString(kIeMain, L"Start Page", L"http://hijacked.example");
+    store.SaveSetting(kApp, "Settings", "Index3", "abc");
     ProgramProcess p;
+    HWND box = waitMessageBox(p, "Tidewell");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageBoxText(box), "Error: 13 - Type mismatch");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     HWND main = p.waitMainWindow();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(boxState(main, IDC_CHKSETTINGS_12), BST_CHECKED);
+    EXPECT_TRUE(waitFor([&] { return controlText(main, IDC_LBLSTATUS) == "Ready"; }));
+    EXPECT_EQ(::SendMessageW(findControl(main, IDC_CHKSETTINGS_2), BM_GETCHECK, 0, 0),
+              BST_UNCHECKED);
     EXPECT_EQ(userString(kIeMain, L"Start Page"), "http://home.example/\xc3\xa9");
+    EXPECT_TRUE(waitFor([&] { return trayIcons().size() == 1; })) << "the tray icon";
+    EXPECT_FALSE(::IsWindowEnabled(findControl(main, IDC_CMDAPPLY)));
+    click(findControl(main, IDC_CMDBASICCLEAN));
+    EXPECT_TRUE(waitFor([&] { return done(main); }, 60s));
     EXPECT_EQ(exitWithButton(p, main), 0);
 }
 
 TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLinks) {
-    if (!inSandbox()) {
-        GTEST_SKIP() << "a real clean runs only in the bench's sandbox prefix";
-    }
     // Paths first: they are read before any Linux program is started.
     std::map<int, std::string> folders;
     for (int id : {5, 6, 8, 32, 33, 34}) {
@@ -197,13 +193,8 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     writeText(folders[33] + "\\index.dat", "idx", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     writeText(temp + "\\trace.tmp", "t");
 
-    // Something for the recycle bin (the sandbox's own trash).
     writeText("C:\\binned.txt", std::string(3000, 'b'));
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = L"C:\\binned.txt\0";
-    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
-    ASSERT_EQ(::SHFileOperationW(&op), 0);
+    trash("C:\\binned.txt");
 
     setUserString(kTypedUrls, L"url1", L"http://visited.example");
     setUserString(kRunMru, L"a", L"regedit\\1");
@@ -216,10 +207,10 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     ::CloseClipboard();
 
     for (int id : {34, 32, 5}) {
-        link(folders[id] + "\\canarylink", canary);
+        linkTo(folders[id] + "\\canarylink", canary, true);
     }
-    link(folders[8] + "\\sub8\\innerlink", canary + "\\inner");
-    link(temp + "\\canarylink", canary);
+    linkTo(folders[8] + "\\sub8\\innerlink", canary + "\\inner", true);
+    linkTo(temp + "\\canarylink", canary, true);
     linkTo(temp + "\\filelink.txt", canary + "\\keep.txt");
 
     storeAllOptions("1");
@@ -259,40 +250,35 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
 // normal machine; one default Basic Clean must lose no canary and say which
 // folder it refused.
 TEST_F(CleaningE2E, DangerousLayoutsLoseNoCanaryAndNameTheRefusedFolder) {
-    if (!inSandbox()) {
-        GTEST_SKIP() << "a real clean runs only in the bench's sandbox prefix";
-    }
     const std::string profile = specialFolder(CSIDL_PROFILE), docs = specialFolder(5);
-    const std::vector<std::string> canaries = {
-        profile + "\\canary.txt", docs + "\\canary.txt", docs + "\\web\\index.dat",
-        specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\canary.txt",
-        specialFolder(CSIDL_APPDATA) + "\\canary.txt", "C:\\canary.txt"};
+    std::vector<std::string> canaries = {docs + "\\web\\index.dat"};
+    for (const std::string& folder : {profile, docs, specialFolder(CSIDL_DESKTOPDIRECTORY),
+                                      specialFolder(CSIDL_APPDATA), std::string("C:")}) {
+        canaries.push_back(folder + "\\canary.txt");
+    }
     for (const std::string& c : canaries) {
         mkdir(c.substr(0, c.find_last_of('\\')));
         writeText(c, "canary");
     }
-    struct Layout {
-        const wchar_t* shellFolder; // nullptr: TEMP and TMP
-        std::string folder;
-    };
-    const Layout layouts[] = {{nullptr, profile},        {nullptr, "C:\\"},
-                              {nullptr, docs},           {L"Cookies", profile},
-                              {L"History", docs},        {L"Recent", "C:\\"}};
+    // The shell folder named, or TEMP and TMP where none is.
+    const std::pair<const wchar_t*, std::string> layouts[] = {
+        {nullptr, profile},    {nullptr, "C:\\"},  {nullptr, docs},
+        {L"Cookies", profile}, {L"History", docs}, {L"Recent", "C:\\"}};
     wchar_t temp[MAX_PATH] = {}, tmp[MAX_PATH] = {};
     ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
     ::GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
-    for (const Layout& l : layouts) {
-        const std::wstring value = toUtf16(l.folder);
-        std::string shown = l.folder;
-        if (l.shellFolder == nullptr) {
+    for (const auto& [shellFolder, folder] : layouts) {
+        const std::wstring value = toUtf16(folder);
+        std::string shown = folder;
+        if (shellFolder == nullptr) {
             ::SetEnvironmentVariableW(L"TEMP", value.c_str());
             ::SetEnvironmentVariableW(L"TMP", value.c_str());
             if (shown.back() == '\\') {
                 shown.pop_back(); // the temporary path loses its last character
             }
         } else {
-            setUserString(kUserShellFolders, l.shellFolder, value);
-            setUserString(kShellFolders, l.shellFolder, value);
+            setUserString(kUserShellFolders, shellFolder, value);
+            setUserString(kShellFolders, shellFolder, value);
         }
         {
             ProgramProcess p;
@@ -308,9 +294,9 @@ TEST_F(CleaningE2E, DangerousLayoutsLoseNoCanaryAndNameTheRefusedFolder) {
                 << paneText(main);
             EXPECT_EQ(exitWithButton(p, main), 0);
         }
-        if (l.shellFolder != nullptr) {
-            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, l.shellFolder);
-            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, l.shellFolder);
+        if (shellFolder != nullptr) {
+            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, shellFolder);
+            ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, shellFolder);
         }
         for (const std::string& c : canaries) {
             EXPECT_EQ(readText(c), "canary") << c << " lost with " << shown;
@@ -321,30 +307,8 @@ TEST_F(CleaningE2E, DangerousLayoutsLoseNoCanaryAndNameTheRefusedFolder) {
     }
 }
 
-// A bad stored option stops only the restoring of options: the tray icon,
-// "Ready" and the clean run still come up.
-TEST_F(CleaningE2E, AStoredOptionThatIsNotANumberStopsOnlyTheOptions) {
-    store.SaveSetting(kApp, "Settings", "Index3", "abc");
-    ProgramProcess p;
-    HWND box = waitMessageBox(p, "Tidewell");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageBoxText(box), "Error: 13 - Type mismatch");
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    HWND main = p.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    EXPECT_TRUE(waitFor([&] { return controlText(main, IDC_LBLSTATUS) == "Ready"; }));
-    EXPECT_TRUE(waitFor([&] { return trayIcons().size() == 1; })) << "the tray icon";
-    EXPECT_FALSE(::IsWindowEnabled(findControl(main, IDC_CMDAPPLY)));
-    click(findControl(main, IDC_CMDBASICCLEAN));
-    EXPECT_TRUE(waitFor([&] { return done(main); }, 60s));
-    EXPECT_EQ(exitWithButton(p, main), 0);
-}
-
 // Exit during a long clean or folder erase ends the program at the next file.
 TEST_F(CleaningE2E, ExitDuringACleanOrAFolderEraseStopsAndEnds) {
-    if (!inSandbox()) {
-        GTEST_SKIP() << "a real clean runs only in the bench's sandbox prefix";
-    }
     const std::string folders[] = {tempFolder() + "h3exit", "C:\\h3exit"};
     storeAllOptions("0");
     store.SaveSetting(kApp, "Settings", "Index11", "1");
@@ -368,16 +332,9 @@ TEST_F(CleaningE2E, ExitDuringACleanOrAFolderEraseStopsAndEnds) {
             answerMessageBox(p, box, IDYES);
         }
         // The wipe takes the subfolders in the file system's order.
-        auto subfolders = [&] {
-            int n = 0;
-            for (int d = 0; d < 20; ++d) {
-                n += exists(folder + "\\d" + std::to_string(d)) ? 1 : 0;
-            }
-            return n;
-        };
-        ASSERT_TRUE(waitFor([&] { return subfolders() < 20; }, 20s)) << "it started";
+        ASSERT_TRUE(waitFor([&] { return listing(folder).size() < 20; }, 20s)) << "it started";
         EXPECT_EQ(exitWithButton(p, main), 0);
-        EXPECT_GT(subfolders(), 10) << "it stopped at the next file";
+        EXPECT_GT(listing(folder).size(), 10u) << "it stopped at the next file";
         removeTree(folder);
     }
 }

@@ -33,7 +33,7 @@ HWND focusOf(HWND window) {
 TEST(CommandLineE2E, ACfyPathFillsTheDecryptPanelAndASecondCopyHandsItsPathOver) {
     // The shell shows encrypted files with the program's own icon.
     HICON icon = nullptr;
-    EXPECT_EQ(::ExtractIconExW(programExe().c_str(), -IDI_ENCRYPTED_FILE, &icon, nullptr, 1), 1u);
+    EXPECT_EQ(::ExtractIconExW(kProgramExe.c_str(), -IDI_ENCRYPTED_FILE, &icon, nullptr, 1), 1u);
     if (icon != nullptr)
         ::DestroyIcon(icon);
 
@@ -44,7 +44,7 @@ TEST(CommandLineE2E, ACfyPathFillsTheDecryptPanelAndASecondCopyHandsItsPathOver)
     writeText(first, "sealed");
     writeText(second, "sealed");
 
-    ProgramProcess program(programExe(), quoted(first));
+    ProgramProcess program(kProgramExe, quoted(first));
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
     HWND password = findControl(main, IDC_TXTPASSWORD);
@@ -60,14 +60,14 @@ TEST(CommandLineE2E, ACfyPathFillsTheDecryptPanelAndASecondCopyHandsItsPathOver)
     // Hidden in the tray, it comes back with the file a second copy hands over.
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
-    ProgramProcess copy(programExe(), quoted(second));
+    ProgramProcess copy(kProgramExe, quoted(second));
     EXPECT_EQ(copy.waitExit(), 0) << "the second copy did not end by itself";
     EXPECT_TRUE(waitFor([&] { return controlText(main, IDC_TXTSOURCE) == second; }));
     EXPECT_EQ(controlText(main, IDC_TXTDESTINATION), folder + "\\b");
     EXPECT_TRUE(::IsWindowVisible(main));
 
     // A file that is not there: the panel's message, and the panel as it was.
-    ProgramProcess missing(programExe(), quoted(folder + "\\gone.cfy"));
+    ProgramProcess missing(kProgramExe, quoted(folder + "\\gone.cfy"));
     EXPECT_EQ(missing.waitExit(), 0);
     HWND box = waitMessageBox(program, "Tidewell");
     ASSERT_NE(box, nullptr);

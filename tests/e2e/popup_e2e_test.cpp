@@ -10,12 +10,13 @@
 #include <string>
 
 #include "fake_shell_install.h"
-#include "kernel/settings_store_win32.h"
+#include "../win32/test_files.h"
 #include "program_driver.h"
 #include "shell/resource.h"
 
 using namespace tidewell;
 using namespace tidewell::e2e;
+using testing_files::userString;
 
 namespace {
 
@@ -25,23 +26,18 @@ TEST(PopupE2E, OnAtFirstStartANewWindowIsRefusedListedAndAllowedOnceSwitchedOff)
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kPopupKillerKey);
     fakeshell::Registration registration;
     ASSERT_TRUE(registration.ok()) << registration.errorText();
-    win32::RegistrySettingsStore store;
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
     HWND control = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        return (control = fakeshell::controlWindow(program.pid())) !=
-               nullptr;
+        return (control = fakeshell::controlWindow(program.pid())) != nullptr;
     })) << "the program did not load the fake collection";
     auto send = [&](UINT msg, WPARAM wp = 0) {
         DWORD_PTR result = 0;
         ::SendMessageTimeoutW(control, msg, wp, 0, SMTO_ABORTIFHUNG, 10000, &result);
         return static_cast<LRESULT>(static_cast<INT_PTR>(result));
     };
-    HWND box = findControl(main, IDC_CHKPOPUPKILLERACTIVATE);
-    EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
-
     const int id = static_cast<int>(send(fakeshell::kOpen, 1234));
     ASSERT_GT(id, 0);
     EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 1);
@@ -54,9 +50,8 @@ TEST(PopupE2E, OnAtFirstStartANewWindowIsRefusedListedAndAllowedOnceSwitchedOff)
     })) << "no row for the window";
 
     ::SendMessageW(::GetDlgItem(main, IDC_TABMAIN), TCM_SETCURFOCUS, 4, 0);
-    ::SendMessageW(box, BM_CLICK, 0, 0);
-    EXPECT_TRUE(waitFor(
-        [&] { return store.GetSetting("Tidewell", "PopupKiller", "IsActive", "") == "0"; }));
+    ::SendMessageW(findControl(main, IDC_CHKPOPUPKILLERACTIVATE), BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitFor([&] { return userString(kPopupKillerKey, L"IsActive") == "0"; }));
     EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 0);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kPopupKillerKey);
 }

@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "fake_shell_install.h"
@@ -13,23 +11,10 @@
 
 namespace tidewell::e2e {
 
-std::wstring programExe() {
-    if (const wchar_t* env = ::_wgetenv(L"TIDEWELL_EXE"); env != nullptr && *env != L'\0') {
-        return env;
-    }
-    return L"C:\\Program Files\\Tidewell\\Varnholt.exe";
-}
-
 ProgramProcess::ProgramProcess(const std::wstring& exe, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     // Started in its own folder, with its output going nowhere.
-    std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
-    if (folder.size() == 2) {
-        folder += L'\\';
-    }
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     win32::UniqueFile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
@@ -59,15 +44,12 @@ bool ProgramProcess::running() const {
 }
 
 long ProgramProcess::waitExit(std::chrono::milliseconds limit) {
-    if (!process_) {
-        return -1;
-    }
-    if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
-        return -1;
-    }
     DWORD code = 0;
-    ::GetExitCodeProcess(process_.get(), &code);
-    return static_cast<long>(code);
+    const bool ended =
+        process_ &&
+        ::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0 &&
+        ::GetExitCodeProcess(process_.get(), &code);
+    return ended ? static_cast<long>(code) : -1;
 }
 
 HWND ProgramProcess::findWindow(const wchar_t* className, bool visibleOnly) const {
@@ -111,13 +93,11 @@ void click(HWND button) {
                    reinterpret_cast<LPARAM>(button));
 }
 
-// Wine shows notification icons as child windows of its own tray window.
+// Wine shows notification icons as child windows of its own tray window
+// (or as top-level ones, should a tray of the desktop take them).
 std::vector<HWND> trayIcons() {
     std::vector<HWND> icons;
     HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-    if (tray == nullptr) {
-        return icons;
-    }
     for (HWND child = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
          child != nullptr; child = ::FindWindowExW(tray, child, L"__winex11_tray_icon", nullptr)) {
         if (::IsWindowVisible(child)) {
@@ -155,8 +135,8 @@ bool chooseFolder(const ProgramProcess& process, const std::string& folder) {
     HWND dialog = nullptr;
     if (!waitFor([&] {
             dialog = findMessageBox(process);
-            HWND tree = dialog ? ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr)
-                               : nullptr;
+            HWND tree =
+                dialog ? ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr) : nullptr;
             return tree != nullptr && ::SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0;
         })) {
         return false;
@@ -174,54 +154,16 @@ HWND findMessageBox(const ProgramProcess& process) {
 
 HWND waitMessageBox(const ProgramProcess& process, const char* title) {
     HWND box = nullptr;
-    waitFor([&] {
+    const bool found = waitFor([&] {
         box = findMessageBox(process);
         return box != nullptr && (title == nullptr || text(box) == title);
     });
-    return box != nullptr && (title == nullptr || text(box) == title) ? box : nullptr;
+    return found ? box : nullptr;
 }
 
 bool answerMessageBox(const ProgramProcess& process, HWND box, int button) {
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     return waitFor([&] { return findMessageBox(process) == nullptr; });
-}
-
-void sendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
-    std::vector<INPUT> input;
-    for (const auto& [key, down] : keys) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = key;
-        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-        input.push_back(in);
-    }
-    ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-}
-
-OwnWindows::OwnWindows(std::initializer_list<const wchar_t*> titles) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = ::DefWindowProcW;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TidewellE2EOwnWindow";
-    ::RegisterClassW(&wc);
-    for (const wchar_t* title : titles) {
-        windows_.push_back(::CreateWindowExW(0, wc.lpszClassName, title,
-                                             WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
-                                             nullptr, nullptr, wc.hInstance, nullptr));
-    }
-}
-
-OwnWindows::~OwnWindows() {
-    for (HWND h : windows_) {
-        ::DestroyWindow(h);
-    }
-}
-
-void OwnWindows::pump() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::DispatchMessageW(&msg);
-    }
 }
 
 std::string messageBoxText(HWND box) {

@@ -4,9 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
-#include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "win32/unique_handle.h"
@@ -15,9 +13,8 @@ namespace tidewell::e2e {
 
 using namespace std::chrono_literals;
 
-// Where the bench installed the program (scripts/sandbox.sh), unless
-// TIDEWELL_EXE says otherwise.
-std::wstring programExe();
+// Where the bench installed the program (scripts/sandbox.sh).
+inline const std::wstring kProgramExe = L"C:\\Program Files\\Tidewell\\Varnholt.exe";
 
 // Polls `ready` until it is true or the time is up.
 template <typename F> bool waitFor(F&& ready, std::chrono::milliseconds limit = 15s) {
@@ -36,7 +33,7 @@ template <typename F> bool waitFor(F&& ready, std::chrono::milliseconds limit = 
 // One started copy of the program, ended by its own handle when the test is done.
 class ProgramProcess {
 public:
-    explicit ProgramProcess(const std::wstring& exe = programExe(),
+    explicit ProgramProcess(const std::wstring& exe = kProgramExe,
                             const std::wstring& arguments = L"");
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
@@ -78,31 +75,4 @@ HWND waitMessageBox(const ProgramProcess& process, const char* title = nullptr);
 std::string messageBoxText(HWND box);
 // Answers a message box with `button` and waits until no box is left.
 bool answerMessageBox(const ProgramProcess& process, HWND box, int button = IDOK);
-// Keys as the keyboard types them: each virtual key with true for down.
-void sendKeys(std::initializer_list<std::pair<WORD, bool>> keys);
-
-// Visible top-level windows of the driver's own, with these titles; they
-// answer messages only while the driver pumps them.
-class OwnWindows {
-public:
-    explicit OwnWindows(std::initializer_list<const wchar_t*> titles);
-    OwnWindows(const OwnWindows&) = delete;
-    OwnWindows& operator=(const OwnWindows&) = delete;
-    ~OwnWindows();
-    HWND operator[](size_t i) const { return windows_[i]; }
-    static void pump();
-    // Waits for `ready` while pumping.
-    template <typename F> bool waitPumping(F&& ready, std::chrono::milliseconds limit = 15s) {
-        return waitFor(
-            [&] {
-                pump();
-                return ready();
-            },
-            limit);
-    }
-
-private:
-    std::vector<HWND> windows_;
-};
-
 } // namespace tidewell::e2e

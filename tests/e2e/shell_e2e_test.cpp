@@ -1,5 +1,5 @@
-// End to end: start-up and the window's life (pages, close box, tray icon,
-// Exit), single instance and the WIN.INI association, on the real program.
+// End to end: start-up and the window's life (a second copy refused, pages,
+// close box, tray icon, Exit) and the WIN.INI association, on the real program.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -25,15 +25,30 @@ std::string winIniCfy() {
 
 class ShellE2E : public ::testing::Test {
 protected:
-    void SetUp() override { ::WritePrivateProfileStringW(L"Extensions", L"CFY", nullptr, L"WIN.INI"); }
+    void SetUp() override {
+        ::WritePrivateProfileStringW(L"Extensions", L"CFY", nullptr, L"WIN.INI");
+    }
     void TearDown() override { SetUp(); }
 };
 
-TEST_F(ShellE2E, PagesFollowTheTabsTheCloseBoxHidesToTheIconAndExitEnds) {
+TEST_F(ShellE2E, ASecondCopyIsRefusedPagesFollowTheTabsTheCloseBoxHidesAndExitEnds) {
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr) << "no main window";
     EXPECT_EQ(winIniCfy(), "C:\\Program Files\\Tidewell\\Varnholt.Exe ^.CFY");
+
+    // A second copy is refused and touches nothing: with the association
+    // removed, one that went on would write it. An argument the program does
+    // not know changes nothing.
+    SetUp();
+    ProgramProcess second(kProgramExe, L"/unknown \"C:\\users\\Public\\secret file.cfy\"");
+    HWND box = waitMessageBox(second);
+    ASSERT_NE(box, nullptr) << "no message from the second copy";
+    EXPECT_EQ(messageBoxText(box), "Tidewell v1.1 already running.");
+    EXPECT_EQ(second.findWindow(L"TidewellMain"), nullptr);
+    answerMessageBox(second, box);
+    EXPECT_EQ(second.waitExit(), 0);
+    EXPECT_EQ(winIniCfy(), "<absent>");
 
     // Each tab shows its own page only.
     HWND tab = ::GetDlgItem(main, IDC_TABMAIN);
@@ -68,29 +83,11 @@ TEST_F(ShellE2E, PagesFollowTheTabsTheCloseBoxHidesToTheIconAndExitEnds) {
     EXPECT_TRUE(waitFor([] { return trayIcons().empty(); })) << "icon left behind";
 }
 
-TEST_F(ShellE2E, SecondCopyIsRefusedAndTouchesNothing) {
-    ProgramProcess first;
-    HWND main = first.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    // With the association removed, a second copy that went on would write it.
-    SetUp();
-    // An argument the program does not know changes nothing.
-    ProgramProcess second(programExe(), L"/unknown \"C:\\users\\Public\\secret file.cfy\"");
-    HWND box = waitMessageBox(second);
-    ASSERT_NE(box, nullptr) << "no message from the second copy";
-    EXPECT_EQ(messageBoxText(box), "Tidewell v1.1 already running.");
-    EXPECT_EQ(second.findWindow(L"TidewellMain"), nullptr);
-    answerMessageBox(second, box);
-    EXPECT_EQ(second.waitExit(), 0);
-    EXPECT_EQ(winIniCfy(), "<absent>");
-    EXPECT_TRUE(first.running());
-}
-
 TEST_F(ShellE2E, AssociationCarriesANonAsciiProgramFolderAndIsWrittenOnce) {
     const std::wstring folder = L"C:\\Program Files\\T\u00efdewell \u00dc\u65e5";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring exe = folder + L"\\Varnholt.exe";
-    ASSERT_TRUE(::CopyFileW(programExe().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(kProgramExe.c_str(), exe.c_str(), FALSE));
     const std::string written = win32::toUtf8(folder) + "\\Varnholt.Exe ^.CFY";
     {
         ProgramProcess program(exe);

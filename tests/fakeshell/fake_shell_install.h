@@ -26,22 +26,8 @@ inline std::wstring exeFolder() {
 class Registration {
 public:
     Registration() {
-        const std::wstring source = exeFolder() + kDllName;
-        ::CreateDirectoryW(L"C:\\testbin", nullptr);
-        const std::wstring dll = std::wstring(L"C:\\testbin\\") + kDllName;
-        // Already loaded by an earlier test of this process: the copy may fail.
-        if (!::CopyFileW(source.c_str(), dll.c_str(), FALSE) &&
-            ::GetFileAttributesW(dll.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            error_ = "cannot copy the fake (error " + std::to_string(::GetLastError()) + ")";
-            return;
-        }
-        // A registration already in place is put back afterwards.
-        HKEY key = nullptr;
-        existed_ = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath().c_str(), 0, KEY_READ, &key) ==
-                   ERROR_SUCCESS;
-        if (existed_) {
-            ::RegCloseKey(key);
-        }
+        const std::wstring dll = exeFolder() + kDllName;
+        // The registration in place (a prefix has one) is put back afterwards.
         for (Value& v : saved_) {
             wchar_t buffer[1024] = {};
             DWORD size = sizeof(buffer) - sizeof(wchar_t);
@@ -49,20 +35,17 @@ public:
                                    nullptr, buffer, &size) == ERROR_SUCCESS;
             v.value = buffer;
         }
+        restore_ = true;
         ok_ = set(nullptr, dll) && set(L"ThreadingModel", L"Apartment");
         if (!ok_) {
             error_ = "cannot write the class's InprocServer32 key";
         }
     }
     ~Registration() {
-        if (ok_ && !existed_) {
-            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath().c_str());
-            return;
-        }
         for (const Value& v : saved_) {
             if (v.had) {
                 set(v.name, v.value);
-            } else {
+            } else if (restore_) {
                 ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), v.name);
             }
         }
@@ -79,8 +62,7 @@ public:
 
 private:
     static bool set(const wchar_t* name, const std::wstring& value) {
-        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), name, REG_SZ,
-                                 value.c_str(),
+        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), name, REG_SZ, value.c_str(),
                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
@@ -91,34 +73,21 @@ private:
     };
     Value saved_[2] = {{nullptr, false, {}}, {L"ThreadingModel", false, {}}};
     std::string error_;
-    bool ok_ = false, existed_ = false;
+    bool ok_ = false, restore_ = false;
 };
 
 // The top-level window of `className` in process `pid` (visible only, if
 // asked), or 0.
 inline HWND findProcessWindow(DWORD pid, const wchar_t* className, bool visibleOnly = false) {
-    struct Search {
-        DWORD pid;
-        const wchar_t* cls;
-        bool visible;
-        HWND found;
-    } s{pid, className, visibleOnly, nullptr};
-    ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(h, &owner);
-            wchar_t cls[64] = {};
-            ::GetClassNameW(h, cls, 64);
-            if (owner == search.pid && ::lstrcmpiW(cls, search.cls) == 0 &&
-                (!search.visible || ::IsWindowVisible(h))) {
-                search.found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    for (HWND h = ::FindWindowExW(nullptr, nullptr, className, nullptr); h != nullptr;
+         h = ::FindWindowExW(nullptr, h, className, nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(h, &owner);
+        if (owner == pid && (!visibleOnly || ::IsWindowVisible(h))) {
+            return h;
+        }
+    }
+    return nullptr;
 }
 
 // The fake's control window in process `pid`, or 0.

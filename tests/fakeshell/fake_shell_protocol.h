@@ -22,9 +22,8 @@ enum Message : UINT {
     kBeforeNavigate2,    // wParam id -> Cancel
     kCommandStateChange, // wParam id, lParam MAKELPARAM(command, enable)
     kDocumentComplete,   // wParam id, lParam 1 top level, 0 a frame
-    kMouseDown,          // wParam id
-    kMouseUp,            // wParam id
-    kContextMenu,        // wParam id -> 1 menu allowed, 0 suppressed, -1 no sink
+    kDocumentEvent,      // wParam id, lParam the DISPID -> 1, or 0 if the sink answered
+                         // false (a context menu suppressed); -1 with no sink connected
     kConnections,        // wParam id -> browser sinks + 100 * document sinks
     kStopCount,          // wParam id -> ExecWB(stop) calls
     kReset,              // closes every window without events

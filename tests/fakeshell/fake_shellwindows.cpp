@@ -1,16 +1,15 @@
 // A stand-in for the shell's window collection, loaded in-process in place
 // of the real class: fake browsers with fake HTML documents whose events the
-// tests fire through window messages (see fake_shell_protocol.h). Test code
-// only; nothing of it ships.
+// tests fire through window messages (see fake_shell_protocol.h). It serves
+// only what the program calls. Test code only; nothing of it ships.
 #include <windows.h>
 #include <exdisp.h>
 #include <exdispid.h>
-#include <mshtmdid.h>
+#include <mshtml.h>
 #include <ocidl.h>
 #include <olectl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -162,31 +161,20 @@ protected:
     ConnectionPoint* events_;
 };
 
-// A frame: some other object than the browser.
-class FakeFrame final : public IDispatch {
-    FAKE_REFCOUNT
-    FAKE_NO_TYPEINFO
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        return query(static_cast<IDispatch*>(this), nullptr, riid, pp, {IID_IDispatch});
-    }
-};
-
-class FakeDocument final : public HTMLDocument2Stub, public EventSource {
+// The program asks an HTML document only for its events, through the
+// container; the interface itself it never calls, so the IDispatch face
+// answers for it.
+class FakeDocument final : public IDispatch, public EventSource {
     FAKE_REFCOUNT
     FAKE_NO_TYPEINFO
 public:
     explicit FakeDocument(std::shared_ptr<bool> dead)
         : EventSource(kHTMLDocumentEvents, std::move(dead)) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
-        return query(static_cast<IHTMLDocument2*>(this), this, riid, pp,
-                     {IID_IDispatch, __uuidof(IHTMLDocument), __uuidof(IHTMLDocument2)});
+        return query(static_cast<IDispatch*>(this), this, riid, pp,
+                     {IID_IDispatch, __uuidof(IHTMLDocument2)});
     }
 };
-
-BSTR bstr(const std::wstring& s) {
-    return ::SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-}
 
 class FakeBrowser final : public WebBrowser2Stub, public EventSource {
     FAKE_REFCOUNT
@@ -246,7 +234,7 @@ private:
         if (*dead_) {
             return RPC_E_DISCONNECTED;
         }
-        *p = bstr(value);
+        *p = ::SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
         return S_OK;
     }
     int id_;
@@ -264,6 +252,9 @@ public:
             d->AddRef();
         }
     }
+    FAKE_NI(Skip, ULONG)
+    FAKE_NI(Reset)
+    FAKE_NI(Clone, IEnumVARIANT**)
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** pp) override {
         return query(static_cast<IEnumVARIANT*>(this), nullptr, riid, pp, {IID_IEnumVARIANT});
     }
@@ -280,7 +271,6 @@ public:
         }
         return n == count ? S_OK : S_FALSE;
     }
-    FAKE_NI(Skip, ULONG) FAKE_NI(Reset) FAKE_NI(Clone, IEnumVARIANT**)
 
 private:
     ~FakeEnum() {
@@ -292,9 +282,8 @@ private:
     size_t pos_ = 0;
 };
 
-struct World;
-World& world();
-
+// The collection, with the browsers the tests opened; it lives as long as
+// the process.
 class FakeShellWindows final : public ShellWindowsStub, public EventSource {
     FAKE_REFCOUNT
     FAKE_NO_TYPEINFO
@@ -304,38 +293,23 @@ public:
         return query(static_cast<IShellWindows*>(this), this, riid, pp,
                      {IID_IDispatch, IID_IShellWindows});
     }
-    HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override;
-};
-
-struct World {
-    FakeShellWindows* shell = new FakeShellWindows; // lives as long as the process
+    HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown** pp) override {
+        *pp = static_cast<IEnumVARIANT*>(
+            new FakeEnum(std::vector<IDispatch*>(browsers.begin(), browsers.end())));
+        return S_OK;
+    }
     std::vector<FakeBrowser*> browsers;
     int nextId = 1;
 };
 
-World& world() {
-    static World w;
-    return w;
+FakeShellWindows& world() {
+    static FakeShellWindows* shell = new FakeShellWindows;
+    return *shell;
 }
 
-HRESULT STDMETHODCALLTYPE FakeShellWindows::_NewEnum(IUnknown** pp) {
-    std::vector<IDispatch*> items(world().browsers.begin(), world().browsers.end());
-    *pp = static_cast<IEnumVARIANT*>(new FakeEnum(std::move(items)));
-    return S_OK;
-}
-
-FakeBrowser* find(WPARAM id) {
-    for (FakeBrowser* b : world().browsers) {
-        if (b->id() == static_cast<int>(id)) {
-            return b;
-        }
-    }
-    return nullptr;
-}
-
+// An empty VARIANT of type `vt`; a null BSTR is the empty string.
 VARIANT var(VARTYPE vt) {
-    VARIANT v;
-    ::VariantInit(&v);
+    VARIANT v{};
     v.vt = vt;
     return v;
 }
@@ -350,66 +324,53 @@ VARIANT byRefVariant(VARIANT* inner) {
 void announce(DISPID event, int id) {
     VARIANT cookie = var(VT_I4);
     cookie.lVal = id;
-    world().shell->events().fire(event, {cookie});
+    world().events().fire(event, {cookie});
+}
+
+// Fires an event whose last argument is Cancel; returns it (1/0), or -1
+// with no sink connected.
+LRESULT fireCancellable(FakeBrowser& b, DISPID id, std::vector<VARIANT> args) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    args.push_back(var(VT_BYREF | VT_BOOL));
+    args.back().pboolVal = &cancel;
+    if (b.events().fire(id, std::move(args)) == 0) {
+        return -1;
+    }
+    return cancel != VARIANT_FALSE ? 1 : 0;
 }
 
 LRESULT fireNewWindow2(FakeBrowser& b) {
     IDispatch* offered = nullptr;
     VARIANT ppDisp = var(VT_BYREF | VT_DISPATCH);
     ppDisp.ppdispVal = &offered;
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANT cancelArg = var(VT_BYREF | VT_BOOL);
-    cancelArg.pboolVal = &cancel;
-    if (b.events().fire(DISPID_NEWWINDOW2, {ppDisp, cancelArg}) == 0) {
-        return -1;
-    }
-    return cancel != VARIANT_FALSE ? 1 : 0;
+    return fireCancellable(b, DISPID_NEWWINDOW2, {ppDisp});
 }
 
 LRESULT fireBeforeNavigate2(FakeBrowser& b) {
-    VARIANT url = var(VT_BSTR);
-    url.bstrVal = bstr(L"http://fake.example/next");
-    VARIANT flags = var(VT_I4);
-    VARIANT frame = var(VT_BSTR);
-    frame.bstrVal = bstr(L"");
-    VARIANT post = var(VT_EMPTY);
-    VARIANT headers = var(VT_BSTR);
-    headers.bstrVal = bstr(L"");
-    VARIANT disp = var(VT_DISPATCH);
+    VARIANT url = var(VT_BSTR), flags = var(VT_I4), frame = var(VT_BSTR), post = var(VT_EMPTY),
+            headers = var(VT_BSTR), disp = var(VT_DISPATCH);
+    url.bstrVal = ::SysAllocString(L"http://fake.example/next");
     disp.pdispVal = static_cast<IWebBrowser2*>(&b);
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANT cancelArg = var(VT_BYREF | VT_BOOL);
-    cancelArg.pboolVal = &cancel;
-    b.events().fire(DISPID_BEFORENAVIGATE2,
-                    {disp, byRefVariant(&url), byRefVariant(&flags), byRefVariant(&frame),
-                     byRefVariant(&post), byRefVariant(&headers), cancelArg});
+    const LRESULT cancel =
+        fireCancellable(b, DISPID_BEFORENAVIGATE2,
+                        {disp, byRefVariant(&url), byRefVariant(&flags), byRefVariant(&frame),
+                         byRefVariant(&post), byRefVariant(&headers)});
     ::VariantClear(&url);
-    ::VariantClear(&frame);
-    ::VariantClear(&headers);
-    return cancel != VARIANT_FALSE ? 1 : 0;
+    return cancel;
 }
 
+// For a frame, the object that completed is some other one than the browser.
 LRESULT fireDocumentComplete(FakeBrowser& b, bool topLevel) {
-    FakeFrame* frame = topLevel ? nullptr : new FakeFrame;
     VARIANT disp = var(VT_DISPATCH);
-    disp.pdispVal = topLevel ? static_cast<IDispatch*>(static_cast<IWebBrowser2*>(&b)) : frame;
+    disp.pdispVal = topLevel ? static_cast<IDispatch*>(static_cast<IWebBrowser2*>(&b))
+                             : static_cast<IDispatch*>(static_cast<IShellWindows*>(&world()));
     VARIANT url = var(VT_BSTR);
-    url.bstrVal = bstr(L"http://fake.example/done");
-    const int n = b.events().fire(DISPID_DOCUMENTCOMPLETE, {disp, byRefVariant(&url)});
-    ::VariantClear(&url);
-    if (frame != nullptr) {
-        frame->Release();
-    }
-    return n;
+    return b.events().fire(DISPID_DOCUMENTCOMPLETE, {disp, byRefVariant(&url)});
 }
 
 LRESULT fireDocument(FakeBrowser& b, DISPID id) {
-    if (b.document() == nullptr) {
-        return -1;
-    }
-    VARIANT result;
-    ::VariantInit(&result);
-    if (b.document()->events().fire(id, {}, &result) == 0) {
+    VARIANT result = var(VT_EMPTY);
+    if (b.document() == nullptr || b.document()->events().fire(id, {}, &result) == 0) {
         return -1;
     }
     const LRESULT answer = (result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE) ? 0 : 1;
@@ -419,8 +380,7 @@ LRESULT fireDocument(FakeBrowser& b, DISPID id) {
 
 LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
     auto& all = world().browsers;
-    switch (msg) {
-    case kOpen: {
+    if (msg == kOpen) {
         auto* b = new FakeBrowser(world().nextId++, static_cast<LONG_PTR>(wp), lp);
         all.push_back(b);
         if ((lp & kQuiet) == 0) {
@@ -428,22 +388,24 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return b->id();
     }
-    case kReset:
+    if (msg == kReset) {
         for (FakeBrowser* b : all) {
             b->Release();
         }
         all.clear();
         return 1;
     }
-    FakeBrowser* b = find(wp);
-    if (b == nullptr) {
+    auto it = std::find_if(all.begin(), all.end(),
+                           [&](FakeBrowser* b) { return b->id() == static_cast<int>(wp); });
+    if (it == all.end()) {
         return -2;
     }
-    b->AddRef();
+    FakeBrowser* b = *it;
+    b->AddRef(); // alive through the events, whatever the sinks do
     LRESULT result = 1;
     switch (msg) {
     case kClose:
-        all.erase(std::find(all.begin(), all.end(), b));
+        all.erase(it);
         b->Release();
         announce(DISPID_WINDOWREVOKED, b->id());
         break;
@@ -457,9 +419,8 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
         result = fireBeforeNavigate2(*b);
         break;
     case kCommandStateChange: {
-        VARIANT command = var(VT_I4);
+        VARIANT command = var(VT_I4), enable = var(VT_BOOL);
         command.lVal = static_cast<SHORT>(LOWORD(lp));
-        VARIANT enable = var(VT_BOOL);
         enable.boolVal = HIWORD(lp) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
         result = b->events().fire(DISPID_COMMANDSTATECHANGE, {command, enable});
         break;
@@ -467,14 +428,8 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
     case kDocumentComplete:
         result = fireDocumentComplete(*b, lp != 0);
         break;
-    case kMouseDown:
-        result = fireDocument(*b, DISPID_HTMLDOCUMENTEVENTS_ONMOUSEDOWN);
-        break;
-    case kMouseUp:
-        result = fireDocument(*b, DISPID_HTMLDOCUMENTEVENTS_ONMOUSEUP);
-        break;
-    case kContextMenu:
-        result = fireDocument(*b, DISPID_HTMLDOCUMENTEVENTS_ONCONTEXTMENU);
+    case kDocumentEvent:
+        result = fireDocument(*b, static_cast<DISPID>(lp));
         break;
     case kConnections:
         result = static_cast<LRESULT>(b->events().size() +
@@ -499,8 +454,6 @@ LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-HMODULE gModule = nullptr;
-
 void ensureControlWindow() {
     static HWND window = nullptr;
     if (window != nullptr) {
@@ -508,12 +461,12 @@ void ensureControlWindow() {
     }
     WNDCLASSW wc{};
     wc.lpfnWndProc = controlProc;
-    wc.hInstance = gModule;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kControlClass;
     ::RegisterClassW(&wc);
     // Hidden top-level, so that another process can find it by class.
     window = ::CreateWindowExW(WS_EX_TOOLWINDOW, kControlClass, L"fake shell", WS_POPUP, 0, 0, 0, 0,
-                               nullptr, nullptr, gModule, nullptr);
+                               nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 class Factory : public IClassFactory {
@@ -528,7 +481,7 @@ public:
             return CLASS_E_NOAGGREGATION;
         }
         ensureControlWindow();
-        return static_cast<IShellWindows*>(world().shell)->QueryInterface(riid, pp);
+        return static_cast<IShellWindows*>(&world())->QueryInterface(riid, pp);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
@@ -537,14 +490,6 @@ Factory gFactory;
 
 } // namespace
 } // namespace fakeshell
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        fakeshell::gModule = instance;
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** pp) {
     if (!IsEqualCLSID(clsid, CLSID_ShellWindows)) {

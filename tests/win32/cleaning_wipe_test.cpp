@@ -1,6 +1,6 @@
 // The folder wipe, the shredder's file primitives and the recycle bin's size
 // on real files under Wine: what the fakes cannot show is real attributes, a
-// file locked by another process, Wine's links and names outside ASCII. The
+// file locked by another open, Wine's links and names outside ASCII. The
 // clean run as a whole (special folders, keys, clipboard) is the e2e test's.
 // Links are made from the Linux side (Wine cannot make them itself); a canary
 // folder outside the tree sits behind every link and must survive.
@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <string>
 
@@ -30,56 +28,12 @@ using namespace tidewell::testing_files;
 namespace {
 
 const std::string kRoot = "C:\\h3wipe";
-const wchar_t kHoldEnv[] = L"TIDEWELL_TEST_HOLD_FILE";
 
-// A link made from the Linux side (Wine cannot make one itself; it flags
-// only directory links as reparse points).
-void makeLink(const std::string& link, const std::string& target, bool directory = true) {
-    linkTo(link, target);
-    if (directory) {
-        ASSERT_NE(attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << link;
-    }
-}
-
-// A second process that holds a file open without delete sharing: this same
-// test program, started on the helper test below.
-class FileHolder {
-public:
-    explicit FileHolder(const std::string& path) {
-        ready_.reset(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TidewellTestHoldReady"));
-        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TidewellTestHoldRelease"));
-        ::SetEnvironmentVariableW(kHoldEnv, toUtf16(path).c_str());
-        process_ = startTestCopy(L"cleaning_helper.exe", L"CleaningHelper.HoldFileOpen");
-        ::SetEnvironmentVariableW(kHoldEnv, nullptr);
-        if (process_) {
-            EXPECT_EQ(::WaitForSingleObject(ready_.get(), 20000), WAIT_OBJECT_0)
-                << "helper did not open the file";
-        }
-    }
-    ~FileHolder() {
-        ::SetEvent(release_.get());
-        if (process_) {
-            ::WaitForSingleObject(process_.get(), 10000);
-        }
-    }
-
-private:
-    UniqueHandle ready_, release_, process_;
-};
-
-TEST(CleaningHelper, HoldFileOpen) {
-    wchar_t path[MAX_PATH] = {};
-    if (::GetEnvironmentVariableW(kHoldEnv, path, MAX_PATH) == 0) {
-        GTEST_SKIP() << "only runs as the helper of the locked-file tests";
-    }
-    UniqueFile file(
-        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(file);
-    UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\TidewellTestHoldReady"));
-    UniqueHandle release(::OpenEventW(SYNCHRONIZE, FALSE, L"Local\\TidewellTestHoldRelease"));
-    ASSERT_TRUE(ready && release);
-    ::SetEvent(ready.get());
-    ::WaitForSingleObject(release.get(), 60000);
+// Open without delete sharing: the file is locked as another program's open
+// would lock it (sharing is checked per open, whatever its process).
+UniqueFile hold(const std::string& path) {
+    return UniqueFile(::CreateFileW(toUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
 }
 
 // The e2e clean proves the bin is emptied; only here is its size checked
@@ -89,12 +43,7 @@ TEST(CleaningPlatform, RecycleBinBytesCountATrashedFile) {
     mkdir(kRoot);
     const std::string trashed = kRoot + "\\trashed.txt";
     writeText(trashed, std::string(5000, 'x'));
-    std::wstring from = toUtf16(trashed) + L'\0';
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
-    ASSERT_EQ(::SHFileOperationW(&op), 0);
+    trash(trashed);
     EXPECT_GE(platform.RecycleBinBytes(), 5000u);
     platform.EmptyRecycleBin();
     EXPECT_EQ(platform.RecycleBinBytes(), 0u);
@@ -137,10 +86,10 @@ TEST_F(RealWipeTest, KeepsTopHiddenAndSystemFilesAndLockedFilesAndEveryLinkTarge
     mkdir(tree + "\\locked");
     writeText(tree + "\\locked\\l.txt", "l");
     writeText(tree + "\\locked\\other.txt", "o");
-    makeLink(tree + "\\locked\\link", canary);
-
+    linkTo(tree + "\\locked\\link", canary, true);
     {
-        FileHolder holder(tree + "\\locked\\l.txt");
+        UniqueFile held = hold(tree + "\\locked\\l.txt");
+        ASSERT_TRUE(held);
         wiper.WipeFolder(tree, tree);
     }
 
@@ -173,13 +122,10 @@ TEST_F(RealWipeTest, ShredPrimitivesOverwriteInPlaceAndReportLockedFiles) {
 
     const std::string busy = tree + "\\busy.txt";
     writeText(busy, "b", FILE_ATTRIBUTE_READONLY);
-    FileHolder holder(busy);
-    try {
-        fs.deleteFileOrThrow(busy);
-        ADD_FAILURE() << "a locked file was deleted";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.number(), 32);
-    }
+    UniqueFile held = hold(busy);
+    EXPECT_THAT([&] { fs.deleteFileOrThrow(busy); },
+                ::testing::Throws<AppError>(::testing::Property(&AppError::number, 32)))
+        << "a locked file was deleted";
     EXPECT_NE(attributes(busy) & FILE_ATTRIBUTE_READONLY, 0u)
         << "a file that stays keeps its attributes";
 }
@@ -190,10 +136,10 @@ TEST_F(RealWipeTest, EveryLinkLosesOnlyItselfAndAFileWithOtherNamesIsNotOverwrit
     const std::string empty = kRoot + "\\empty";
     mkdir(empty);
     mkdir(tree + "\\sub");
-    makeLink(tree + "\\file-link.txt", canary + "\\keep.txt", false);
-    makeLink(tree + "\\sub\\file-link.txt", canary + "\\inner\\keep2.txt", false);
-    makeLink(tree + "\\empty-link", empty);
-    makeLink(tree + "\\full-link", canary);
+    linkTo(tree + "\\file-link.txt", canary + "\\keep.txt");
+    linkTo(tree + "\\sub\\file-link.txt", canary + "\\inner\\keep2.txt");
+    linkTo(tree + "\\empty-link", empty, true);
+    linkTo(tree + "\\full-link", canary, true);
     writeText(tree + "\\plain.txt", "p");
 
     EXPECT_TRUE(fs.inspect(tree + "\\file-link.txt").value_or(NameInfo{}).link);

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -26,6 +25,7 @@
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;
+using tidewell::testing_files::listing;
 using tidewell::win32::toUtf16;
 using tidewell::win32::toUtf8;
 
@@ -53,30 +53,10 @@ protected:
         std::ifstream f(toUtf16(path(name)).c_str(), std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     }
-    std::vector<std::string> names(const std::string& folder) {
-        std::vector<std::string> out;
-        for (auto& e : fs_->list(folder))
-            out.push_back(e.name);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
     std::string root_;
     std::unique_ptr<FileAccess> fs_;
 };
 
-TEST_F(FileSecurityOnDisk, SameFileThroughAnotherSpellingOrAHardLink) {
-    write("plain.txt", "data");
-    EXPECT_TRUE(fs_->sameFile(path("plain.txt"), path("PLAIN.TXT")));
-    EXPECT_TRUE(fs_->sameFile(path("plain.txt"), root_ + "\\.\\sub\\..\\plain.txt"));
-    ASSERT_TRUE(::CreateHardLinkW(toUtf16(path("hard.txt")).c_str(),
-                                  toUtf16(path("plain.txt")).c_str(), nullptr));
-    EXPECT_TRUE(fs_->sameFile(path("plain.txt"), path("hard.txt")));
-    write("other.txt", "data");
-    EXPECT_FALSE(fs_->sameFile(path("plain.txt"), path("other.txt")));
-}
-
-// An abandoned write leaving nothing is the e2e cancel's; replacing a file
-// that exists is only here.
 TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
     const std::string upper = "\xC3\x84.txt", lower = "\xC3\xA4.txt"; // A and a with umlaut
     fs_->createFolder(path("dest"));
@@ -93,44 +73,16 @@ TEST_F(FileSecurityOnDisk, ExtractionTakesNamesThatDifferInCaseForOneFile) {
     // failure once both are written puts the user's file back, whole.
     EXPECT_THROW(extract({{upper, '0', "first"}, {lower, '0', "second"}, {"locked.txt", '0', "x"}}),
                  AppError);
-    EXPECT_EQ(names(path("dest")), (std::vector<std::string>{"locked.txt", upper}));
+    EXPECT_EQ(listing(path("dest")), (std::vector<std::string>{"locked.txt", upper}));
     EXPECT_EQ(read("dest\\" + upper), "mine");
     fs_->remove(path("dest\\locked.txt"));
     // Success: the later entry wins, and nothing is left set aside.
     extract({{upper, '0', "first"}, {lower, '0', "second"}});
-    EXPECT_EQ(names(path("dest")).size(), 1u);
+    EXPECT_EQ(listing(path("dest")).size(), 1u);
     EXPECT_EQ(read("dest\\" + lower), "second");
 }
 
-constexpr wchar_t kDieEnv[] = L"TIDEWELL_TEST_DIE_WRITING";
-
-// Run as a copy of this program by the test below: writes part of a file
-// through the adapter and is killed before it commits.
-TEST(FileSecurityHelper, KilledWhileWriting) {
-    wchar_t target[MAX_PATH] = {};
-    if (::GetEnvironmentVariableW(kDieEnv, target, MAX_PATH) == 0)
-        GTEST_SKIP() << "only runs as the helper of the killed-process test";
-    auto fs = makeFileAccess();
-    auto out = fs->createReplacing(toUtf8(target));
-    const std::vector<std::uint8_t> plaintext(1 << 20, 'p');
-    out->write(plaintext.data(), plaintext.size());
-    ::TerminateProcess(::GetCurrentProcess(), 9);
-}
-
-TEST_F(FileSecurityOnDisk, AKilledRunLeavesNoHalfWrittenFile) {
-    ::SetEnvironmentVariableW(kDieEnv, toUtf16(path("restored.txt")).c_str());
-    win32::UniqueHandle helper = testing_files::startTestCopy(
-        L"filesecurity_helper.exe", L"FileSecurityHelper.KilledWhileWriting");
-    ::SetEnvironmentVariableW(kDieEnv, nullptr);
-    ASSERT_TRUE(helper);
-    ASSERT_EQ(::WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    ::GetExitCodeProcess(helper.get(), &code);
-    ASSERT_EQ(code, 9u) << "the helper was not killed mid-way";
-    EXPECT_EQ(names(root_), std::vector<std::string>{});
-}
-
-constexpr wchar_t kDieExtractingEnv[] = L"TIDEWELL_TEST_DIE_EXTRACTING";
+constexpr wchar_t kDieEnv[] = L"TIDEWELL_TEST_DIE";
 
 // Passes every call on, and ends the process right after the n-th call of
 // one kind: a kill at a known step of an extraction.
@@ -187,18 +139,43 @@ const std::vector<testing_fs::RawEntry> kNewSet = {{"a.txt", '0', "new a"},
                                                    {"c.txt", '0', "new c"},
                                                    {"sub/d.txt", '0', "new d"}};
 
-// Run as a copy of this program by the test below: "<kind> <n> <folder>".
-TEST(FileSecurityHelper, KilledWhileExtracting) {
+// Run as a copy of this program by the tests below, on "<kind> <n> <path>":
+// "replace" writes part of the file `path` and dies before it commits; any
+// other kind dies at that step of an extraction into the folder `path`.
+TEST(FileSecurityHelper, DiesMidway) {
     wchar_t given[MAX_PATH] = {};
-    if (::GetEnvironmentVariableW(kDieExtractingEnv, given, MAX_PATH) == 0)
-        GTEST_SKIP() << "only runs as the helper of the killed-extraction test";
+    if (::GetEnvironmentVariableW(kDieEnv, given, MAX_PATH) == 0)
+        GTEST_SKIP() << "only runs as the helper of the killed-process tests";
     std::istringstream words(toUtf8(given));
-    std::string kind, folder;
+    std::string kind, target;
     int n = 0;
     words >> kind >> n;
-    std::getline(words >> std::ws, folder);
+    std::getline(words >> std::ws, target);
+    if (kind == "replace") {
+        auto out = makeFileAccess()->createReplacing(target);
+        const std::vector<std::uint8_t> plaintext(1 << 20, 'p');
+        out->write(plaintext.data(), plaintext.size());
+        ::TerminateProcess(::GetCurrentProcess(), 9);
+    }
     DyingFs fs(kind, n);
-    testing_fs::extractStream(fs, testing_fs::gzip(testing_fs::rawTar(kNewSet)), folder);
+    testing_fs::extractStream(fs, testing_fs::gzip(testing_fs::rawTar(kNewSet)), target);
+}
+
+// Runs the helper above and waits for its end: true if it was killed mid-way.
+bool diedMidway(const std::string& kind, int n, const std::string& target) {
+    const std::string given = kind + " " + std::to_string(n) + " " + target;
+    ::SetEnvironmentVariableW(kDieEnv, toUtf16(given).c_str());
+    win32::UniqueHandle helper =
+        testing_files::startTestCopy(L"filesecurity_helper.exe", L"FileSecurityHelper.DiesMidway");
+    ::SetEnvironmentVariableW(kDieEnv, nullptr);
+    DWORD code = 0;
+    return helper && ::WaitForSingleObject(helper.get(), 30000) == WAIT_OBJECT_0 &&
+           ::GetExitCodeProcess(helper.get(), &code) && code == 9;
+}
+
+TEST_F(FileSecurityOnDisk, AKilledRunLeavesNoHalfWrittenFile) {
+    ASSERT_TRUE(diedMidway("replace", 0, path("restored.txt")));
+    EXPECT_EQ(listing(root_), std::vector<std::string>{});
 }
 
 // Killed while files are written, while they take their names, or while the
@@ -219,17 +196,7 @@ TEST_F(FileSecurityOnDisk, AKilledExtractionIsUndoneOrCompleteAfterwards) {
         fs_->createFolder(dest);
         for (const auto& [name, text] : kOldSet)
             write("dest\\" + name, text);
-        const std::string given =
-            std::string(kill.kind) + " " + std::to_string(kill.n) + " " + dest;
-        ::SetEnvironmentVariableW(kDieExtractingEnv, toUtf16(given).c_str());
-        win32::UniqueHandle helper = testing_files::startTestCopy(
-            L"filesecurity_helper.exe", L"FileSecurityHelper.KilledWhileExtracting");
-        ::SetEnvironmentVariableW(kDieExtractingEnv, nullptr);
-        ASSERT_TRUE(helper);
-        ASSERT_EQ(::WaitForSingleObject(helper.get(), 30000), WAIT_OBJECT_0);
-        DWORD code = 0;
-        ::GetExitCodeProcess(helper.get(), &code);
-        ASSERT_EQ(code, 9u) << "the helper was not killed mid-way";
+        ASSERT_TRUE(diedMidway(kill.kind, kill.n, dest));
         for (const auto& entry : kNewSet) {
             std::string name = entry.name == "sub/d.txt" ? "sub\\d.txt" : entry.name;
             std::string text = read("dest\\" + name);
@@ -238,11 +205,11 @@ TEST_F(FileSecurityOnDisk, AKilledExtractionIsUndoneOrCompleteAfterwards) {
         }
         archive::recoverInterrupted(*fs_, dest);
         if (kill.complete) {
-            EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "sub"}));
+            EXPECT_EQ(listing(dest), (std::vector<std::string>{"a.txt", "b.txt", "c.txt", "sub"}));
             EXPECT_EQ(read("dest\\a.txt"), "new a");
             EXPECT_EQ(read("dest\\sub\\d.txt"), "new d");
         } else {
-            EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "b.txt"}));
+            EXPECT_EQ(listing(dest), (std::vector<std::string>{"a.txt", "b.txt"}));
             for (const auto& [name, text] : kOldSet)
                 EXPECT_EQ(read("dest\\" + name), text);
         }
@@ -280,8 +247,8 @@ TEST_F(FileSecurityOnDisk, LinksInTheDestinationLoseNothingOfWhatTheyPointTo) {
             AppError);
         EXPECT_EQ(read("links\\target.txt"), "outside");
         EXPECT_EQ(read("links\\full\\keep.txt"), "kept");
-        EXPECT_EQ(names(links + "\\empty"), std::vector<std::string>{});
-        EXPECT_EQ(names(dest), (std::vector<std::string>{"a.txt", "empty", "full"}));
+        EXPECT_EQ(listing(links + "\\empty"), std::vector<std::string>{});
+        EXPECT_EQ(listing(dest), (std::vector<std::string>{"a.txt", "empty", "full"}));
     }
     removeTree(links);
 }
@@ -291,11 +258,11 @@ TEST_F(FileSecurityOnDisk, ReplacesAnExistingFileOnlyOnCommit) {
     auto out = fs_->createReplacing(path("dest.cfy"));
     out->write(reinterpret_cast<const std::uint8_t*>("new"), 3);
     EXPECT_EQ(read("dest.cfy"), "old contents") << "untouched until commit";
-    EXPECT_EQ(names(root_).size(), 2u) << "the temporary file sits beside it";
+    EXPECT_EQ(listing(root_).size(), 2u) << "the temporary file sits beside it";
     out->commit();
     out.reset();
     EXPECT_EQ(read("dest.cfy"), "new");
-    EXPECT_EQ(names(root_), std::vector<std::string>{"dest.cfy"});
+    EXPECT_EQ(listing(root_), std::vector<std::string>{"dest.cfy"});
     EXPECT_FALSE(fs_->info(path("dest.cfy")).hidden);
 }
 
@@ -307,10 +274,10 @@ TEST_F(FileSecurityOnDisk, ReadOnlyDestinationSurvivesAFailedReplace) {
                      *fs_, {}, kFastKdf),
                  AppError);
     EXPECT_EQ(read("locked.cfy"), "keep");
-    EXPECT_EQ(names(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
+    EXPECT_EQ(listing(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
 }
 
-TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersAndLongPaths) {
+TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersLongPathsAndSpellings) {
     fs_->createFolder(path("src"));
     fs_->createFolder(path("src\\empty"));
     write("src\\hidden.txt", "h");
@@ -337,13 +304,19 @@ TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersAndLon
     EXPECT_TRUE(ro.readOnly);
     EXPECT_EQ(ro.modified, 1300000000);
     EXPECT_EQ(fs_->info(path("out" + longName)).size, 15u);
-    EXPECT_EQ(names(path("out")), names(path("src")));
+    EXPECT_EQ(listing(path("out")), listing(path("src")));
 
-    // Typed spellings: relative, with "..", with forward slashes.
+    // Typed spellings: relative, with "..", with forward slashes, in other
+    // case; a hard link is the same file too, a copy is not.
     ASSERT_TRUE(::SetCurrentDirectoryW(toUtf16(root_).c_str()));
     EXPECT_TRUE(fs_->info("src\\..\\src.cfy").exists);
     EXPECT_TRUE(fs_->info(root_ + "/src.cfy").exists);
     EXPECT_TRUE(fs_->sameFile("src.cfy", path("src.cfy")));
+    EXPECT_TRUE(fs_->sameFile(path("src.cfy"), path("SRC.CFY")));
+    ASSERT_TRUE(::CreateHardLinkW(toUtf16(path("hard.cfy")).c_str(),
+                                  toUtf16(path("src.cfy")).c_str(), nullptr));
+    EXPECT_TRUE(fs_->sameFile(path("src.cfy"), path("hard.cfy")));
+    EXPECT_FALSE(fs_->sameFile(path("src\\hidden.txt"), path("out\\hidden.txt")));
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
     ::SetCurrentDirectoryW(temp);

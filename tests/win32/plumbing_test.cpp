@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "win32/dialog.h"
 #include "win32/error_report.h"
 #include "win32/message_pump.h"
@@ -20,6 +20,9 @@
 
 using namespace tidewell;
 using namespace tidewell::win32;
+using ::testing::ElementsAre;
+using ::testing::Property;
+using ::testing::Throws;
 
 namespace {
 
@@ -35,20 +38,7 @@ TEST(Unicode, RoundTripsEveryPlane) {
     }
     EXPECT_EQ(toUtf16("\xf0\x9f\x8c\x8a"), std::wstring(L"\xD83C\xDF0A"));
     // Broken input does not fail: it becomes the replacement character.
-    EXPECT_EQ(toUtf16("a\xff"
-                      "b"),
-              std::wstring(L"a\xFFFD"
-                           L"b"));
-}
-
-// The number an AppError thrown by f carries, or 0 if nothing was thrown.
-template <typename F> long thrownNumber(F&& f) {
-    try {
-        f();
-    } catch (const AppError& err) {
-        return err.number();
-    }
-    return 0;
+    EXPECT_EQ(toUtf16("a\xff!"), std::wstring(L"a\xFFFD!"));
 }
 
 TEST(Errors, CarryTheSystemNumberAndText) {
@@ -57,52 +47,23 @@ TEST(Errors, CarryTheSystemNumberAndText) {
     EXPECT_FALSE(e.description().empty());
     EXPECT_NE(e.description().back(), '\n');
     EXPECT_EQ(systemMessage(0xDEADBEEF).rfind("Unknown error", 0), 0u);
-    EXPECT_EQ(thrownNumber([] { checkHr(E_ACCESSDENIED); }), static_cast<long>(E_ACCESSDENIED));
-    EXPECT_EQ(thrownNumber([] { checkHr(S_FALSE); }), 0);
-    EXPECT_EQ(thrownNumber([] {
-                  ::SetLastError(ERROR_ACCESS_DENIED);
-                  throwLastError();
-              }),
-              5);
+    const auto number = [](long n) { return Throws<AppError>(Property(&AppError::number, n)); };
+    EXPECT_THAT([] { checkHr(E_ACCESSDENIED); }, number(E_ACCESSDENIED));
+    EXPECT_NO_THROW(checkHr(S_FALSE));
+    EXPECT_THAT(
+        [] {
+            ::SetLastError(ERROR_ACCESS_DENIED);
+            throwLastError();
+        },
+        number(5));
 }
 
-class Recorder : public ErrorReporter {
-public:
-    void ReportError(long number, const std::string& description) override {
-        reports.push_back(errorMessageText(number, description));
-    }
-    std::vector<std::string> reports;
+// An in-memory dialog template without controls: the header, then no menu,
+// the default class and no title.
+struct alignas(4) EmptyDialogTemplate {
+    DLGTEMPLATE header{WS_POPUP | WS_CAPTION, 0, 0, 0, 0, 100, 50};
+    WORD menu = 0, windowClass = 0, title = 0;
 };
-
-class ScopedReporter {
-public:
-    explicit ScopedReporter(ErrorReporter* r) { setProcessErrorReporter(r); }
-    ~ScopedReporter() { setProcessErrorReporter(nullptr); }
-};
-
-// An in-memory dialog template: one edit control, id 100.
-std::vector<WORD> dialogTemplate() {
-    std::vector<WORD> t(64, 0);
-    auto* dlg = reinterpret_cast<DLGTEMPLATE*>(t.data());
-    dlg->style = WS_POPUP | WS_CAPTION;
-    dlg->cdit = 1;
-    dlg->cx = 100;
-    dlg->cy = 50;
-    // menu, class, title: three empty words follow the header.
-    size_t pos = (sizeof(DLGTEMPLATE) + 1) / 2 + 3;
-    pos = (pos + 1) & ~size_t{1}; // DWORD alignment
-    auto* itemT = reinterpret_cast<DLGITEMTEMPLATE*>(t.data() + pos);
-    itemT->style = WS_CHILD | WS_VISIBLE;
-    itemT->cx = 50;
-    itemT->cy = 12;
-    itemT->id = 100;
-    pos += (sizeof(DLGITEMTEMPLATE) + 1) / 2;
-    t[pos++] = 0xFFFF;
-    t[pos++] = 0x0081; // edit
-    t[pos++] = 0;      // text
-    t[pos++] = 0;      // creation data
-    return t;
-}
 
 class TestDialog : public Dialog {
 public:
@@ -110,9 +71,8 @@ public:
     bool throwOnCommand = false;
     bool destroyed = false;
     HWND make() {
-        auto t = dialogTemplate();
-        return createModelessIndirect(::GetModuleHandleW(nullptr),
-                                      reinterpret_cast<DLGTEMPLATE*>(t.data()), nullptr);
+        const EmptyDialogTemplate t;
+        return createModelessIndirect(::GetModuleHandleW(nullptr), &t.header, nullptr);
     }
 
 protected:
@@ -130,16 +90,17 @@ protected:
 };
 
 TEST(DialogBase, IsAnExceptionBarrierThatReportsAndGoesOn) {
-    Recorder recorder;
-    ScopedReporter scope(&recorder);
     TestDialog dialog;
     HWND h = dialog.make();
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(dialog.hwnd(), h);
 
+    testing_files::ErrorRecorder recorder;
+    setProcessErrorReporter(&recorder);
     dialog.throwOnCommand = true;
     ::SendMessageW(h, WM_COMMAND, 1, 0);
-    EXPECT_THAT(recorder.reports, ::testing::ElementsAre("Error: 75 - Path/File access error"));
+    setProcessErrorReporter(nullptr);
+    EXPECT_THAT(recorder.reports, ElementsAre("Error: 75 - Path/File access error"));
     dialog.throwOnCommand = false;
     ::SendMessageW(h, WM_COMMAND, 2, 0); // the dialog still works
     EXPECT_EQ(dialog.commands, 2);

@@ -13,6 +13,7 @@
 
 #include "../unit/memory_store.h"
 #include "schedule_page.h"
+#include "test_files.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
 #include "win32/message_pump.h"
@@ -23,14 +24,6 @@ using namespace tidewell::win32;
 namespace {
 
 using testing_schedule::SchedulePage;
-
-class Recorder : public ErrorReporter {
-public:
-    void ReportError(long number, const std::string& description) override {
-        reports.push_back(std::to_string(number) + " " + description);
-    }
-    std::vector<std::string> reports;
-};
 
 // Serves the thread's messages until `done` holds or 15 s have passed.
 template <typename F> bool pumpUntil(F&& done) {
@@ -50,7 +43,7 @@ SYSTEMTIME inSeconds(int seconds) {
 TEST(SchedulePanelWin32Test, ADueRunWaitsForPendingEditsThenFiresOnceInItsSecond) {
     SchedulePage page;
     testing_store::MemoryStore store;
-    Recorder errors;
+    testing_files::ErrorRecorder errors;
     int runs = 0;
     SchedulePanelWin32* self = nullptr;
     SchedulePanelWin32 panel({page.page, &store, &errors, nullptr, [&] {

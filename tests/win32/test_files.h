@@ -1,13 +1,17 @@
 #pragma once
 // Files for the tests that work on real folders of the bench's prefix.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "kernel/app_error.h"
+#include "kernel/report_error.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 
@@ -21,16 +25,14 @@ inline DWORD attributes(const std::string& p) {
     return ::GetFileAttributesW(win32::toUtf16(p).c_str());
 }
 
+// A new file's attributes apply from its creation on, read-only included.
 inline void writeText(const std::string& p, const std::string& text, DWORD attrs = 0) {
     win32::UniqueFile f(::CreateFileW(win32::toUtf16(p).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      CREATE_ALWAYS, attrs ? attrs : FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
     ASSERT_TRUE(f) << p;
     DWORD written = 0;
     ::WriteFile(f.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    f.reset();
-    if (attrs != 0) {
-        ::SetFileAttributesW(win32::toUtf16(p).c_str(), attrs);
-    }
 }
 
 inline std::string readText(const std::string& p) {
@@ -45,6 +47,21 @@ inline std::string readText(const std::string& p) {
     while (::ReadFile(f.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) {
         out.append(buffer, n);
     }
+    return out;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> out;
+    WIN32_FIND_DATAW fd;
+    win32::UniqueFind find(::FindFirstFileW(win32::toUtf16(folder + "\\*").c_str(), &fd));
+    for (bool more = !!find; more; more = ::FindNextFileW(find.get(), &fd)) {
+        const std::string name = win32::toUtf8(fd.cFileName);
+        if (name != "." && name != "..") {
+            out.push_back(name);
+        }
+    }
+    std::sort(out.begin(), out.end());
     return out;
 }
 
@@ -83,9 +100,13 @@ inline bool runUnix(std::vector<std::string> argv) {
     return spawn != nullptr && spawn(args.data(), 1) == 0;
 }
 
-// Links from the Linux side: `ln -s`, and `rm -rf` that removes a link itself.
-inline void linkTo(const std::string& at, const std::string& target) {
+// Links from the Linux side: `ln -s` (Wine flags only a directory link as a
+// reparse point), and `rm -rf` that removes a link itself.
+inline void linkTo(const std::string& at, const std::string& target, bool directory = false) {
     ASSERT_TRUE(runUnix({"/bin/ln", "-s", unixPath(target), unixPath(at)})) << at;
+    if (directory) {
+        ASSERT_NE(attributes(at) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << at;
+    }
 }
 inline void removeTree(const std::string& p) {
     if (exists(p)) {
@@ -93,16 +114,31 @@ inline void removeTree(const std::string& p) {
     }
 }
 
+// Puts a file in the recycle bin (the sandbox's own trash).
+inline void trash(const std::string& p) {
+    const std::wstring from = win32::toUtf16(p) + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
+    ASSERT_EQ(::SHFileOperationW(&op), 0) << p;
+}
+
 // HKCU string values, for tests that seed or read the program's keys.
 inline void setUserString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
     ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
-inline std::string regString(HKEY root, const wchar_t* key, const wchar_t* name = nullptr) {
+// A REG_SZ value's text ("<absent>" if there is none) and its size in bytes.
+inline std::string regString(HKEY root, const wchar_t* key, const wchar_t* name = nullptr,
+                             DWORD* size = nullptr) {
     wchar_t buffer[1024] = {};
     DWORD bytes = sizeof(buffer) - 2;
     if (::RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) {
         return "<absent>";
+    }
+    if (size != nullptr) {
+        *size = bytes;
     }
     return win32::toUtf8(buffer);
 }
@@ -110,13 +146,17 @@ inline std::string userString(const wchar_t* key, const wchar_t* name) {
     return regString(HKEY_CURRENT_USER, key, name);
 }
 inline bool keyExists(const wchar_t* key) {
-    HKEY k = nullptr;
-    const bool found = ::RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) == ERROR_SUCCESS;
-    if (found) {
-        ::RegCloseKey(k);
-    }
-    return found;
+    win32::UniqueKey k;
+    return ::RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS;
 }
+
+// The program-wide error messages a test's code reported.
+struct ErrorRecorder : ErrorReporter {
+    void ReportError(long number, const std::string& description) override {
+        reports.push_back(errorMessageText(number, description));
+    }
+    std::vector<std::string> reports;
+};
 
 // The temporary folder, with its trailing backslash.
 inline std::string tempFolder() {
@@ -126,8 +166,8 @@ inline std::string tempFolder() {
 }
 
 // Starts a copy of this test program on the tests `filter` names, for tests
-// that need a second process (one that holds a file, one that dies mid-way);
-// it inherits this process's environment. `name`: the copy's file name.
+// that need a second process (one that dies mid-way); it inherits this
+// process's environment. `name`: the copy's file name.
 inline win32::UniqueHandle startTestCopy(const std::wstring& name, const std::wstring& filter) {
     wchar_t self[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
