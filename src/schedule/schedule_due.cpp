@@ -67,6 +67,25 @@ std::vector<std::int64_t> SecondTicker::advance(std::int64_t now) {
     return seconds;
 }
 
+std::optional<std::int64_t> ScheduleWatch::look(const ScheduleWatchState& state, std::int64_t now) {
+    if (!state.armed) {
+        return std::nullopt;
+    }
+    if (state.rearmCount != rearmCount_) {
+        // Seconds that passed while the run and the cooling lasted are not made up.
+        rearmCount_ = state.rearmCount;
+        ticker_.reset();
+        ticker_.advance(state.rearmedAt);
+    }
+    for (std::int64_t second : ticker_.advance(now)) {
+        // A run due while edits are pending is dropped, not made up later.
+        if (!state.editsPending && isRunDue(state.panel, fromSerialSeconds(second))) {
+            return second;
+        }
+    }
+    return std::nullopt;
+}
+
 int delayToNextSecond(int millisecond) {
     if (millisecond < 0 || millisecond > 999) {
         millisecond = 0;

@@ -35,6 +35,30 @@ private:
     std::optional<std::int64_t> last_;
 };
 
+// What the schedule's watcher sees at each look: the panel as its controls
+// last showed it, whether edits are pending, whether the timer is armed, and
+// how often and in which second it was armed again after a run.
+struct ScheduleWatchState {
+    SchedulePanel panel;
+    bool editsPending = false;
+    bool armed = true;
+    std::uint64_t rearmCount = 0;
+    std::int64_t rearmedAt = 0;
+};
+
+// The schedule timer's decision without the timer: each second up to `now`
+// is looked at once (as SecondTicker counts them) and the first due one is
+// returned. Nothing is looked at while disarmed; a new arming starts again
+// from the second it happened in.
+class ScheduleWatch {
+public:
+    std::optional<std::int64_t> look(const ScheduleWatchState& state, std::int64_t now);
+
+private:
+    SecondTicker ticker_;
+    std::uint64_t rearmCount_ = 0;
+};
+
 // Milliseconds to sleep so the next wake-up lands just after the next second
 // boundary; `millisecond` is the current millisecond within the second.
 int delayToNextSecond(int millisecond);

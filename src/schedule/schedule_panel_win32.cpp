@@ -11,7 +11,7 @@
 namespace tidewell::win32 {
 
 namespace {
-constexpr UINT_PTR kScheduleTimer = 1;
+constexpr UINT kRunDueMessage = WM_APP + 1; // wParam: the due serial second
 constexpr UINT_PTR kReEnableTimer = 2;
 constexpr UINT kReEnableMs = 1000;
 constexpr wchar_t kTimerWindowClass[] = L"TidewellScheduleTimers";
@@ -48,6 +48,13 @@ std::optional<LocalDateTime> parseLocaleDateTime(const std::string& text) {
     return fromSystemTime(st);
 }
 } // namespace
+
+struct SchedulePanelWin32::Watch {
+    SRWLOCK lock = SRWLOCK_INIT;
+    ScheduleWatchState state;
+    bool stop = false;
+    HWND target = nullptr;
+};
 
 SYSTEMTIME toSystemTime(const CivilDate& d, const TimeOfDay& t) {
     SYSTEMTIME st{};
@@ -110,10 +117,26 @@ SchedulePanelWin32::SchedulePanelWin32(Services services) : services_(std::move(
     if (!timerWindow_) {
         throwLastError();
     }
-    armScheduleTimer();
+    watch_ = std::make_shared<Watch>();
+    watch_->target = timerWindow_.get();
+    publish();
+    // The thread keeps its own share of what it reads, so it may outlive the panel.
+    auto share = std::make_unique<std::shared_ptr<Watch>>(watch_);
+    HANDLE thread = ::CreateThread(nullptr, 64 * 1024, watchSeconds, share.get(),
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == nullptr) {
+        throwLastError();
+    }
+    share.release();
+    ::CloseHandle(thread);
 }
 
 SchedulePanelWin32::~SchedulePanelWin32() {
+    {
+        ::AcquireSRWLockExclusive(&watch_->lock);
+        watch_->stop = true;
+        ::ReleaseSRWLockExclusive(&watch_->lock);
+    }
     if (timerWindow_) {
         ::SetWindowLongPtrW(timerWindow_.get(), GWLP_USERDATA, 0);
     }
@@ -128,12 +151,18 @@ LRESULT CALLBACK SchedulePanelWin32::timerWindowProc(HWND hwnd, UINT msg, WPARAM
             reinterpret_cast<SchedulePanelWin32*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self != nullptr) {
             runGuarded(*self->services_.errors, [&] {
-                if (wp == kScheduleTimer) {
-                    self->tmrSchedule_Timer();
-                } else if (wp == kReEnableTimer) {
+                if (wp == kReEnableTimer) {
                     self->tmrMakeScehduleEnable_Timer();
                 }
             });
+        }
+        return 0;
+    } else if (msg == kRunDueMessage) {
+        auto* self =
+            reinterpret_cast<SchedulePanelWin32*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self != nullptr) {
+            runGuarded(*self->services_.errors,
+                       [&] { self->tmrSchedule_Timer(static_cast<std::int64_t>(wp)); });
         }
         return 0;
     }
@@ -186,6 +215,7 @@ void SchedulePanelWin32::writeControls() {
     ::EnableWindow(item(IDC_CMDAPPLY), model_.applyEnabled);
     ::EnableWindow(item(IDC_CMDCANCEL), model_.cancelEnabled);
     writing_ = false;
+    publish();
 }
 
 void SchedulePanelWin32::prepareAtStartup() {
@@ -261,36 +291,53 @@ void SchedulePanelWin32::cmdDefaultSchedule_Click() {
     writeControls();
 }
 
-void SchedulePanelWin32::armScheduleTimer() {
-    SYSTEMTIME st{};
-    ::GetLocalTime(&st);
-    ::SetTimer(timerWindow_.get(), kScheduleTimer,
-               static_cast<UINT>(delayToNextSecond(st.wMilliseconds)), nullptr);
+void SchedulePanelWin32::publish() {
+    const bool pending = editsPending();
+    ::AcquireSRWLockExclusive(&watch_->lock);
+    watch_->state.panel = model_;
+    watch_->state.editsPending = pending;
+    watch_->state.armed = state_ == ScheduleTimerState::Armed;
+    watch_->state.rearmCount = rearmCount_;
+    watch_->state.rearmedAt = rearmedAt_;
+    ::ReleaseSRWLockExclusive(&watch_->lock);
 }
 
-void SchedulePanelWin32::tmrSchedule_Timer() {
-    if (state_ != ScheduleTimerState::Armed) {
-        ::KillTimer(timerWindow_.get(), kScheduleTimer);
+DWORD WINAPI SchedulePanelWin32::watchSeconds(void* share) noexcept {
+    const std::shared_ptr<Watch> watch = *static_cast<std::shared_ptr<Watch>*>(share);
+    delete static_cast<std::shared_ptr<Watch>*>(share);
+    ScheduleWatch decision;
+    for (;;) {
+        SYSTEMTIME st{};
+        ::GetLocalTime(&st);
+        // Not alertable: Wine sleeps this without a round trip to its server.
+        ::Sleep(static_cast<DWORD>(delayToNextSecond(st.wMilliseconds)));
+        try {
+            ::AcquireSRWLockShared(&watch->lock);
+            const bool stop = watch->stop;
+            const ScheduleWatchState state = stop ? ScheduleWatchState{} : watch->state;
+            ::ReleaseSRWLockShared(&watch->lock);
+            if (stop) {
+                return 0;
+            }
+            if (auto due = decision.look(state, toSerialSeconds(localNow()))) {
+                ::PostMessageW(watch->target, kRunDueMessage, static_cast<WPARAM>(*due), 0);
+            }
+        } catch (...) {
+            // Out of memory for a copy: this second is looked at again next time.
+        }
+    }
+}
+
+void SchedulePanelWin32::tmrSchedule_Timer(std::int64_t dueSecond) {
+    // The watcher saw the panel up to a second ago: the run goes ahead only if
+    // the timer is still armed (and was not armed again since) and no edits
+    // are pending now. It may come while a handler of the panel is in a
+    // message box, as the timer's tick could.
+    if (state_ != ScheduleTimerState::Armed || dueSecond <= rearmedAt_ || editsPending()) {
         return;
     }
-    const LocalDateTime now = localNow();
-    // The tick only looks: it may come while a handler of the panel is in a
-    // message box, and must not change what that handler is about to show.
-    const SchedulePanel panel = readPanel();
-    for (std::int64_t second : ticker_.advance(toSerialSeconds(now))) {
-        // A run due while edits are pending is dropped, not made up later.
-        if (editsPending()) {
-            continue;
-        }
-        if (isRunDue(panel, fromSerialSeconds(second))) {
-            if (services_.runClean) {
-                services_.runClean();
-            }
-            break;
-        }
-    }
-    if (state_ == ScheduleTimerState::Armed) {
-        armScheduleTimer();
+    if (services_.runClean) {
+        services_.runClean();
     }
 }
 
@@ -298,10 +345,9 @@ void SchedulePanelWin32::tmrMakeScehduleEnable_Timer() {
     ::KillTimer(timerWindow_.get(), kReEnableTimer);
     storeLastRun(model_, *services_.store);
     state_ = ScheduleTimerState::Armed;
-    // Seconds that passed while the run and the cooling lasted are not made up.
-    ticker_.reset();
-    ticker_.advance(toSerialSeconds(localNow()));
-    armScheduleTimer();
+    ++rearmCount_;
+    rearmedAt_ = toSerialSeconds(localNow());
+    publish();
 }
 
 bool SchedulePanelWin32::editsPending() {
@@ -311,13 +357,14 @@ bool SchedulePanelWin32::editsPending() {
 void SchedulePanelWin32::runStarting() {
     recordRunStart(model_, localNow());
     ::SetWindowTextW(item(IDC_LBLLASTRUNTIME), toUtf16(model_.lastRunCaption).c_str());
-    ::KillTimer(timerWindow_.get(), kScheduleTimer);
     ::KillTimer(timerWindow_.get(), kReEnableTimer);
     state_ = ScheduleTimerState::Running;
+    publish();
 }
 
 void SchedulePanelWin32::runFinished() {
     state_ = ScheduleTimerState::Cooling;
+    publish();
     ::SetTimer(timerWindow_.get(), kReEnableTimer, kReEnableMs, nullptr);
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
+#include <limits>
+#include <memory>
 #include <string>
 
 #include "cleaning/clean_run_schedule.h"
@@ -45,8 +48,11 @@ public:
     void cmdCancel_Click();
     void cmdDefaultSchedule_Click();
 
-    // Timers.
-    void tmrSchedule_Timer();
+    // Timers. The schedule's seconds are watched by a thread of the panel's
+    // own, which sleeps without the window system and posts only when a run
+    // is due: an idle program then wakes once a second, not for every
+    // round trip of a timer message.
+    void tmrSchedule_Timer(std::int64_t dueSecond);
     void tmrMakeScehduleEnable_Timer();
     ScheduleTimerState timerState() const noexcept { return state_; }
 
@@ -62,13 +68,19 @@ private:
     SchedulePanel readPanel() const;
     void readControls();
     void writeControls();
-    void armScheduleTimer();
+    // Hands the watcher what it looks at; after every change of the panel,
+    // its pending edits or the timer's state.
+    void publish();
+    static DWORD WINAPI watchSeconds(void* share) noexcept;
+    struct Watch;
     static LRESULT CALLBACK timerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     Services services_;
     SchedulePanel model_;
-    SecondTicker ticker_;
     ScheduleTimerState state_ = ScheduleTimerState::Armed;
+    std::uint64_t rearmCount_ = 0;
+    std::int64_t rearmedAt_ = std::numeric_limits<std::int64_t>::min();
+    std::shared_ptr<Watch> watch_;
     UniqueWindow timerWindow_;
     bool writing_ = false;
 };

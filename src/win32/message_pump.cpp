@@ -36,6 +36,12 @@ void unregisterModeless(HWND dialog) {
 }
 
 bool routeModelessMessage(MSG& msg) {
+    // Dialog navigation and the windows' key handlers look at keys only. Any
+    // other message goes straight to its window: asking which dialog holds
+    // it is a round trip to the window server under Wine, on every tick.
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) {
+        return false;
+    }
     // Copy: a handler may register or unregister while we walk.
     auto list = modeless();
     for (auto& m : list) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "kernel/app_error.h"
@@ -67,14 +70,17 @@ TEST(LocalTime, FormatsAndStrictParsing) {
 TEST(SchedulePanelRules, KindChangeEnablesByKind) {
     const struct Row {
         int kind;
-        bool withTime; // a time on the picker before the change
+        bool withTime;       // a time on the picker before the change
         const char* enabled; // date, time, hours: 1 enabled
         const char* kept;    // date, time: 1 kept
         const char* hours;   // what an empty hours box becomes
     } rows[] = {
-        {2, true, "010", "01", ""},           {2, false, "011", "00", "2"},
-        {kKindDaily, false, "011", "00", "2"}, {kKindDate, true, "101", "10", ""},
-        {kKindDateTime, true, "110", "11", ""}, {kKindNever, true, "000", "00", ""},
+        {2, true, "010", "01", ""},
+        {2, false, "011", "00", "2"},
+        {kKindDaily, false, "011", "00", "2"},
+        {kKindDate, true, "101", "10", ""},
+        {kKindDateTime, true, "110", "11", ""},
+        {kKindNever, true, "000", "00", ""},
     };
     for (const Row& row : rows) {
         SchedulePanel p;
@@ -343,6 +349,45 @@ TEST(SecondTickerTest, EachSecondOnceEvenWhenTicksAreLateOrEarly) {
     EXPECT_THAT(t.advance(5000), ::testing::ElementsAre(5000)); // resumed from sleep
     EXPECT_THAT(t.advance(1000), ::testing::ElementsAre(1000)); // clock set far back
     EXPECT_THAT(t.advance(1001), ::testing::ElementsAre(1001));
+}
+
+TEST(ScheduleWatchTest, ADueSecondOnceUnlessPendingOrDisarmedAndNothingFromBeforeARearm) {
+    ScheduleWatchState state;
+    state.panel.kind = kKindDaily;
+    state.panel.time = TimeOfDay{9, 30, 0};
+    const std::int64_t due = toSerialSeconds(at(2026, 12, 7, 9, 30, 0));
+    using Looks = std::vector<std::pair<std::int64_t, std::optional<std::int64_t>>>;
+    auto run = [&](ScheduleWatch& w, const ScheduleWatchState& s, const Looks& looks) {
+        for (const auto& [now, expected] : looks) {
+            EXPECT_EQ(w.look(s, now), expected) << "at " << now - (due - 2);
+        }
+    };
+    // A late look takes the seconds it missed; the due one is found once.
+    ScheduleWatch late;
+    run(late, state, {{due - 2, {}}, {due + 1, due}, {due + 1, {}}, {due + 2, {}}});
+
+    // Pending edits drop the second; it is not made up once they are gone.
+    ScheduleWatch pending;
+    ScheduleWatchState editing = state;
+    editing.editsPending = true;
+    run(pending, editing, {{due - 1, {}}, {due, {}}});
+    run(pending, state, {{due + 1, {}}});
+
+    // Disarmed nothing is looked at; armed again, the seconds before the
+    // arming are not made up, the ones after it are.
+    ScheduleWatch rearmed;
+    ScheduleWatchState off = state;
+    off.armed = false;
+    run(rearmed, state, {{due - 5, {}}});
+    run(rearmed, off, {{due - 1, {}}, {due, {}}});
+    ScheduleWatchState on = state;
+    on.rearmCount = 1;
+    on.rearmedAt = due;
+    run(rearmed, on, {{due + 1, {}}});
+    ScheduleWatch again;
+    on.rearmedAt = due - 1;
+    run(again, state, {{due - 3, {}}});
+    run(again, on, {{due + 1, due}});
 }
 
 } // namespace
