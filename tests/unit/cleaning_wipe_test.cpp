@@ -59,7 +59,7 @@ TEST_F(WipeTest, DeletesDeepestFirstAndKeepsTheTopFolderWithItsHiddenAndSystemFi
                                      "rmdir C:\\p\\a", "del C:\\p\\ro.txt", "del C:\\p\\top.txt"));
     EXPECT_EQ(yields, 5) << "one per file, none per folder, none for skipped hidden/system files";
     EXPECT_EQ(wiper.stats().bytesFreed, 5u + 1 + 1 + 1 + 1);
-    EXPECT_TRUE(pane.runs.empty()) << "a clean wipe writes nothing";
+    EXPECT_TRUE(pane.text().empty()) << "a clean wipe writes nothing";
 }
 
 TEST_F(WipeTest, LockedFileKeepsItsFolderSilentlyAndTheRestStillGoes) {
@@ -69,7 +69,7 @@ TEST_F(WipeTest, LockedFileKeepsItsFolderSilentlyAndTheRestStillGoes) {
     EXPECT_TRUE(fs.exists("C:\\p\\a"));
     EXPECT_FALSE(fs.exists("C:\\p\\a\\deep"));
     EXPECT_FALSE(fs.exists("C:\\p\\top.txt"));
-    EXPECT_TRUE(pane.runs.empty());
+    EXPECT_TRUE(pane.text().empty());
     EXPECT_EQ(wiper.stats().itemsLeft, 2u);
 }
 
@@ -102,22 +102,27 @@ TEST_F(WipeTest, RefusedTopFoldersGiveOneRedLineAndTouchNothing) {
     fs.link("C:\\p\\viaLink", "C:\\canary");
     const std::pair<const char*, const char*> rows[] = {
         {"C:\\nope", "The system cannot find the path specified."},
-        {"C:\\p\\viaLink", "link"}, {"", "not a full path"}, {"p", "not a full path"},
-        {".\\p", "not a full path"}, {"C:p", "not a full path"}, {"\\p", "not a full path"},
-        {"C:\\p\\..\\canary", "not a full path"}, {"C:\\p\\.\\a", "not a full path"}};
+        {"C:\\p\\viaLink", "link"},
+        {"", "not a full path"},
+        {"p", "not a full path"},
+        {".\\p", "not a full path"},
+        {"C:p", "not a full path"},
+        {"\\p", "not a full path"},
+        {"C:\\p\\..\\canary", "not a full path"},
+        {"C:\\p\\.\\a", "not a full path"}};
     for (const auto& [bad, says] : rows) {
         fs.log.erase(std::remove_if(fs.log.begin(), fs.log.end(),
                                     [](const std::string& e) { return e.rfind("list", 0) == 0; }),
                      fs.log.end());
-        pane.runs.clear();
+        pane.Clear();
         wiper.WipeFolder(bad, bad);
-        EXPECT_TRUE(std::all_of(fs.log.begin(), fs.log.end(),
-                                [](const std::string& e) { return e.rfind("list", 0) == 0; }))
+        EXPECT_TRUE(std::all_of(fs.log.begin(), fs.log.end(), [](const std::string& e) {
+            return e.rfind("list", 0) == 0;
+        })) << bad;
+        EXPECT_EQ(pane.tagged(), "[R]" + pane.text()) << bad;
+        EXPECT_THAT(pane.text(),
+                    ::testing::AllOf(::testing::HasSubstr(says), ::testing::EndsWith("\r\n")))
             << bad;
-        ASSERT_EQ(pane.runs.size(), 1u) << bad;
-        EXPECT_EQ(pane.runs[0].colour, kErrorRed) << bad;
-        EXPECT_THAT(pane.runs[0].text, ::testing::HasSubstr(says)) << bad;
-        EXPECT_THAT(pane.runs[0].text, ::testing::EndsWith("\r\n")) << bad;
     }
     EXPECT_EQ(pane.colour, kProgressBlue);
     EXPECT_TRUE(fs.exists("C:\\p\\top.txt"));
@@ -135,7 +140,7 @@ TEST_F(WipeTest, StopEndsTheWipeAtTheNextFileAndEveryLaterWipe) {
     EXPECT_TRUE(fs.exists("C:\\p\\top.txt"));
     stopping.WipeFolder("C:\\p", "C:\\p");
     EXPECT_TRUE(fs.exists("C:\\p\\top.txt")) << "later wipes do nothing";
-    EXPECT_TRUE(pane.runs.empty());
+    EXPECT_TRUE(pane.text().empty());
 }
 
 // The refusals are checked through the wipe above.
