@@ -134,17 +134,19 @@ TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
 
     p.time = TimeOfDay{18, 0, 5};
     p.hoursText = "abc"; // stored as typed
-    recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
     EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
     EXPECT_FALSE(p.editsPending());
-    EXPECT_THAT(store.writtenKeys, ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime",
-                                                          "LastRunDate", "RunOn"));
-    EXPECT_THAT(store.writtenValues, ::testing::ElementsAre("2026-12-24", "18:00:05", "abc",
-                                                            "14:05:33", "2026-12-06", "9"));
+    EXPECT_THAT(store.writtenKeys,
+                ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime", "RunOn"));
+    EXPECT_THAT(store.writtenValues,
+                ::testing::ElementsAre("2026-12-24", "18:00:05", "abc", "##:##:##", "9"));
 
+    // With a run, its date is stored beside its time.
+    recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
     cmbDays_Click(p, kKindDate);
     p.hoursText = "3";
     ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
+    EXPECT_EQ(store.at("LastRunTime") + " " + store.at("LastRunDate"), "14:05:33 2026-12-06");
     cmbDays_Click(p, 1);
     p.hoursText = "9";
     cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
@@ -157,9 +159,7 @@ TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
 
     cmbDays_Click(p, kKindNever);
     ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
-    EXPECT_EQ(store.at("Date"), "Null");
-    EXPECT_EQ(store.at("Time"), "Null");
-    EXPECT_EQ(store.at("RunOn"), "10");
+    EXPECT_EQ(store.at("Date") + " " + store.at("Time") + " " + store.at("RunOn"), "Null Null 10");
     cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
     EXPECT_FALSE(p.hoursEnabled);
 }
