@@ -56,10 +56,8 @@ MemoryFs sampleTree() {
     fs.addFile("/src/" + std::string(120, 'p') + "/split.txt", bytesOf("split"));
     fs.addFile("/src/random.bin", patterned(300000, 9));
     fs.addFile("/src/text.txt", Bytes(200000, 'x'));
-    fs.addFile("/src/hidden.ini", bytesOf("h"));
-    fs.nodes["/src/hidden.ini"].hidden = true;
-    fs.addFile("/src/readonly.txt", bytesOf("r"));
-    fs.nodes["/src/readonly.txt"].readOnly = true;
+    fs.addFile("/src/hidden.ini", bytesOf("h")).hidden = true;
+    fs.addFile("/src/readonly.txt", bytesOf("r")).readOnly = true;
     return fs;
 }
 
@@ -192,8 +190,7 @@ TEST(Archive, FilesInTheWayAreReplacedOnlyWhenAllSucceeds) {
     MemoryFs fs;
     fs.addFolder("/dest");
     fs.addFile("/dest/a.txt", bytesOf("old a"), 1234);
-    fs.addFile("/dest/locked.txt", bytesOf("protected"));
-    fs.nodes["/dest/locked.txt"].readOnly = true;
+    fs.addFile("/dest/locked.txt", bytesOf("protected")).readOnly = true;
     const auto before = fs.paths();
     const auto refused = [&](std::vector<RawEntry> entries) {
         EXPECT_THROW(extractStream(fs, gzip(rawTar(entries)), "/dest"), AppError);

@@ -29,7 +29,7 @@ public:
         std::string contents;
     };
     std::map<std::string, Node> nodes;
-    std::vector<std::string> log; // "del <path>", "rmdir <path>", "list <path>"
+    std::vector<std::string> log; // changes: "del <path>", "rmdir <path>", ...
     // Spellings the platform resolves to another path (short names, links
     // above a folder): prefix -> final form.
     std::map<std::string, std::string> finalForms;
@@ -37,8 +37,9 @@ public:
     bool linkRemovalFails = false;
 
     void dir(const std::string& p) { nodes[p].directory = true; }
-    void file(const std::string& p, std::string contents = "x") {
+    Node& file(const std::string& p, std::string contents = "x") {
         nodes[p].contents = std::move(contents);
+        return nodes[p];
     }
     void link(const std::string& p, const std::string& target) {
         nodes[p].directory = nodes[p].reparsePoint = true;
@@ -95,7 +96,6 @@ public:
         return resolve(path);
     }
     std::vector<DirEntry> list(const std::string& folder) override {
-        log.push_back("list " + folder);
         std::string real = resolve(folder);
         auto it = nodes.find(real);
         if (it != nodes.end() && it->second.reparsePoint) {

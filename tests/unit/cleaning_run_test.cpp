@@ -43,10 +43,8 @@ protected:
         fs.dir("C:\\Temp");
         fs.file("C:\\Temp\\t.tmp", "12");
         fs.dir("C:\\u\\History\\History.IE5");
-        fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789");
-        fs.nodes["C:\\u\\History\\History.IE5\\index.dat"].hidden = true;
-        fs.file("C:\\u\\Cookies\\INDEX.DAT");
-        fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].system = true;
+        fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789").hidden = true;
+        fs.file("C:\\u\\Cookies\\INDEX.DAT").system = true;
     }
     FakeFileSystem fs;
     FakePane pane;
@@ -302,8 +300,7 @@ protected:
 
 TEST_F(AdvancedTest, ShredOverwritesTheFileInPlaceThenDeletesItAndRemembersTheFolder) {
     fs.dir("D:\\s");
-    fs.file("D:\\s\\secret.txt", std::string(100, 'S'));
-    fs.nodes["D:\\s\\secret.txt"].readOnly = true;
+    fs.file("D:\\s\\secret.txt", std::string(100, 'S')).readOnly = true;
     dialogs.file = "D:\\s\\secret.txt";
     advanced.cmdBrowseFile_Click();
     EXPECT_EQ(dialogs.initialFolder, "C:\\Program Files\\Tidewell");
@@ -380,8 +377,7 @@ TEST_F(AdvancedTest, FolderEraseRefusesAProtectedPlaceBeforeAskingAndErasesAChos
 
 TEST_F(AdvancedTest, ShredRemovesALinkAsALinkAndRefusesAFileWithOtherNames) {
     fs.file("D:\\target.txt", "keep");
-    fs.file("D:\\link.txt");
-    fs.nodes["D:\\link.txt"].fileLink = true;
+    fs.file("D:\\link.txt").fileLink = true;
     advanced.shredFile("D:\\link.txt");
     EXPECT_FALSE(fs.exists("D:\\link.txt"));
     EXPECT_EQ(fs.nodes["D:\\target.txt"].contents, "keep");

@@ -64,8 +64,8 @@ public:
 
     MemoryFs() { addFolder("/"); }
     void addFolder(const std::string& p) { nodes[p] = Node{.folder = true}; }
-    void addFile(const std::string& p, const Bytes& b, std::int64_t mtime = 1600000000) {
-        nodes[p] = Node{.data = std::make_shared<Bytes>(b), .mtime = mtime};
+    Node& addFile(const std::string& p, const Bytes& b, std::int64_t mtime = 1600000000) {
+        return nodes[p] = Node{.data = std::make_shared<Bytes>(b), .mtime = mtime};
     }
     void addLink(const std::string& p) { nodes[p] = Node{.link = true}; }
     static std::string parentOf(const std::string& path) {

@@ -20,13 +20,14 @@ KnownFolders machine() {
     k.programData = "C:\\ProgramData";
     k.profiles = "C:\\Users";
     k.profile = kProfile;
-    k.user = {{UserFolder::Documents, kProfile + "\\Documents"},
-              {UserFolder::Desktop, kProfile + "\\Desktop"},
-              {UserFolder::Favorites, kProfile + "\\Favorites"},
-              {UserFolder::RoamingAppData, kProfile + "\\AppData\\Roaming"},
-              {UserFolder::LocalAppData, kProfile + "\\AppData\\Local"},
-              {UserFolder::StartMenu, kProfile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
-              {UserFolder::Profile, kProfile}};
+    k.user = {
+        {UserFolder::Documents, kProfile + "\\Documents"},
+        {UserFolder::Desktop, kProfile + "\\Desktop"},
+        {UserFolder::Favorites, kProfile + "\\Favorites"},
+        {UserFolder::RoamingAppData, kProfile + "\\AppData\\Roaming"},
+        {UserFolder::LocalAppData, kProfile + "\\AppData\\Local"},
+        {UserFolder::StartMenu, kProfile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+        {UserFolder::Profile, kProfile}};
     return k;
 }
 
