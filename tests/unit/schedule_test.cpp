@@ -209,65 +209,49 @@ TEST(ScheduleLoad, AKindThatIsNoNumberRaisesTheCommonErrorAndKeepsTheKind) {
 
 // ---- the decision ----------------------------------------------------------------
 
-// A schedule, a last run and a moment: due or not.
+// A schedule of each kind, and the moments it is due or not.
 TEST(RunDue, EachKindAtItsMoment) {
-    const std::optional<TimeOfDay> none;
-    const std::optional<CivilDate> noDate;
-    const LocalDateTime noRun{};
-    const struct Row {
-        const char* name;
-        int kind;
-        std::optional<CivilDate> date;
-        std::optional<TimeOfDay> time;
-        const char* hours;
-        LocalDateTime lastRun, now;
-        bool due;
-    } rows[] = {
-        // The help's example: every two hours after 14:05:33, at the hour.
-        {"interval early", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 15, 59, 59), false},
-        {"interval", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 16, 0, 0), true},
-        {"after midnight early", kKindDaily, noDate, none, "2", at(2026, 12, 31, 23, 10, 0),
-         at(2027, 1, 1, 0, 59, 59), false},
-        {"after midnight", kKindDaily, noDate, none, "2", at(2026, 12, 31, 23, 10, 0),
-         at(2027, 1, 1, 1, 0, 0), true},
-        {"no last run", kKindDaily, noDate, none, "1", noRun, at(2026, 12, 6, 5, 0, 0), false},
-        {"clock set back", kKindDaily, noDate, none, "-2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 12, 0, 0), false},
-        {"daily at midnight", kKindDaily, noDate, TimeOfDay{0, 0, 0}, "2", noRun,
-         at(2027, 3, 1, 0, 0, 0), true},
-        {"daily a second late", kKindDaily, noDate, TimeOfDay{0, 0, 0}, "2", noRun,
-         at(2027, 3, 1, 0, 0, 1), false},
-        {"date, hourly", kKindDate, CivilDate{2026, 12, 24}, none, "1", at(2026, 12, 24, 8, 59, 0),
-         at(2026, 12, 24, 9, 0, 0), true},
-        {"date, another day", kKindDate, CivilDate{2026, 12, 24}, none, "1",
-         at(2026, 12, 24, 8, 59, 0), at(2026, 12, 25, 9, 0, 0), false},
-        {"date with a time", kKindDate, CivilDate{2026, 12, 24}, TimeOfDay{9, 0, 0}, "1",
-         at(2026, 12, 24, 8, 59, 0), at(2026, 12, 24, 9, 0, 0), false},
-        {"date and time", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", noRun,
-         at(2026, 12, 31, 23, 59, 59), true},
-        {"date and time, day before", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59},
-         "2", noRun, at(2026, 12, 30, 23, 59, 59), false},
-        {"date and time, a second early", kKindDateTime, CivilDate{2026, 12, 31},
-         TimeOfDay{23, 59, 59}, "2", noRun, at(2026, 12, 31, 23, 59, 58), false},
-        {"date without time", kKindDateTime, CivilDate{2026, 12, 31}, none, "2", noRun,
-         at(2026, 12, 31, 23, 59, 59), false},
-        {"never", kKindNever, noDate, TimeOfDay{3, 0, 0}, "1", at(2026, 12, 6, 1, 0, 0),
-         at(2026, 12, 6, 3, 0, 0), false},
-        {"never, hourly", kKindNever, noDate, none, "1", at(2026, 12, 6, 1, 0, 0),
-         at(2026, 12, 6, 2, 0, 0), false},
-    };
-    for (const Row& row : rows) {
+    const auto schedule = [](int kind, std::optional<CivilDate> date, std::optional<TimeOfDay> time,
+                             const char* hours, std::optional<LocalDateTime> lastRun) {
         SchedulePanel p;
-        cmbDays_Click(p, row.kind);
-        p.hoursText = row.hours;
-        if (row.lastRun.date.year != 0)
-            recordRunStart(p, row.lastRun);
-        p.date = row.date;
-        p.time = row.time;
-        EXPECT_EQ(isRunDue(p, row.now), row.due) << row.name;
-    }
+        cmbDays_Click(p, kind);
+        p.hoursText = hours;
+        if (lastRun)
+            recordRunStart(p, *lastRun);
+        p.date = date;
+        p.time = time;
+        return p;
+    };
+    // The help's example: every two hours after 14:05:33, at the hour.
+    SchedulePanel p = schedule(kKindDaily, {}, {}, "2", at(2026, 12, 6, 14, 5, 33));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 15, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 16, 0, 0)));
+    p.hoursText = "-2";
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 12, 0, 0))) << "the clock set back";
+    p = schedule(kKindDaily, {}, {}, "2", at(2026, 12, 31, 23, 10, 0)); // across a year's end
+    EXPECT_FALSE(isRunDue(p, at(2027, 1, 1, 0, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2027, 1, 1, 1, 0, 0)));
+    p = schedule(kKindDaily, {}, {}, "1", {});
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 5, 0, 0))) << "no last run";
+    p = schedule(kKindDaily, {}, TimeOfDay{0, 0, 0}, "2", {});
+    EXPECT_TRUE(isRunDue(p, at(2027, 3, 1, 0, 0, 0)));
+    EXPECT_FALSE(isRunDue(p, at(2027, 3, 1, 0, 0, 1)));
+    // A date, hourly on that day only; with a time it is never due.
+    p = schedule(kKindDate, CivilDate{2026, 12, 24}, {}, "1", at(2026, 12, 24, 8, 59, 0));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 24, 9, 0, 0)));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 25, 9, 0, 0)));
+    p.time = TimeOfDay{9, 0, 0};
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 24, 9, 0, 0)));
+    p = schedule(kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", {});
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 31, 23, 59, 59)));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 30, 23, 59, 59)));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 31, 23, 59, 58)));
+    p.time.reset();
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 31, 23, 59, 59))) << "a date without a time";
+    p = schedule(kKindNever, {}, TimeOfDay{3, 0, 0}, "1", at(2026, 12, 6, 1, 0, 0));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 3, 0, 0)));
+    p.time.reset();
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 2, 0, 0))) << "never, hourly";
 }
 
 TEST(RunDue, HoursTextMustBeThePlainDecimalCount) {
