@@ -19,10 +19,6 @@ namespace {
 const cipher::KdfParams kFastKdf{cipher::kMinMemoryKiB, cipher::kMinPasses, 1};
 const std::string kTitle = "Tidewell";
 
-UserMessage msg(const std::string& text, const std::string& title) {
-    return {text, title, kIconInformation};
-}
-
 MemoryFs withFiles() {
     MemoryFs fs;
     fs.addFolder("/d");
@@ -30,11 +26,6 @@ MemoryFs withFiles() {
     fs.addFolder("/d/folder");
     fs.addFile("/d/folder/one.txt", bytesOf("one"));
     return fs;
-}
-
-std::optional<UserMessage> check(Operation op, const std::string& src, const std::string& dst,
-                                 MemoryFs& fs) {
-    return validate(op, Fields{"pw", src, dst}, fs, kTitle);
 }
 
 // Blank or missing fields in the order and words of each command, and
@@ -75,11 +66,13 @@ TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
          "The destination is not a folder. Choose a folder.", kTitle},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(check(row.op, row.source, row.destination, fs), msg(row.text, row.title))
+        EXPECT_EQ(validate(row.op, {"pw", row.source, row.destination}, fs, kTitle),
+                  (UserMessage{row.text, row.title, kIconInformation}))
             << row.text << " '" << row.source << "'";
     }
     // A single-file source is not checked up front; its own error comes later.
-    EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
+    EXPECT_EQ(validate(O::EncryptSingleFile, {"pw", "/d/nope", "/d/out"}, fs, kTitle),
+              std::nullopt);
     EXPECT_EQ(fs.file("/d/plain.txt"), patterned(100000));
 }
 
