@@ -331,7 +331,7 @@ TEST_F(AdvancedTest, CancelNoOrALockedOrUndeletableFileKeepTheFile) {
     dialogs.answer = false;
     advanced.cmdBrowseFile_Click();
     EXPECT_TRUE(fs.exists("D:\\keep.txt"));
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(store.written.empty());
     EXPECT_EQ(dialogs.mainTab, 0);
     EXPECT_THAT(dialogs.questions, ElementsAre("Delete File: Are you sure?"));
 

@@ -124,13 +124,13 @@ struct SwitchRig {
     FakeSwitchView view;
     PopupFlags flags;
     PopupKillerSwitch sw{store, view, flags};
-    // Box, menu mark, switch and what was stored, as "1 1 1 1".
+    // Box, menu mark, switch and the values stored, as "1 1 1 1".
     std::string state() const {
-        std::string written;
-        for (const auto& v : store.writtenValues)
-            written += v;
+        std::string values;
+        for (const auto& w : store.written)
+            values += w.substr(w.find('=') + 1);
         return std::to_string(view.box) + " " + std::to_string(view.mark) + " " +
-               std::to_string(flags.gPopupKillerActive) + " " + written;
+               std::to_string(flags.gPopupKillerActive) + " " + values;
     }
 };
 

@@ -129,17 +129,16 @@ TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
     cmbDays_Click(p, kKindDateTime);
     p.date = CivilDate{2026, 12, 24};
     EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineTime);
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(store.written.empty());
     EXPECT_TRUE(p.editsPending());
 
     p.time = TimeOfDay{18, 0, 5};
     p.hoursText = "abc"; // stored as typed
     EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
     EXPECT_FALSE(p.editsPending());
-    EXPECT_THAT(store.writtenKeys,
-                ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime", "RunOn"));
-    EXPECT_THAT(store.writtenValues,
-                ::testing::ElementsAre("2026-12-24", "18:00:05", "abc", "##:##:##", "9"));
+    EXPECT_THAT(store.written,
+                ::testing::ElementsAre("Date=2026-12-24", "Time=18:00:05", "RunAfter=abc",
+                                       "LastRunTime=##:##:##", "RunOn=9"));
 
     // With a run, its date is stored beside its time.
     recordRunStart(p, at(2026, 12, 6, 14, 5, 33));

@@ -56,13 +56,12 @@ TEST_F(OptionsTest, StartUpShowsDefaultsThenStoredValuesAndStoresOnlyLaterChange
     EXPECT_EQ(boxes.v[12], 1) << "checked although Default never sets it";
     EXPECT_EQ(boxes.v[9], 0);
     EXPECT_EQ(boxes.v[4], 0);
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(store.written.empty());
     options.cmdDefaultSettings_Click();
     options.cmdDefaultSettings_Click(); // nothing left to change
     boxes.v[4] = 1;
     options.chkSettings_Click(4);
-    EXPECT_THAT(store.writtenKeys, ElementsAre("Index9", "Index4"));
-    EXPECT_THAT(store.writtenValues, ElementsAre("1", "1"));
+    EXPECT_THAT(store.written, ElementsAre("Index9=1", "Index4=1"));
     EXPECT_EQ(store.values.at(kFolder + "|Settings|Index4"), "1");
 }
 
@@ -88,7 +87,7 @@ TEST(BrowserTweaks, HomePageIsImposedAtEveryStartAndAutoSuggestFollowsTheUser) {
     std::string& startPage = registry.values[std::string(kIeMainKey) + "|Start Page"];
     EXPECT_EQ(tweaks.loadHomePage(), "about:blank");
     EXPECT_EQ(startPage, "about:blank");
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(store.written.empty());
     tweaks.cmdHomePage_Click("  www.example.org ");
     EXPECT_EQ(store.stored("HomePage", "StartPage"), "  www.example.org ");
     startPage = "http://hijack.example";
@@ -97,7 +96,7 @@ TEST(BrowserTweaks, HomePageIsImposedAtEveryStartAndAutoSuggestFollowsTheUser) {
     tweaks.cmdHomePage_Click("");
     EXPECT_EQ(startPage, "");
 
-    store.writtenKeys.clear();
+    store.written.clear();
     EXPECT_TRUE(tweaks.autoSuggestBoxChecked()) << "absent: checked";
     current = "Yes";
     EXPECT_FALSE(tweaks.autoSuggestBoxChecked());
@@ -108,7 +107,7 @@ TEST(BrowserTweaks, HomePageIsImposedAtEveryStartAndAutoSuggestFollowsTheUser) {
     EXPECT_EQ(autoSuggest, "no");
     tweaks.chkWebAddress_Click(false);
     EXPECT_EQ(autoSuggest, "yes");
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(store.written.empty());
 }
 
 } // namespace
