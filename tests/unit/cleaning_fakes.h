@@ -29,7 +29,7 @@ public:
         std::string contents;
     };
     std::map<std::string, Node> nodes;
-    std::vector<std::string> log; // changes: "del <path>", "rmdir <path>", ...
+    std::vector<std::string> log; // "del <path>", "rmdir <path>"
     // Spellings the platform resolves to another path (short names, links
     // above a folder): prefix -> final form.
     std::map<std::string, std::string> finalForms;
@@ -146,7 +146,6 @@ public:
         return true;
     }
     void overwriteInPlace(const std::string& path, const std::string& pattern) override {
-        log.push_back("overwrite " + path);
         auto it = nodes.find(path);
         if (it == nodes.end() || it->second.locked) {
             throw AppError(
@@ -160,7 +159,6 @@ public:
         overwritten.push_back(c);
     }
     void writeFile(const std::string& path, const std::string& contents) override {
-        log.push_back("write " + path);
         nodes[path].contents = contents;
     }
     void deleteFileOrThrow(const std::string& path) override {
@@ -197,23 +195,20 @@ private:
     std::string text_, tagged_;
 };
 
-class FakeLabel : public StatusLabel {
-public:
-    std::vector<std::string> history;
-    void SetText(const std::string& t) override { history.push_back(t); }
-    std::string Text() const override { return history.empty() ? "" : history.back(); }
+struct FakeLabel : StatusLabel {
+    std::string text;
+    void SetText(const std::string& t) override { text = t; }
+    std::string Text() const override { return text; }
 };
 
-class FakeReporter : public ErrorReporter {
-public:
+struct FakeReporter : ErrorReporter {
     std::vector<std::string> messages;
     void ReportError(long number, const std::string& description) override {
         messages.push_back(errorMessageText(number, description));
     }
 };
 
-class FakeRegistry : public Registry {
-public:
+struct FakeRegistry : Registry {
     std::map<std::string, std::string> values; // "key|name"
     void SetRegistryValue(RegistryRoot, const std::string& key, const std::string& name,
                           const std::string& value, RegistryType) override {
@@ -222,8 +217,7 @@ public:
     std::string GetMachineValue(const std::string&, const std::string&) override { return ""; }
 };
 
-class FakePlatform : public CleaningPlatform {
-public:
+struct FakePlatform : CleaningPlatform {
     std::map<int, std::string> folders;
     std::string temp = "C:\\Temp\\";
     std::uint64_t binBytes = 0;

@@ -145,7 +145,7 @@ TEST_F(CleaningTest, TargetsWriteTheirLinesAndWipeOnlyTheirFolder) {
         platform.folders = folders;
         platform.temp = "C:\\Temp\\";
         pane.Clear();
-        label.history.clear();
+        label.text.clear();
         row.act();
         EXPECT_EQ(pane.tagged(), row.pane) << row.name;
         EXPECT_EQ(label.Text(), row.label) << row.name;
