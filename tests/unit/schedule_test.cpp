@@ -140,6 +140,8 @@ TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
                 ::testing::ElementsAre("Date=2026-12-24", "Time=18:00:05", "RunAfter=abc",
                                        "LastRunTime=##:##:##", "RunOn=9"));
 
+    cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
+    EXPECT_FALSE(p.lastRun) << "\"##:##:##\" reads back as no run";
     // With a run, its date is stored beside its time.
     recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
     cmbDays_Click(p, kKindDate);
