@@ -1,5 +1,6 @@
 #include "schedule/local_time.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace tidewell {
@@ -104,6 +105,22 @@ std::optional<CivilDate> parseIsoDate(std::string_view text) {
         return std::nullopt;
     }
     return d;
+}
+
+std::optional<LocalDateTime> fromAutomationDate(double value) {
+    // The limits of the format: 100-01-01 and 9999-12-31.
+    if (!(value >= -657434.0 && value < 2958466.0)) {
+        return std::nullopt;
+    }
+    const double whole = std::trunc(value);
+    auto seconds = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * 86400.0));
+    std::int64_t days = static_cast<std::int64_t>(whole) + daysFromCivil(CivilDate{1899, 12, 30});
+    if (seconds >= 86400) {
+        ++days;
+        seconds -= 86400;
+    }
+    const int s = static_cast<int>(seconds);
+    return LocalDateTime{civilFromDays(days), TimeOfDay{s / 3600, s / 60 % 60, s % 60}};
 }
 
 } // namespace tidewell

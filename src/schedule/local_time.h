@@ -27,6 +27,11 @@ struct LocalDateTime {
     friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
 };
 
+// An automation date (days since 1899-12-30, the fraction the time of day,
+// which counts forwards from midnight also for days before the epoch), to the
+// nearest second; nothing for a value outside years 100 to 9999.
+std::optional<LocalDateTime> fromAutomationDate(double value);
+
 // Days since 1970-01-01 (proleptic Gregorian), and back.
 std::int64_t daysFromCivil(const CivilDate& d);
 CivilDate civilFromDays(std::int64_t days);

@@ -41,11 +41,10 @@ std::optional<LocalDateTime> parseLocaleDateTime(const std::string& text) {
     if (FAILED(::VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &value))) {
         return std::nullopt;
     }
-    SYSTEMTIME st{};
-    if (!::VariantTimeToSystemTime(value, &st)) {
-        return std::nullopt;
-    }
-    return fromSystemTime(st);
+    // Converted here, not by the platform: the first call through the delayed
+    // import of oleaut32 loses a floating-point argument (the toolchain's
+    // thunk keeps only the integer registers).
+    return fromAutomationDate(value);
 }
 } // namespace
 

@@ -58,12 +58,12 @@ TEST(BrowserOptions, OnlyOneChecksAndChangesAreStoredAtOnce) {
     EXPECT_EQ(checked, 1);
     EXPECT_TRUE(options.checked(BrowserId::Chrome, BrowserItem::Cookies));
     EXPECT_EQ(options.keepCookies(), " Example.com, x.org ");
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(store.written.empty());
     options.setChecked(BrowserId::Brave, BrowserItem::Session, true);
     options.setChecked(BrowserId::Chrome, BrowserItem::Cookies, false);
     options.setKeepCookies("a.org ");
-    EXPECT_THAT(store.writtenKeys, ElementsAre("Brave Session", "Chrome Cookies", "KeepCookies"));
-    EXPECT_THAT(store.writtenValues, ElementsAre("1", "0", "a.org "));
+    EXPECT_THAT(store.written,
+                ElementsAre("Brave Session=1", "Chrome Cookies=0", "KeepCookies=a.org "));
 }
 
 const BrowserFolders kFolders{"C:\\u\\AppData\\Local", "C:\\u\\AppData\\Roaming", "C:\\u"};
@@ -266,7 +266,7 @@ TEST_F(BrowsersTest, EveryItemOfEveryBrowserErasesExactlyItsFiles) {
     std::string finished;
     const std::string t = pane.tagged();
     for (size_t at = t.find("[G]"); at != std::string::npos; at = t.find("[G]", at + 1)) {
-        finished += t.substr(at + 20, t.find(" (", at) - at - 20) + "|";
+        finished += t.substr(at + 22, t.find(" (", at) - at - 22) + "|";
     }
     EXPECT_EQ(finished,
               "Microsoft Edge Cache|Microsoft Edge Cookies|Microsoft Edge History|Microsoft Edge "
@@ -298,28 +298,27 @@ TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
     cleaner.run([] {});
     EXPECT_TRUE(fs.exists("D:\\canary\\keep"));
     EXPECT_TRUE(fs.exists(chrome + "\\Default\\Visited Links")) << "a running browser is left";
-    const std::string red = "\r\n[R]";
-    EXPECT_EQ(
-        pane.tagged(),
-        red + "Skipped Google Chrome: it is running. Close it and clean again." + red +
-            "Skipped Mozilla Firefox: it is running. Close it and clean again."
-            "\r\n[B]Path: " +
-            ffProfile +
-            "\r\n[B]Erasing Mozilla Firefox Cookies ..."
-            "\r\n[G]Finished Erasing Mozilla Firefox Cookies (2 cookies)"
-            "\r\n[B]Path: " +
-            operaLocal + "\r\n[B]Path: " + opera + "\r\n[B]Erasing Opera Cache ..." + red +
-            "A link, not erased: " + opera +
-            "\\GPUCache\r\n[G]Finished Erasing Opera Cache (9 files)"
-            "\r\n[B]Path: " +
-            opera + "\r\n[B]Erasing Opera Cookies ..." + red + "In use, not erased: " + opera +
-            "\\Network\\Cookies" + red + "Damaged, left as it was: " + opera +
-            "\\Cookies (file is not a database)"
-            "\r\n[G]Finished Erasing Opera Cookies (0 cookies)"
-            "\r\n[B]Path: " +
-            opera + "\r\n[B]Erasing Opera Session ..." + red + "In use, not erased: " + opera +
-            "\\Current Tabs"
-            "\r\n[G]Finished Erasing Opera Session (4 files)");
+    const std::string red = "[R]\r\n";
+    EXPECT_EQ(pane.tagged(),
+              red +
+                  "Skipped Google Chrome: it is running. Close it and clean again."
+                  "\r\nSkipped Mozilla Firefox: it is running. Close it and clean again."
+                  "[B]\r\nPath: " +
+                  ffProfile +
+                  "\r\nErasing Mozilla Firefox Cookies ..."
+                  "[G]\r\nFinished Erasing Mozilla Firefox Cookies (2 cookies)"
+                  "[B]\r\nPath: " +
+                  operaLocal + "\r\nPath: " + opera + "\r\nErasing Opera Cache ..." + red +
+                  "A link, not erased: " + opera +
+                  "\\GPUCache[G]\r\nFinished Erasing Opera Cache (9 files)"
+                  "[B]\r\nPath: " +
+                  opera + "\r\nErasing Opera Cookies ..." + red + "In use, not erased: " + opera +
+                  "\\Network\\Cookies\r\nDamaged, left as it was: " + opera +
+                  "\\Cookies (file is not a database)"
+                  "[G]\r\nFinished Erasing Opera Cookies (0 cookies)"
+                  "[B]\r\nPath: " +
+                  opera + "\r\nErasing Opera Session ..." + red + "In use, not erased: " + opera +
+                  "\\Current Tabs[G]\r\nFinished Erasing Opera Session (4 files)");
     EXPECT_THAT(erased, ElementsAre("1 " + ffProfile + "\\cookies.sqlite keep",
                                     "0 " + opera + "\\Network\\Cookies keep",
                                     "0 " + opera + "\\Cookies keep"));
@@ -333,9 +332,9 @@ TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
     cleaner.run([] {});
     EXPECT_THAT(erased, ::testing::Each(::testing::Not(HasSubstr("ookies"))));
     EXPECT_THAT(pane.tagged(),
-                HasSubstr("\r\n[B]Erasing Opera Cookies ..." + red +
+                HasSubstr("\r\nErasing Opera Cookies ..." + red +
                           "Not erased: \"b\xc3\xbc"
-                          "cher.de\" in the list of sites to keep is not a site name\r\n[B]"));
+                          "cher.de\" in the list of sites to keep is not a site name[B]\r\n"));
 }
 
 // The browsers come after option 15, one yield per item, and their space
@@ -367,11 +366,11 @@ TEST_F(BrowsersTest, TheRunCleansTheBrowsersLastAndCountsTheirSpace) {
     ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
     EXPECT_EQ(window.yields, 16 + 2);
     const std::string t = pane.tagged();
-    EXPECT_LT(t.find("[G]Finished Erasing Windows Start Run History"),
-              t.find("[B]Erasing Google Chrome Cache ..."));
+    EXPECT_LT(t.find("Finished Erasing Windows Start Run History"),
+              t.find("Erasing Google Chrome Cache ..."));
     // 15 cache files of 4 bytes and the big one, 15 session files of 4 bytes.
-    EXPECT_THAT(t, ::testing::EndsWith("[G]Finished Erasing Google Chrome Session (15 files)"
-                                       "\r\n[G]Space freed on your Hard Drive: 1.1 KB\r\n[K]Done"));
+    EXPECT_THAT(t, ::testing::EndsWith("[G]\r\nFinished Erasing Google Chrome Session (15 files)"
+                                       "\r\nSpace freed on your Hard Drive: 1.1 KB[K]\r\nDone"));
 }
 
 } // namespace

@@ -19,27 +19,30 @@ namespace tidewell::testing {
 // through to) its target, as a naive wipe would see it.
 class FakeFileSystem : public FileSystem {
 public:
-    struct Node {
-        bool directory = false;
-        bool readOnly = false, hidden = false, system = false, locked = false;
-        std::string linkTarget; // non-empty: a directory link
-        std::string contents;
-        bool fileLink = false;
+    // The listing's attributes; `reparsePoint` marks a directory link.
+    struct Node : DirEntry {
+        bool locked = false;
         bool undeletable = false; // denied, but open to writing
+        bool fileLink = false;
         unsigned hardLinks = 1;
+        std::string linkTarget; // of a directory link
+        std::string contents;
     };
     std::map<std::string, Node> nodes;
-    std::vector<std::string> log; // "del <path>", "rmdir <path>", "list <path>"
+    std::vector<std::string> log; // "del <path>", "rmdir <path>"
     // Spellings the platform resolves to another path (short names, links
     // above a folder): prefix -> final form.
     std::map<std::string, std::string> finalForms;
+    std::vector<std::string> overwritten;
+    bool linkRemovalFails = false;
 
     void dir(const std::string& p) { nodes[p].directory = true; }
-    void file(const std::string& p, std::string contents = "x") {
+    Node& file(const std::string& p, std::string contents = "x") {
         nodes[p].contents = std::move(contents);
+        return nodes[p];
     }
     void link(const std::string& p, const std::string& target) {
-        nodes[p].directory = true;
+        nodes[p].directory = nodes[p].reparsePoint = true;
         nodes[p].linkTarget = target;
     }
     bool exists(const std::string& p) const { return nodes.count(p) != 0; }
@@ -49,7 +52,7 @@ public:
         for (size_t i = p.size(); i > 0; --i) {
             if (i == p.size() || p[i] == '\\') {
                 auto it = nodes.find(p.substr(0, i));
-                if (it != nodes.end() && !it->second.linkTarget.empty() && i < p.size()) {
+                if (it != nodes.end() && it->second.reparsePoint && i < p.size()) {
                     return resolve(it->second.linkTarget + p.substr(i));
                 }
             }
@@ -63,14 +66,11 @@ public:
         }
         return s == 2 && p[1] == ':' ? p.substr(0, 3) : p.substr(0, s); // "C:\x" lies in "C:\"
     }
-    DirEntry entryOf(const std::string& path, const Node& n) const {
-        return {path.substr(path.find_last_of('\\') + 1),
-                n.directory,
-                n.readOnly,
-                n.hidden,
-                n.system,
-                !n.linkTarget.empty(),
-                n.contents.size()};
+    static DirEntry entryOf(const std::string& path, const Node& n) {
+        DirEntry e = n;
+        e.name = path.substr(path.find_last_of('\\') + 1);
+        e.size = n.contents.size();
+        return e;
     }
 
     std::optional<DirEntry> stat(const std::string& path) override {
@@ -85,8 +85,7 @@ public:
         if (it == nodes.end()) {
             return std::nullopt;
         }
-        return NameInfo{it->second.fileLink || !it->second.linkTarget.empty(),
-                        it->second.hardLinks};
+        return NameInfo{it->second.fileLink || it->second.reparsePoint, it->second.hardLinks};
     }
     std::string finalPath(const std::string& path) override {
         for (const auto& [from, to] : finalForms) {
@@ -97,10 +96,9 @@ public:
         return resolve(path);
     }
     std::vector<DirEntry> list(const std::string& folder) override {
-        log.push_back("list " + folder);
         std::string real = resolve(folder);
         auto it = nodes.find(real);
-        if (it != nodes.end() && !it->second.linkTarget.empty()) {
+        if (it != nodes.end() && it->second.reparsePoint) {
             real = it->second.linkTarget;
             it = nodes.find(real);
         }
@@ -128,7 +126,7 @@ public:
     bool removeFolder(const std::string& path) override {
         log.push_back("rmdir " + path);
         auto it = nodes.find(path);
-        if (it != nodes.end() && !it->second.linkTarget.empty()) {
+        if (it != nodes.end() && it->second.reparsePoint) {
             if (linkRemovalFails) {
                 return false;
             }
@@ -148,7 +146,6 @@ public:
         return true;
     }
     void overwriteInPlace(const std::string& path, const std::string& pattern) override {
-        log.push_back("overwrite " + path);
         auto it = nodes.find(path);
         if (it == nodes.end() || it->second.locked) {
             throw AppError(
@@ -162,7 +159,6 @@ public:
         overwritten.push_back(c);
     }
     void writeFile(const std::string& path, const std::string& contents) override {
-        log.push_back("write " + path);
         nodes[path].contents = contents;
     }
     void deleteFileOrThrow(const std::string& path) override {
@@ -170,70 +166,49 @@ public:
             throw AppError(5, "Access is denied.");
         }
     }
-    std::vector<std::string> overwritten;
-    bool linkRemovalFails = false;
 };
 
-// The pane as runs of coloured text.
+// The pane's text, and the same with each change of colour marked: [B]lue
+// progress, [G]reen finished, [R]ed error, blac[K] done.
 class FakePane : public StatusPane {
 public:
-    struct Run {
-        Colour colour;
-        std::string text;
-    };
-    std::vector<Run> runs;
-    Colour colour;
-    void Clear() override { runs.clear(); }
+    Colour colour, last;
+    void Clear() override { text_ = tagged_ = ""; }
     void SetColour(Colour c) override { colour = c; }
-    void Append(const std::string& t) override { runs.push_back({colour, t}); }
+    void Append(const std::string& t) override {
+        if (tagged_.empty() || colour != last) {
+            tagged_ += colour == kProgressBlue    ? "[B]"
+                       : colour == kFinishedGreen ? "[G]"
+                       : colour == kErrorRed      ? "[R]"
+                       : colour == kDoneBlack     ? "[K]"
+                                                  : "[?]";
+        }
+        last = colour;
+        text_ += t;
+        tagged_ += t;
+    }
     void Repaint() override {}
-    std::string text() const {
-        std::string s;
-        for (const auto& r : runs) {
-            s += r.text;
-        }
-        return s;
-    }
-    // The text with each line's colour before it: [B]lue progress, [G]reen
-    // finished, [R]ed error, blac[K] done, [?] other.
-    std::string tagged() const {
-        std::string out;
-        bool fresh = true;
-        for (const auto& r : runs) {
-            for (size_t i = 0; i < r.text.size(); ++i) {
-                if (fresh && r.text.compare(i, 2, "\r\n") != 0) {
-                    out += r.colour == kProgressBlue    ? "[B]"
-                           : r.colour == kFinishedGreen ? "[G]"
-                           : r.colour == kErrorRed      ? "[R]"
-                           : r.colour == kDoneBlack     ? "[K]"
-                                                        : "[?]";
-                }
-                fresh = r.text.compare(i, 2, "\r\n") == 0;
-                out += r.text.substr(i, fresh ? 2 : 1);
-                i += fresh ? 1 : 0;
-            }
-        }
-        return out;
-    }
+    std::string text() const { return text_; }
+    std::string tagged() const { return tagged_; }
+
+private:
+    std::string text_, tagged_;
 };
 
-class FakeLabel : public StatusLabel {
-public:
-    std::vector<std::string> history;
-    void SetText(const std::string& t) override { history.push_back(t); }
-    std::string Text() const override { return history.empty() ? "" : history.back(); }
+struct FakeLabel : StatusLabel {
+    std::string text;
+    void SetText(const std::string& t) override { text = t; }
+    std::string Text() const override { return text; }
 };
 
-class FakeReporter : public ErrorReporter {
-public:
+struct FakeReporter : ErrorReporter {
     std::vector<std::string> messages;
     void ReportError(long number, const std::string& description) override {
         messages.push_back(errorMessageText(number, description));
     }
 };
 
-class FakeRegistry : public Registry {
-public:
+struct FakeRegistry : Registry {
     std::map<std::string, std::string> values; // "key|name"
     void SetRegistryValue(RegistryRoot, const std::string& key, const std::string& name,
                           const std::string& value, RegistryType) override {
@@ -243,8 +218,7 @@ public:
     std::string GetUserValue(const std::string&, const std::string&) override { return ""; }
 };
 
-class FakePlatform : public CleaningPlatform {
-public:
+struct FakePlatform : CleaningPlatform {
     std::map<int, std::string> folders;
     std::string temp = "C:\\Temp\\";
     std::uint64_t binBytes = 0;

@@ -46,12 +46,10 @@ public:
 class MemoryFs : public filesecurity::FileAccess {
 public:
     struct Node {
-        bool folder = false;
-        bool link = false;
+        bool folder = false, link = false;
         std::shared_ptr<Bytes> data = std::make_shared<Bytes>(); // shared: hard links
         std::int64_t mtime = 0;
-        bool readOnly = false;
-        bool hidden = false;
+        bool readOnly = false, hidden = false;
     };
     std::map<std::string, Node> nodes;
     // The extraction writes files on a thread of its own.
@@ -66,8 +64,8 @@ public:
 
     MemoryFs() { addFolder("/"); }
     void addFolder(const std::string& p) { nodes[p] = Node{.folder = true}; }
-    void addFile(const std::string& p, const Bytes& b, std::int64_t mtime = 1600000000) {
-        nodes[p] = Node{.data = std::make_shared<Bytes>(b), .mtime = mtime};
+    Node& addFile(const std::string& p, const Bytes& b, std::int64_t mtime = 1600000000) {
+        return nodes[p] = Node{.data = std::make_shared<Bytes>(b), .mtime = mtime};
     }
     void addLink(const std::string& p) { nodes[p] = Node{.link = true}; }
     static std::string parentOf(const std::string& path) {
@@ -103,8 +101,7 @@ public:
         }
         return out;
     }
-    class In : public filesecurity::InputFile {
-    public:
+    struct In : filesecurity::InputFile {
         explicit In(std::shared_ptr<Bytes> d) : d_(std::move(d)) {}
         std::size_t read(std::uint8_t* data, std::size_t size) override {
             std::size_t n = std::min(size, d_->size() - pos_);
@@ -112,8 +109,6 @@ public:
             pos_ += n;
             return n;
         }
-
-    private:
         std::shared_ptr<Bytes> d_;
         std::size_t pos_ = 0;
     };
@@ -132,8 +127,7 @@ public:
             return std::make_unique<In>(std::make_shared<Bytes>(changed->second));
         return std::make_unique<In>(it->second.data);
     }
-    class Out : public filesecurity::OutputFile {
-    public:
+    struct Out : filesecurity::OutputFile {
         Out(MemoryFs& fs, std::string path, std::string temp)
             : fs_(fs), path_(std::move(path)), temp_(std::move(temp)) {}
         ~Out() override {
@@ -155,20 +149,15 @@ public:
             std::lock_guard guard(*fs_.mutex);
             if (stamp_)
                 stamp_(fs_.nodes.at(temp_));
-            if (temp_ == path_) {
-                committed_ = true;
-                return;
+            if (temp_ != path_) {
+                auto it = fs_.nodes.find(path_);
+                if (it != fs_.nodes.end() && (it->second.folder || it->second.readOnly))
+                    throw AppError(5, "Access is denied.");
+                fs_.nodes[path_] = fs_.nodes.at(temp_);
+                fs_.nodes.erase(temp_);
             }
-            auto it = fs_.nodes.find(path_);
-            if (it != fs_.nodes.end() && (it->second.folder || it->second.readOnly)) {
-                throw AppError(5, "Access is denied.");
-            }
-            fs_.nodes[path_] = fs_.nodes.at(temp_);
-            fs_.nodes.erase(temp_);
             committed_ = true;
         }
-
-    private:
         MemoryFs& fs_;
         std::string path_, temp_;
         bool committed_ = false;
@@ -191,16 +180,13 @@ public:
         nodes[temp] = Node{};
         return std::make_unique<Out>(*this, path, temp);
     }
-    class Log : public filesecurity::LogFile {
-    public:
+    struct Log : filesecurity::LogFile {
         Log(MemoryFs& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
         void append(const std::string& text) override {
             std::lock_guard guard(*fs_.mutex);
             auto& b = *fs_.nodes.at(path_).data;
             b.insert(b.end(), text.begin(), text.end());
         }
-
-    private:
         MemoryFs& fs_;
         std::string path_;
     };

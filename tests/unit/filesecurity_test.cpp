@@ -1,9 +1,8 @@
 // The file-security engine and panel: validation order and texts, what is
 // left on disk after success, failure and cancel, the panel's captions and
 // pickers, and the .cfy registration.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include "archive_tar_helpers.h"
 #include "filesecurity/engine.h"
@@ -20,10 +19,6 @@ namespace {
 const cipher::KdfParams kFastKdf{cipher::kMinMemoryKiB, cipher::kMinPasses, 1};
 const std::string kTitle = "Tidewell";
 
-UserMessage msg(const std::string& text, const std::string& title) {
-    return {text, title, kIconInformation};
-}
-
 MemoryFs withFiles() {
     MemoryFs fs;
     fs.addFolder("/d");
@@ -31,11 +26,6 @@ MemoryFs withFiles() {
     fs.addFolder("/d/folder");
     fs.addFile("/d/folder/one.txt", bytesOf("one"));
     return fs;
-}
-
-std::optional<UserMessage> check(Operation op, const std::string& src, const std::string& dst,
-                                 MemoryFs& fs) {
-    return validate(op, Fields{"pw", src, dst}, fs, kTitle);
 }
 
 // Blank or missing fields in the order and words of each command, and
@@ -76,33 +66,41 @@ TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
          "The destination is not a folder. Choose a folder.", kTitle},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(check(row.op, row.source, row.destination, fs), msg(row.text, row.title))
+        EXPECT_EQ(validate(row.op, {"pw", row.source, row.destination}, fs, kTitle),
+                  (UserMessage{row.text, row.title, kIconInformation}))
             << row.text << " '" << row.source << "'";
     }
     // A single-file source is not checked up front; its own error comes later.
-    EXPECT_EQ(check(O::EncryptSingleFile, "/d/nope", "/d/out", fs), std::nullopt);
+    EXPECT_EQ(validate(O::EncryptSingleFile, {"pw", "/d/nope", "/d/out"}, fs, kTitle),
+              std::nullopt);
     EXPECT_EQ(fs.file("/d/plain.txt"), patterned(100000));
 }
 
-TEST(Engine, FileRoundTripLeavesNoTemporaryFile) {
+// A file and a folder there and back, with nothing left beside them; the
+// untrimmed password is the key.
+TEST(Engine, FileAndFolderRoundTripsLeaveNoTemporaryFile) {
     MemoryFs fs = withFiles();
     std::vector<int> percents;
-    run(
-        Operation::EncryptSingleFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs,
-        [&](int p) { percents.push_back(p); }, kFastKdf);
+    const auto progress = [&](int p) { percents.push_back(p); };
+    run(Operation::EncryptSingleFile, {" pw ", "/d/plain.txt", "/d/plain.cfy"}, fs, progress,
+        kFastKdf);
     run(Operation::DecryptSingleFile, {" pw ", "/d/plain.cfy", "/d/back.txt"}, fs, {}, kFastKdf);
+    run(Operation::EncryptFolder, {" pw ", "/d/folder", "/d/folder.cfy"}, fs, {}, kFastKdf);
+    run(Operation::DecryptFolder, {" pw ", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf);
     EXPECT_EQ(fs.file("/d/back.txt"), fs.file("/d/plain.txt"));
+    EXPECT_EQ(fs.file("/d/out/one.txt"), bytesOf("one"));
     EXPECT_EQ(percents.back(), 100);
-    EXPECT_EQ(fs.list("/d").size(), 4u) << "plain.txt, folder, plain.cfy, back.txt";
-    // The untrimmed password is the key: the trimmed one does not open it.
+    EXPECT_EQ(fs.list("/d").size(), 6u) << "the sources, both .cfy files and both results";
+    EXPECT_EQ(fs.list("/d/out").size(), 1u);
     EXPECT_THROW(
         run(Operation::DecryptSingleFile, {"pw", "/d/plain.cfy", "/d/x.txt"}, fs, {}, kFastKdf),
         cipher::CipherError);
 }
 
-// A wrong password, a tampered file, a missing source, a write that fails
-// half-way and a cancel (of a file, of a folder late in its extraction): each
-// keeps the existing destination and leaves nothing behind.
+// A wrong password (of a file, of a folder), a tampered file, a missing
+// source, a write that fails half-way and a cancel (of a file, of a folder
+// late in its extraction): each keeps the existing destination and leaves
+// nothing behind.
 TEST(Engine, FailedAndCancelledRunsKeepTheExistingDestinationAndLeaveNothing) {
     MemoryFs fs = withFiles();
     run(Operation::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/plain.cfy"}, fs, {}, kFastKdf);
@@ -125,20 +123,17 @@ TEST(Engine, FailedAndCancelledRunsKeepTheExistingDestinationAndLeaveNothing) {
     const struct Row {
         Operation op;
         Fields fields;
-        std::function<void(int)> progress;
-        const char* failWrites;
         bool cipher; // a CipherError, else an AppError
+        const char* failWrites = "";
+        std::function<void(int)> progress = nullptr;
     } rows[] = {
-        {O::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, {}, "", true},
-        {O::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, {}, "", true},
-        {O::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, {}, "", false},
-        {O::EncryptSingleFile,
-         {"pw", "/d/plain.txt", "/d/existing.txt"},
-         {},
-         "/d/existing.txt",
-         false},
-        {O::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, cancelAt(50), "", false},
-        {O::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, cancelAt(90), "", false},
+        {O::DecryptSingleFile, {"wrong", "/d/plain.cfy", "/d/existing.txt"}, true},
+        {O::DecryptFolder, {"wrong", "/d/tree.cfy", "/d/restored"}, true},
+        {O::DecryptSingleFile, {"pw", "/d/tampered.cfy", "/d/existing.txt"}, true},
+        {O::EncryptSingleFile, {"pw", "/d/missing", "/d/existing.txt"}, false},
+        {O::EncryptSingleFile, {"pw", "/d/plain.txt", "/d/existing.txt"}, false, "/d/existing.txt"},
+        {O::EncryptSingleFile, {"pw", "/d/big.bin", "/d/big.cfy"}, false, "", cancelAt(50)},
+        {O::DecryptFolder, {"pw", "/d/tree.cfy", "/d/restored"}, false, "", cancelAt(90)},
     };
     const auto before = fs.paths();
     for (const Row& row : rows) {
@@ -156,23 +151,6 @@ TEST(Engine, FailedAndCancelledRunsKeepTheExistingDestinationAndLeaveNothing) {
         EXPECT_EQ(fs.file("/d/existing.txt"), bytesOf("keep me")) << name;
         EXPECT_EQ(fs.paths(), before) << name;
     }
-}
-
-TEST(Engine, FolderRoundTripAndWrongPasswordCreatesNothing) {
-    MemoryFs fs = withFiles();
-    fs.addFolder("/d/folder/empty");
-    fs.addFile("/d/folder/" + std::string("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"),
-               bytesOf("hi"));
-    run(Operation::EncryptFolder, {"pw", "/d/folder", "/d/folder.cfy"}, fs, {}, kFastKdf);
-    EXPECT_THROW(
-        run(Operation::DecryptFolder, {"bad", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf),
-        cipher::CipherError);
-    EXPECT_FALSE(fs.has("/d/out"));
-    run(Operation::DecryptFolder, {"pw", "/d/folder.cfy", "/d/out"}, fs, {}, kFastKdf);
-    EXPECT_EQ(fs.file("/d/out/one.txt"), bytesOf("one"));
-    EXPECT_TRUE(fs.nodes.at("/d/out/empty").folder);
-    EXPECT_EQ(fs.file("/d/out/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt"),
-              bytesOf("hi"));
 }
 
 TEST(Engine, HostileArchiveWithTheRightPasswordWritesNothingOutside) {
@@ -201,21 +179,23 @@ TEST(Engine, HostileArchiveWithTheRightPasswordWritesNothingOutside) {
 TEST(Panel, CaptionsPickersAndOperationFollowModeAndDirection) {
     using K = PickerRequest::Kind;
     const std::string all = "All Files (*.*) | *.*", cfy = "Cofferly Files (*.cfy) | *.cfy";
+    const PickerRequest openAll{K::OpenFile, all}, openCfy{K::OpenFile, cfy},
+        saveAll{K::SaveFile, all}, saveCfy{K::SaveFile, cfy}, folder{};
     const struct Row {
         bool folder;
         Direction direction;
-        const char *captions, *modeLabel;
+        const char* captions;
         PickerRequest source, destination;
         Operation operation;
     } rows[] = {
-        {false, Direction::Encrypt, "Source File:|Destination File:", "an entire folder",
-         {K::OpenFile, all}, {K::SaveFile, cfy}, Operation::EncryptSingleFile},
-        {false, Direction::Decrypt, "Source File:|Destination File:", "an entire folder",
-         {K::OpenFile, cfy}, {K::SaveFile, all}, Operation::DecryptSingleFile},
-        {true, Direction::Decrypt, "Source File:|Destination Folder:", "a single file",
-         {K::OpenFile, cfy}, {K::Folder, ""}, Operation::DecryptFolder},
-        {true, Direction::Encrypt, "Source Folder:|Destination File:", "a single file",
-         {K::Folder, ""}, {K::SaveFile, cfy}, Operation::EncryptFolder},
+        {false, Direction::Encrypt, "Source File:|Destination File:", openAll, saveCfy,
+         Operation::EncryptSingleFile},
+        {false, Direction::Decrypt, "Source File:|Destination File:", openCfy, saveAll,
+         Operation::DecryptSingleFile},
+        {true, Direction::Decrypt, "Source File:|Destination Folder:", openCfy, folder,
+         Operation::DecryptFolder},
+        {true, Direction::Encrypt, "Source Folder:|Destination File:", folder, saveCfy,
+         Operation::EncryptFolder},
     };
     PanelModel m;
     initPanel(m);
@@ -226,10 +206,10 @@ TEST(Panel, CaptionsPickersAndOperationFollowModeAndDirection) {
         const bool encrypt = row.direction == Direction::Encrypt;
         const std::string name = std::string(row.captions) + (encrypt ? " encrypt" : " decrypt");
         EXPECT_EQ(m.lblSourceDestination[0] + "|" + m.lblSourceDestination[1], row.captions);
-        EXPECT_EQ(m.lblFileOrFolder, std::string("Click here to encrypt/decrypt ") + row.modeLabel)
+        EXPECT_EQ(m.lblFileOrFolder, std::string("Click here to encrypt/decrypt ") +
+                                         (row.folder ? "a single file" : "an entire folder"));
+        EXPECT_EQ(std::pair(m.cmdEncryptEnabled, m.cmdDecryptEnabled), std::pair(encrypt, !encrypt))
             << name;
-        EXPECT_EQ(m.cmdEncryptEnabled, encrypt) << name;
-        EXPECT_EQ(m.cmdDecryptEnabled, !encrypt) << name;
         EXPECT_EQ(browseRequest(m, 0), row.source) << name;
         EXPECT_EQ(browseRequest(m, 1), row.destination) << name;
         EXPECT_EQ(operationFor(m, encrypt), row.operation) << name;
@@ -248,23 +228,9 @@ TEST(Panel, CaptionsPickersAndOperationFollowModeAndDirection) {
     EXPECT_FALSE(m.busy);
 }
 
-TEST(Panel, ChangesClearThePathsButNotThePasswords) {
-    PanelModel m;
-    auto fill = [&] {
-        m.txtSource = "a";
-        m.txtDestination = "b";
-        m.txtPassword = m.txtReenter = "pw";
-    };
-    fill();
-    SelectDirection(m, Direction::Encrypt); // the selected one again still clears
-    EXPECT_EQ(m.txtSource + m.txtDestination, "");
-    fill();
-    toggleMode(m);
-    EXPECT_EQ(m.txtSource + m.txtDestination, "");
-    EXPECT_EQ(m.txtPassword + m.txtReenter, "pwpw");
-}
-
-TEST(Panel, PasswordChecksTrimButCompareExactly) {
+// A change of direction or mode clears the paths, not the passwords; the
+// password checks trim, but the engine gets the password untrimmed.
+TEST(Panel, ChangesClearThePathsAndPasswordsAreCheckedTrimmed) {
     PanelModel m;
     auto result = [&](std::string a, std::string b) {
         m.txtPassword = a;
@@ -276,64 +242,55 @@ TEST(Panel, PasswordChecksTrimButCompareExactly) {
     EXPECT_EQ(result("x", ""), "Empty is not vaid./Password/48");
     EXPECT_EQ(result("Secret", "secret"), "Unmatched passwords./Password/48");
     EXPECT_EQ(result("  secret ", "secret"), "ok");
-    EXPECT_EQ(fieldsOf(m).password, "  secret ") << "the engine gets it untrimmed";
+    EXPECT_EQ(fieldsOf(m).password, "  secret ");
+    for (auto change : {+[](PanelModel& p) { SelectDirection(p, Direction::Encrypt); },
+                        +[](PanelModel& p) { toggleMode(p); }}) {
+        m.txtSource = "a";
+        m.txtDestination = "b";
+        change(m); // the selected direction again still clears
+        EXPECT_EQ(m.txtSource + m.txtDestination, "");
+        EXPECT_EQ(m.txtPassword + m.txtReenter, "  secret secret");
+    }
 }
 
 // ---- file type -----------------------------------------------------------------
 
-struct FakeRegistry : Registry, KeyCreator {
-    std::map<std::string, std::string> values; // "root|key(lower)" -> value
-    std::set<std::string> keys;
-    int writes = 0;
-    static std::string id(RegistryRoot r, std::string key) {
-        for (char& c : key)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return std::to_string(static_cast<unsigned>(r)) + "|" + key;
-    }
-    void createKey(RegistryRoot root, const std::string& path) override {
-        std::string p;
-        for (std::size_t i = 0; i <= path.size(); ++i) {
-            if (i == path.size() || path[i] == '\\')
-                keys.insert(id(root, p));
-            if (i < path.size())
-                p += path[i];
-        }
-    }
-    void SetRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
-                          const std::string& value, RegistryType) override {
-        ++writes;
-        if (keys.count(id(root, key)) && name.empty())
-            values[id(root, key)] = value; // existing keys only
-    }
-    std::string GetMachineValue(const std::string& key, const std::string&) override {
-        auto it = values.find(id(RegistryRoot::LocalMachine, key));
-        return it == values.end() ? "" : it->second;
-    }
-    std::string GetUserValue(const std::string&, const std::string&) override { return ""; }
-};
-
+// Keys first (the registry port writes existing keys only), then the quoted
+// command; once the type's name reads back, nothing is written again.
 TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
-    FakeRegistry reg;
-    const auto at = [&](RegistryRoot root, const char* key) -> std::string& {
-        return reg.values[FakeRegistry::id(root, key)];
-    };
-    const std::string program = "C:\\Program Files\\Tide well\\Varnholt.Exe";
-    EXPECT_TRUE(ensureFileType(reg, reg, program));
-    const std::string command = "\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
-    const char* type = "software\\classes\\cfy_auto_file";
-    EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy"), "cfy_auto_file");
-    EXPECT_EQ(at(RegistryRoot::ClassesRoot, ".cfy\\shell\\open\\command"), command);
-    EXPECT_EQ(at(RegistryRoot::LocalMachine, type), "Cofferly File");
-    EXPECT_EQ(
-        at(RegistryRoot::LocalMachine, "software\\classes\\cfy_auto_file\\shell\\open\\command"),
-        command);
-    int writes = reg.writes;
-    EXPECT_FALSE(ensureFileType(reg, reg, program));
-    EXPECT_EQ(reg.writes, writes);
+    struct Recorder : Registry, KeyCreator {
+        std::vector<std::string> log;
+        std::map<std::string, std::string> values;
+        static std::string root(RegistryRoot r) {
+            return r == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCR\\";
+        }
+        void createKey(RegistryRoot r, const std::string& path) override {
+            log.push_back("key " + root(r) + path);
+        }
+        void SetRegistryValue(RegistryRoot r, const std::string& key, const std::string& name,
+                              const std::string& value, RegistryType) override {
+            log.push_back(root(r) + key + "[" + name + "]=" + value);
+            values[key] = value;
+        }
+        std::string GetMachineValue(const std::string& key, const std::string&) override {
+            return values[key];
+        }
+        std::string GetUserValue(const std::string&, const std::string&) override { return ""; }
+    } reg;
+    EXPECT_TRUE(ensureFileType(reg, reg, "C:\\Program Files\\Tide well\\Varnholt.Exe"));
+    const std::string command = "=\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
+    EXPECT_THAT(reg.log,
+                ::testing::ElementsAre(
+                    "key HKLM\\SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command",
+                    "key HKCR\\.cfy\\shell\\open\\command", "HKCR\\.CFY[]=cfy_auto_file",
+                    "HKCR\\.CFY\\shell\\open\\command[]" + command,
+                    "HKLM\\SOFTWARE\\Classes\\cfy_auto_file[]=Cofferly File",
+                    "HKLM\\SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command[]" + command));
+    EXPECT_FALSE(ensureFileType(reg, reg, "C:\\Elsewhere\\Varnholt.Exe"));
+    EXPECT_EQ(reg.log.size(), 6u);
     // A type name changed by someone else is written again.
-    at(RegistryRoot::LocalMachine, type) = "Other";
-    EXPECT_TRUE(ensureFileType(reg, reg, program));
-    EXPECT_EQ(openCommand("C:\\\\Varnholt.Exe"), "\"C:\\\\Varnholt.Exe\" \"%1\"");
+    reg.values["SOFTWARE\\Classes\\cfy_auto_file"] = "Other";
+    EXPECT_TRUE(ensureFileType(reg, reg, "C:\\Varnholt.Exe"));
 }
 
 } // namespace

@@ -11,8 +11,7 @@ namespace tidewell::testing_store {
 class MemoryStore : public SettingsStore {
 public:
     std::map<std::string, std::string> values;
-    std::vector<std::string> writtenKeys;
-    std::vector<std::string> writtenValues;
+    std::vector<std::string> written; // "key=value", in order
 
     static std::string address(const std::string& app, const std::string& section,
                                const std::string& key) {
@@ -26,8 +25,7 @@ public:
     void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& value) override {
         values[address(app, section, key)] = value;
-        writtenKeys.push_back(key);
-        writtenValues.push_back(value);
+        written.push_back(key + "=" + value);
     }
     // An entry of the program's own application name, or "<absent>".
     std::string stored(const std::string& section, const std::string& key) const {

@@ -1,6 +1,7 @@
 // Reading ahead and writing behind: every byte arrives once and in order
 // whatever the piece sizes, errors surface on the caller's thread after the
 // bytes that came before them, and giving up half-way never hangs.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -47,19 +48,20 @@ void readAll(ReadAhead& ahead, Bytes& out) {
 }
 
 // Fails on the write that would take it past `limit` bytes.
-class FailingSink : public cipher::ByteSink {
-public:
-    explicit FailingSink(std::size_t limit) : limit_(limit) {}
+struct FailingSink : cipher::ByteSink {
+    explicit FailingSink(std::size_t most) : limit(most) {}
     void write(const std::uint8_t*, std::size_t size) override {
-        if (received + size > limit_)
+        if (received + size > limit)
             throw AppError(112, "There is not enough space on the disk.");
         received += size;
     }
+    std::size_t limit;
     std::atomic<std::size_t> received{0};
-
-private:
-    std::size_t limit_;
 };
+
+auto failsWith(long number) {
+    return ::testing::Throws<AppError>(::testing::Property(&AppError::number, number));
+}
 
 TEST(ReadAhead, DeliversEveryByteInOrderThenTheReadError) {
     const Bytes data = patterned(30011);
@@ -73,12 +75,7 @@ TEST(ReadAhead, DeliversEveryByteInOrderThenTheReadError) {
     UnevenInput failing(data, true);
     ReadAhead ahead(failing, 1000, 3);
     Bytes got;
-    try {
-        readAll(ahead, got);
-        ADD_FAILURE() << "the read error was lost";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.number(), 23);
-    }
+    EXPECT_THAT([&] { readAll(ahead, got); }, failsWith(23));
     EXPECT_EQ(got, data) << "the bytes read before the error come first";
 }
 
@@ -121,14 +118,13 @@ TEST(WriteBehind, TheWritersErrorReachesTheCaller) {
     const Bytes data = patterned(1 << 16);
     FailingSink target(10000);
     WriteBehind behind(target, false, 1024, 2);
-    try {
-        for (int round = 0; round < 100; ++round)
-            behind.write(data.data(), data.size());
-        behind.finish();
-        ADD_FAILURE() << "the disk-full error was lost";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.number(), 112);
-    }
+    EXPECT_THAT(
+        [&] {
+            for (int round = 0; round < 100; ++round)
+                behind.write(data.data(), data.size());
+            behind.finish();
+        },
+        failsWith(112));
     EXPECT_LE(target.received.load(), 10000u);
 }
 

@@ -124,59 +124,40 @@ struct SwitchRig {
     FakeSwitchView view;
     PopupFlags flags;
     PopupKillerSwitch sw{store, view, flags};
-    std::string stored() const { return store.stored(kSwitchSection, kSwitchKey); }
-    void startWith(const char* stored) {
-        if (stored != nullptr) {
-            store.entry(kSwitchSection, kSwitchKey) = stored;
-        }
-        sw.loadAtStartup();
-        sw.markMenuAtEndOfLoad();
+    // Box, menu mark, switch and the values stored, as "1 1 1 1".
+    std::string state() const {
+        std::string values;
+        for (const auto& w : store.written)
+            values += w.substr(w.find('=') + 1);
+        return std::to_string(view.box) + " " + std::to_string(view.mark) + " " +
+               std::to_string(flags.gPopupKillerActive) + " " + values;
     }
 };
 
-TEST(PopupSwitchStart, StoredZeroIsOffAnythingElseOrNothingIsOnAndStored) {
-    const struct Row {
-        const char* stored; // nullptr: first run
-        bool on;
-    } rows[] = {{nullptr, true}, {"0", false}, {"", true},    {"1", true},
-                {"00", true},    {" 0", true}, {"yes", true}, {"-1", true}};
-    for (const Row& row : rows) {
+// A stored "0" starts off; anything else, or nothing, starts on and stores
+// "1". Box, menu and store then stay in step whichever is clicked.
+TEST(PopupSwitch, StoredZeroIsOffOtherwiseOnAndBoxAndMenuStayInStep) {
+    for (const char* stored : {"", "1", "00", " 0", "yes", "-1", "0"}) {
         SwitchRig rig;
-        rig.startWith(row.stored);
-        const std::string name = row.stored ? row.stored : "<none>";
-        EXPECT_EQ(rig.view.box, row.on ? 1 : 0) << "'" << name << "'";
-        EXPECT_EQ(rig.view.mark, row.on) << "'" << name << "'";
-        EXPECT_EQ(rig.flags.gPopupKillerActive, row.on) << "'" << name << "'";
-        // On is stored once, as "1"; off leaves the store alone.
-        EXPECT_EQ(rig.store.writtenValues,
-                  row.on ? std::vector<std::string>{"1"} : std::vector<std::string>{})
-            << "'" << name << "'";
+        rig.store.entry(kSwitchSection, kSwitchKey) = stored;
+        rig.sw.loadAtStartup();
+        rig.sw.markMenuAtEndOfLoad();
+        EXPECT_EQ(rig.state(), stored == std::string("0") ? "0 0 0 " : "1 1 1 1") << stored;
     }
-}
-
-class PopupSwitch : public ::testing::Test, protected SwitchRig {};
-
-TEST_F(PopupSwitch, CheckBoxAndMenuStayInStepAndStore) {
-    startWith(nullptr);
-    view.box = 0; // the user unticks the box
-    sw.chkPopupKillerActivate_Click();
-    EXPECT_FALSE(flags.gPopupKillerActive);
-    EXPECT_FALSE(view.mark);
-    EXPECT_EQ(stored(), "0");
-
-    sw.mnuPoupKiller_Click(); // from the tray: on again
-    EXPECT_EQ(view.box, 1);
-    EXPECT_TRUE(view.mark);
-    EXPECT_TRUE(flags.gPopupKillerActive);
-    EXPECT_EQ(stored(), "1");
-
-    store.writtenValues.clear();
-    sw.mnuPoupKiller_Click(); // and off
-    EXPECT_EQ(view.box, 0);
-    EXPECT_FALSE(view.mark);
-    EXPECT_FALSE(flags.gPopupKillerActive);
-    // The menu stores, then the box's own click stores the same value again.
-    EXPECT_EQ(store.writtenValues, (std::vector<std::string>{"0", "0"}));
+    SwitchRig rig;
+    rig.sw.loadAtStartup(); // first run
+    rig.sw.markMenuAtEndOfLoad();
+    EXPECT_EQ(rig.state(), "1 1 1 1");
+    rig.view.box = 0; // the user unticks the box
+    rig.sw.chkPopupKillerActivate_Click();
+    EXPECT_EQ(rig.state(), "0 0 0 10");
+    // From the tray: the menu stores, then the box's own click stores the
+    // same value again.
+    rig.sw.mnuPoupKiller_Click();
+    EXPECT_EQ(rig.state(), "1 1 1 1011");
+    rig.sw.mnuPoupKiller_Click();
+    EXPECT_EQ(rig.state(), "0 0 0 101100");
+    EXPECT_EQ(rig.store.stored(kSwitchSection, kSwitchKey), "0");
 }
 
 // ---- Relay -----------------------------------------------------------------

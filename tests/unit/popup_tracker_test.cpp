@@ -14,19 +14,9 @@
 
 using namespace tidewell;
 using namespace tidewell::popup;
+using ::testing::ElementsAre;
 
 namespace {
-
-struct World {
-    std::vector<std::int32_t> windows; // handles of the open browsers, in shell order
-    int liveSinks = 0;
-    int maxLiveSinksWhileBuilding = 0;
-    int liveBindings = 0;
-    int opens = 0;
-    bool failOpen = false;
-    // Runs when the n-th sink of a walk is made (a browser call pumping messages).
-    std::function<void(int walkIndex)> duringWalk;
-};
 
 // A double that counts its live instances in `live`.
 template <class Base> class Counted : public Base {
@@ -40,48 +30,46 @@ private:
 
 class FakeSink : public Counted<BrowserSink> {
 public:
-    FakeSink(World& w, std::int32_t h) : Counted(w.liveSinks), handle_(h) {}
+    FakeSink(int& live, std::int32_t h) : Counted(live), handle_(h) {}
     std::int32_t IEHandle() const override { return handle_; }
 
 private:
     std::int32_t handle_;
 };
 
-class FakeSession : public ShellWindowsSession {
-public:
-    explicit FakeSession(World& w) : world_(w), snapshot_(w.windows) {}
-    std::shared_ptr<BrowserSink> next() override {
-        if (pos_ >= snapshot_.size()) {
-            return nullptr;
-        }
-        const int index = static_cast<int>(pos_);
-        auto sink = std::make_shared<FakeSink>(world_, snapshot_[pos_++]);
-        world_.maxLiveSinksWhileBuilding =
-            std::max(world_.maxLiveSinksWhileBuilding, world_.liveSinks);
-        if (world_.duringWalk) {
-            world_.duringWalk(index);
-        }
-        return sink;
-    }
-    std::unique_ptr<EventBinding> bindEvents() override {
-        return std::make_unique<Counted<EventBinding>>(world_.liveBindings);
-    }
+// The shell's window collection: each open() walks a snapshot of `windows`.
+struct World : ShellWindowsSource {
+    std::vector<std::int32_t> windows; // handles of the open browsers, in shell order
+    int liveSinks = 0, maxLiveSinksWhileBuilding = 0, liveBindings = 0, opens = 0;
+    bool failOpen = false;
+    // Runs when the n-th sink of a walk is made (a browser call pumping messages).
+    std::function<void(int walkIndex)> duringWalk = [](int) {};
 
-private:
-    World& world_;
-    std::vector<std::int32_t> snapshot_;
-    std::size_t pos_ = 0;
-};
-
-struct FakeSource : ShellWindowsSource {
-    World& world;
-    explicit FakeSource(World& w) : world(w) {}
+    struct Session : ShellWindowsSession {
+        explicit Session(World& w) : world(w), snapshot(w.windows) {}
+        World& world;
+        std::vector<std::int32_t> snapshot;
+        std::size_t pos = 0;
+        std::shared_ptr<BrowserSink> next() override {
+            if (pos >= snapshot.size()) {
+                return nullptr;
+            }
+            auto sink = std::make_shared<FakeSink>(world.liveSinks, snapshot[pos++]);
+            world.maxLiveSinksWhileBuilding =
+                std::max(world.maxLiveSinksWhileBuilding, world.liveSinks);
+            world.duringWalk(static_cast<int>(pos - 1));
+            return sink;
+        }
+        std::unique_ptr<EventBinding> bindEvents() override {
+            return std::make_unique<Counted<EventBinding>>(world.liveBindings);
+        }
+    };
     std::unique_ptr<ShellWindowsSession> open() override {
-        ++world.opens;
-        if (world.failOpen) {
+        ++opens;
+        if (failOpen) {
             throw AppError(-2147221164, "Class not registered");
         }
-        return std::make_unique<FakeSession>(world);
+        return std::make_unique<Session>(*this);
     }
 };
 
@@ -89,44 +77,32 @@ auto failsWith(long number) {
     return ::testing::Throws<AppError>(::testing::Property(&AppError::number, number));
 }
 
-std::vector<std::int32_t> handles(const cIEWindows& t) {
-    std::vector<std::int32_t> out;
+// The handles in list order, as "1 2 3".
+std::string handles(const cIEWindows& t) {
+    std::string out;
     for (const auto& s : t.NewEnum()) {
-        out.push_back(s->IEHandle());
+        out += (out.empty() ? "" : " ") + std::to_string(s->IEHandle());
     }
     return out;
 }
 
-class Listener : public IEWindowsEvents {
-public:
+// Each event with the list it saw, marked when it came during a rebuild.
+struct Listener : IEWindowsEvents {
     cIEWindows* tracker = nullptr;
     std::vector<std::string> events;
-    std::vector<std::vector<std::int32_t>> seen; // the list each event saw
-    bool refreshingSeen = false;
-    std::function<void()> onEvent;
     void IEWindowRegistered() override { record("registered"); }
     void IEWindowRevoked() override { record("revoked"); }
-
-private:
-    void record(const char* what) {
-        events.push_back(what);
-        if (tracker != nullptr) {
-            seen.push_back(handles(*tracker));
-            refreshingSeen = refreshingSeen || tracker->refreshing();
-        }
-        if (onEvent) {
-            onEvent();
-        }
+    void record(const std::string& what) {
+        events.push_back(what + ": " + handles(*tracker) + (tracker->refreshing() ? " (!)" : ""));
     }
 };
 
 class Tracker : public ::testing::Test {
 protected:
     World world;
-    FakeSource source{world};
     Listener listener;
     std::unique_ptr<cIEWindows> make() {
-        auto t = std::make_unique<cIEWindows>(source, listener);
+        auto t = std::make_unique<cIEWindows>(world, listener);
         listener.tracker = t.get();
         return t;
     }
@@ -136,7 +112,7 @@ TEST_F(Tracker, KeysAreDecimalHandlesInShellOrderAndDuplicatesAreDropped) {
     world.windows = {1234, -5, 99, 1234, 7};
     auto t = make();
     EXPECT_EQ(t->Count(), 4);
-    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{1234, -5, 99, 7}));
+    EXPECT_EQ(handles(*t), "1234 -5 99 7");
     EXPECT_EQ(world.liveSinks, 4); // the duplicate's sink was released at once
     EXPECT_EQ(t->IE("1234")->IEHandle(), 1234);
     EXPECT_EQ(t->IE("-5")->IEHandle(), -5);
@@ -159,16 +135,13 @@ TEST_F(Tracker, EveryShellEventRebuildsReleasingOldSinksFirst) {
     world.maxLiveSinksWhileBuilding = 0;
     world.windows = {2, 3, 4, 5};
     t->winShell_WindowRegistered(0);
-    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{2, 3, 4, 5}));
+    EXPECT_EQ(handles(*t), "2 3 4 5");
     EXPECT_EQ(world.liveSinks, 4);
     EXPECT_EQ(world.maxLiveSinksWhileBuilding, 4); // never old and new together
     EXPECT_EQ(world.liveBindings, 1);
     world.windows = {5};
     t->winShell_WindowRevoked(0);
-    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{5}));
-    EXPECT_EQ(listener.events, (std::vector<std::string>{"registered", "revoked"}));
-    EXPECT_EQ(listener.seen, (std::vector<std::vector<std::int32_t>>{{2, 3, 4, 5}, {5}}));
-    EXPECT_FALSE(listener.refreshingSeen);
+    EXPECT_THAT(listener.events, ElementsAre("registered: 2 3 4 5", "revoked: 5"));
 }
 
 TEST_F(Tracker, AShellThatCannotBeReachedGivesAnEmptyListAndNoError) {
@@ -179,7 +152,7 @@ TEST_F(Tracker, AShellThatCannotBeReachedGivesAnEmptyListAndNoError) {
     world.failOpen = false;
     world.windows = {8};
     t->winShell_WindowRegistered(0);
-    EXPECT_EQ(handles(*t), std::vector<std::int32_t>{8});
+    EXPECT_EQ(handles(*t), "8");
     // A later failure empties the list but keeps the old connection.
     world.failOpen = true;
     t->winShell_WindowRevoked(0);
@@ -209,12 +182,8 @@ TEST_F(Tracker, EventsDuringAWalkNeverNestAndAreRaisedOnTheWholeList) {
     t->winShell_WindowRevoked(0);
     EXPECT_EQ(maxDepth, 1);
     EXPECT_EQ(world.opens - opensBefore, 2); // one more walk, not a nested one
-    EXPECT_EQ(handles(*t), (std::vector<std::int32_t>{1, 2, 3, 4}));
-    EXPECT_EQ(listener.events, (std::vector<std::string>{"revoked", "registered"}));
-    for (const auto& list : listener.seen) {
-        EXPECT_EQ(list, (std::vector<std::int32_t>{1, 2, 3, 4}));
-    }
-    EXPECT_FALSE(listener.refreshingSeen);
+    EXPECT_EQ(handles(*t), "1 2 3 4");
+    EXPECT_THAT(listener.events, ElementsAre("revoked: 1 2 3 4", "registered: 1 2 3 4"));
 }
 
 TEST_F(Tracker, AStormOfEventsEndsAfterABoundedNumberOfWalks) {

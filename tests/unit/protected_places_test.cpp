@@ -20,13 +20,14 @@ KnownFolders machine() {
     k.programData = "C:\\ProgramData";
     k.profiles = "C:\\Users";
     k.profile = kProfile;
-    k.user = {{UserFolder::Documents, kProfile + "\\Documents"},
-              {UserFolder::Desktop, kProfile + "\\Desktop"},
-              {UserFolder::Favorites, kProfile + "\\Favorites"},
-              {UserFolder::RoamingAppData, kProfile + "\\AppData\\Roaming"},
-              {UserFolder::LocalAppData, kProfile + "\\AppData\\Local"},
-              {UserFolder::StartMenu, kProfile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
-              {UserFolder::Profile, kProfile}};
+    k.user = {
+        {UserFolder::Documents, kProfile + "\\Documents"},
+        {UserFolder::Desktop, kProfile + "\\Desktop"},
+        {UserFolder::Favorites, kProfile + "\\Favorites"},
+        {UserFolder::RoamingAppData, kProfile + "\\AppData\\Roaming"},
+        {UserFolder::LocalAppData, kProfile + "\\AppData\\Local"},
+        {UserFolder::StartMenu, kProfile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+        {UserFolder::Profile, kProfile}};
     return k;
 }
 
@@ -42,56 +43,44 @@ protected:
 };
 
 TEST_F(ProtectedPlacesTest, NeverEmptiedWhateverTheSpelling) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\", "the root of a drive"},
-        {"C:", "the root of a drive"},
-        {"C:\\.", "the root of a drive"},
-        {"C:\\Windows\\..", "the root of a drive"},
-        {"\\\\?\\C:\\", "the root of a drive"},
-        {"\\\\server\\share\\", "the root of a network share"},
-        {"c:/WINDOWS/", "it is the Windows folder"},
-        {"C:\\Windows\\System32", "it is inside the Windows folder"},
-        {"C:\\Program Files (x86)\\App", "it is inside a folder of installed programs"},
-        {"C:\\ProgramData", "it is the programs' shared data folder"},
-        {"C:\\Users", "it is the folder of the user profiles"},
-        {"C:\\Users\\bob", "it is a user's profile folder"},
-        {"C:\\USERS\\BOB~1", "it is a user's profile folder"},
-        {"C:\\Users\\alice.", "it is a user's profile folder"},
-        {"\\\\?\\UNC\\server\\share\\x\\..", "the root of a network share"},
+    const auto never = [&](const char* why, std::initializer_list<const char*> paths) {
+        for (const char* path : paths) {
+            EXPECT_THAT(places.whyNeverEmptied(path).value_or("<may be emptied>"),
+                        ::testing::HasSubstr(why))
+                << path;
+        }
     };
-    for (const auto& [path, why] : cases) {
-        EXPECT_THAT(places.whyNeverEmptied(path).value_or("<may be emptied>"),
-                    ::testing::HasSubstr(why))
-            << path;
-    }
+    never("the root of a drive", {"C:\\", "C:", "C:\\.", "C:\\Windows\\..", "\\\\?\\C:\\"});
+    never("the root of a network share",
+          {"\\\\server\\share\\", "\\\\?\\UNC\\server\\share\\x\\.."});
+    never("it is the Windows folder", {"c:/WINDOWS/"});
+    never("it is inside the Windows folder", {"C:\\Windows\\System32"});
+    never("it is inside a folder of installed programs", {"C:\\Program Files (x86)\\App"});
+    never("it is the programs' shared data folder", {"C:\\ProgramData"});
+    never("it is the folder of the user profiles", {"C:\\Users"});
+    never("it is a user's profile folder",
+          {"C:\\Users\\bob", "C:\\USERS\\BOB~1", "C:\\Users\\alice."});
     for (const char* path : {"C:\\Windows\\Temp", "C:\\Windows\\Temp\\x", "C:\\ProgramData\\App",
                              "C:\\Users\\bob\\Documents", "D:\\data", "\\\\server\\share\\x"}) {
         EXPECT_EQ(places.whyNeverEmptied(path), std::nullopt) << path;
     }
 }
 
+// A target without a known folder of its own may empty only unknown ones (and
+// D:\redirect is a link to Documents); one with its own may empty that one.
 TEST_F(ProtectedPlacesTest, ATargetEmptiesOnlyItsOwnFolderNeverAnotherKnownOne) {
-    struct Case {
-        std::string folder;
-        std::optional<UserFolder> own;
-        bool may;
-    };
-    const Case cases[] = {
-        {kProfile + "\\AppData\\Local\\Temp", std::nullopt, true},
-        {kProfile + "\\Documents\\scratch", std::nullopt, true},
-        {kProfile + "\\Documents", std::nullopt, false},
-        {"D:\\redirect", std::nullopt, false}, // a link to Documents
-        {kProfile + "\\AppData", std::nullopt, false},
-        {kProfile + "\\AppData\\Roaming\\Microsoft\\Windows", std::nullopt, false},
-        {kProfile, std::nullopt, false},
-        {"C:\\", std::nullopt, false},
-        {kProfile + "\\Documents", UserFolder::Documents, true},
-        {kProfile + "\\Favorites", UserFolder::Favorites, true},
-        {kProfile + "\\Desktop", UserFolder::Documents, false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(places.targetMayEmpty(c.folder, c.own), c.may) << c.folder;
+    for (const std::string& folder :
+         {kProfile + "\\AppData\\Local\\Temp", kProfile + "\\Documents\\scratch"}) {
+        EXPECT_TRUE(places.targetMayEmpty(folder, std::nullopt)) << folder;
     }
+    for (const std::string& folder :
+         {kProfile + "\\Documents", std::string("D:\\redirect"), kProfile + "\\AppData",
+          kProfile + "\\AppData\\Roaming\\Microsoft\\Windows", kProfile, std::string("C:\\")}) {
+        EXPECT_FALSE(places.targetMayEmpty(folder, std::nullopt)) << folder;
+    }
+    EXPECT_TRUE(places.targetMayEmpty(kProfile + "\\Documents", UserFolder::Documents));
+    EXPECT_TRUE(places.targetMayEmpty(kProfile + "\\Favorites", UserFolder::Favorites));
+    EXPECT_FALSE(places.targetMayEmpty(kProfile + "\\Desktop", UserFolder::Documents));
 }
 
 } // namespace

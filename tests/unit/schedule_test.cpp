@@ -33,7 +33,7 @@ const LocaleDateReader kNoLocale{};
 
 // ---- calendar ----------------------------------------------------------------
 
-TEST(LocalTime, SerialSecondsRoundTripAcrossYearsAndLeapDays) {
+TEST(LocalTime, SerialSecondsRoundTripAndWeekdaysCountFromMonday) {
     for (LocalDateTime t :
          {at(1970, 1, 1, 0, 0, 0), at(2024, 2, 29, 23, 59, 59), at(2000, 3, 1, 12, 0, 0),
           at(1601, 1, 1, 0, 0, 0), at(2099, 12, 31, 23, 59, 59)}) {
@@ -41,10 +41,6 @@ TEST(LocalTime, SerialSecondsRoundTripAcrossYearsAndLeapDays) {
     }
     EXPECT_EQ(toSerialSeconds(at(1970, 1, 2, 0, 0, 0)), 86400);
     EXPECT_EQ(fromSerialSeconds(-1), at(1969, 12, 31, 23, 59, 59));
-}
-
-TEST(LocalTime, WeekdaysAreNumberedFromMonday) {
-    EXPECT_EQ(weekdayIndex({2026, 12, 7}), 0); // a Monday
     EXPECT_EQ(weekdayIndex({2026, 12, 6}), 6); // a Sunday
     EXPECT_EQ(weekdayIndex({2024, 2, 29}), 3); // a Thursday
     EXPECT_EQ(weekdayIndex({2000, 1, 1}), 5);  // a Saturday
@@ -66,38 +62,40 @@ TEST(LocalTime, FormatsAndStrictParsing) {
 
 // ---- panel rules ---------------------------------------------------------------
 
-// What a change of kind enables and keeps; the box gets "2" when empty.
+// What a change of kind enables and keeps: date, time and hours enabled (1),
+// date and time kept, and what an empty hours box becomes.
 TEST(SchedulePanelRules, KindChangeEnablesByKind) {
     const struct Row {
         int kind;
-        bool withTime;       // a time on the picker before the change
-        const char* enabled; // date, time, hours: 1 enabled
-        const char* kept;    // date, time: 1 kept
-        const char* hours;   // what an empty hours box becomes
+        bool withTime; // a time on the picker before the change
+        const char* state;
     } rows[] = {
-        {2, true, "010", "01", ""},
-        {2, false, "011", "00", "2"},
-        {kKindDaily, false, "011", "00", "2"},
-        {kKindDate, true, "101", "10", ""},
-        {kKindDateTime, true, "110", "11", ""},
-        {kKindNever, true, "000", "00", ""},
+        {2, true, "010 01 "},
+        {2, false, "011 00 2"},
+        {kKindDaily, false, "011 00 2"},
+        {kKindDate, true, "101 10 "},
+        {kKindDateTime, true, "110 11 "},
+        {kKindNever, true, "000 00 "},
     };
+    const auto bit = [](bool b) { return b ? '1' : '0'; };
     for (const Row& row : rows) {
         SchedulePanel p;
         p.date = CivilDate{2026, 12, 6};
         if (row.withTime)
             p.time = TimeOfDay{10, 0, 0};
-        p.hoursText.clear();
         cmbDays_Click(p, row.kind);
-        const std::string enabled = {p.dateEnabled ? '1' : '0', p.timeEnabled ? '1' : '0',
-                                     p.hoursEnabled ? '1' : '0'};
-        const std::string kept = {p.date ? '1' : '0', p.time ? '1' : '0'};
-        EXPECT_EQ(enabled, row.enabled) << row.kind << " " << row.withTime;
-        EXPECT_EQ(kept, row.kept) << row.kind << " " << row.withTime;
-        EXPECT_EQ(p.hoursText, row.hours) << row.kind;
+        const std::string state = {bit(p.dateEnabled),
+                                   bit(p.timeEnabled),
+                                   bit(p.hoursEnabled),
+                                   ' ',
+                                   bit(p.date.has_value()),
+                                   bit(p.time.has_value()),
+                                   ' '};
+        EXPECT_EQ(state + p.hoursText, row.state) << row.kind << " " << row.withTime;
         EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
     }
-    // Outside the list nothing changes but the pending state.
+    // Outside the list nothing changes but the pending state; a time on the
+    // picker disables the hours box, none enables it.
     SchedulePanel p;
     cmbDays_Click(p, 3);
     p.hoursText = "5";
@@ -106,58 +104,20 @@ TEST(SchedulePanelRules, KindChangeEnablesByKind) {
     EXPECT_EQ(p.kind, 3);
     EXPECT_EQ(p.hoursText, "5");
     EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
-}
-
-TEST(SchedulePanelRules, TimePickerTogglesTheHoursBox) {
-    SchedulePanel p;
-    cmbDays_Click(p, 4);
     p.applyEnabled = p.cancelEnabled = false;
     p.time = TimeOfDay{7, 30, 0};
     timePickerEdited(p);
     EXPECT_FALSE(p.hoursEnabled);
-    EXPECT_TRUE(p.editsPending());
+    EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
     p.time.reset();
     timePickerEdited(p);
     EXPECT_TRUE(p.hoursEnabled);
 }
 
-TEST(ScheduleApply, ValidatesThenStoresInFixedForms) {
-    MemoryStore store;
-    SchedulePanel p;
-    cmbDays_Click(p, kKindDate);
-    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineDate);
-    EXPECT_TRUE(store.writtenKeys.empty());
-    EXPECT_TRUE(p.editsPending());
-
-    cmbDays_Click(p, kKindDateTime);
-    p.date = CivilDate{2026, 12, 24};
-    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineTime);
-    EXPECT_TRUE(store.writtenKeys.empty());
-
-    p.time = TimeOfDay{18, 0, 5};
-    p.hoursText = "abc"; // stored as typed
-    recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
-    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
-    EXPECT_FALSE(p.editsPending());
-    EXPECT_THAT(store.writtenKeys, ::testing::ElementsAre("Date", "Time", "RunAfter", "LastRunTime",
-                                                          "LastRunDate", "RunOn"));
-    EXPECT_EQ(store.at("Date"), "2026-12-24");
-    EXPECT_EQ(store.at("Time"), "18:00:05");
-    EXPECT_EQ(store.at("RunAfter"), "abc");
-    EXPECT_EQ(store.at("LastRunTime"), "14:05:33");
-    EXPECT_EQ(store.at("LastRunDate"), "2026-12-06");
-    EXPECT_EQ(store.at("RunOn"), "9");
-
-    cmbDays_Click(p, kKindNever);
-    ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
-    EXPECT_EQ(store.at("Date"), "Null");
-    EXPECT_EQ(store.at("Time"), "Null");
-    EXPECT_EQ(store.at("RunOn"), "10");
-}
-
-// A first start is daily every two hours with no last run and writes nothing;
-// later loads restore what Apply stored, and Cancel discards edits.
-TEST(ScheduleLoad, FirstStartDefaultsThenRestoresWhatApplyStored) {
+// A first start is daily every two hours with no last run and writes nothing.
+// Apply asks for a missing date or time, storing nothing, then stores in fixed
+// forms; later loads restore what it stored, and Cancel discards edits.
+TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
     MemoryStore store;
     SchedulePanel p;
     LoadSchedule(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
@@ -166,24 +126,44 @@ TEST(ScheduleLoad, FirstStartDefaultsThenRestoresWhatApplyStored) {
     EXPECT_TRUE(p.hoursEnabled);
     EXPECT_EQ(p.hoursText, "2");
     EXPECT_EQ(p.lastRunCaption, "##:##:##");
-    EXPECT_TRUE(store.writtenKeys.empty());
 
     cmbDays_Click(p, kKindDate);
-    p.date = CivilDate{2027, 1, 2};
+    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineDate);
+    cmbDays_Click(p, kKindDateTime);
+    p.date = CivilDate{2026, 12, 24};
+    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineTime);
+    EXPECT_TRUE(store.written.empty());
+    EXPECT_TRUE(p.editsPending());
+
+    p.time = TimeOfDay{18, 0, 5};
+    p.hoursText = "abc"; // stored as typed
+    EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
+    EXPECT_FALSE(p.editsPending());
+    EXPECT_THAT(store.written,
+                ::testing::ElementsAre("Date=2026-12-24", "Time=18:00:05", "RunAfter=abc",
+                                       "LastRunTime=##:##:##", "RunOn=9"));
+
+    cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
+    EXPECT_FALSE(p.lastRun) << "\"##:##:##\" reads back as no run";
+    // With a run, its date is stored beside its time.
+    recordRunStart(p, at(2026, 12, 6, 14, 5, 33));
+    cmbDays_Click(p, kKindDate);
     p.hoursText = "3";
     ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
-
+    EXPECT_EQ(store.at("LastRunTime") + " " + store.at("LastRunDate"), "14:05:33 2026-12-06");
     cmbDays_Click(p, 1);
     p.hoursText = "9";
     cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
     EXPECT_EQ(p.kind, kKindDate);
-    EXPECT_EQ(p.date, (CivilDate{2027, 1, 2}));
+    EXPECT_EQ(p.date, (CivilDate{2026, 12, 24}));
     EXPECT_FALSE(p.time);
     EXPECT_EQ(p.hoursText, "3");
     EXPECT_TRUE(p.hoursEnabled);
     EXPECT_FALSE(p.editsPending());
 
-    store.at("RunOn") = "10";
+    cmbDays_Click(p, kKindNever);
+    ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
+    EXPECT_EQ(store.at("Date") + " " + store.at("Time") + " " + store.at("RunOn"), "Null Null 10");
     cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
     EXPECT_FALSE(p.hoursEnabled);
 }
@@ -233,79 +213,49 @@ TEST(ScheduleLoad, AKindThatIsNoNumberRaisesTheCommonErrorAndKeepsTheKind) {
 
 // ---- the decision ----------------------------------------------------------------
 
-TEST(RunDue, HourBoundariesUseFullDateTimes) {
-    EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 14, 59, 59), at(2026, 1, 1, 15, 0, 0)), 1);
-    EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 14, 0, 0), at(2026, 1, 1, 14, 59, 59)), 0);
-    EXPECT_EQ(hourBoundaries(at(2026, 1, 1, 23, 30, 0), at(2026, 1, 2, 1, 10, 0)), 2);
-    EXPECT_EQ(hourBoundaries(at(2026, 12, 31, 23, 0, 0), at(2027, 1, 1, 0, 0, 0)), 1);
-}
-
-// A schedule, a last run and a moment: due or not.
+// A schedule of each kind, and the moments it is due or not.
 TEST(RunDue, EachKindAtItsMoment) {
-    const std::optional<TimeOfDay> none;
-    const std::optional<CivilDate> noDate;
-    const LocalDateTime noRun{};
-    const struct Row {
-        const char* name;
-        int kind;
-        std::optional<CivilDate> date;
-        std::optional<TimeOfDay> time;
-        const char* hours;
-        LocalDateTime lastRun, now;
-        bool due;
-    } rows[] = {
-        // The help's example: every two hours after 14:05:33, at the hour.
-        {"interval early", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 15, 59, 59), false},
-        {"interval", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 16, 0, 0), true},
-        {"interval late", kKindDaily, noDate, none, "2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 16, 59, 59), true},
-        {"after midnight early", kKindDaily, noDate, none, "2", at(2026, 12, 6, 23, 10, 0),
-         at(2026, 12, 7, 0, 59, 59), false},
-        {"after midnight", kKindDaily, noDate, none, "2", at(2026, 12, 6, 23, 10, 0),
-         at(2026, 12, 7, 1, 0, 0), true},
-        {"no last run", kKindDaily, noDate, none, "1", noRun, at(2026, 12, 6, 5, 0, 0), false},
-        {"clock set back", kKindDaily, noDate, none, "-2", at(2026, 12, 6, 14, 5, 33),
-         at(2026, 12, 6, 12, 0, 0), false},
-        {"daily at midnight", kKindDaily, noDate, TimeOfDay{0, 0, 0}, "2", noRun,
-         at(2027, 3, 1, 0, 0, 0), true},
-        {"daily a second late", kKindDaily, noDate, TimeOfDay{0, 0, 0}, "2", noRun,
-         at(2027, 3, 1, 0, 0, 1), false},
-        {"date, hourly", kKindDate, CivilDate{2026, 12, 24}, none, "1", at(2026, 12, 24, 8, 59, 0),
-         at(2026, 12, 24, 9, 0, 0), true},
-        {"date, another day", kKindDate, CivilDate{2026, 12, 24}, none, "1",
-         at(2026, 12, 24, 8, 59, 0), at(2026, 12, 25, 9, 0, 0), false},
-        {"date with a time", kKindDate, CivilDate{2026, 12, 24}, TimeOfDay{9, 0, 0}, "1",
-         at(2026, 12, 24, 8, 59, 0), at(2026, 12, 24, 9, 0, 0), false},
-        {"date and time", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", noRun,
-         at(2026, 12, 31, 23, 59, 59), true},
-        {"date and time, day before", kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59},
-         "2", noRun, at(2026, 12, 30, 23, 59, 59), false},
-        {"date and time, a second early", kKindDateTime, CivilDate{2026, 12, 31},
-         TimeOfDay{23, 59, 59}, "2", noRun, at(2026, 12, 31, 23, 59, 58), false},
-        {"date without time", kKindDateTime, CivilDate{2026, 12, 31}, none, "2", noRun,
-         at(2026, 12, 31, 23, 59, 59), false},
-        {"never", kKindNever, noDate, TimeOfDay{3, 0, 0}, "1", at(2026, 12, 6, 1, 0, 0),
-         at(2026, 12, 6, 3, 0, 0), false},
-        {"never, hourly", kKindNever, noDate, none, "1", at(2026, 12, 6, 1, 0, 0),
-         at(2026, 12, 6, 2, 0, 0), false},
-        // Runs follow one another: the next interval counts from the last run.
-        {"after a run, early", kKindDaily, noDate, none, "2", at(2026, 12, 6, 16, 0, 0),
-         at(2026, 12, 6, 17, 59, 59), false},
-        {"after a run", kKindDaily, noDate, none, "2", at(2026, 12, 6, 16, 0, 0),
-         at(2026, 12, 6, 18, 0, 0), true},
-    };
-    for (const Row& row : rows) {
+    const auto schedule = [](int kind, std::optional<CivilDate> date, std::optional<TimeOfDay> time,
+                             const char* hours, std::optional<LocalDateTime> lastRun) {
         SchedulePanel p;
-        cmbDays_Click(p, row.kind);
-        p.hoursText = row.hours;
-        if (row.lastRun.date.year != 0)
-            recordRunStart(p, row.lastRun);
-        p.date = row.date;
-        p.time = row.time;
-        EXPECT_EQ(isRunDue(p, row.now), row.due) << row.name;
-    }
+        cmbDays_Click(p, kind);
+        p.hoursText = hours;
+        if (lastRun)
+            recordRunStart(p, *lastRun);
+        p.date = date;
+        p.time = time;
+        return p;
+    };
+    // The help's example: every two hours after 14:05:33, at the hour.
+    SchedulePanel p = schedule(kKindDaily, {}, {}, "2", at(2026, 12, 6, 14, 5, 33));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 15, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 6, 16, 0, 0)));
+    p.hoursText = "-2";
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 12, 0, 0))) << "the clock set back";
+    p = schedule(kKindDaily, {}, {}, "2", at(2026, 12, 31, 23, 10, 0)); // across a year's end
+    EXPECT_FALSE(isRunDue(p, at(2027, 1, 1, 0, 59, 59)));
+    EXPECT_TRUE(isRunDue(p, at(2027, 1, 1, 1, 0, 0)));
+    p = schedule(kKindDaily, {}, {}, "1", {});
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 5, 0, 0))) << "no last run";
+    p = schedule(kKindDaily, {}, TimeOfDay{0, 0, 0}, "2", {});
+    EXPECT_TRUE(isRunDue(p, at(2027, 3, 1, 0, 0, 0)));
+    EXPECT_FALSE(isRunDue(p, at(2027, 3, 1, 0, 0, 1)));
+    // A date, hourly on that day only; with a time it is never due.
+    p = schedule(kKindDate, CivilDate{2026, 12, 24}, {}, "1", at(2026, 12, 24, 8, 59, 0));
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 24, 9, 0, 0)));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 25, 9, 0, 0)));
+    p.time = TimeOfDay{9, 0, 0};
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 24, 9, 0, 0)));
+    p = schedule(kKindDateTime, CivilDate{2026, 12, 31}, TimeOfDay{23, 59, 59}, "2", {});
+    EXPECT_TRUE(isRunDue(p, at(2026, 12, 31, 23, 59, 59)));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 30, 23, 59, 59)));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 31, 23, 59, 58)));
+    p.time.reset();
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 31, 23, 59, 59))) << "a date without a time";
+    p = schedule(kKindNever, {}, TimeOfDay{3, 0, 0}, "1", at(2026, 12, 6, 1, 0, 0));
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 3, 0, 0)));
+    p.time.reset();
+    EXPECT_FALSE(isRunDue(p, at(2026, 12, 6, 2, 0, 0))) << "never, hourly";
 }
 
 TEST(RunDue, HoursTextMustBeThePlainDecimalCount) {

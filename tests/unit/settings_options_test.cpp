@@ -40,9 +40,13 @@ protected:
     CleaningOptions options{boxes, store, kFolder, loaded};
 };
 
-// A first start shows the default column; stored values override it and the
-// sentinel is skipped; neither writes anything.
-TEST_F(OptionsTest, FirstStartShowsTheDefaultsAndStoredValuesOverrideThem) {
+// A first start shows the default column; stored values override it (the
+// sentinel is skipped); neither writes, nor does a click before loading. Once
+// loaded, a click stores under the program folder and Default writes only
+// what it changes.
+TEST_F(OptionsTest, StartUpShowsDefaultsThenStoredValuesAndStoresOnlyLaterChanges) {
+    boxes.v[5] = 1;
+    options.chkSettings_Click(5);
     startUp();
     EXPECT_THAT(boxes.v, ElementsAre(1, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 0, 0, 0, 0));
     store.values[kFolder + "|Settings|Index12"] = "1";
@@ -52,24 +56,12 @@ TEST_F(OptionsTest, FirstStartShowsTheDefaultsAndStoredValuesOverrideThem) {
     EXPECT_EQ(boxes.v[12], 1) << "checked although Default never sets it";
     EXPECT_EQ(boxes.v[9], 0);
     EXPECT_EQ(boxes.v[4], 0);
-    EXPECT_TRUE(store.writtenKeys.empty());
-}
-
-// A click stores only once loaded, under the program folder; Default writes
-// only what it changes.
-TEST_F(OptionsTest, ClickStoresOnceLoadedAndDefaultWritesOnlyWhatChanges) {
-    boxes.v[5] = 1;
-    options.chkSettings_Click(5);
-    EXPECT_TRUE(store.writtenKeys.empty());
-    startUp();
+    EXPECT_TRUE(store.written.empty());
     options.cmdDefaultSettings_Click();
-    EXPECT_TRUE(store.writtenKeys.empty());
-    boxes.v[9] = 0;
-    options.cmdDefaultSettings_Click();
+    options.cmdDefaultSettings_Click(); // nothing left to change
     boxes.v[4] = 1;
     options.chkSettings_Click(4);
-    EXPECT_THAT(store.writtenKeys, ElementsAre("Index9", "Index4"));
-    EXPECT_THAT(store.writtenValues, ElementsAre("1", "1"));
+    EXPECT_THAT(store.written, ElementsAre("Index9=1", "Index4=1"));
     EXPECT_EQ(store.values.at(kFolder + "|Settings|Index4"), "1");
 }
 
@@ -84,41 +76,38 @@ TEST_F(OptionsTest, NonNumericStoredValueStopsLoadingAtThatIndex) {
     EXPECT_THAT(load, Throws<AppError>(Property(&AppError::number, 380)));
 }
 
-TEST(BrowserTweaks, HomePageIsStoredAndImposedAgainAtEveryStart) {
-    FakeRegistry registry;
-    MemoryStore store;
-    BrowserTweaks tweaks(registry, store, {});
-    EXPECT_EQ(tweaks.loadHomePage(), "about:blank");
-    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "about:blank");
-    EXPECT_TRUE(store.writtenKeys.empty());
-
-    tweaks.cmdHomePage_Click("  www.example.org ");
-    EXPECT_EQ(store.stored("HomePage", "StartPage"), "  www.example.org ");
-    registry.values[std::string(kIeMainKey) + "|Start Page"] = "http://hijack.example";
-    EXPECT_EQ(tweaks.loadHomePage(), "  www.example.org ");
-    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "  www.example.org ");
-
-    tweaks.cmdHomePage_Click("");
-    EXPECT_EQ(registry.values.at(std::string(kIeMainKey) + "|Start Page"), "");
-}
-
-TEST(BrowserTweaks, AutoSuggestBoxFollowsTheUsersOwnValue) {
+// The home page is stored and imposed again at every start; the auto-suggest
+// box follows the user's own value and its click writes only the registry.
+TEST(BrowserTweaks, HomePageIsImposedAtEveryStartAndAutoSuggestFollowsTheUser) {
     FakeRegistry registry;
     MemoryStore store;
     std::optional<std::string> current;
     BrowserTweaks tweaks(registry, store,
                          [&](const std::string&, const std::string&) { return current; });
+    std::string& startPage = registry.values[std::string(kIeMainKey) + "|Start Page"];
+    EXPECT_EQ(tweaks.loadHomePage(), "about:blank");
+    EXPECT_EQ(startPage, "about:blank");
+    EXPECT_TRUE(store.written.empty());
+    tweaks.cmdHomePage_Click("  www.example.org ");
+    EXPECT_EQ(store.stored("HomePage", "StartPage"), "  www.example.org ");
+    startPage = "http://hijack.example";
+    EXPECT_EQ(tweaks.loadHomePage(), "  www.example.org ");
+    EXPECT_EQ(startPage, "  www.example.org ");
+    tweaks.cmdHomePage_Click("");
+    EXPECT_EQ(startPage, "");
+
+    store.written.clear();
     EXPECT_TRUE(tweaks.autoSuggestBoxChecked()) << "absent: checked";
     current = "Yes";
     EXPECT_FALSE(tweaks.autoSuggestBoxChecked());
     current = "no";
     EXPECT_TRUE(tweaks.autoSuggestBoxChecked());
-
+    std::string& autoSuggest = registry.values[std::string(kAutoCompleteKey) + "|AutoSuggest"];
     tweaks.chkWebAddress_Click(true);
-    EXPECT_EQ(registry.values.at(std::string(kAutoCompleteKey) + "|AutoSuggest"), "no");
+    EXPECT_EQ(autoSuggest, "no");
     tweaks.chkWebAddress_Click(false);
-    EXPECT_EQ(registry.values.at(std::string(kAutoCompleteKey) + "|AutoSuggest"), "yes");
-    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_EQ(autoSuggest, "yes");
+    EXPECT_TRUE(store.written.empty());
 }
 
 } // namespace

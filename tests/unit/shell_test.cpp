@@ -9,7 +9,6 @@
 
 #include "cleaning_fakes.h"
 #include "kernel/app_error.h"
-#include "kernel/product_info.h"
 #include "kernel/report_error.h"
 #include "kernel/settings_store.h"
 #include "shell/os_name.h"
@@ -24,10 +23,6 @@ auto failsWith(long number) {
     return ::testing::Throws<AppError>(::testing::Property(&AppError::number, number));
 }
 
-ProductInfo sampleProduct(unsigned major = 1, unsigned minor = 0) {
-    return {"Tidewell", major, minor, "https://www.tidewell.example", "Copyright (C) 2026 us"};
-}
-
 struct OsCase {
     OsVersion version;
     const char* name;
@@ -35,12 +30,9 @@ struct OsCase {
 
 TEST(OsName, ClassicTableAndCurrentSystems) {
     const OsCase cases[] = {
-        {{true, 2, 6, 1, 7601}, "Windows 7"},
-        {{true, 2, 10, 0, 21999}, "Windows 10"},
-        {{true, 2, 10, 0, 22000}, "Windows 11"},
-        {{true, 2, 12, 0, 30000}, ""},
-        {{true, 3, 10, 0, 19045}, "Failed"},
-        {{false, 2, 10, 0, 19045}, "Failed"},
+        {{true, 2, 6, 1, 7601}, "Windows 7"},    {{true, 2, 10, 0, 21999}, "Windows 10"},
+        {{true, 2, 10, 0, 22000}, "Windows 11"}, {{true, 2, 12, 0, 30000}, ""},
+        {{true, 3, 10, 0, 19045}, "Failed"},     {{false, 2, 10, 0, 19045}, "Failed"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(osNameFor(c.version), c.name)
@@ -49,7 +41,7 @@ TEST(OsName, ClassicTableAndCurrentSystems) {
     }
 }
 
-TEST(SettingsKeyPath, NamesNestUnderTheClassicRootAndFolderPathsRoundTrip) {
+TEST(SettingsKeyPath, NamesNestUnderTheClassicRootAndEmptyOnesAreRefused) {
     EXPECT_EQ(settingsKeyPath("Tidewell", "Schedule"),
               "Software\\VB and VBA Program Settings\\Tidewell\\Schedule");
     EXPECT_EQ(settingsKeyPath("C:\\Program Files\\Tidewell", "Settings"),
@@ -58,9 +50,7 @@ TEST(SettingsKeyPath, NamesNestUnderTheClassicRootAndFolderPathsRoundTrip) {
     EXPECT_EQ(settingsKeyPath("D:\\", "Settings"),
               "Software\\VB and VBA Program Settings\\D:\\Settings");
     EXPECT_EQ(settingsKeyPath("C:\\\\Apps\\", "Settings"), settingsKeyPath("C:\\Apps", "Settings"));
-}
-
-TEST(SettingsKeyPath, EmptyNamesAreRefused) {
+    // Empty names are refused.
     for (auto names : {std::pair{"", "S"}, {"A", ""}, {"\\\\", "S"}}) {
         EXPECT_THAT([&] { settingsKeyPath(names.first, names.second); },
                     failsWith(errors::InvalidArgument))
@@ -95,7 +85,6 @@ TEST(Guard, ReportsAndAbandonsTheRestOfTheHandler) {
     });
     EXPECT_FALSE(completed);
     EXPECT_EQ(reached, 1);
-    EXPECT_THAT(reporter.messages, ElementsAre("Error: 53 - File not found"));
 
     EXPECT_FALSE(runGuarded(reporter, [] { throw std::bad_alloc(); }));
     EXPECT_FALSE(runGuarded(reporter, [] { throw 42; }));
@@ -107,23 +96,16 @@ TEST(Guard, ReportsAndAbandonsTheRestOfTheHandler) {
 
 // ---- Start-up ----------------------------------------------------------------
 
-class FakeStartup : public StartupPorts {
-public:
-    bool running = false;
+// Records the calls that change something; WIN.INI as "section/key".
+struct FakeStartup : StartupPorts {
     std::map<std::string, std::string> winIni;
-    std::string folder = "C:\\Program Files\\Tidewell";
     std::vector<std::string> calls;
-
-    bool AnotherInstanceRunning() override {
-        calls.push_back("instance?");
-        return running;
-    }
-    void ShowInformation(const std::string& title, const std::string& text) override {
-        calls.push_back("info:" + title + "|" + text);
+    bool AnotherInstanceRunning() override { return false; }
+    void ShowInformation(const std::string&, const std::string& text) override {
+        calls.push_back("info:" + text);
     }
     std::string ReadWinIni(const std::string& section, const std::string& key,
                            const std::string& def) override {
-        calls.push_back("read:" + section + "/" + key);
         auto it = winIni.find(section + "/" + key);
         return it == winIni.end() ? def : it->second;
     }
@@ -132,25 +114,24 @@ public:
         calls.push_back("write:" + section + "/" + key + "=" + value);
         winIni[section + "/" + key] = value;
     }
-    std::string ProgramFolder() override { return folder; }
+    std::string ProgramFolder() override { return "C:\\Program Files\\Tidewell"; }
     void ShowMainWindow() override { calls.push_back("show"); }
 };
 
+// The association is written before the window shows, only when absent: any
+// other value stays, even one pointing elsewhere or differing in case.
 TEST(Startup, WritesTheAssociationOnlyWhenAbsent) {
     FakeStartup ports;
-    EXPECT_EQ(Main(ports, sampleProduct()), StartupResult::Started);
+    EXPECT_EQ(Main(ports, {}), StartupResult::Started);
     EXPECT_THAT(ports.calls,
-                ElementsAre("instance?", "read:Extensions/CFY",
-                            "write:Extensions/CFY=C:\\Program Files\\Tidewell\\Varnholt.Exe ^.CFY",
+                ElementsAre("write:Extensions/CFY=C:\\Program Files\\Tidewell\\Varnholt.Exe ^.CFY",
                             "show"));
-
-    // Any other value stays, even one pointing elsewhere or differing in case.
     for (const char* existing : {"D:\\Old\\Varnholt.Exe ^.CFY", "notfound", ""}) {
         FakeStartup again;
         again.winIni["Extensions/CFY"] = existing;
-        Main(again, sampleProduct());
+        Main(again, {});
         EXPECT_EQ(again.winIni["Extensions/CFY"], existing);
-        EXPECT_THAT(again.calls, ElementsAre("instance?", "read:Extensions/CFY", "show"));
+        EXPECT_THAT(again.calls, ElementsAre("show"));
     }
 }
 

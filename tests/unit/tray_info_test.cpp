@@ -52,16 +52,15 @@ TEST(AltShift, FiresOnceWhenTheBareCombinationIsReleased) {
         const char* keys;
         const char* fires; // '1' under the key that fires
     } rows[] = {
-        {"ASrsa", "00010"},       {"SAas", "0010"},          {"ASOosa", "000000"},
-        {"AOSsa", "00000"},       {"Aa", "00"},              {"AaSAa", "00001"},
-        {"ASsaASsa", "00100010"},
+        {"ASrsa", "00010"}, {"SAas", "0010"},   {"ASOosa", "000000"},     {"AOSsa", "00000"},
+        {"Aa", "00"},       {"AaSAa", "00001"}, {"ASsaASsa", "00100010"},
     };
     for (const Row& row : rows) {
         AltShiftDetector d{};
         std::string fired;
         for (const char* k = row.keys; *k != '\0'; ++k) {
             const char c = static_cast<char>(std::tolower(*k));
-            const auto key = c == 'a' ? AltShiftDetector::Alt
+            const auto key = c == 'a'               ? AltShiftDetector::Alt
                              : c == 's' || c == 'r' ? AltShiftDetector::Shift
                                                     : AltShiftDetector::Other;
             fired += d.onKey(key, *k != c || c == 'r', c == 'r') ? '1' : '0';
@@ -70,16 +69,12 @@ TEST(AltShift, FiresOnceWhenTheBareCombinationIsReleased) {
     }
 }
 
-TEST(WebPage, ProgramFromTheAssociation) {
+// The browser is the association's program; the address stays one argument.
+TEST(WebPage, ProgramFromTheAssociationAndTheAddressAsOneArgument) {
     EXPECT_EQ(programFromAssociation("  C:\\Program Files\\Browser\\browse.exe  "),
               "C:\\Program Files\\Browser\\browse.exe");
     EXPECT_EQ(programFromAssociation("C:\\B\\Run.Exe -nohome %1"), "C:\\B\\Run.Exe");
     EXPECT_EQ(programFromAssociation("C:\\B\\viewer.com"), "C:\\B\\viewer.com");
-}
-
-TEST(WebPage, TheAddressStaysOneArgument) {
-    EXPECT_EQ(quotedAddressArgument("https://a.example/help.html"),
-              "\"https://a.example/help.html\"");
     EXPECT_EQ(quotedAddressArgument("https://a.example/my page"), "\"https://a.example/my page\"");
     EXPECT_EQ(quotedAddressArgument("https://a.example/\" --evil \""),
               "\"https://a.example/%22 --evil %22\"");
