@@ -92,13 +92,14 @@ TEST(BrowserCleaning, LinksFilesInUseAndNamesOutsideAscii) {
                                               0, nullptr));
         cleaner.run([] {});
     }
-    const std::string t = pane.tagged();
-    EXPECT_THAT(t, HasSubstr("[R]Skipped Mozilla Firefox: its profiles.ini cannot be read: " + ff +
+    // The lines' colours are the unit tests' business; here what the platform did.
+    const std::string t = pane.text();
+    EXPECT_THAT(t, HasSubstr("\r\nSkipped Mozilla Firefox: its profiles.ini cannot be read: " + ff +
                              "\\profiles.ini"));
-    EXPECT_THAT(t, HasSubstr("[R]A link, not erased: " + p + "\\GPUCache"));
-    EXPECT_THAT(t, HasSubstr("[R]A link, not erased: " + p + "\\Current Session"));
-    EXPECT_THAT(t, HasSubstr("[R]In use, not erased: " + p + "\\Last Tabs"));
-    EXPECT_THAT(t, HasSubstr("[G]Finished Erasing Google Chrome Cookies (1 cookies)"));
+    EXPECT_THAT(t, HasSubstr("\r\nA link, not erased: " + p + "\\GPUCache"));
+    EXPECT_THAT(t, HasSubstr("\r\nA link, not erased: " + p + "\\Current Session"));
+    EXPECT_THAT(t, HasSubstr("\r\nIn use, not erased: " + p + "\\Last Tabs"));
+    EXPECT_THAT(t, HasSubstr("\r\nFinished Erasing Google Chrome Cookies (1 cookies)"));
     EXPECT_EQ(readText(canary + "\\keep.txt"), "canary");
     EXPECT_EQ(readText(canary + "\\profiles.ini").substr(0, 10), "[Profile0]");
     EXPECT_FALSE(exists(p + "\\Cache\\Cache_Data\\f_000001"));
