@@ -45,6 +45,7 @@ protected:
         }
         fs.dir("C:\\Temp");
         fs.file("C:\\Temp\\t.tmp", "12");
+        fs.file("C:\\u\\Recent\\second.lnk", "xy");
         // Found by the index.dat search and again inside the history's wipe.
         fs.dir("C:\\u\\History\\History.IE5");
         fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789");
@@ -97,14 +98,14 @@ TEST_F(PreviewTest, FindsExactlyWhatTheRunErasesWithTheSameBytesAndChangesNothin
     EXPECT_EQ(pane.tagged(),
               b + "C:\\u\\History" + b + "C:\\u\\Cache" + b + "C:\\u\\Cookies" + g +
                   "2 files, 11 bytes" + b + "HKEY_CURRENT_USER\\" + kTypedUrlsKey + g + "2 values" +
-                  b + "C:\\u\\Recent" + g + "1 files, 4 bytes" + b + "C:\\u\\Docs" + g +
+                  b + "C:\\u\\Recent" + g + "2 files, 6 bytes" + b + "C:\\u\\Docs" + g +
                   "1 files, 4 bytes" + b + "Recycle Bin (all drives)" + g + "3 items, 1000 bytes" +
                   b + "C:\\u\\Cache" + g + "2 files, 10 bytes" + b + "C:\\u\\Cookies" + g +
                   "1 files, 4 bytes" + b + "C:\\u\\Fav" + g + "1 files, 4 bytes" + b +
                   "C:\\u\\History" + g + "1 files, 4 bytes" + b + "C:\\Temp" + g +
                   "1 files, 2 bytes" + "\r\n[G]Would clear the clipboard" + b +
                   "HKEY_CURRENT_USER\\" + kRunMruKey + g + "1 values" +
-                  "\r\n[K]Preview: 13 files, 1.0 KB in total. Nothing was erased.");
+                  "\r\n[K]Preview: 14 files, 1.0 KB in total. Nothing was erased.");
     // Nothing changed anywhere: files, registry, bin, clipboard, settings, schedule.
     EXPECT_EQ(tree(), before);
     for (const std::string& op : fs.log) {
@@ -146,10 +147,10 @@ TEST_F(PreviewTest, PressedAgainItStopsInsideAWalkAndARunMeanwhileIsIgnored) {
     };
     ASSERT_TRUE(run.cmdPreview_Click());
     EXPECT_EQ(meanwhile, CleanOutcome::NotStarted);
-    // The Recent folder's one file was found, then nothing more.
+    // The Recent folder's first file was found, then nothing more.
     EXPECT_EQ(run.previewItems().size(), 5u); // two index.dat, two values, one file
     EXPECT_THAT(pane.text(), ::testing::EndsWith("\r\nPath: C:\\u\\Recent\r\nWould erase 1 files, "
-                                                 "4 bytes\r\nPreview stopped: 3 files, 15 bytes "
+                                                 "2 bytes\r\nPreview stopped: 3 files, 13 bytes "
                                                  "found so far. Nothing was erased."));
     EXPECT_EQ(tree(), before);
     EXPECT_FALSE(run.previewing());
