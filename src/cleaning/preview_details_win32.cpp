@@ -50,8 +50,13 @@ void PreviewDetails::sortBy(int column) {
 
 void PreviewDetails::copy() {
     const std::wstring text = toUtf16(detailsText(items_, localTime));
-    if (!::OpenClipboard(hwnd())) {
-        throwLastError();
+    // Another program may hold the clipboard for a moment (a clipboard
+    // viewer reading it): try again briefly before reporting.
+    for (int attempt = 0; !::OpenClipboard(hwnd()); ++attempt) {
+        if (attempt == 20) {
+            throwLastError();
+        }
+        ::Sleep(10);
     }
     struct Close {
         ~Close() { ::CloseClipboard(); }
