@@ -23,8 +23,28 @@ const std::array<const char*, 16> kCleanRunMessages{{
     "",
 }};
 
+const char* previewOptionName(int index) {
+    static constexpr std::array<const char*, 16> names{
+        {"", "index.dat", "Site Addresses", "Recent Files", "My Documents", "Recycle Bin",
+         "Browser Cache", "Browser Cookies", "Browser Favorites", "Browser History", "",
+         "Windows Temp", "Clipboard", "Start Run History", "", ""}};
+    return index >= 0 && index < 16 ? names[static_cast<size_t>(index)] : "";
+}
+
 void CleanRun::runOption(int index) {
     const std::string message = kCleanRunMessages[static_cast<size_t>(index)];
+    if (collector_ != nullptr) {
+        // A preview changes nothing: the clipboard is only named and the
+        // script settings, which erase nothing, say nothing.
+        collector_->setOption(previewOptionName(index));
+        if (index == 12) {
+            appendLine(pane_, kFinishedGreen, "Would clear the clipboard");
+            return;
+        }
+        if (index == 14 || index == 15) {
+            return;
+        }
+    }
     switch (index) {
     case 1:
         targets_.EraseIndexDat(message);
@@ -96,20 +116,10 @@ CleanOutcome CleanRun::cmdBasicClean_Click() {
         if (browsers_ != nullptr) {
             browsers_->resetFreed();
         }
-        for (int i = 0; i < kOptionCount; ++i) {
-            if (window_.optionValue(i) == 1) {
-                runOption(i);
-            }
-            pane_.Repaint();
-            window_.yield();
-        }
+        walkOptions();
         // The browsers' folders go through the same wipe, which counts them.
         std::uint64_t freed = 0;
         if (browsers_ != nullptr) {
-            browsers_->run([this] {
-                pane_.Repaint();
-                window_.yield();
-            });
             freed = browsers_->bytesFreed();
         }
         freed += targets_.bytesFreed();
@@ -126,6 +136,61 @@ CleanOutcome CleanRun::cmdBasicClean_Click() {
     // busy clipboard does not end scheduled cleaning until the next start.
     schedule_.runFinished();
     return completed ? CleanOutcome::Finished : CleanOutcome::StoppedAtError;
+}
+
+void CleanRun::walkOptions() {
+    // One walk for the run and the preview: the same options in the same
+    // order, then the browsers' items.
+    for (int i = 0; i < kOptionCount; ++i) {
+        if (collector_ != nullptr && collector_->cancelled()) {
+            return;
+        }
+        if (window_.optionValue(i) == 1) {
+            runOption(i);
+        }
+        pane_.Repaint();
+        window_.yield();
+    }
+    if (browsers_ != nullptr && !(collector_ != nullptr && collector_->cancelled())) {
+        browsers_->run([this] {
+            pane_.Repaint();
+            window_.yield();
+        });
+    }
+}
+
+bool CleanRun::cmdPreview_Click() {
+    if (collector_ != nullptr) {
+        collector_->cancel(); // the button reads "Stop" meanwhile
+        return false;
+    }
+    if (activity_.busy()) {
+        return false;
+    }
+    CleaningActivity::Scope busy(activity_);
+    PreviewCollector collector;
+    collector_ = &collector;
+    // Every target walks through the one wiper: while it collects, nothing
+    // anywhere is deleted. Reset on every way out.
+    struct Collecting {
+        CleanRun& run;
+        PreviewCollector* previous;
+        ~Collecting() {
+            run.targets_.collectInto(previous);
+            run.collector_ = nullptr;
+        }
+    } collecting{*this, targets_.collecting()};
+    targets_.collectInto(&collector);
+    found_.clear();
+    runGuarded(errors_, [&] {
+        pane_.Clear();
+        walkOptions();
+        pane_.SetColour(kDoneBlack);
+        pane_.Append("\r\n" + previewTotalLine(collector.tallySince(0), collector.cancelled()));
+        label_.SetText(kStatusReady);
+    });
+    found_ = collector.take();
+    return true;
 }
 
 void CleanRun::cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff) {

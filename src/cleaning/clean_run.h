@@ -2,10 +2,12 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cleaning/browsers/browser_cleaner.h"
 #include "cleaning/clean_run_schedule.h"
 #include "cleaning/erase_targets.h"
+#include "cleaning/preview.h"
 #include "kernel/report_error.h"
 #include "kernel/status_pane.h"
 #include "settings/browser_tweaks.h"
@@ -83,8 +85,18 @@ public:
     // The run, then the question, then the forced log-off only on Yes.
     void cmdCleanRebot_Click(const AskYesNo& ask, LogOff& logOff);
 
+    // The run's walk, only looking: the pane tells what each checked option
+    // would erase; nothing on disk, in the registry, the settings or the
+    // schedule changes. A click while it runs stops it. False when it did
+    // not start (another cleaning command runs) or was a stop request.
+    bool cmdPreview_Click();
+    bool previewing() const noexcept { return collector_ != nullptr; }
+    // What the last preview found, in the walk's order.
+    const std::vector<FoundItem>& previewItems() const noexcept { return found_; }
+
 private:
     void runOption(int index);
+    void walkOptions();
 
     CleanRunWindow& window_;
     CleanRunSchedule& schedule_;
@@ -96,6 +108,11 @@ private:
     ErrorReporter& errors_;
     CleaningActivity& activity_;
     BrowserCleaner* browsers_;
+    PreviewCollector* collector_ = nullptr;
+    std::vector<FoundItem> found_;
 };
+
+// The option a found item belongs to, as the details list names it.
+const char* previewOptionName(int index);
 
 } // namespace tidewell

@@ -3,6 +3,7 @@
 // 100 ids; a control array takes consecutive ids, element i at the first + i.
 #define IDD_PAGE_OPTIONS 102
 #define IDD_PAGE_ADVANCED 104
+#define IDD_PREVIEW_DETAILS 108
 
 // "Options & Settings" page.
 #define IDC_CHKSETTINGS_0 1200
@@ -38,6 +39,10 @@
 #define IDC_FMADVANCE 1400
 #define IDC_CMDBROWSEFILE 1401
 #define IDC_CMDBROWSEFOLDERTODELETE 1402
+
+// The preview's details window.
+#define IDC_LSTPREVIEW 1800
+#define IDC_CMDCOPYPREVIEW 1801
 
 #ifndef RC_INVOKED
 // Option check boxes on each sub-tab of the options page, top to bottom.

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "cleaning/cleaning_ids.h"
+#include "cleaning/preview_details_win32.h"
 #include "win32/common_dialogs.h"
 #include "win32/message_pump.h"
 #include "win32/module_path.h"
@@ -38,6 +39,7 @@ CleaningPanel::CleaningPanel(PageHost& host, CleanRunSchedule& schedule, Setting
 CleaningPanel::~CleaningPanel() = default;
 
 HWND CleaningPanel::createOptionsPage(HINSTANCE instance, HWND parent) {
+    instance_ = instance;
     return optionsPage_.create(instance, IDD_PAGE_OPTIONS, parent);
 }
 
@@ -201,6 +203,32 @@ void CleaningPanel::loadHomePage() {
 
 void CleaningPanel::cmdBasicClean_Click() {
     run_.cmdBasicClean_Click();
+}
+
+void CleaningPanel::cmdPreview_Click() {
+    if (run_.previewing()) {
+        run_.cmdPreview_Click(); // "Stop"
+        return;
+    }
+    if (activity_.busy()) {
+        return; // a clean run or another command is running
+    }
+    win32::setWindowText(previewButton_, "Stop");
+    struct Caption {
+        HWND button;
+        ~Caption() { win32::setWindowText(button, "&Preview"); }
+    } caption{previewButton_};
+    if (run_.cmdPreview_Click()) {
+        ::EnableWindow(detailsButton_, TRUE);
+    }
+}
+
+void CleaningPanel::cmdDetails_Click() {
+    if (activity_.busy()) {
+        return;
+    }
+    win32::PreviewDetails details(run_.previewItems());
+    details.show(instance_, host_.hwnd());
 }
 
 void CleaningPanel::cmdCleanRebot_Click() {

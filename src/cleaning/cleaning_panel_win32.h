@@ -39,6 +39,14 @@ public:
 
     void cmdBasicClean_Click();
     void cmdCleanRebot_Click();
+    // "Preview" (its caption reads "Stop" while it runs; a click then stops
+    // it) and "Details...", which lists what the last preview found.
+    void attachPreviewButtons(HWND preview, HWND details) noexcept {
+        previewButton_ = preview;
+        detailsButton_ = details;
+    }
+    void cmdPreview_Click();
+    void cmdDetails_Click();
 
 private:
     // OptionBoxes
@@ -89,6 +97,9 @@ private:
 
     PageHost& host_;
     ErrorReporter& errors_;
+    HINSTANCE instance_ = nullptr;
+    HWND previewButton_ = nullptr;
+    HWND detailsButton_ = nullptr;
     win32::Win32FileSystem fs_;
     win32::Win32CleaningPlatform platform_;
     win32::ThrottledPump pump_;

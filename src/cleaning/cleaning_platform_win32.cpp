@@ -6,6 +6,7 @@
 
 #include "cleaning/file_system_win32.h"
 #include "win32/unicode.h"
+#include "win32/unique_handle.h"
 #include "win32/unique_com.h"
 #include "win32/win32_error.h"
 
@@ -31,6 +32,62 @@ std::uint64_t Win32CleaningPlatform::RecycleBinBytes() {
         return 0;
     }
     return static_cast<std::uint64_t>(info.i64Size);
+}
+
+std::uint64_t Win32CleaningPlatform::RecycleBinItems() {
+    SHQUERYRBINFO info{};
+    info.cbSize = sizeof(info);
+    if (FAILED(::SHQueryRecycleBinW(nullptr, &info))) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.i64NumItems);
+}
+
+namespace {
+// Every value of `path` and of the keys under it, read only.
+void collectValues(const std::wstring& path, std::vector<std::string>& out, int depth) {
+    UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0,
+                        KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS) {
+        return;
+    }
+    // Names are at most 16,383 characters (the registry's limit).
+    std::wstring name(16384, L'\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LSTATUS rc =
+            ::RegEnumValueW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (rc == ERROR_SUCCESS) {
+            out.push_back(toUtf8(path + L"\\" + std::wstring(name.data(), length)));
+        }
+    }
+    if (depth >= 32) {
+        return; // deeper keys than any the cleaned ones hold
+    }
+    std::vector<std::wstring> subKeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        wchar_t sub[256];
+        const LSTATUS rc =
+            ::RegEnumKeyExW(key.get(), i, sub, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) {
+            break;
+        }
+        subKeys.emplace_back(sub, length);
+    }
+    for (const std::wstring& sub : subKeys) {
+        collectValues(path + L"\\" + sub, out, depth + 1);
+    }
+}
+} // namespace
+
+std::vector<std::string> Win32CleaningPlatform::UserKeyValues(const std::string& subKey) {
+    std::vector<std::string> values;
+    collectValues(toUtf16(subKey), values, 0);
+    return values;
 }
 
 void Win32CleaningPlatform::EmptyRecycleBin() {

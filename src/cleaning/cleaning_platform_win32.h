@@ -18,8 +18,10 @@ public:
     std::string GetSpecialFolder(int folderId) override;
     std::string TempPath() override;
     std::uint64_t RecycleBinBytes() override;
+    std::uint64_t RecycleBinItems() override;
     void EmptyRecycleBin() override;
     void DeleteUserKeyTree(const std::string& subKey) override;
+    std::vector<std::string> UserKeyValues(const std::string& subKey) override;
     void EmptyClipboard() override;
     KnownFolders knownFolders() override;
 

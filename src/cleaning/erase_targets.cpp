@@ -48,10 +48,10 @@ bool EraseTargets::refused(const std::string& folder, std::optional<UserFolder> 
 }
 
 template <typename F>
-void EraseTargets::folderTarget(const std::string& message, const FolderRule& rule,
-                                F&& folderOf) {
+void EraseTargets::folderTarget(const std::string& message, const FolderRule& rule, F&& folderOf) {
     try {
-        if (rule.setsLabel) {
+        PreviewCollector* const preview = this->preview();
+        if (rule.setsLabel && preview == nullptr) {
             label_.SetText(message + " ...");
         }
         pane_.SetColour(kProgressBlue);
@@ -60,14 +60,19 @@ void EraseTargets::folderTarget(const std::string& message, const FolderRule& ru
         if (refused(folder, rule.own)) {
             return;
         }
-        pane_.Append("\r\n" + message + " ...");
+        const size_t mark = preview ? preview->mark() : 0;
+        if (preview == nullptr) {
+            pane_.Append("\r\n" + message + " ...");
+        }
         // A shell folder that cannot be found wipes nothing; an empty
         // temporary path goes to the wipe, which refuses it in red rather
         // than touching the current directory.
         if (!folder.empty() || rule.wipesEmptyPath) {
             wiper_.WipeFolder(folder, folder);
         }
-        appendLine(pane_, kFinishedGreen, "Finished " + message);
+        appendLine(pane_, kFinishedGreen,
+                   preview ? wouldEraseFilesLine(preview->tallySince(mark))
+                           : "Finished " + message);
     } catch (...) {
         appendLine(pane_, kErrorRed, "Error in " + message + " ...");
         pane_.SetColour(kProgressBlue);
@@ -108,6 +113,16 @@ void EraseTargets::EraseRecycleBin(const std::string& message) {
     try {
         pane_.SetColour(kProgressBlue);
         pane_.Append("\r\nPath: Recycle Bin (all drives)");
+        if (PreviewCollector* preview = this->preview()) {
+            const std::uint64_t items = platform_.RecycleBinItems();
+            const std::uint64_t bytes = platform_.RecycleBinBytes();
+            if (items != 0 || bytes != 0) {
+                preview->add({"Recycle Bin (all drives)", bytes, 0, {}, FoundKind::Bin, items});
+            }
+            appendLine(pane_, kFinishedGreen,
+                       "Would erase " + std::to_string(items) + " items, " + formatBytes(bytes));
+            return;
+        }
         pane_.Append("\r\n" + message + " ...");
         binBytes_ += platform_.RecycleBinBytes();
         platform_.EmptyRecycleBin();
@@ -122,6 +137,15 @@ void EraseTargets::registryTarget(const std::string& message, const char* subKey
     runGuarded(errors_, [&] {
         pane_.SetColour(kProgressBlue);
         pane_.Append("\r\nPath: HKEY_CURRENT_USER\\" + std::string(subKey));
+        if (PreviewCollector* preview = this->preview()) {
+            const std::vector<std::string> values = platform_.UserKeyValues(subKey);
+            for (const std::string& v : values) {
+                preview->add({"HKEY_CURRENT_USER\\" + v, 0, 0, {}, FoundKind::Value, 1});
+            }
+            appendLine(pane_, kFinishedGreen,
+                       "Would erase " + std::to_string(values.size()) + " values");
+            return;
+        }
         pane_.Append("\r\n" + message + " ...");
         platform_.DeleteUserKeyTree(subKey);
         appendLine(pane_, kFinishedGreen, "Finished " + message);
@@ -202,13 +226,20 @@ void EraseTargets::EraseIndexDat(const std::string& message) {
                 }
             }
         }
-        pane_.Append("\r\n" + message + " ...");
+        PreviewCollector* const preview = this->preview();
+        const size_t mark = preview ? preview->mark() : 0;
+        if (preview == nullptr) {
+            pane_.Append("\r\n" + message + " ...");
+        }
         for (const std::string& file : files) {
             const auto st = fs_.stat(file);
             if (const auto name = fs_.inspect(file); name && name->link) {
                 // Only ever the browser's own file, never what a link reaches.
                 appendLine(pane_, kErrorRed, "A link, not erased: " + file);
                 pane_.SetColour(kProgressBlue);
+            } else if (preview != nullptr) {
+                preview->add(
+                    {file, st ? st->size : 0, st ? st->modified : 0, {}, FoundKind::File, 1});
             } else if (fs_.deleteFile(file)) {
                 binBytes_ += st ? st->size : 0;
             } else {
@@ -218,7 +249,9 @@ void EraseTargets::EraseIndexDat(const std::string& message) {
             }
         }
         appendLine(pane_, kFinishedGreen,
-                   "Finished " + message + " (" + std::to_string(files.size()) + " found)");
+                   preview
+                       ? wouldEraseFilesLine(preview->tallySince(mark))
+                       : "Finished " + message + " (" + std::to_string(files.size()) + " found)");
     } catch (...) {
         appendLine(pane_, kErrorRed, "Error in " + message + " ...");
         pane_.SetColour(kProgressBlue);

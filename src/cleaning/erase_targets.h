@@ -35,11 +35,17 @@ public:
     virtual std::string TempPath() = 0;
     // Bytes in the recycle bins of all drives, 0 when unknown.
     virtual std::uint64_t RecycleBinBytes() = 0;
+    // Items in the recycle bins of all drives, 0 when unknown.
+    virtual std::uint64_t RecycleBinItems() = 0;
     // Empties the recycle bins of all drives without a question; the result
     // is not examined (an empty bin is no failure).
     virtual void EmptyRecycleBin() = 0;
     // Deletes a key of the current user with everything under it; silent.
     virtual void DeleteUserKeyTree(const std::string& subKey) = 0;
+    // The values of a key of the current user and of every key under it,
+    // each as its key's path below `subKey`'s parent and its name, read
+    // only; nothing when the key is missing.
+    virtual std::vector<std::string> UserKeyValues(const std::string& subKey) = 0;
     // Throws AppError when the clipboard refuses.
     virtual void EmptyClipboard() = 0;
     // The folders no clean may empty, and the user's own folders.
@@ -47,7 +53,9 @@ public:
 };
 
 // The erase targets: each writes its "Path: ", progress and "Finished " lines
-// to the pane, and traps its own failures so that a run goes on.
+// to the pane, and traps its own failures so that a run goes on. While the
+// wiper collects a preview, the same targets walk the same places but only
+// record what they would erase and write their "Would erase" lines.
 class EraseTargets {
 public:
     EraseTargets(StatusPane& pane, StatusLabel& label, CleaningPlatform& platform,
@@ -75,6 +83,11 @@ public:
         return places_.whyNeverEmptied(folder);
     }
 
+    // While set, the targets and every wipe only record what they would
+    // erase (see FolderWiper::collectInto).
+    void collectInto(PreviewCollector* collector) noexcept { wiper_.collectInto(collector); }
+    PreviewCollector* collecting() const noexcept { return wiper_.collector(); }
+
     // Bytes the targets freed since the last reset (files wiped and the
     // recycle bin's contents).
     std::uint64_t bytesFreed() const noexcept { return wiper_.stats().bytesFreed + binBytes_; }
@@ -95,6 +108,7 @@ private:
     bool refused(const std::string& folder, std::optional<UserFolder> own);
     void registryTarget(const std::string& message, const char* subKey);
     void findIndexDat(const std::string& folder, std::vector<std::string>& found, int depth);
+    PreviewCollector* preview() const noexcept { return wiper_.collector(); }
 
     StatusPane& pane_;
     StatusLabel& label_;

@@ -18,6 +18,8 @@ struct DirEntry {
     // deleted through.
     bool reparsePoint = false;
     std::uint64_t size = 0;
+    // Last change, 100 ns ticks since 1601 (UTC); 0 when unknown.
+    std::uint64_t modified = 0;
 };
 
 // What a name is when it is looked at without following it.

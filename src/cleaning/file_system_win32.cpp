@@ -15,8 +15,10 @@ namespace tidewell::win32 {
 
 namespace {
 
-DirEntry entryFrom(const std::wstring& name, DWORD attributes, DWORD sizeHigh, DWORD sizeLow) {
+DirEntry entryFrom(const std::wstring& name, DWORD attributes, DWORD sizeHigh, DWORD sizeLow,
+                   const FILETIME& written) {
     DirEntry e;
+    e.modified = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     e.name = toUtf8(name);
     e.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -45,7 +47,8 @@ UniqueFile openForOverwriting(const std::string& path) {
     }
     if ((e.info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         FILE_BASIC_INFO basic{};
-        basic.FileAttributes = e.info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        basic.FileAttributes =
+            e.info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
         if (basic.FileAttributes == 0) {
             basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         }
@@ -77,7 +80,8 @@ std::optional<DirEntry> Win32FileSystem::stat(const std::string& path) {
     if (!::GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data)) {
         return std::nullopt;
     }
-    return entryFrom(L"", data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow);
+    return entryFrom(L"", data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow,
+                     data.ftLastWriteTime);
 }
 
 std::vector<DirEntry> Win32FileSystem::list(const std::string& folder) {
@@ -107,7 +111,7 @@ std::vector<DirEntry> Win32FileSystem::list(const std::string& folder) {
             continue;
         }
         entries.push_back(entryFrom(data.cFileName, data.dwFileAttributes, data.nFileSizeHigh,
-                                    data.nFileSizeLow));
+                                    data.nFileSizeLow, data.ftLastWriteTime));
     } while (::FindNextFileW(find.get(), &data));
     const DWORD error = ::GetLastError();
     if (error != ERROR_NO_MORE_FILES) {

@@ -55,10 +55,28 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 void FolderWiper::reportFailure(const std::string& description) {
-    // At the caret, without a leading break: it ends the target's " ..." line.
     pane_.SetColour(kErrorRed);
-    pane_.Append(description + "\r\n");
+    if (collector_ != nullptr) {
+        pane_.Append("\r\n" + description); // a preview writes no " ..." line to end
+    } else {
+        // At the caret, without a leading break: it ends the target's " ..." line.
+        pane_.Append(description + "\r\n");
+    }
     pane_.SetColour(kProgressBlue);
+}
+
+bool FolderWiper::removeFile(const std::string& path, const DirEntry& e) {
+    if (collector_ != nullptr) {
+        return collector_->add({path, e.size, e.modified, {}, FoundKind::File, 1});
+    }
+    return fs_.deleteFile(path);
+}
+
+bool FolderWiper::removeLink(const std::string& path) {
+    if (collector_ != nullptr) {
+        return collector_->add({path, 0, 0, {}, FoundKind::Link, 1});
+    }
+    return fs_.removeFolder(path);
 }
 
 void FolderWiper::WipeFolder(const std::string& folder, const std::string& topFolder) {
@@ -80,7 +98,7 @@ void FolderWiper::WipeFolder(const std::string& folder, const std::string& topFo
 }
 
 void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) {
-    if (stopped_) {
+    if (halted()) {
         return;
     }
     std::vector<DirEntry> entries;
@@ -93,7 +111,7 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
 
     // Subfolders first, each emptied and removed before the next.
     for (const DirEntry& e : entries) {
-        if (stopped_) {
+        if (halted()) {
             return;
         }
         if (!e.directory) {
@@ -102,9 +120,9 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
         const std::string path = joinPath(folder, e.name);
         if (e.reparsePoint) {
             // Removed as a link, never entered: its target is not ours.
-            if (fs_.removeFolder(path)) {
+            if (removeLink(path)) {
                 ++stats_.linksRemoved;
-            } else {
+            } else if (collector_ == nullptr) {
                 ++stats_.itemsLeft;
             }
             continue;
@@ -121,13 +139,14 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
             if (e.directory || listed != (pass == 0)) {
                 continue;
             }
-            if (stopped_) {
+            if (halted()) {
                 return;
             }
-            if (fs_.deleteFile(joinPath(folder, e.name))) {
+            // A preview counts a file once, also when two options reach it.
+            if (removeFile(joinPath(folder, e.name), e)) {
                 ++stats_.filesDeleted;
                 stats_.bytesFreed += e.size;
-            } else {
+            } else if (collector_ == nullptr) {
                 ++stats_.itemsLeft;
             }
             if (yield_) {
@@ -136,8 +155,10 @@ void FolderWiper::wipe(const std::string& folder, const std::string& topFolder) 
         }
     }
 
-    if (!isTop && !stopped_) {
-        if (fs_.removeFolder(folder)) {
+    if (!isTop && !halted()) {
+        if (collector_ != nullptr) {
+            ++stats_.foldersRemoved; // it would be empty by now
+        } else if (fs_.removeFolder(folder)) {
             ++stats_.foldersRemoved;
         } else {
             ++stats_.itemsLeft;

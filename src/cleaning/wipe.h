@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cleaning/file_system.h"
+#include "cleaning/preview.h"
 #include "kernel/status_pane.h"
 
 namespace tidewell {
@@ -41,6 +42,15 @@ public:
     // closing); what is already deleted stays deleted.
     void stop() noexcept { stopped_ = true; }
     bool stopped() const noexcept { return stopped_; }
+    // Stopped, or the preview being collected was cancelled.
+    bool halted() const noexcept {
+        return stopped_ || (collector_ != nullptr && collector_->cancelled());
+    }
+
+    // While set, every wipe only looks: what it would delete goes to
+    // `collector` and counts in the stats as if deleted; nothing changes.
+    void collectInto(PreviewCollector* collector) noexcept { collector_ = collector; }
+    PreviewCollector* collector() const noexcept { return collector_; }
 
     const WipeStats& stats() const noexcept { return stats_; }
     void resetStats() noexcept { stats_ = {}; }
@@ -48,12 +58,15 @@ public:
 private:
     void wipe(const std::string& folder, const std::string& topFolder);
     void reportFailure(const std::string& description);
+    bool removeFile(const std::string& path, const DirEntry& e);
+    bool removeLink(const std::string& path);
 
     FileSystem& fs_;
     StatusPane& pane_;
     YieldFn yield_;
     WipeStats stats_;
     bool stopped_ = false;
+    PreviewCollector* collector_ = nullptr;
 };
 
 } // namespace tidewell

@@ -143,6 +143,8 @@ void frmMain::createPages() {
     cleaning_ = std::make_unique<CleaningPanel>(host, schedule_->panel(), *services_.settings,
                                                 *services_.registry, *services_.errors);
     slot(PageId::Options) = cleaning_->createOptionsPage(instance, hwnd());
+    cleaning_->attachPreviewButtons(::GetDlgItem(page(PageId::Main), IDC_CMDPREVIEW),
+                                    ::GetDlgItem(page(PageId::Main), IDC_CMDDETAILS));
     slot(PageId::Advanced) = cleaning_->createAdvancedPage(instance, hwnd());
 
     fileSecurity_ =
@@ -175,6 +177,12 @@ void frmMain::MainPage::onCommand(int id, int code) {
         break;
     case IDC_CMDCLEANREBOT:
         owner_.cleaning_->cmdCleanRebot_Click();
+        break;
+    case IDC_CMDPREVIEW:
+        owner_.cleaning_->cmdPreview_Click();
+        break;
+    case IDC_CMDDETAILS:
+        owner_.cleaning_->cmdDetails_Click();
         break;
     case IDC_CMDHELP:
         owner_.openWebSite("/help.html");

@@ -28,6 +28,8 @@
 #define IDC_LABEL11 1108
 #define IDC_BANNER_MAIN 1109
 #define IDC_PICTURE 1110
+#define IDC_CMDPREVIEW 1111
+#define IDC_CMDDETAILS 1112
 
 // The other pages, the About window and the tray menu have their ids with
 // their subsystems.

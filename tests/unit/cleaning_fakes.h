@@ -234,8 +234,15 @@ struct FakePlatform : CleaningPlatform {
     }
     std::string TempPath() override { return temp; }
     std::uint64_t RecycleBinBytes() override { return binBytes; }
+    std::uint64_t RecycleBinItems() override { return binItems; }
     void EmptyRecycleBin() override { ++binEmptied; }
     void DeleteUserKeyTree(const std::string& k) override { deletedKeys.push_back(k); }
+    std::vector<std::string> UserKeyValues(const std::string& k) override {
+        auto it = keyValues.find(k);
+        return it == keyValues.end() ? std::vector<std::string>{} : it->second;
+    }
+    std::uint64_t binItems = 0;
+    std::map<std::string, std::vector<std::string>> keyValues; // key -> its values' paths
     void EmptyClipboard() override {
         if (clipboardFails) {
             throw AppError(1418, "Thread does not have a clipboard open.");

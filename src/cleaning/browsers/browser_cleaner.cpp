@@ -1,5 +1,7 @@
 #include "cleaning/browsers/browser_cleaner.h"
 
+#include "cleaning/erase_targets.h"
+
 namespace tidewell {
 
 namespace {
@@ -127,6 +129,9 @@ std::uint64_t BrowserCleaner::deleteFile(const BrowserPlace& place) {
     if (!st || st->directory || !safe(place)) {
         return 0;
     }
+    if (PreviewCollector* preview = wiper_.collector()) {
+        return preview->add({place.path, st->size, st->modified, {}, FoundKind::File, 1}) ? 1 : 0;
+    }
     if (!fs_.deleteFile(place.path)) {
         red("In use, not erased: " + place.path);
         return 0;
@@ -141,9 +146,15 @@ std::uint64_t BrowserCleaner::eraseDatabase(DbKind kind, const BrowserPlace& pla
     if (!st || st->directory || !safe(place)) {
         return 0;
     }
-    const DbOutcome out = eraseRows_(place.path, kind, keep);
+    PreviewCollector* const preview = wiper_.collector();
+    // A preview runs the same deletions on a copy in memory: the file is
+    // only read.
+    const DbOutcome out = (preview ? countRows_ : eraseRows_)(place.path, kind, keep);
     switch (out.status) {
     case DbOutcome::Status::Erased:
+        if (preview != nullptr && out.rows != 0) {
+            preview->add({place.path, 0, st->modified, {}, FoundKind::Rows, out.rows});
+        }
         return out.rows;
     case DbOutcome::Status::Busy:
         red("In use, not erased: " + place.path);
@@ -162,7 +173,11 @@ void BrowserCleaner::eraseItem(BrowserId b, BrowserItem item,
                                const std::vector<BrowserProfile>& profiles,
                                const KeepList::Parsed& keep) {
     const std::string message = "Erasing " + std::string(nameOf(b).display) + " " + nameOf(item);
+    PreviewCollector* const preview = wiper_.collector();
     try {
+        if (preview != nullptr) {
+            preview->setOption(std::string(nameOf(b).display) + " " + nameOf(item));
+        }
         pane_.SetColour(kProgressBlue);
         std::vector<ItemWork> works;
         for (const BrowserProfile& p : profiles) {
@@ -171,7 +186,10 @@ void BrowserCleaner::eraseItem(BrowserId b, BrowserItem item,
                 pane_.Append("\r\nPath: " + shown);
             }
         }
-        pane_.Append("\r\n" + message + " ...");
+        const size_t mark = preview ? preview->mark() : 0;
+        if (preview == nullptr) {
+            pane_.Append("\r\n" + message + " ...");
+        }
         if (item == BrowserItem::Cookies && keep.bad) {
             // Erasing without the list would take what the user keeps.
             red("Not erased: \"" + *keep.bad +
@@ -190,6 +208,16 @@ void BrowserCleaner::eraseItem(BrowserId b, BrowserItem item,
                 count += emptyFolder(place);
             }
         }
+        if (preview != nullptr) {
+            // The item's own count, as the run reports it, and the bytes of its files.
+            const std::uint64_t bytes = preview->tallySince(mark).bytes;
+            std::string line = "Would erase " + std::to_string(count) + " " + unitOf(item);
+            if (bytes != 0 || item == BrowserItem::Cache) {
+                line += ", " + formatBytes(bytes);
+            }
+            appendLine(pane_, kFinishedGreen, line);
+            return;
+        }
         appendLine(pane_, kFinishedGreen,
                    "Finished " + message + " (" + std::to_string(count) + " " + unitOf(item) + ")");
     } catch (...) {
@@ -202,7 +230,7 @@ void BrowserCleaner::run(const std::function<void()>& between) {
     std::optional<BrowserFolders> folders;
     for (int i = 0; i < kBrowserCount; ++i) {
         const auto b = static_cast<BrowserId>(i);
-        if (!options_.anyChecked(b) || wiper_.stopped()) {
+        if (!options_.anyChecked(b) || wiper_.halted()) {
             continue;
         }
         std::vector<BrowserProfile> free;
@@ -235,7 +263,7 @@ void BrowserCleaner::run(const std::function<void()>& between) {
         }
         for (int j = 0; j < kBrowserItemCount; ++j) {
             const auto item = static_cast<BrowserItem>(j);
-            if (!options_.checked(b, item) || free.empty() || wiper_.stopped()) {
+            if (!options_.checked(b, item) || free.empty() || wiper_.halted()) {
                 continue;
             }
             eraseItem(b, item, free, keep);

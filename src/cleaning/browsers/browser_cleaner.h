@@ -50,12 +50,15 @@ public:
         FileSystem& fs, FolderWiper& wiper, StatusPane& pane, BrowserPlatform& platform,
         const BrowserOptions& options,
         EraseRows eraseRows = [](const std::string& p, DbKind k,
-                                 const KeepList& l) { return eraseDatabaseRows(p, k, l); })
+                                 const KeepList& l) { return eraseDatabaseRows(p, k, l); },
+        EraseRows countRows = [](const std::string& p, DbKind k,
+                                 const KeepList& l) { return countDatabaseRows(p, k, l); })
         : fs_(fs), wiper_(wiper), pane_(pane), platform_(platform), options_(options),
-          eraseRows_(std::move(eraseRows)),
+          eraseRows_(std::move(eraseRows)), countRows_(std::move(countRows)),
           finder_(fs, [&platform](const std::string& p) { return platform.readText(p); }) {}
 
-    // `between` runs after each item (repaint and yield).
+    // `between` runs after each item (repaint and yield). While the wiper
+    // collects a preview, the same walk only records what it would erase.
     void run(const std::function<void()>& between);
 
     // Whether the browser's data folder exists (the sub-tab greys it if not).
@@ -81,6 +84,7 @@ private:
     BrowserPlatform& platform_;
     const BrowserOptions& options_;
     EraseRows eraseRows_;
+    EraseRows countRows_;
     ProfileFinder finder_;
     std::uint64_t bytes_ = 0;
 };

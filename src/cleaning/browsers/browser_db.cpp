@@ -184,37 +184,87 @@ DbOutcome::Status statusOf(int code) {
     }
 }
 
+DbOutcome openExisting(const std::string& path, int flags, DbHandle& db) {
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(
+        path.c_str(), &raw, flags | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_EXRESCODE, nullptr);
+    db.reset(raw);
+    if (opened != SQLITE_OK) {
+        return {statusOf(opened), 0, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)};
+    }
+    return {DbOutcome::Status::Erased, 0, {}};
+}
+
+// Checks and erases in one transaction (BEGIN IMMEDIATE waits for writers).
+DbOutcome checkAndErase(sqlite3* db, DbKind kind, const KeepList& keep, int busyMs) {
+    bool inTransaction = false;
+    try {
+        sqlite3_busy_timeout(db, busyMs);
+        run(db, "PRAGMA secure_delete = ON");
+        run(db, "BEGIN IMMEDIATE");
+        inTransaction = true;
+        // A damaged file is left as it was: writing into it could lose more.
+        if (const std::string check = firstText(db, "PRAGMA quick_check"); check != "ok") {
+            throw SqlFailure{SQLITE_CORRUPT, check};
+        }
+        const std::uint64_t rows = eraseRows(db, kind, keep);
+        run(db, "COMMIT");
+        return {DbOutcome::Status::Erased, rows, {}};
+    } catch (const SqlFailure& f) {
+        if (inTransaction) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        return {statusOf(f.code), 0, f.text};
+    }
+}
+
 } // namespace
 
 DbOutcome eraseDatabaseRows(const std::string& path, DbKind kind, const KeepList& keep,
                             int busyMs) {
-    sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(
-        path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_EXRESCODE,
-        nullptr);
-    DbHandle db(raw);
-    if (opened != SQLITE_OK) {
-        return {statusOf(opened), 0, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)};
+    DbHandle db;
+    if (DbOutcome out = openExisting(path, SQLITE_OPEN_READWRITE, db);
+        out.status != DbOutcome::Status::Erased) {
+        return out;
     }
-    bool inTransaction = false;
-    try {
-        sqlite3_busy_timeout(db.get(), busyMs);
-        run(db.get(), "PRAGMA secure_delete = ON");
-        run(db.get(), "BEGIN IMMEDIATE");
-        inTransaction = true;
-        // A damaged file is left as it was: writing into it could lose more.
-        if (const std::string check = firstText(db.get(), "PRAGMA quick_check"); check != "ok") {
-            throw SqlFailure{SQLITE_CORRUPT, check};
-        }
-        const std::uint64_t rows = eraseRows(db.get(), kind, keep);
-        run(db.get(), "COMMIT");
-        return {DbOutcome::Status::Erased, rows, {}};
-    } catch (const SqlFailure& f) {
-        if (inTransaction) {
-            sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-        return {statusOf(f.code), 0, f.text};
+    return checkAndErase(db.get(), kind, keep, busyMs);
+}
+
+DbOutcome countDatabaseRows(const std::string& path, DbKind kind, const KeepList& keep,
+                            int busyMs) {
+    DbHandle file;
+    if (DbOutcome out = openExisting(path, SQLITE_OPEN_READONLY, file);
+        out.status != DbOutcome::Status::Erased) {
+        return out;
     }
+    sqlite3_busy_timeout(file.get(), busyMs);
+    sqlite3_int64 size = 0;
+    // A copy of the pages as a reader sees them (the write-ahead log included).
+    unsigned char* pages = sqlite3_serialize(file.get(), "main", &size, 0);
+    if (pages == nullptr) {
+        const int code = sqlite3_errcode(file.get());
+        return {statusOf(code == SQLITE_OK ? SQLITE_NOMEM : code), 0, sqlite3_errmsg(file.get())};
+    }
+    file.reset();
+    // A copy in memory has no write-ahead log: its header says rollback
+    // journal (the file-format bytes), or the copy would not open.
+    if (size >= 20 && pages[18] == 2 && pages[19] == 2) {
+        pages[18] = pages[19] = 1;
+    }
+    DbHandle copy;
+    if (DbOutcome out = openExisting(":memory:", SQLITE_OPEN_READWRITE, copy);
+        out.status != DbOutcome::Status::Erased) {
+        sqlite3_free(pages);
+        return out;
+    }
+    // The copy owns the pages from here, also when this fails.
+    if (const int rc =
+            sqlite3_deserialize(copy.get(), "main", pages, size, size,
+                                SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE);
+        rc != SQLITE_OK) {
+        return {statusOf(rc), 0, sqlite3_errmsg(copy.get())};
+    }
+    return checkAndErase(copy.get(), kind, keep, busyMs);
 }
 
 } // namespace tidewell

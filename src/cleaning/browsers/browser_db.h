@@ -34,4 +34,9 @@ struct DbOutcome {
 DbOutcome eraseDatabaseRows(const std::string& path, DbKind kind, const KeepList& keep,
                             int busyMs = 1000);
 
+// The rows eraseDatabaseRows would erase, without writing: the file is
+// opened read-only and its copy in memory takes the very same deletions.
+DbOutcome countDatabaseRows(const std::string& path, DbKind kind, const KeepList& keep,
+                            int busyMs = 1000);
+
 } // namespace tidewell

@@ -1,0 +1,234 @@
+// The preview over doubles: it finds exactly what the run then erases, with
+// the same bytes, and changes nothing; it stops when pressed again; the
+// details list sorts and copies; database rows are counted without writing.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "browser_fixtures.h"
+#include "cleaning/clean_run.h"
+#include "cleaning_fakes.h"
+#include "memory_store.h"
+
+using namespace tidewell;
+using namespace tidewell::testing;
+using ::testing::ElementsAre;
+
+namespace {
+
+struct Window : CleanRunWindow {
+    int optionValue(int i) override { return i == 0 ? 0 : 1; } // all but start-up's
+    void bringForward() override {}
+    void yield() override {}
+};
+struct Timers : CleanRunSchedule {
+    std::vector<std::string> log;
+    bool editsPending() override { return false; }
+    void runStarting() override { log.push_back("starting"); }
+    void runFinished() override { log.push_back("finished"); }
+};
+
+class PreviewTest : public ::testing::Test {
+protected:
+    PreviewTest() {
+        platform.folders = {
+            {CSIDL_History, "C:\\u\\History"}, {CSIDL_InternetCache, "C:\\u\\Cache"},
+            {CSIDL_Cookies, "C:\\u\\Cookies"}, {CSIDL_Favorites, "C:\\u\\Fav"},
+            {CSIDL_Personal, "C:\\u\\Docs"},   {CSIDL_Recent, "C:\\u\\Recent"}};
+        for (const auto& [id, path] : platform.folders) {
+            fs.dir(path);
+            fs.file(path + "\\trace.txt", "abcd");
+        }
+        fs.dir("C:\\Temp");
+        fs.file("C:\\Temp\\t.tmp", "12");
+        fs.file("C:\\u\\Recent\\second.lnk", "xy");
+        // Found by the index.dat search and again inside the history's wipe.
+        fs.dir("C:\\u\\History\\History.IE5");
+        fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789");
+        fs.nodes["C:\\u\\History\\History.IE5\\index.dat"].hidden = true;
+        fs.file("C:\\u\\Cookies\\INDEX.DAT");
+        fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].system = true;
+        fs.dir("C:\\u\\Cache\\sub");
+        fs.file("C:\\u\\Cache\\sub\\deep.bin", "123456");
+        fs.dir("C:\\elsewhere");
+        fs.file("C:\\elsewhere\\keep.txt");
+        fs.link("C:\\u\\Cache\\lnk", "C:\\elsewhere");
+        fs.file("C:\\u\\Docs\\desktop.ini", "ini");
+        fs.nodes["C:\\u\\Docs\\desktop.ini"].hidden = true; // the wipe leaves it at the top
+        platform.keyValues = {{kTypedUrlsKey, {"url1", "url2"}}, {kRunMruKey, {"a"}}};
+        platform.binItems = 3;
+        platform.binBytes = 1000;
+    }
+    std::map<std::string, std::string> tree() const {
+        std::map<std::string, std::string> t;
+        for (const auto& [p, n] : fs.nodes) {
+            t[p] = n.directory ? "<dir>" + n.linkTarget : n.contents;
+        }
+        return t;
+    }
+    FakeFileSystem fs;
+    FakePane pane;
+    FakeLabel label;
+    FakeReporter errors;
+    FakePlatform platform;
+    FakeRegistry registry;
+    testing_store::MemoryStore store;
+    std::function<void()> onWipeYield;
+    FolderWiper wiper{fs, pane, [this] {
+                          if (onWipeYield) {
+                              onWipeYield();
+                          }
+                      }};
+    EraseTargets targets{pane, label, platform, wiper, fs, errors};
+    BrowserTweaks tweaks{registry, store, {}};
+    Window window;
+    Timers timers;
+    CleaningActivity activity;
+    CleanRun run{window, timers, pane, label, targets, platform, tweaks, errors, activity};
+};
+
+TEST_F(PreviewTest, FindsExactlyWhatTheRunErasesWithTheSameBytesAndChangesNothing) {
+    const auto before = tree();
+    ASSERT_TRUE(run.cmdPreview_Click());
+    const std::string g = "\r\n[G]Would erase ", b = "\r\n[B]Path: ";
+    EXPECT_EQ(pane.tagged(),
+              b + "C:\\u\\History" + b + "C:\\u\\Cache" + b + "C:\\u\\Cookies" + g +
+                  "2 files, 11 bytes" + b + "HKEY_CURRENT_USER\\" + kTypedUrlsKey + g + "2 values" +
+                  b + "C:\\u\\Recent" + g + "2 files, 6 bytes" + b + "C:\\u\\Docs" + g +
+                  "1 files, 4 bytes" + b + "Recycle Bin (all drives)" + g + "3 items, 1000 bytes" +
+                  b + "C:\\u\\Cache" + g + "2 files, 10 bytes" + b + "C:\\u\\Cookies" + g +
+                  "1 files, 4 bytes" + b + "C:\\u\\Fav" + g + "1 files, 4 bytes" + b +
+                  "C:\\u\\History" + g + "1 files, 4 bytes" + b + "C:\\Temp" + g +
+                  "1 files, 2 bytes" + "\r\n[G]Would clear the clipboard" + b +
+                  "HKEY_CURRENT_USER\\" + kRunMruKey + g + "1 values" +
+                  "\r\n[K]Preview: 14 files, 1.0 KB in total. Nothing was erased.");
+    // Nothing changed anywhere: files, registry, bin, clipboard, settings, schedule.
+    EXPECT_EQ(tree(), before);
+    for (const std::string& op : fs.log) {
+        EXPECT_EQ(op.rfind("list ", 0), 0u) << op;
+    }
+    EXPECT_TRUE(platform.deletedKeys.empty());
+    EXPECT_EQ(platform.binEmptied + platform.clipboardEmptied, 0);
+    EXPECT_TRUE(registry.values.empty());
+    EXPECT_TRUE(store.writtenKeys.empty());
+    EXPECT_TRUE(timers.log.empty());
+
+    std::set<std::string> listed;
+    std::uint64_t bytes = 0;
+    for (const FoundItem& item : run.previewItems()) {
+        if (item.kind == FoundKind::File || item.kind == FoundKind::Link) {
+            listed.insert(item.path);
+        }
+        bytes += item.kind == FoundKind::Value ? 0 : item.size;
+    }
+    ASSERT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished);
+    std::set<std::string> erased; // files and links, not the folders emptied on the way
+    for (const auto& [path, was] : before) {
+        if (fs.nodes.count(path) == 0 && was != "<dir>") {
+            erased.insert(path);
+        }
+    }
+    EXPECT_EQ(listed, erased);
+    EXPECT_EQ(targets.bytesFreed(), bytes);
+    EXPECT_THAT(pane.text(), ::testing::HasSubstr("Space freed on your Hard Drive: 1.0 KB"));
+}
+
+TEST_F(PreviewTest, PressedAgainItStopsInsideAWalkAndARunMeanwhileIsIgnored) {
+    const auto before = tree();
+    CleanOutcome meanwhile = CleanOutcome::Finished;
+    onWipeYield = [&] {
+        meanwhile = run.cmdBasicClean_Click();
+        EXPECT_FALSE(run.cmdPreview_Click()); // the second press: "Stop"
+        onWipeYield = nullptr;
+    };
+    ASSERT_TRUE(run.cmdPreview_Click());
+    EXPECT_EQ(meanwhile, CleanOutcome::NotStarted);
+    // The Recent folder's first file was found, then nothing more.
+    EXPECT_EQ(run.previewItems().size(), 5u); // two index.dat, two values, one file
+    EXPECT_THAT(pane.text(), ::testing::EndsWith("\r\nPath: C:\\u\\Recent\r\nWould erase 1 files, "
+                                                 "2 bytes\r\nPreview stopped: 3 files, 13 bytes "
+                                                 "found so far. Nothing was erased."));
+    EXPECT_EQ(tree(), before);
+    EXPECT_FALSE(run.previewing());
+    EXPECT_EQ(run.cmdBasicClean_Click(), CleanOutcome::Finished); // not left busy
+}
+
+TEST(PreviewDetails, SortsByEachColumnBothWaysAndCopiesTabSeparatedRows) {
+    const std::vector<FoundItem> found = {
+        {"C:\\b\\x\ty", 300, 20, "Cache", FoundKind::File, 1},
+        {"C:\\a", 0, 0, "Cookies", FoundKind::Rows, 5},
+        {"C:\\c", 40, 10, "Browser History", FoundKind::File, 1},
+    };
+    struct Row {
+        DetailColumn by;
+        std::vector<std::string> ascending;
+    };
+    const Row rows[] = {{DetailColumn::Path, {"C:\\a", "C:\\b\\x\ty", "C:\\c"}},
+                        {DetailColumn::Size, {"C:\\a", "C:\\c", "C:\\b\\x\ty"}},
+                        {DetailColumn::Changed, {"C:\\a", "C:\\c", "C:\\b\\x\ty"}},
+                        {DetailColumn::Option, {"C:\\c", "C:\\b\\x\ty", "C:\\a"}}};
+    for (const Row& r : rows) {
+        for (bool ascending : {true, false}) {
+            std::vector<FoundItem> items = found;
+            sortFound(items, r.by, ascending);
+            std::vector<std::string> paths;
+            for (const FoundItem& i : items) {
+                paths.push_back(i.path);
+            }
+            std::vector<std::string> want = r.ascending;
+            if (!ascending) {
+                std::reverse(want.begin(), want.end());
+            }
+            EXPECT_EQ(paths, want) << static_cast<int>(r.by) << ascending;
+        }
+    }
+    EXPECT_EQ(detailsText(found, [](std::uint64_t t) { return "T" + std::to_string(t); }),
+              "Path\tSize\tLast change\tOption\r\n"
+              "C:\\b\\x y\t300 bytes\tT20\tCache\r\n"
+              "C:\\a\t5 rows\t\tCookies\r\n"
+              "C:\\c\t40 bytes\tT10\tBrowser History\r\n");
+}
+
+// The count runs the run's own deletions on a copy: the same number, and the
+// file byte for byte as it was until the run.
+TEST(PreviewDatabases, CountsTheRowsTheRunErasesWithoutWritingTheFile) {
+    namespace fs = std::filesystem;
+    using namespace browser_fixtures;
+    const fs::path dir = fs::temp_directory_path() / "tidewell-preview-db";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const auto bytes = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    struct Row {
+        const char* name;
+        std::string sql;
+        DbKind kind;
+        std::uint64_t rows;
+    };
+    const Row rows[] = {
+        {"Cookies", cookiesSql(false, {"a.example", "kept.org", "b.example"}),
+         DbKind::ChromiumCookies, 2},
+        {"History", kChromiumHistorySql, DbKind::ChromiumHistory, 6},
+        {"places.sqlite", kFirefoxPlacesSql, DbKind::FirefoxPlaces, 5},
+    };
+    const KeepList keep = KeepList::parse("kept.org").list;
+    for (const Row& r : rows) {
+        const fs::path file = dir / r.name;
+        makeDb(file.string(), r.sql);
+        const std::string was = bytes(file);
+        const DbOutcome counted = countDatabaseRows(file.string(), r.kind, keep);
+        EXPECT_EQ(counted.status, DbOutcome::Status::Erased) << r.name << counted.detail;
+        EXPECT_EQ(counted.rows, r.rows) << r.name;
+        EXPECT_EQ(bytes(file), was) << r.name;
+        EXPECT_EQ(eraseDatabaseRows(file.string(), r.kind, keep).rows, counted.rows) << r.name;
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
