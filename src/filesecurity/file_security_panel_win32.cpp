@@ -84,6 +84,9 @@ void FileSecurityPanel::onInit() {
     ::SendMessageW(control(IDC_PGB), PBM_SETRANGE32, 0, 100);
     ::SendMessageW(control(IDC_TXTPASSWORD), EM_SETLIMITTEXT, 1024, 0);
     ::SendMessageW(control(IDC_TXTREENTER), EM_SETLIMITTEXT, 1024, 0);
+    // A page created after the load step shows what the model holds by now.
+    if (modelReady_)
+        applyModel();
 }
 
 FileSecurityPanel::~FileSecurityPanel() {
@@ -203,6 +206,7 @@ void FileSecurityPanel::InitPanels() {
         // Left for the next start, or the next extraction there.
     }
     initPanel(model_);
+    modelReady_ = true;
     applyModel();
 }
 
@@ -221,6 +225,9 @@ void FileSecurityPanel::openForDecryption(const std::string& path) {
 }
 
 void FileSecurityPanel::readControls() {
+    // Until the page exists the model is all there is.
+    if (hwnd() == nullptr)
+        return;
     model_.txtSource = text(IDC_TXTSOURCE);
     model_.txtDestination = text(IDC_TXTDESTINATION);
     // The copies they replace are wiped before they are freed.
@@ -231,6 +238,8 @@ void FileSecurityPanel::readControls() {
 }
 
 void FileSecurityPanel::applyModel() {
+    if (hwnd() == nullptr)
+        return;
     auto set = [&](int id, const std::string& s) {
         std::wstring w = toUtf16(s);
         wchar_t current[512] = {};
@@ -387,24 +396,28 @@ void FileSecurityPanel::runCommand(bool encryptButton) {
         if (extracting)
             settings_.SaveSetting(kAppTitle, kExtractingSection, kExtractingKey,
                                   fields.destination);
-        run(op, fields, *files_, [&](int percent) {
-            progress_ = percent;
-            DWORD now = ::GetTickCount();
-            if (now - lastPump >= kPumpEveryMs) {
-                lastPump = now;
-                // Keep the window alive; a closing program cancels too.
+        run(
+            op, fields, *files_,
+            [&](int percent) {
+                progress_ = percent;
+                DWORD now = ::GetTickCount();
+                if (now - lastPump >= kPumpEveryMs) {
+                    lastPump = now;
+                    // Keep the window alive; a closing program cancels too.
+                    if (!win32::pumpPendingMessages())
+                        cancelRequested_ = true;
+                }
+                if (cancelRequested_)
+                    throw AppError(kCancelledNumber, "Cancelled");
+            },
+            {},
+            [this] {
+                // The window stays live while the password's key is derived (up
+                // to a second); Cancel, or the program ending, stops it there.
                 if (!win32::pumpPendingMessages())
                     cancelRequested_ = true;
-            }
-            if (cancelRequested_)
-                throw AppError(kCancelledNumber, "Cancelled");
-        }, {}, [this] {
-            // The window stays live while the password's key is derived (up
-            // to a second); Cancel, or the program ending, stops it there.
-            if (!win32::pumpPendingMessages())
-                cancelRequested_ = true;
-            return !cancelRequested_;
-        });
+                return !cancelRequested_;
+            });
         progress_ = 100;
         tmrProgress_Timer();
     } catch (const cipher::CipherError& e) {

@@ -22,7 +22,8 @@ public:
     FileSecurityPanel(PageHost& host, Registry& registry, SettingsStore& settings);
     ~FileSecurityPanel() override;
 
-    // The page, as a child of `parent`.
+    // The page, as a child of `parent`: made when first needed, it shows the
+    // model as the load step and any later call left it.
     HWND createPage(HINSTANCE instance, HWND parent);
 
     // Load step: the file-type check, an extraction the program did not see
@@ -70,6 +71,7 @@ private:
     int progress_ = 0;
     bool cancelRequested_ = false;
     bool inColourQuery_ = false;
+    bool modelReady_ = false;
 };
 
 // The password as the user typed it, in canonical composition (NFC).

@@ -106,6 +106,7 @@ void frmMain::selectTab(int index) {
     if (index < 0 || index >= kPageCount) {
         return;
     }
+    ensurePage(static_cast<PageId>(index));
     ::SendDlgItemMessageW(hwnd(), IDC_TABMAIN, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     for (int i = 0; i < kPageCount; ++i) {
         ::ShowWindow(pages_[static_cast<size_t>(i)], i == index ? SW_SHOW : SW_HIDE);
@@ -147,9 +148,9 @@ void frmMain::createPages() {
                                     ::GetDlgItem(page(PageId::Main), IDC_CMDDETAILS));
     slot(PageId::Advanced) = cleaning_->createAdvancedPage(instance, hwnd());
 
+    // Created when its tab is first selected; until then its model takes the load step.
     fileSecurity_ =
         std::make_unique<FileSecurityPanel>(host, *services_.registry, *services_.settings);
-    slot(PageId::FileSecurity) = fileSecurity_->createPage(instance, hwnd());
 
     popupKiller_ = std::make_unique<PopupKillerPanel>(host, *services_.settings,
                                                       static_cast<popup::IEWindowsEvents&>(*this));
@@ -157,6 +158,23 @@ void frmMain::createPages() {
 
     layoutPages();
     selectTab(PageId::Main);
+}
+
+HWND frmMain::ensurePage(PageId id) {
+    HWND& slot = pages_[static_cast<size_t>(id)];
+    if (slot != nullptr || hwnd() == nullptr) {
+        return slot;
+    }
+    if (id == PageId::FileSecurity) {
+        slot = fileSecurity_->createPage(services_.instance, hwnd());
+    }
+    if (slot != nullptr) {
+        layoutPage(id);
+        if (bannersStarted_) {
+            startBanner(id);
+        }
+    }
+    return slot;
 }
 
 void frmMain::IEWindowRegistered() {
@@ -232,19 +250,30 @@ void frmMain::Form_MouseUp(WPARAM wp, LPARAM lp) {
 }
 
 void frmMain::layoutPages() {
+    for (int i = 0; i < kPageCount; ++i) {
+        if (pages_[static_cast<size_t>(i)] != nullptr) {
+            layoutPage(static_cast<PageId>(i));
+        }
+    }
+}
+
+void frmMain::layoutPage(PageId id) {
     HWND tab = item(IDC_TABMAIN);
     RECT rc;
     ::GetWindowRect(tab, &rc);
     ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rc), 2);
     ::SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&rc));
-    // Each page sits right after the tab control in the z-order, so that Tab
-    // moves from the tab strip into the page; the strip clips its siblings.
+    // The pages sit right after the tab control in the z-order, in tab order
+    // (a page created later takes its place among them), so that Tab moves
+    // from the tab strip into the page; the strip clips its siblings.
     HWND after = tab;
-    for (HWND page : pages_) {
-        ::SetWindowPos(page, after, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                       SWP_NOACTIVATE);
-        after = page;
+    for (int i = 0; i < static_cast<int>(id); ++i) {
+        if (HWND earlier = pages_[static_cast<size_t>(i)]) {
+            after = earlier;
+        }
     }
+    ::SetWindowPos(page(id), after, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                   SWP_NOACTIVATE);
 }
 
 bool frmMain::preTranslate(MSG& msg) {
@@ -453,6 +482,14 @@ void frmMain::setStatusReady() {
 }
 
 void frmMain::startBanners() {
+    // A page not created yet gets its banner when it is.
+    bannersStarted_ = true;
+    for (PageId id : {PageId::FileSecurity, PageId::Main, PageId::Popup}) {
+        startBanner(id);
+    }
+}
+
+void frmMain::startBanner(PageId id) {
     const struct {
         PageId page;
         int id;
@@ -463,6 +500,9 @@ void frmMain::startBanners() {
         {PageId::Popup, IDC_BANNER_POPUP, "Popup Killer"},
     };
     for (const auto& b : banners) {
+        if (b.page != id || page(id) == nullptr) {
+            continue;
+        }
         HWND banner = ::GetDlgItem(page(b.page), b.id);
         win32::setBannerSpeed(banner, kBannerSpeed);
         setWindowText(banner, bannerText(services_.product, b.title));

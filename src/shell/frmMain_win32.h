@@ -34,7 +34,6 @@ enum UnloadMode : int {
     vbAppTaskManager = 3,
 };
 
-
 // Everything the main window needs from outside; owned by the caller.
 struct frmMainServices {
     HINSTANCE instance = nullptr;
@@ -112,6 +111,9 @@ private:
     void markPopupKillerMenu() override;
 
     void createPages();
+    // The page of a tab, created on first use.
+    HWND ensurePage(PageId id);
+    void startBanner(PageId id);
     void Form_MouseUp(WPARAM wp, LPARAM lp);
     void showFromTray();
     void mnuShow_Click();
@@ -122,6 +124,7 @@ private:
     void IEWindowRegistered() override;
     void IEWindowRevoked() override;
     void layoutPages();
+    void layoutPage(PageId id);
     // A path another copy handed over: checked here, opened once the sender
     // has its answer.
     bool onCopyData(const COPYDATASTRUCT& data);
@@ -157,6 +160,7 @@ private:
     win32::WindowStatusLabel lblStatus_;
     std::unique_ptr<TrayIcon> tray_;
     bool unloading_ = false;
+    bool bannersStarted_ = false;
     std::string handedOver_;
 };
 

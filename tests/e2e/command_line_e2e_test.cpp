@@ -47,9 +47,10 @@ TEST(CommandLineE2E, ACfyPathFillsTheDecryptPanelAndASecondCopyHandsItsPathOver)
     ProgramProcess program(kProgramExe, quoted(first));
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
-    HWND password = findControl(main, IDC_TXTPASSWORD);
+    // The page is made for the file, just after the window shows.
     ASSERT_TRUE(waitFor([&] { return controlText(main, IDC_TXTSOURCE) == first; }))
         << controlText(main, IDC_TXTSOURCE);
+    HWND password = findControl(main, IDC_TXTPASSWORD);
     EXPECT_EQ(controlText(main, IDC_TXTDESTINATION), folder + "\\tax 2024.pdf");
     EXPECT_TRUE(::IsWindowVisible(::GetParent(password)));
     EXPECT_TRUE(::IsWindowEnabled(findControl(main, IDC_CMDDECRYPT)));
