@@ -1,6 +1,7 @@
 // Folder wipe against "cmd /c rmdir /s /q" on identical trees, in one run
 // under the same Wine: files per second of each and their ratio, and the
-// longest time the message queue went unserved during the wipe.
+// longest time the message queue went unserved during the wipe; before it,
+// the preview of the same tree against "cmd /c dir /s /b".
 #include <windows.h>
 
 #include <cstdio>
@@ -12,11 +13,13 @@
 
 #include "cleaning/browsers/browser_platform_win32.h"
 #include "cleaning/file_system_win32.h"
+#include "cleaning/preview.h"
 #include "cleaning/wipe.h"
 #include "kernel/status_pane.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
+using Win32Fs = win32::Win32FileSystem;
 
 namespace {
 
@@ -81,8 +84,9 @@ public:
                      const std::string&) override {}
 };
 
-double rmdirSeconds(const std::wstring& tree) {
-    std::wstring cmd = L"cmd.exe /c rmdir /s /q \"" + tree + L"\"";
+// Seconds a command of cmd.exe takes (its output goes nowhere).
+double cmdSeconds(const std::wstring& line) {
+    std::wstring cmd = L"cmd.exe /c " + line;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -97,6 +101,31 @@ double rmdirSeconds(const std::wstring& tree) {
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return seconds;
+}
+
+double rmdirSeconds(const std::wstring& tree) {
+    return cmdSeconds(L"rmdir /s /q \"" + tree + L"\"");
+}
+
+// The preview of a tree (the same walk, only collecting) against "dir /s /b"
+// listing it: files per second of each, and the longest unserved gap.
+void previewFigures(Win32Fs& fs, StatusPane& pane, const std::wstring& tree) {
+    PreviewCollector collector;
+    win32::ThrottledPump pump;
+    FolderWiper looker(fs, pane, [&] { pump(); });
+    looker.collectInto(&collector);
+    const std::string top = win32::toUtf8(tree);
+    const double t0 = now();
+    looker.WipeFolder(top, top);
+    const double seconds = now() - t0;
+    const double dir = cmdSeconds(L"dir /s /b \"" + tree + L"\" > NUL");
+    const double found = static_cast<double>(collector.items().size());
+    std::printf("preview:         %.0f files found in %.3f s = %.0f files/s\n", found, seconds,
+                found / seconds);
+    std::printf("cmd dir /s /b:   %.3f s = %.0f files/s\n", dir, found / dir);
+    std::printf("ratio preview / dir: %.2fx (goal >= 1x); longest time without pumping "
+                "messages: %.1f ms (limit 50 ms)\n",
+                dir / seconds, pump.maxGapMs());
 }
 
 // A browser's cache as the clean run erases it (a Chrome profile, its Cache
@@ -125,6 +154,7 @@ int browserCache(const std::wstring& root, long files) {
     BrowserOptions options(store);
     options.setChecked(BrowserId::Chrome, BrowserItem::Cache, true);
     BrowserCleaner cleaner(fs, wiper, pane, platform, options);
+    previewFigures(fs, pane, profile + L"\\Cache");
     const double t0 = now();
     cleaner.run([&] { pump(); });
     const double cleanSeconds = now() - t0;
@@ -169,25 +199,13 @@ int wmain(int argc, wchar_t** argv) {
     NullPane pane;
     win32::ThrottledPump pump;
     FolderWiper wiper(fs, pane, [&] { pump(); });
+    previewFigures(fs, pane, a);
     const std::string top = win32::toUtf8(a);
     const double t0 = now();
     wiper.WipeFolder(top, top);
     const double wipeSeconds = now() - t0;
 
-    std::wstring cmd = L"cmd.exe /c rmdir /s /q \"" + b + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    const double t1 = now();
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &si, &pi)) {
-        std::printf("could not start cmd: %lu\n", ::GetLastError());
-        return 1;
-    }
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
-    const double rmdirSeconds = now() - t1;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    const double rmdirSeconds = ::rmdirSeconds(b);
     const bool rmdirDone = ::GetFileAttributesW(b.c_str()) == INVALID_FILE_ATTRIBUTES;
 
     const double wipeRate = static_cast<double>(wiper.stats().filesDeleted) / wipeSeconds;
