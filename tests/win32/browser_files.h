@@ -1,7 +1,6 @@
 #pragma once
 // A browser's lock held as the browser holds it, by the helper process
-// C:\testbin\profile_lock.exe (installed by the bench); released, and the
-// helper ended, when this goes.
+// C:\testbin\profile_lock.exe (installed by the bench), ended when this goes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,10 +13,7 @@ namespace tidewell::testing_files {
 class LockHolder {
 public:
     explicit LockHolder(const std::string& lockFile) {
-        const std::wstring event = L"Local\\TidewellLock" + std::to_wstring(::GetTickCount64());
-        release_.reset(::CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
-        std::wstring cmd =
-            L"C:\\testbin\\profile_lock.exe \"" + win32::toUtf16(lockFile) + L"\" " + event;
+        std::wstring cmd = L"C:\\testbin\\profile_lock.exe \"" + win32::toUtf16(lockFile) + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
@@ -40,16 +36,14 @@ public:
         EXPECT_TRUE(held()) << lockFile;
     }
     ~LockHolder() {
-        ::SetEvent(release_.get());
         if (process_) {
+            ::TerminateProcess(process_.get(), 0);
             ::WaitForSingleObject(process_.get(), 10000);
         }
     }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
 
 private:
-    win32::UniqueHandle release_, process_;
+    win32::UniqueHandle process_;
 };
 
 } // namespace tidewell::testing_files
