@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "../win32/browser_files.h"
+#include "../unit/browser_fixtures.h"
+#include "../win32/test_files.h"
 #include "kernel/settings_store_win32.h"
 #include "program_driver.h"
 #include "settings/browser_options.h"
@@ -118,7 +119,11 @@ TEST(BrowsersE2E, EveryBoxCheckedErasesTheItemsKeepsTheRestAndSkipsTheRunningBro
     }
     std::string text;
     {
-        LockHolder running(chrome + "\\lockfile");
+        // Chrome runs: this process holds its lock as Chrome does.
+        win32::UniqueFile running(::CreateFileW(win32::toUtf16(chrome + "\\lockfile").c_str(),
+                                                GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        ASSERT_TRUE(running);
         ProgramProcess p;
         HWND main = p.waitMainWindow();
         ASSERT_NE(main, nullptr);

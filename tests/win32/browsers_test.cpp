@@ -1,16 +1,17 @@
 // The browsers' cleaning on real files under Wine: what only the platform
-// shows. A running browser's lock held by another process, links the
-// platform flags and one it does not, a file in use, a profiles.ini that is a
-// link, and SQLite under a name outside ASCII. The whole run over every
-// browser is the e2e test's.
+// shows. A running browser's lock, links the platform flags and one it does
+// not, a file in use, a profiles.ini that is a link, and SQLite under a name
+// outside ASCII. The whole run over every browser is the e2e test's (there
+// the lock is held by another process).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "../unit/cleaning_fakes.h"
 #include "../unit/memory_store.h"
-#include "browser_files.h"
+#include "../unit/browser_fixtures.h"
 #include "cleaning/browsers/browser_platform_win32.h"
 #include "cleaning/file_system_win32.h"
+#include "test_files.h"
 
 using namespace tidewell;
 using namespace tidewell::testing;
@@ -31,7 +32,10 @@ TEST(BrowserLocks, ARunningBrowsersLockIsHeldAStaleOneIsNot) {
     EXPECT_FALSE(platform.lockHeld(lock)) << "missing";
     writeText(lock, "");
     EXPECT_FALSE(platform.lockHeld(lock)) << "left behind by a crash";
-    LockHolder running(lock);
+    // Open as Chromium keeps it while it runs: for writing, shared for reading only.
+    win32::UniqueFile running(::CreateFileW(win32::toUtf16(lock).c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(running);
     EXPECT_TRUE(platform.lockHeld(lock));
 }
 
