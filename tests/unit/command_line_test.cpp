@@ -83,49 +83,43 @@ TEST(HandOver, OnlyOneAbsoluteWellFormedPathGetsThrough) {
     EXPECT_EQ(decodeHandOver(kHandOverTag, path.data(), 0), std::nullopt);
 }
 
-// What a start does: a message, the window, or a path given to the running copy.
-struct Starts : StartupPorts, InstanceHandOver {
-    bool running = true, taken = true;
-    std::vector<std::string> calls;
-    bool AnotherInstanceRunning() override { return running; }
-    void ShowInformation(const std::string&, const std::string& t) override { calls.push_back(t); }
-    std::string ReadWinIni(const std::string&, const std::string&, const std::string&) override {
-        return "x";
-    }
-    void WriteWinIni(const std::string&, const std::string&, const std::string&) override {}
-    std::string ProgramFolder() override { return "C:\\Tidewell"; }
-    void ShowMainWindow() override { calls.push_back("show"); }
-    bool HandOver(const std::string& path) override {
-        calls.push_back("hand over " + path);
-        return taken;
-    }
-};
+// What a start does, another copy running or not: what it showed or handed
+// over, and how it ended ("0" already running, "1" handed over, "2" started).
+std::string start(bool running, bool taken, const CommandLine& command) {
+    struct Starts : StartupPorts, InstanceHandOver {
+        bool running, taken;
+        std::string calls;
+        bool AnotherInstanceRunning() override { return running; }
+        void ShowInformation(const std::string&, const std::string& t) override {
+            calls += t + "|";
+        }
+        std::string ReadWinIni(const std::string&, const std::string&,
+                               const std::string&) override {
+            return "x";
+        }
+        void WriteWinIni(const std::string&, const std::string&, const std::string&) override {}
+        std::string ProgramFolder() override { return "C:\\Tidewell"; }
+        void ShowMainWindow() override { calls += "show|"; }
+        bool HandOver(const std::string& path) override {
+            calls += "hand over " + path + "|";
+            return taken;
+        }
+    } starts;
+    starts.running = running;
+    starts.taken = taken;
+    const StartupResult result = Main(starts, {"Tidewell", 1, 1, "", ""}, command, starts);
+    return starts.calls + std::to_string(static_cast<int>(result));
+}
 
 TEST(SecondCopy, HandsAPathOverSilentlyAndOtherwiseSaysItIsRunning) {
-    const ProductInfo product{"Tidewell", 1, 1, "", ""};
-    const std::string message = "Tidewell v1.1 already running.", handOver = "hand over C:\\a.cfy";
     const CommandLine file{Kind::OpenFile, "C:\\a.cfy"};
-    const struct {
-        bool running, taken;
-        CommandLine command;
-        StartupResult result;
-        std::vector<std::string> calls;
-    } cases[] = {
-        {true, true, file, StartupResult::HandedOver, {handOver}},
-        // The running copy did not take it: as a start without arguments.
-        {true, false, file, StartupResult::AlreadyRunning, {handOver, message}},
-        {true, true, {Kind::Tray, ""}, StartupResult::AlreadyRunning, {}},
-        {true, true, {}, StartupResult::AlreadyRunning, {message}},
-        // The first copy keeps the path for its own window.
-        {false, true, file, StartupResult::Started, {"show"}},
-    };
-    for (const auto& c : cases) {
-        Starts starts;
-        starts.running = c.running;
-        starts.taken = c.taken;
-        EXPECT_EQ(Main(starts, product, c.command, starts), c.result);
-        EXPECT_EQ(starts.calls, c.calls);
-    }
+    EXPECT_EQ(start(true, true, file), "hand over C:\\a.cfy|1");
+    // The running copy did not take it: as a start without arguments.
+    EXPECT_EQ(start(true, false, file), "hand over C:\\a.cfy|Tidewell v1.1 already running.|0");
+    EXPECT_EQ(start(true, true, {Kind::Tray, ""}), "0");
+    EXPECT_EQ(start(true, true, {}), "Tidewell v1.1 already running.|0");
+    // The first copy keeps the path for its own window.
+    EXPECT_EQ(start(false, true, file), "show|2");
 }
 
 // Values of existing keys by root; machine-wide keys cannot be made (a
