@@ -147,6 +147,5 @@ sandbox_install() {
   if [[ -f $bindir/../installer/Tidewell-setup.exe ]]; then
     cp -f "$bindir"/../installer/Tidewell-setup.exe "$WINEPREFIX/drive_c/testbin/"
   fi
-  if [[ -f $bindir/profile_lock.exe ]]; then cp -f "$bindir"/profile_lock.exe "$WINEPREFIX/drive_c/testbin/"; fi
   export TIDEWELL_EXE='C:\Program Files\Tidewell\Varnholt.exe'
 }

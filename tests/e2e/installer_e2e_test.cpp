@@ -1,9 +1,12 @@
-// End to end: the per-user installer, silent, in the sandbox's profile. It
-// installs, installs again over the running program, and uninstalls,
-// leaving the settings and the user's files.
+// End to end: the per-user installer, silent, in the sandbox's profile, and
+// the installed program's command line. It installs; the program starts for
+// the tray and takes a .cfy path from a second copy; an install over the
+// running program ends it; a start with a path opens it; the uninstall
+// leaves the settings and the user's files.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
@@ -11,6 +14,7 @@
 #include <string>
 
 #include "../win32/test_files.h"
+#include "filesecurity/file_security_ids.h"
 #include "product_config.h"
 #include "program_driver.h"
 #include "win32/unicode.h"
@@ -65,18 +69,42 @@ long runSilently(const std::string& exe) {
     return process.waitExit(60s);
 }
 
+std::wstring quoted(const std::string& path) {
+    return L"\"" + toUtf16(path) + L"\"";
+}
+
+// The decrypt panel holds `file` and waits for the password.
+void expectOpened(HWND main, const std::string& file) {
+    ASSERT_TRUE(waitFor([&] { return controlText(main, IDC_TXTSOURCE) == file; }))
+        << controlText(main, IDC_TXTSOURCE);
+    EXPECT_EQ(controlText(main, IDC_TXTDESTINATION), file.substr(0, file.size() - 4));
+    EXPECT_TRUE(::IsWindowVisible(main));
+    EXPECT_TRUE(::IsWindowEnabled(findControl(main, IDC_CMDDECRYPT)));
+    EXPECT_FALSE(::IsWindowEnabled(findControl(main, IDC_CMDENCRYPT)));
+    HWND password = findControl(main, IDC_TXTPASSWORD);
+    EXPECT_TRUE(waitFor([&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(main, nullptr), &info) &&
+               info.hwndFocus == password;
+    }));
+    EXPECT_FALSE(exists(file.substr(0, file.size() - 4))) << "nothing runs before Decrypt";
+}
+
 class InstallerE2E : public ::testing::Test {
 protected:
     void SetUp() override { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     void TearDown() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         removeTree(folder_);
+        removeTree(files_);
         ::CoUninitialize();
     }
     std::string folder_ = knownFolder(FOLDERID_LocalAppData) + "\\Programs\\Tidewell";
+    std::string files_ = tempFolder() + "tidewell cmd \xc3\xa9";
 };
 
-TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSettingsAndUserFiles) {
+TEST_F(InstallerE2E, InstallTrayStartHandOverInstallOverTheRunningCopyAndUninstall) {
     const std::string setup = "C:\\testbin\\Tidewell-setup.exe";
     ASSERT_TRUE(exists(setup)) << "the installer was not built";
     const std::string exe = folder_ + "\\Varnholt.exe", uninstaller = folder_ + "\\uninstall.exe";
@@ -106,11 +134,20 @@ TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSetting
     // Kilobytes: the program alone is more than one.
     const DWORD size = userDword(kUninstallKey, L"EstimatedSize");
     EXPECT_TRUE(size > 100 && size < 100000) << size;
+    // The shell shows encrypted files with the program's own icon.
+    HICON icon = nullptr;
+    EXPECT_EQ(::ExtractIconExW(toUtf16(exe).c_str(), -IDI_ENCRYPTED_FILE, &icon, nullptr, 1), 1u);
+    if (icon != nullptr)
+        ::DestroyIcon(icon);
 
-    // Started as the shortcut and the Run value start it, it registers the
-    // .cfy type for itself (WIN.INI and machine-wide; this prefix may).
+    // Started as the Run value starts it, it registers the .cfy type for
+    // itself (WIN.INI and machine-wide; this prefix may).
     ::WritePrivateProfileStringW(L"Extensions", L"CFY", nullptr, L"WIN.INI");
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMachineClass);
+    mkdir(files_);
+    const std::string handed = files_ + "\\tax 2024.pdf.cfy", given = files_ + "\\b.CFY";
+    writeText(handed, "sealed");
+    writeText(given, "sealed");
     {
         ProgramProcess program(toUtf16(exe), L"/tray");
         HWND main = nullptr;
@@ -121,6 +158,11 @@ TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSetting
         ASSERT_TRUE(waitFor(
             [&] { return regString(HKEY_LOCAL_MACHINE, kMachineClass) == "Cofferly File"; }));
         EXPECT_FALSE(::IsWindowVisible(main)) << "a start for the tray shows only the icon";
+        // A second copy hands its path over and ends without a message; the
+        // hidden window comes back with the file.
+        ProgramProcess copy(toUtf16(exe), quoted(handed));
+        EXPECT_EQ(copy.waitExit(), 0) << "the second copy did not end by itself";
+        expectOpened(main, handed);
         // Installing again ends it (not just hides it) and replaces its files.
         ASSERT_EQ(runSilently(setup), 0);
         EXPECT_EQ(program.waitExit(5s), 0) << "the running copy was not ended";
@@ -132,14 +174,24 @@ TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSetting
     setUserString(L"Software\\Classes\\.cfy", nullptr, L"cfy_auto_file");
     setUserString(kSettingsKey, L"Kept", L"yes");
     writeText(folder_ + "\\report.pdf.cfy", "sealed");
-    ProgramProcess running(toUtf16(exe));
-    ASSERT_NE(running.waitMainWindow(), nullptr);
+    // What a double-click runs.
+    ProgramProcess running(toUtf16(exe), quoted(given));
+    HWND main = running.waitMainWindow();
+    ASSERT_NE(main, nullptr);
+    expectOpened(main, given);
 
     // The uninstaller runs from a copy of itself: wait for its work.
     ASSERT_EQ(runSilently(uninstaller), 0);
     EXPECT_TRUE(waitFor([&] { return !exists(uninstaller); }, 30s));
     EXPECT_EQ(running.waitExit(5s), 0) << "the running copy was not ended";
-    EXPECT_TRUE(waitFor([&] { return !keyExists(kUninstallKey); }));
+    // The old WIN.INI entry goes last.
+    const auto winIni = [] {
+        wchar_t ini[MAX_PATH] = {};
+        ::GetPrivateProfileStringW(L"Extensions", L"CFY", L"<absent>", ini, MAX_PATH, L"WIN.INI");
+        return toUtf8(ini);
+    };
+    EXPECT_TRUE(waitFor([&] { return winIni() == "<absent>"; })) << winIni();
+    EXPECT_FALSE(keyExists(kUninstallKey));
     for (const char* name : {"\\Varnholt.exe", "\\MSHook.dll"})
         EXPECT_FALSE(exists(folder_ + name)) << name;
     EXPECT_FALSE(exists(link));
@@ -147,9 +199,6 @@ TEST_F(InstallerE2E, SilentInstallOverTheRunningProgramThenUninstallKeepsSetting
     EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, kMachineClass), "<absent>");
     EXPECT_FALSE(keyExists(L"Software\\Classes\\cfy_auto_file"));
     EXPECT_FALSE(keyExists(L"Software\\Classes\\.cfy"));
-    wchar_t ini[64] = {};
-    ::GetPrivateProfileStringW(L"Extensions", L"CFY", L"<absent>", ini, 64, L"WIN.INI");
-    EXPECT_EQ(toUtf8(ini), "<absent>");
     // What is not the program's stays.
     EXPECT_EQ(userString(kSettingsKey, L"Kept"), "yes");
     EXPECT_EQ(readText(folder_ + "\\report.pdf.cfy"), "sealed");

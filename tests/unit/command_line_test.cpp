@@ -1,14 +1,24 @@
-// The command line, the hand-over of a path from a second copy to the
-// running one, and what a second copy does with each kind of start.
+// A start with a command line: what it asks for, the path a second copy
+// hands to the running one and what a second copy does; and a .cfy file
+// reaching the program from the shell: the per-user registration when the
+// machine-wide one cannot be written, and the panel a path opens.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "filesecurity/file_security_ids.h"
+#include "filesecurity/file_type.h"
+#include "filesecurity/panel.h"
+#include "filesecurity_fakes.h"
 #include "shell/command_line.h"
 #include "shell/startup.h"
 
 using namespace tidewell;
+using namespace tidewell::filesecurity;
+using namespace tidewell::testing_fs;
 using Kind = CommandLine::Kind;
 using namespace std::string_literals;
 
@@ -19,36 +29,34 @@ std::string pathOfUnits(std::size_t units) {
     return "C:\\" + std::string(units - 3, 'a');
 }
 
+// What a start with this command line does: "open <path>", "tray" or "none".
+std::string asked(const std::string& tail) {
+    const CommandLine c = parseCommandLine(tail);
+    return c.kind == Kind::OpenFile ? "open " + c.path : c.kind == Kind::Tray ? "tray" : "none";
+}
+
 TEST(CommandLine, OnePathOrTrayAndEverythingElseIsAPlainStart) {
     const std::string longest = pathOfUnits(kMaxPathUnits);
-    const struct {
-        std::string tail;
-        Kind kind;
-        std::string path;
-    } cases[] = {
-        {"", Kind::None, ""},
-        {" \t ", Kind::None, ""},
-        {"\"C:\\My Files\\tax 2024.cfy\"", Kind::OpenFile, "C:\\My Files\\tax 2024.cfy"},
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"C:\\My Files\\tax 2024.cfy\"", "open C:\\My Files\\tax 2024.cfy"},
         // Unquoted, as a command without quotes passes a path with blanks.
-        {"  C:\\My Files\\a  b.cfy ", Kind::OpenFile, "C:\\My Files\\a  b.cfy"},
-        {"notes.cfy", Kind::OpenFile, "notes.cfy"},
-        {"\"C:\\\xc3\x9c\\\xe6\x97\xa5.cfy\"", Kind::OpenFile, "C:\\\xc3\x9c\\\xe6\x97\xa5.cfy"},
+        {"  C:\\My Files\\a  b.cfy ", "open C:\\My Files\\a  b.cfy"},
+        {"notes.cfy", "open notes.cfy"},
+        {"\"C:\\\xc3\x9c\\\xe6\x97\xa5.cfy\"", "open C:\\\xc3\x9c\\\xe6\x97\xa5.cfy"},
         // Backslashes before a closing quote are halved, as the C runtime does.
-        {"\"C:\\x\\\\\"", Kind::OpenFile, "C:\\x\\"},
-        {"/tray", Kind::Tray, ""},
-        {" /TRAY ", Kind::Tray, ""},
-        {"\"" + longest + "\"", Kind::OpenFile, longest},
+        {"\"C:\\x\\\\\"", "open C:\\x\\"},
+        {"\"" + longest + "\"", "open " + longest},
+        {"/tray", "tray"},
+        {" /TRAY ", "tray"},
     };
-    for (const auto& c : cases) {
-        const CommandLine got = parseCommandLine(c.tail);
-        EXPECT_EQ(got.kind, c.kind) << c.tail.substr(0, 60);
-        EXPECT_EQ(got.path, c.path) << c.tail.substr(0, 60);
+    for (const auto& [tail, what] : cases) {
+        EXPECT_EQ(asked(tail), what) << tail.substr(0, 60);
     }
     for (std::string unknown :
-         {"/tray /tray"s, "/tray C:\\a.cfy"s, "/unknown"s, "-s"s, "\"\""s,
+         {""s, " \t "s, "/tray /tray"s, "/tray C:\\a.cfy"s, "/unknown"s, "-s"s, "\"\""s,
           "\"C:\\a.cfy\" \"C:\\b.cfy\""s, "\"C:\\a.cfy\" /x"s,
           "\"" + pathOfUnits(kMaxPathUnits + 1) + "\"", pathOfUnits(kMaxPathUnits + 3)}) {
-        EXPECT_EQ(parseCommandLine(unknown).kind, Kind::None) << unknown.substr(0, 60);
+        EXPECT_EQ(asked(unknown), "none") << unknown.substr(0, 60);
     }
 }
 
@@ -75,48 +83,129 @@ TEST(HandOver, OnlyOneAbsoluteWellFormedPathGetsThrough) {
     EXPECT_EQ(decodeHandOver(kHandOverTag, path.data(), 0), std::nullopt);
 }
 
-// What a start does: a message, the window, or a path given to the running copy.
-struct Starts : StartupPorts, InstanceHandOver {
-    bool running = true, taken = true;
-    std::vector<std::string> calls;
-    bool AnotherInstanceRunning() override { return running; }
-    void ShowInformation(const std::string&, const std::string& t) override { calls.push_back(t); }
-    std::string ReadWinIni(const std::string&, const std::string&, const std::string&) override {
-        return "x";
+// What a start does, another copy running or not: what it showed or handed
+// over, and how it ended ("0" already running, "1" handed over, "2" started).
+std::string start(bool running, bool taken, const CommandLine& command) {
+    struct Starts : StartupPorts, InstanceHandOver {
+        bool running, taken;
+        std::string calls;
+        bool AnotherInstanceRunning() override { return running; }
+        void ShowInformation(const std::string&, const std::string& t) override {
+            calls += t + "|";
+        }
+        std::string ReadWinIni(const std::string&, const std::string&,
+                               const std::string&) override {
+            return "x";
+        }
+        void WriteWinIni(const std::string&, const std::string&, const std::string&) override {}
+        std::string ProgramFolder() override { return "C:\\Tidewell"; }
+        void ShowMainWindow() override { calls += "show|"; }
+        bool HandOver(const std::string& path) override {
+            calls += "hand over " + path + "|";
+            return taken;
+        }
+    } starts;
+    starts.running = running;
+    starts.taken = taken;
+    const StartupResult result = Main(starts, {"Tidewell", 1, 1, "", ""}, command, starts);
+    return starts.calls + std::to_string(static_cast<int>(result));
+}
+
+TEST(SecondCopy, HandsAPathOverSilentlyAndOtherwiseSaysItIsRunning) {
+    const CommandLine file{Kind::OpenFile, "C:\\a.cfy"};
+    EXPECT_EQ(start(true, true, file), "hand over C:\\a.cfy|1");
+    // The running copy did not take it: as a start without arguments.
+    EXPECT_EQ(start(true, false, file), "hand over C:\\a.cfy|Tidewell v1.1 already running.|0");
+    EXPECT_EQ(start(true, true, {Kind::Tray, ""}), "0");
+    EXPECT_EQ(start(true, true, {}), "Tidewell v1.1 already running.|0");
+    // The first copy keeps the path for its own window.
+    EXPECT_EQ(start(false, true, file), "show|2");
+}
+
+// Values of existing keys by root; machine-wide keys cannot be made (a
+// standard user's HKEY_LOCAL_MACHINE, where HKEY_CLASSES_ROOT writes land).
+struct UserRegistry : Registry, KeyCreator {
+    std::map<std::string, std::string> values; // "root|key" -> default value
+    std::set<std::string> keys;
+    int writes = 0;
+    static std::string id(RegistryRoot root, const std::string& key) {
+        return std::to_string(static_cast<unsigned>(root)) + "|" + key;
     }
-    void WriteWinIni(const std::string&, const std::string&, const std::string&) override {}
-    std::string ProgramFolder() override { return "C:\\Tidewell"; }
-    void ShowMainWindow() override { calls.push_back("show"); }
-    bool HandOver(const std::string& path) override {
-        calls.push_back("hand over " + path);
-        return taken;
+    void createKey(RegistryRoot root, const std::string& path) override {
+        if (root == RegistryRoot::CurrentUser)
+            keys.insert(id(root, path));
+    }
+    void SetRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
+                          const std::string& value, RegistryType) override {
+        ++writes;
+        if (keys.count(id(root, key)) && name.empty())
+            values[id(root, key)] = value;
+    }
+    std::string GetMachineValue(const std::string& key, const std::string&) override {
+        return values[id(RegistryRoot::LocalMachine, key)];
+    }
+    std::string GetUserValue(const std::string& key, const std::string&) override {
+        return values[id(RegistryRoot::CurrentUser, key)];
+    }
+    std::string& user(const std::string& key) {
+        return values[id(RegistryRoot::CurrentUser, "Software\\Classes\\" + key)];
     }
 };
 
-TEST(SecondCopy, HandsAPathOverSilentlyAndOtherwiseSaysItIsRunning) {
-    const ProductInfo product{"Tidewell", 1, 1, "", ""};
-    const std::string message = "Tidewell v1.1 already running.", handOver = "hand over C:\\a.cfy";
-    const CommandLine file{Kind::OpenFile, "C:\\a.cfy"};
-    const struct {
-        bool running, taken;
-        CommandLine command;
-        StartupResult result;
-        std::vector<std::string> calls;
-    } cases[] = {
-        {true, true, file, StartupResult::HandedOver, {handOver}},
-        // The running copy did not take it: as a start without arguments.
-        {true, false, file, StartupResult::AlreadyRunning, {handOver, message}},
-        {true, true, {Kind::Tray, ""}, StartupResult::AlreadyRunning, {}},
-        {true, true, {}, StartupResult::AlreadyRunning, {message}},
-        // The first copy keeps the path for its own window.
-        {false, true, file, StartupResult::Started, {"show"}},
-    };
-    for (const auto& c : cases) {
-        Starts starts;
-        starts.running = c.running;
-        starts.taken = c.taken;
-        EXPECT_EQ(Main(starts, product, c.command, starts), c.result);
-        EXPECT_EQ(starts.calls, c.calls);
+TEST(FileTypeForUser, RegisteredPerUserOnlyWhenTheMachineWideWriteFailsAndOnlyWhereItDiffers) {
+    const std::string program = "C:\\Users\\Ann\\Programs\\Tidewell\\Varnholt.Exe";
+    UserRegistry reg;
+    EXPECT_TRUE(ensureFileType(reg, reg, program));
+    EXPECT_TRUE(ensureUserFileType(reg, reg, program));
+    EXPECT_EQ(reg.user(".cfy"), "cfy_auto_file");
+    EXPECT_EQ(reg.user("cfy_auto_file"), "Cofferly File");
+    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "\"" + program + "\" \"%1\"");
+    EXPECT_EQ(reg.user("cfy_auto_file\\DefaultIcon"),
+              "\"" + program + "\",-" + std::to_string(IDI_ENCRYPTED_FILE));
+    // The next start finds them in place: nothing written, the shell not told.
+    const int writes = reg.writes;
+    EXPECT_FALSE(ensureUserFileType(reg, reg, program));
+    EXPECT_EQ(reg.writes, writes);
+    // A copy in another folder takes the command and the icon over.
+    EXPECT_TRUE(ensureUserFileType(reg, reg, "D:\\Varnholt.Exe"));
+    EXPECT_EQ(reg.writes, writes + 2);
+    EXPECT_EQ(reg.user("cfy_auto_file\\shell\\open\\command"), "\"D:\\Varnholt.Exe\" \"%1\"");
+    // Where the machine-wide type reads back, nothing goes under the user's classes.
+    UserRegistry machine;
+    machine
+        .values[UserRegistry::id(RegistryRoot::LocalMachine, "SOFTWARE\\Classes\\cfy_auto_file")] =
+        "Cofferly File";
+    EXPECT_FALSE(ensureUserFileType(machine, machine, program));
+    EXPECT_EQ(machine.writes, 0);
+}
+
+// The mode, direction and boxes of a panel, after the message if any.
+std::string opened(const std::string& path, FileAccess& fs) {
+    // A panel the user left in folder mode, encrypting, with fields filled.
+    PanelModel m;
+    toggleMode(m);
+    m.txtSource = "C:\\Mine";
+    m.txtDestination = "C:\\Mine.cfy";
+    const auto problem = openForDecryption(m, path, fs, "Tidewell");
+    return (problem ? problem->text + " (" + problem->title + ")|" : "") +
+           (folderMode(m) ? "folder " : "file ") +
+           (direction(m) == Direction::Decrypt ? "decrypt|" : "encrypt|") + m.txtSource + "|" +
+           m.txtDestination;
+}
+
+TEST(OpenForDecryption, AnExistingCfyFileFillsSingleFileDecryptAnythingElseGivesThePathMessage) {
+    MemoryFs fs;
+    for (const char* file :
+         {"C:\\D\\tax 2024.pdf.cfy", "C:\\D\\LOUD.CFY", "C:\\D\\tax.pdf", "C:\\D\\.cfy"})
+        fs.addFile(file, bytesOf("x"));
+    fs.addFolder("C:\\D\\box.cfy");
+    EXPECT_EQ(opened("C:\\D\\tax 2024.pdf.cfy", fs),
+              "file decrypt|C:\\D\\tax 2024.pdf.cfy|C:\\D\\tax 2024.pdf");
+    EXPECT_EQ(opened("C:\\D\\LOUD.CFY", fs), "file decrypt|C:\\D\\LOUD.CFY|C:\\D\\LOUD");
+    for (const char* path :
+         {"C:\\D\\gone.cfy", "C:\\D\\tax.pdf", "C:\\D\\.cfy", "C:\\D\\box.cfy"}) {
+        EXPECT_EQ(opened(path, fs),
+                  "Source file not found. (Tidewell)|folder encrypt|C:\\Mine|C:\\Mine.cfy");
     }
 }
 
