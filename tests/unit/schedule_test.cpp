@@ -81,8 +81,7 @@ TEST(SchedulePanelRules, KindChangeEnablesByKind) {
         EXPECT_EQ(state + p.hoursText, row.state) << row.kind << " " << row.withTime;
         EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
     }
-    // Outside the list nothing changes but the pending state; a time on the
-    // picker disables the hours box, none enables it.
+    // Outside the list nothing changes but the pending state.
     SchedulePanel p;
     cmbDays_Click(p, 3);
     p.hoursText = "5";
@@ -91,14 +90,6 @@ TEST(SchedulePanelRules, KindChangeEnablesByKind) {
     EXPECT_EQ(p.kind, 3);
     EXPECT_EQ(p.hoursText, "5");
     EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
-    p.applyEnabled = p.cancelEnabled = false;
-    p.time = TimeOfDay{7, 30, 0};
-    timePickerEdited(p);
-    EXPECT_FALSE(p.hoursEnabled);
-    EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
-    p.time.reset();
-    timePickerEdited(p);
-    EXPECT_TRUE(p.hoursEnabled);
 }
 
 // A first start is daily every two hours with no last run and writes nothing.
