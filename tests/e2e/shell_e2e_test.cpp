@@ -95,25 +95,4 @@ TEST_F(ShellE2E, ASecondCopyIsRefusedPagesFollowTheTabsTheCloseBoxHidesAndExitEn
     EXPECT_TRUE(waitFor([] { return trayIcons().empty(); })) << "icon left behind";
 }
 
-TEST_F(ShellE2E, AssociationCarriesANonAsciiProgramFolderAndIsWrittenOnce) {
-    const std::wstring folder = L"C:\\Program Files\\T\u00efdewell \u00dc\u65e5";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring exe = folder + L"\\Varnholt.exe";
-    ASSERT_TRUE(::CopyFileW(kProgramExe.c_str(), exe.c_str(), FALSE));
-    const std::string written = win32::toUtf8(folder) + "\\Varnholt.Exe ^.CFY";
-    {
-        ProgramProcess program(exe);
-        HWND main = program.waitMainWindow();
-        ASSERT_NE(main, nullptr);
-        EXPECT_EQ(winIniCfy(), written);
-        EXPECT_EQ(exitWithButton(program, main), 0);
-    }
-    ::DeleteFileW(exe.c_str());
-    ::RemoveDirectoryW(folder.c_str());
-    // The installed copy finds an entry in place and leaves it as it is.
-    ProgramProcess program;
-    ASSERT_NE(program.waitMainWindow(), nullptr);
-    EXPECT_EQ(winIniCfy(), written);
-}
-
 } // namespace

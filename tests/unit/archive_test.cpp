@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-
 #include "archive_tar_helpers.h"
 #include "filesecurity/archive/archive.h"
 #include "kernel/app_error.h"
@@ -251,27 +248,5 @@ TEST(Archive, PaxRecordsCarryLongNamesAndSizesOverTheHeaderFields) {
         AppError);
     EXPECT_FALSE(fs.has("/big"));
 }
-
-#ifndef _WIN32
-// The archive is an ordinary .tar.gz: the system's tar unpacks it.
-TEST(Archive, SystemTarReadsOurArchive) {
-    if (std::system("tar --version >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "no tar";
-    MemoryFs fs = sampleTree();
-    Bytes stream = pack(fs, "/src");
-    const std::string dir = ::testing::TempDir() + "tidewell_tar_check";
-    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
-    std::ofstream(dir + "/a.tar.gz", std::ios::binary)
-        .write(reinterpret_cast<const char*>(stream.data()),
-               static_cast<std::streamsize>(stream.size()));
-    // The prefix-split path, the name outside ASCII and the empty folder.
-    EXPECT_EQ(std::system(("cd '" + dir + "' && tar -xzf a.tar.gz && grep -qx split '" +
-                           std::string(120, 'p') + "/split.txt' && grep -qx unicode 'sub/" +
-                           kUtf8Name + "' && test -d empty")
-                              .c_str()),
-              0);
-    std::system(("chmod -R u+w '" + dir + "'; rm -rf '" + dir + "'").c_str());
-}
-#endif
 
 } // namespace

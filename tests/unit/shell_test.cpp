@@ -1,5 +1,5 @@
-// Portable shell logic: product texts, OS names, settings key paths, the
-// error texts and strict number parsing, start-up and the load order.
+// Portable shell logic: settings key paths, the error texts and strict
+// number parsing, and start-up's association.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include "kernel/app_error.h"
 #include "kernel/report_error.h"
 #include "kernel/settings_store.h"
-#include "shell/os_name.h"
 #include "shell/startup.h"
 
 using namespace tidewell;
@@ -21,24 +20,6 @@ namespace {
 
 auto failsWith(long number) {
     return ::testing::Throws<AppError>(::testing::Property(&AppError::number, number));
-}
-
-struct OsCase {
-    OsVersion version;
-    const char* name;
-};
-
-TEST(OsName, ClassicTableAndCurrentSystems) {
-    const OsCase cases[] = {
-        {{true, 2, 6, 1, 7601}, "Windows 7"},    {{true, 2, 10, 0, 21999}, "Windows 10"},
-        {{true, 2, 10, 0, 22000}, "Windows 11"}, {{true, 2, 12, 0, 30000}, ""},
-        {{true, 3, 10, 0, 19045}, "Failed"},     {{false, 2, 10, 0, 19045}, "Failed"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(osNameFor(c.version), c.name)
-            << "platform " << c.version.platform << " " << c.version.major << "." << c.version.minor
-            << "." << c.version.build;
-    }
 }
 
 TEST(SettingsKeyPath, NamesNestUnderTheClassicRootAndEmptyOnesAreRefused) {
@@ -133,18 +114,6 @@ TEST(Startup, WritesTheAssociationOnlyWhenAbsent) {
         EXPECT_EQ(again.winIni["Extensions/CFY"], existing);
         EXPECT_THAT(again.calls, ElementsAre("show"));
     }
-}
-
-TEST(Startup, ProgramPathKeepsOnlyADriveRootsBackslash) {
-    EXPECT_EQ(programPath("C:\\Apps\\Tidewell"), "C:\\Apps\\Tidewell\\Varnholt.Exe");
-    EXPECT_EQ(programPath("C:\\Apps\\Tidewell\\"), "C:\\Apps\\Tidewell\\Varnholt.Exe");
-    EXPECT_EQ(programPath("E:\\"), "E:\\Varnholt.Exe");
-    EXPECT_EQ(programPath("\\\\server\\share"), "\\\\server\\share\\Varnholt.Exe");
-}
-
-TEST(Startup, UserLabelNeverShowsGarbage) {
-    EXPECT_EQ(userLabelText(true, "WORKSTATION-7"), "User WORKSTATION-7");
-    EXPECT_EQ(userLabelText(false, "\x01\x02junk"), "User ");
 }
 
 } // namespace

@@ -19,22 +19,6 @@ TEST(TrayTip, AlwaysFitsWithItsTerminator) {
     EXPECT_EQ(fitTip(u"x", 0), u"");
 }
 
-TEST(TrayCallback, DecodesTheIconsMouseMessagesOnly) {
-    EXPECT_EQ(decodeTrayCallback(1, 0x203, false, false), TrayAction::ShowWindow);
-    EXPECT_EQ(decodeTrayCallback(1, 0x205, true, false), TrayAction::ShowMenu);
-    EXPECT_EQ(decodeTrayCallback(1, 0x00010205, false, false), TrayAction::ShowMenu); // low word
-    for (unsigned msg : {0x200u, 0x201u, 0x202u, 0x204u, 0x206u, 0x207u}) {
-        EXPECT_EQ(decodeTrayCallback(1, msg, false, false), TrayAction::None) << msg;
-    }
-    // A real right click in the window: key flags in wParam, or lParam is
-    // the point where it happened (even one at x 517 with the left button held).
-    EXPECT_EQ(decodeTrayCallback(0, 0x205, true, false), TrayAction::None);
-    EXPECT_EQ(decodeTrayCallback(8, 0x00300205, true, true), TrayAction::None);
-    EXPECT_EQ(decodeTrayCallback(1, 0x00000205, true, true), TrayAction::None);
-    // Hidden, the window gets no real clicks: whatever the point, it is the icon.
-    EXPECT_EQ(decodeTrayCallback(1, 0x00000205, false, true), TrayAction::ShowMenu);
-}
-
 TEST(HideRule, TitledWindowsButTheDesktopAndAgents) {
     for (const char* title : {"Untitled - Notepad", " x ", "Program Managers", "Caf\xc3\xa9"}) {
         EXPECT_TRUE(qualifiesForHiding(title)) << title;

@@ -1,7 +1,7 @@
-// The folder wipe, the shredder's file primitives and the recycle bin's size
-// on real files under Wine: what the fakes cannot show is real attributes, a
-// file locked by another open, Wine's links and names outside ASCII. The
-// clean run as a whole (special folders, keys, clipboard) is the e2e test's.
+// The folder wipe and the shredder's file primitives on real files under
+// Wine: what the fakes cannot show is real attributes, a file locked by
+// another open, Wine's links and names outside ASCII. The clean run as a
+// whole (special folders, keys, clipboard, the recycle bin) is the e2e test's.
 // Links are made from the Linux side (Wine cannot make them itself); a canary
 // folder outside the tree sits behind every link and must survive.
 #include <gmock/gmock.h>
@@ -14,7 +14,6 @@
 #include "test_files.h"
 #include "../unit/cleaning_fakes.h"
 #include "cleaning/advanced_commands.h"
-#include "cleaning/cleaning_platform_win32.h"
 #include "cleaning/file_system_win32.h"
 #include "cleaning/wipe.h"
 #include "win32/unicode.h"
@@ -34,20 +33,6 @@ const std::string kRoot = "C:\\h3wipe";
 UniqueFile hold(const std::string& path) {
     return UniqueFile(::CreateFileW(toUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
-}
-
-// The e2e clean proves the bin is emptied; only here is its size checked
-// against a file of known size.
-TEST(CleaningPlatform, RecycleBinBytesCountATrashedFile) {
-    Win32CleaningPlatform platform;
-    mkdir(kRoot);
-    const std::string trashed = kRoot + "\\trashed.txt";
-    writeText(trashed, std::string(5000, 'x'));
-    trash(trashed);
-    EXPECT_GE(platform.RecycleBinBytes(), 5000u);
-    platform.EmptyRecycleBin();
-    EXPECT_EQ(platform.RecycleBinBytes(), 0u);
-    removeTree(kRoot);
 }
 
 class RealWipeTest : public ::testing::Test {

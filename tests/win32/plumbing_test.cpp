@@ -1,7 +1,7 @@
-// Win32 plumbing: conversions, system error texts, the message pump and the
-// dialog exception barrier. The single-instance claim, WIN.INI, the status
-// pane's colours and the OS name are seen through the real program by the
-// e2e tests.
+// Win32 plumbing: conversions and the dialog exception barrier. The
+// single-instance claim, WIN.INI, the status pane's colours, the OS name and
+// the message pump (Exit during a clean) are seen through the real program
+// by the e2e tests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,16 +13,11 @@
 #include "test_files.h"
 #include "win32/dialog.h"
 #include "win32/error_report.h"
-#include "win32/message_pump.h"
 #include "win32/unicode.h"
-#include "win32/unique_handle.h"
-#include "win32/win32_error.h"
 
 using namespace tidewell;
 using namespace tidewell::win32;
 using ::testing::ElementsAre;
-using ::testing::Property;
-using ::testing::Throws;
 
 namespace {
 
@@ -39,23 +34,6 @@ TEST(Unicode, RoundTripsEveryPlane) {
     EXPECT_EQ(toUtf16("\xf0\x9f\x8c\x8a"), std::wstring(L"\xD83C\xDF0A"));
     // Broken input does not fail: it becomes the replacement character.
     EXPECT_EQ(toUtf16("a\xff!"), std::wstring(L"a\xFFFD!"));
-}
-
-TEST(Errors, CarryTheSystemNumberAndText) {
-    AppError e = win32Error(ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(e.number(), 2);
-    EXPECT_FALSE(e.description().empty());
-    EXPECT_NE(e.description().back(), '\n');
-    EXPECT_EQ(systemMessage(0xDEADBEEF).rfind("Unknown error", 0), 0u);
-    const auto number = [](long n) { return Throws<AppError>(Property(&AppError::number, n)); };
-    EXPECT_THAT([] { checkHr(E_ACCESSDENIED); }, number(E_ACCESSDENIED));
-    EXPECT_NO_THROW(checkHr(S_FALSE));
-    EXPECT_THAT(
-        [] {
-            ::SetLastError(ERROR_ACCESS_DENIED);
-            throwLastError();
-        },
-        number(5));
 }
 
 // An in-memory dialog template without controls: the header, then no menu,
@@ -108,26 +86,6 @@ TEST(DialogBase, IsAnExceptionBarrierThatReportsAndGoesOn) {
     ::DestroyWindow(h);
     EXPECT_TRUE(dialog.destroyed);
     EXPECT_EQ(dialog.hwnd(), nullptr);
-}
-
-TEST(MessagePump, ServesQueuedMessagesAndKeepsQuitForTheMainLoop) {
-    TestDialog dialog;
-    HWND h = dialog.make();
-    ASSERT_NE(h, nullptr);
-    for (int i = 0; i < 5; ++i) {
-        ::PostMessageW(h, WM_COMMAND, 2, 0);
-    }
-    EXPECT_TRUE(pumpPendingMessages());
-    EXPECT_EQ(dialog.commands, 5);
-
-    ::PostQuitMessage(3);
-    ::PostMessageW(h, WM_COMMAND, 2, 0);
-    EXPECT_FALSE(pumpPendingMessages());
-    MSG msg;
-    // The quit is posted again, so the main loop still sees it.
-    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 3u);
-    pumpPendingMessages();
 }
 
 } // namespace
