@@ -83,26 +83,23 @@ TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
 
 // ---- Switch ----------------------------------------------------------------
 
-struct FakeSwitchView : PopupSwitchView {
+// The check box and the tray item's mark, the store and the switch.
+struct SwitchRig : PopupSwitchView {
     int box = 0;
     bool mark = false;
     int checkBoxValue() override { return box; }
     void setCheckBoxValue(int v) override { box = v; }
     bool menuChecked() override { return mark; }
     void setMenuChecked(bool c) override { mark = c; }
-};
-
-struct SwitchRig {
     testing_store::MemoryStore store;
-    FakeSwitchView view;
     PopupFlags flags;
-    PopupKillerSwitch sw{store, view, flags};
+    PopupKillerSwitch sw{store, *this, flags};
     // Box, menu mark, switch and the values stored, as "1 1 1 1".
     std::string state() const {
         std::string values;
         for (const auto& w : store.written)
             values += w.substr(w.find('=') + 1);
-        return std::to_string(view.box) + " " + std::to_string(view.mark) + " " +
+        return std::to_string(box) + " " + std::to_string(mark) + " " +
                std::to_string(flags.gPopupKillerActive) + " " + values;
     }
 };
@@ -121,7 +118,7 @@ TEST(PopupSwitch, StoredZeroIsOffOtherwiseOnAndBoxAndMenuStayInStep) {
     rig.sw.loadAtStartup(); // first run
     rig.sw.markMenuAtEndOfLoad();
     EXPECT_EQ(rig.state(), "1 1 1 1");
-    rig.view.box = 0; // the user unticks the box
+    rig.box = 0; // the user unticks the box
     rig.sw.chkPopupKillerActivate_Click();
     EXPECT_EQ(rig.state(), "0 0 0 10");
     // From the tray: the menu stores, then the box's own click stores the
