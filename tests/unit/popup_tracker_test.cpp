@@ -18,22 +18,12 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// A double that counts its live instances in `live`.
-template <class Base> class Counted : public Base {
-public:
-    explicit Counted(int& live) : live_(live) { ++live_; }
-    ~Counted() override { --live_; }
-
-private:
-    int& live_;
-};
-
-class FakeSink : public Counted<BrowserSink> {
-public:
-    FakeSink(int& live, std::int32_t h) : Counted(live), handle_(h) {}
+// A sink or a shell connection that counts its live instances in `live`.
+struct Live : BrowserSink, EventBinding {
+    Live(int& live, std::int32_t h) : live_(live), handle_(h) { ++live_; }
+    ~Live() override { --live_; }
     std::int32_t IEHandle() const override { return handle_; }
-
-private:
+    int& live_;
     std::int32_t handle_;
 };
 
@@ -54,14 +44,14 @@ struct World : ShellWindowsSource {
             if (pos >= snapshot.size()) {
                 return nullptr;
             }
-            auto sink = std::make_shared<FakeSink>(world.liveSinks, snapshot[pos++]);
+            auto sink = std::make_shared<Live>(world.liveSinks, snapshot[pos++]);
             world.maxLiveSinksWhileBuilding =
                 std::max(world.maxLiveSinksWhileBuilding, world.liveSinks);
             world.duringWalk(static_cast<int>(pos - 1));
             return sink;
         }
         std::unique_ptr<EventBinding> bindEvents() override {
-            return std::make_unique<Counted<EventBinding>>(world.liveBindings);
+            return std::make_unique<Live>(world.liveBindings, 0);
         }
     };
     std::unique_ptr<ShellWindowsSession> open() override {
@@ -149,8 +139,7 @@ TEST_F(Tracker, AShellThatCannotBeReachedGivesAnEmptyListAndNoError) {
 TEST_F(Tracker, EventsDuringAWalkNeverNestAndAreRaisedOnTheWholeList) {
     world.windows = {1, 2, 3};
     auto t = make();
-    int depth = 0, maxDepth = 0;
-    int nestedCalls = 0;
+    int depth = 0, maxDepth = 0, nestedCalls = 0;
     world.duringWalk = [&](int index) {
         ++depth;
         maxDepth = std::max(maxDepth, depth);
