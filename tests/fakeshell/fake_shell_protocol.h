@@ -7,7 +7,6 @@ namespace fakeshell {
 
 inline constexpr wchar_t kControlClass[] = L"TidewellFakeShellControl";
 inline constexpr wchar_t kDllName[] = L"fake_shellwindows.dll";
-inline constexpr wchar_t kShellWindowsClsid[] = L"{9BA05972-F6A8-11CF-A442-00A0C90A8F39}";
 
 // Flags of kOpen.
 inline constexpr LPARAM kForwardPage = 1; // GoForward succeeds
@@ -23,7 +22,6 @@ enum Message : UINT {
     kDocumentEvent,     // wParam id, lParam the DISPID -> 1, or 0 if the sink answered
                         // false (a context menu suppressed); -1 with no sink connected
     kConnections,       // wParam id -> browser sinks + 100 * document sinks
-    kStopCount,         // wParam id -> ExecWB(stop) calls
     kReset,             // closes every window without events
 };
 

@@ -151,17 +151,9 @@ public:
     HRESULT STDMETHODCALLTYPE GoForward() override {
         return dead ? RPC_E_DISCONNECTED : (flags_ & kForwardPage) != 0 ? S_OK : E_FAIL;
     }
-    HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID cmd, OLECMDEXECOPT option, VARIANT*,
-                                     VARIANT*) override {
-        if (!dead && cmd == OLECMDID_STOPDOWNLOAD && option == OLECMDEXECOPT_DONTPROMPTUSER) {
-            ++stops;
-        }
-        return dead ? RPC_E_DISCONNECTED : S_OK;
-    }
 
     bool dead = false;
     const int id;
-    long stops = 0;
     FakeDocument document{&dead};
 
 private:
@@ -310,8 +302,6 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
         return fireDocument(b, static_cast<DISPID>(lp));
     case kConnections:
         return static_cast<LRESULT>(b.sinks.size() + 100 * b.document.sinks.size());
-    case kStopCount:
-        return b.stops;
     default:
         return -3;
     }
