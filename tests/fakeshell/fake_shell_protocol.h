@@ -19,8 +19,6 @@ enum Message : UINT {
     kKill,              // wParam id; its calls fail with RPC_E_DISCONNECTED from now on
     kNewWindow2,        // wParam id -> Cancel (1/0), -1 with no sink connected
     kBeforeNavigate2,   // wParam id -> Cancel
-    kDocumentEvent,     // wParam id, lParam the DISPID -> 1, or 0 if the sink answered
-                        // false (a context menu suppressed); -1 with no sink connected
     kConnections,       // wParam id -> browser sinks + 100 * document sinks
     kReset,             // closes every window without events
 };

@@ -1,6 +1,6 @@
 // A stand-in for the shell's window collection, loaded in-process in place
-// of the real class: fake browsers with fake HTML documents whose events the
-// tests fire through window messages (see fake_shell_protocol.h). It serves
+// of the real class: fake browsers (with fake HTML documents) whose events
+// the tests fire through window messages (see fake_shell_protocol.h). It serves
 // only what the program calls. Test code only; nothing of it ships.
 #include <windows.h>
 #include <exdisp.h>
@@ -94,7 +94,7 @@ public:
 
     // Calls every sink with the arguments in declaration order; returns how
     // many. A sink unadvised meanwhile is kept alive until its call is done.
-    int fire(DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr) {
+    int fire(DISPID id, std::vector<VARIANT> args) {
         std::vector<VARIANT> reversed(args.rbegin(), args.rend());
         DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
                           static_cast<UINT>(reversed.size()), 0};
@@ -104,7 +104,7 @@ public:
             called.push_back(disp);
         }
         for (IDispatch* disp : called) {
-            disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result,
+            disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                          nullptr, nullptr);
             disp->Release();
         }
@@ -261,14 +261,6 @@ LRESULT fireBeforeNavigate2(FakeBrowser& b) {
     return cancel;
 }
 
-LRESULT fireDocument(FakeBrowser& b, DISPID id) {
-    VARIANT result = var(VT_EMPTY);
-    if (b.document.fire(id, {}, &result) == 0) {
-        return -1;
-    }
-    return result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE ? 0 : 1;
-}
-
 LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
     auto& all = world().browsers;
     if (msg == kOpen) {
@@ -298,8 +290,6 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
         return fireNewWindow2(b);
     case kBeforeNavigate2:
         return fireBeforeNavigate2(b);
-    case kDocumentEvent:
-        return fireDocument(b, static_cast<DISPID>(lp));
     case kConnections:
         return static_cast<LRESULT>(b.sinks.size() + 100 * b.document.sinks.size());
     default:
