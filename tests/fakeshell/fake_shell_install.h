@@ -26,43 +26,35 @@ inline std::wstring exeFolder() {
 class Registration {
 public:
     Registration() {
-        const std::wstring dll = exeFolder() + kDllName;
         // The registration in place (a prefix has one) is put back afterwards.
         for (Value& v : saved_) {
             wchar_t buffer[1024] = {};
             DWORD size = sizeof(buffer) - sizeof(wchar_t);
-            v.had = ::RegGetValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), v.name, RRF_RT_REG_SZ,
-                                   nullptr, buffer, &size) == ERROR_SUCCESS;
+            v.had = ::RegGetValueW(HKEY_LOCAL_MACHINE, kKey, v.name, RRF_RT_REG_SZ, nullptr, buffer,
+                                   &size) == ERROR_SUCCESS;
             v.value = buffer;
         }
-        restore_ = true;
-        ok_ = set(nullptr, dll) && set(L"ThreadingModel", L"Apartment");
-        if (!ok_) {
-            error_ = "cannot write the class's InprocServer32 key";
-        }
+        ok_ = set(nullptr, exeFolder() + kDllName) && set(L"ThreadingModel", L"Apartment");
     }
     ~Registration() {
         for (const Value& v : saved_) {
             if (v.had) {
                 set(v.name, v.value);
-            } else if (restore_) {
-                ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), v.name);
+            } else {
+                ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, v.name);
             }
         }
     }
     Registration(const Registration&) = delete;
     Registration& operator=(const Registration&) = delete;
     bool ok() const { return ok_; }
-    const std::string& errorText() const { return error_; }
-
-    static std::wstring keyPath() {
-        return std::wstring(L"Software\\Classes\\CLSID\\") + kShellWindowsClsid +
-               L"\\InprocServer32";
-    }
+    std::string errorText() const { return "cannot write the class's InprocServer32 key"; }
 
 private:
+    static constexpr wchar_t kKey[] =
+        L"Software\\Classes\\CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\InprocServer32";
     static bool set(const wchar_t* name, const std::wstring& value) {
-        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath().c_str(), name, REG_SZ, value.c_str(),
+        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, name, REG_SZ, value.c_str(),
                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
@@ -72,8 +64,7 @@ private:
         std::wstring value;
     };
     Value saved_[2] = {{nullptr, false, {}}, {L"ThreadingModel", false, {}}};
-    std::string error_;
-    bool ok_ = false, restore_ = false;
+    bool ok_ = false;
 };
 
 // The top-level window of `className` in process `pid` (visible only, if

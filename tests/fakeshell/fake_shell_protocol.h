@@ -7,7 +7,6 @@ namespace fakeshell {
 
 inline constexpr wchar_t kControlClass[] = L"TidewellFakeShellControl";
 inline constexpr wchar_t kDllName[] = L"fake_shellwindows.dll";
-inline constexpr wchar_t kShellWindowsClsid[] = L"{9BA05972-F6A8-11CF-A442-00A0C90A8F39}";
 
 // Flags of kOpen.
 inline constexpr LPARAM kForwardPage = 1; // GoForward succeeds
@@ -15,18 +14,13 @@ inline constexpr LPARAM kNoDocument = 2;  // get_Document gives nothing
 inline constexpr LPARAM kQuiet = 4;       // no WindowRegistered
 
 enum Message : UINT {
-    kOpen = WM_APP + 1,  // wParam window handle value, lParam flags -> browser id
-    kClose,              // wParam id; fires WindowRevoked -> 1 if it was open
-    kKill,               // wParam id; its calls fail with RPC_E_DISCONNECTED from now on
-    kNewWindow2,         // wParam id -> Cancel (1/0), -1 with no sink connected
-    kBeforeNavigate2,    // wParam id -> Cancel
-    kCommandStateChange, // wParam id, lParam MAKELPARAM(command, enable)
-    kDocumentComplete,   // wParam id, lParam 1 top level, 0 a frame
-    kDocumentEvent,      // wParam id, lParam the DISPID -> 1, or 0 if the sink answered
-                         // false (a context menu suppressed); -1 with no sink connected
-    kConnections,        // wParam id -> browser sinks + 100 * document sinks
-    kStopCount,          // wParam id -> ExecWB(stop) calls
-    kReset,              // closes every window without events
+    kOpen = WM_APP + 1, // wParam window handle value, lParam flags -> browser id
+    kClose,             // wParam id; fires WindowRevoked -> 1 if it was open
+    kKill,              // wParam id; its calls fail with RPC_E_DISCONNECTED from now on
+    kNewWindow2,        // wParam id -> Cancel (1/0), -1 with no sink connected
+    kBeforeNavigate2,   // wParam id -> Cancel
+    kConnections,       // wParam id -> browser sinks + 100 * document sinks
+    kReset,             // closes every window without events
 };
 
 } // namespace fakeshell

@@ -1,25 +1,31 @@
-// The popup killer's pure parts: the new-window decision, the mouse rules,
-// the forward probe's one-shot flag, the switch and the relay's arrays.
-#include <gmock/gmock.h>
+// The popup killer's pure parts: the new-window decision, the forward
+// probe's one-shot flag and the switch.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "kernel/app_error.h"
 #include "memory_store.h"
-#include "popup/ie_events.h"
 #include "popup/popup_rules.h"
 #include "popup/popup_switch.h"
-#include "popup_fakes.h"
 
 using namespace tidewell;
 using namespace tidewell::popup;
-using testing_popup::FakeInput;
-using testing_popup::RecordingListener;
 
 namespace {
+
+struct FakeInput : InputPort {
+    std::map<int, std::int16_t> state; // per key, what each read returns
+    std::vector<int> reads;
+    std::vector<std::pair<unsigned, unsigned>> beeps;
+    std::int16_t asyncKeyState(int vk) override {
+        reads.push_back(vk);
+        return state.count(vk) != 0 ? state[vk] : std::int16_t{0};
+    }
+    void beep(unsigned hz, unsigned ms) override { beeps.emplace_back(hz, ms); }
+};
 
 constexpr std::int16_t kDown = static_cast<std::int16_t>(0x8000);
 constexpr std::int16_t kPressedSince = 1;
@@ -53,39 +59,6 @@ TEST(PopupDecision, CancelsWithOneToneOnlyWhenActiveAndCtrlUp) {
     }
 }
 
-TEST(PopupMouse, ModifierIsOneValueAltOverCtrlOverShift) {
-    struct Case {
-        bool shift, ctrl, alt;
-        std::int16_t expected;
-    } cases[] = {{false, false, false, 0}, {true, false, false, 1}, {false, true, false, 2},
-                 {true, true, false, 2},   {false, true, true, 4},  {true, false, true, 4},
-                 {true, true, true, 4},    {false, false, true, 4}};
-    for (const Case& c : cases) {
-        FakeInput input;
-        // "Pressed since" alone counts as held for the modifier.
-        input.state[0x10] = c.shift ? kPressedSince : 0;
-        input.state[0x11] = c.ctrl ? kDown : 0;
-        input.state[0x12] = c.alt ? kDown : 0;
-        EXPECT_EQ(mouseModifier(input), c.expected) << c.shift << c.ctrl << c.alt;
-    }
-}
-
-TEST(PopupMouse, UpReportsTheButtonTheDownSaw) {
-    MouseButtons buttons;
-    FakeInput left;
-    left.state[0x01] = kDown;
-    EXPECT_EQ(buttons.onMouseDown(left), 1);
-    EXPECT_EQ(buttons.onMouseUp(), 1);
-    // An up without a down counts as the right button: the left one was cleared.
-    EXPECT_EQ(buttons.onMouseUp(), 2);
-
-    // Only the top bit means "down now": a left press already released is a right click.
-    FakeInput right;
-    right.state[0x01] = kPressedSince;
-    EXPECT_EQ(buttons.onMouseDown(right), 2);
-    EXPECT_EQ(buttons.onMouseUp(), 2);
-}
-
 TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
     PopupFlags flags;
     NavigationState nav;
@@ -110,26 +83,23 @@ TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
 
 // ---- Switch ----------------------------------------------------------------
 
-struct FakeSwitchView : PopupSwitchView {
+// The check box and the tray item's mark, the store and the switch.
+struct SwitchRig : PopupSwitchView {
     int box = 0;
     bool mark = false;
     int checkBoxValue() override { return box; }
     void setCheckBoxValue(int v) override { box = v; }
     bool menuChecked() override { return mark; }
     void setMenuChecked(bool c) override { mark = c; }
-};
-
-struct SwitchRig {
     testing_store::MemoryStore store;
-    FakeSwitchView view;
     PopupFlags flags;
-    PopupKillerSwitch sw{store, view, flags};
+    PopupKillerSwitch sw{store, *this, flags};
     // Box, menu mark, switch and the values stored, as "1 1 1 1".
     std::string state() const {
         std::string values;
         for (const auto& w : store.written)
             values += w.substr(w.find('=') + 1);
-        return std::to_string(view.box) + " " + std::to_string(view.mark) + " " +
+        return std::to_string(box) + " " + std::to_string(mark) + " " +
                std::to_string(flags.gPopupKillerActive) + " " + values;
     }
 };
@@ -148,7 +118,7 @@ TEST(PopupSwitch, StoredZeroIsOffOtherwiseOnAndBoxAndMenuStayInStep) {
     rig.sw.loadAtStartup(); // first run
     rig.sw.markMenuAtEndOfLoad();
     EXPECT_EQ(rig.state(), "1 1 1 1");
-    rig.view.box = 0; // the user unticks the box
+    rig.box = 0; // the user unticks the box
     rig.sw.chkPopupKillerActivate_Click();
     EXPECT_EQ(rig.state(), "0 0 0 10");
     // From the tray: the menu stores, then the box's own click stores the
@@ -158,45 +128,6 @@ TEST(PopupSwitch, StoredZeroIsOffOtherwiseOnAndBoxAndMenuStayInStep) {
     rig.sw.mnuPoupKiller_Click();
     EXPECT_EQ(rig.state(), "0 0 0 101100");
     EXPECT_EQ(rig.store.stored(kSwitchSection, kSwitchKey), "0");
-}
-
-// ---- Relay -----------------------------------------------------------------
-
-TEST(PopupRelay, BadValuesFailWithTheClassicNumbers) {
-    using ::testing::Property;
-    using ::testing::Throws;
-    EXPECT_THAT([] { (void)toInt16(EventValue{std::int32_t{40000}}); },
-                Throws<AppError>(Property(&AppError::number, errors::Overflow)));
-    EXPECT_THAT([] { (void)toInt16(EventValue{std::string("left")}); },
-                Throws<AppError>(Property(&AppError::number, errors::TypeMismatch)));
-    EXPECT_THAT([] { (void)toObject(EventValue{std::int32_t{1}}); },
-                Throws<AppError>(Property(&AppError::number, errors::TypeMismatch)));
-    EXPECT_EQ(toInt16(EventValue{true}), -1);
-    EXPECT_EQ(toInt32(EventValue{2.5}), 2); // rounds half to even
-    EXPECT_EQ(toInt32(EventValue{3.5}), 4);
-    EXPECT_TRUE(toBool(EventValue{std::string("True")}));
-    EXPECT_FALSE(toBool(EventValue{}));
-}
-
-TEST(PopupRelay, ReachesTheOneTargetAndNothingWithoutOne) {
-    struct Target : IEEventTarget {
-        RecordingListener l;
-        void RaiseIEEvent(std::int32_t code, std::int32_t& hwnd,
-                          std::vector<EventValue>& a) override {
-            popup::RaiseIEEvent(l, code, hwnd, a);
-        }
-    } target;
-    IEEventTarget* before = eventTarget();
-    setEventTarget(&target);
-    std::int32_t hwnd = 77;
-    RelayIEEvent(3, hwnd, {});
-    RelayIEEvent(0, hwnd, {});
-    EXPECT_EQ(target.l.calls, std::vector<std::string>{"dlbegin"});
-    EXPECT_EQ(target.l.hwnds.back(), 77);
-    setEventTarget(nullptr);
-    EXPECT_NO_THROW(RelayIEEvent(3, hwnd, {}));
-    EXPECT_EQ(target.l.calls.size(), 1u);
-    setEventTarget(before);
 }
 
 } // namespace
