@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <tuple>
 
 #include "browser_fixtures.h"
 #include "cleaning/browsers/browser_cleaner.h"
@@ -314,6 +315,27 @@ TEST_F(BrowserDbTest, HistoryGoesAndBookmarksStay) {
                                  "group_concat(host) FROM moz_origins"),
                 ElementsAre("0", "root,Mark", "kept", "marked.example,kw.example"));
     expectErased(forms, DbKind::FirefoxForms, {}, 1);
+}
+
+// The preview runs the run's own deletions on a copy: the same number, and
+// the file byte for byte as it was until the run.
+TEST_F(BrowserDbTest, PreviewCountsTheRowsTheRunErasesWithoutWritingTheFile) {
+    const std::tuple<const char*, std::string, DbKind, std::uint64_t> rows[] = {
+        {"Cookies", cookiesSql(false, {"a.example", "kept.org", "b.example"}),
+         DbKind::ChromiumCookies, 2},
+        {"History", kChromiumHistorySql, DbKind::ChromiumHistory, 6},
+        {"places.sqlite", kFirefoxPlacesSql, DbKind::FirefoxPlaces, 5},
+    };
+    const KeepList keep = KeepList::parse("kept.org").list;
+    for (const auto& [name, sql, kind, count] : rows) {
+        makeDb(path(name), sql);
+        const std::string was = bytes(path(name));
+        const DbOutcome counted = countDatabaseRows(path(name), kind, keep);
+        EXPECT_EQ(counted.status, DbOutcome::Status::Erased) << name << counted.detail;
+        EXPECT_EQ(counted.rows, count) << name;
+        EXPECT_EQ(bytes(path(name)), was) << name;
+        EXPECT_EQ(eraseDatabaseRows(path(name), kind, keep).rows, counted.rows) << name;
+    }
 }
 
 // A locked, damaged or foreign file is left byte for byte as it was.
