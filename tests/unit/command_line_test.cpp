@@ -41,13 +41,10 @@ TEST(CommandLine, OnePathOrTrayAndEverythingElseIsAPlainStart) {
         {"\"C:\\My Files\\tax 2024.cfy\"", "open C:\\My Files\\tax 2024.cfy"},
         // Unquoted, as a command without quotes passes a path with blanks.
         {"  C:\\My Files\\a  b.cfy ", "open C:\\My Files\\a  b.cfy"},
-        {"notes.cfy", "open notes.cfy"},
-        {"\"C:\\\xc3\x9c\\\xe6\x97\xa5.cfy\"", "open C:\\\xc3\x9c\\\xe6\x97\xa5.cfy"},
         // Backslashes before a closing quote are halved, as the C runtime does.
         {"\"C:\\x\\\\\"", "open C:\\x\\"},
         {"\"" + longest + "\"", "open " + longest},
         {"/tray", "tray"},
-        {" /TRAY ", "tray"},
     };
     for (const auto& [tail, what] : cases) {
         EXPECT_EQ(asked(tail), what) << tail.substr(0, 60);
