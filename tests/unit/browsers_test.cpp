@@ -21,6 +21,7 @@ using namespace tidewell::browser_fixtures;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using namespace std::string_literals;
 
 namespace {
 
@@ -206,11 +207,11 @@ TEST_F(BrowsersTest, LinesOfOneBrowserAndWhatStopsAnItem) {
     cleaner.run([] {});
     // The words and colours of the other lines are left to review.
     for (const std::string& line :
-         {"Skipped Mozilla Firefox: it is running. Close it and clean again.",
+         {"Skipped Mozilla Firefox: it is running. Close it and clean again."s,
           "In use, not erased: " + opera + "\\Network\\Cookies",
           "Damaged, left as it was: " + opera + "\\Cookies (file is not a database)",
-          "Finished Erasing Mozilla Firefox Cookies (2 cookies)",
-          "Finished Erasing Opera Cache (3 files)"}) {
+          "Finished Erasing Mozilla Firefox Cookies (2 cookies)"s,
+          "Finished Erasing Opera Cache (3 files)"s}) {
         EXPECT_THAT(pane.text(), HasSubstr(line + "\r\n"));
     }
     EXPECT_THAT(erased, ElementsAre("1 " + ffProfile + "\\cookies.sqlite keep",
