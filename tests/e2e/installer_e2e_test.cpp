@@ -52,6 +52,7 @@ std::wstring quoted(const std::string& path) {
 void expectOpened(HWND main, const std::string& file) {
     ASSERT_TRUE(waitFor([&] { return controlText(main, IDC_TXTSOURCE) == file; }))
         << controlText(main, IDC_TXTSOURCE);
+    EXPECT_EQ(controlText(main, IDC_TXTDESTINATION), file.substr(0, file.size() - 4));
     EXPECT_TRUE(::IsWindowVisible(main));
     EXPECT_FALSE(exists(file.substr(0, file.size() - 4))) << "nothing runs before Decrypt";
 }
