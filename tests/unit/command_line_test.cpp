@@ -1,7 +1,8 @@
 // A start with a command line: what it asks for, the path a second copy
 // hands to the running one and what a second copy does; and a .cfy file
 // reaching the program from the shell: the per-user registration when the
-// machine-wide one cannot be written, and the panel a path opens.
+// machine-wide one cannot be written. The panel a path opens is the e2e
+// test's.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,14 +12,11 @@
 
 #include "filesecurity/file_security_ids.h"
 #include "filesecurity/file_type.h"
-#include "filesecurity/panel.h"
-#include "filesecurity_fakes.h"
 #include "shell/command_line.h"
 #include "shell/startup.h"
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;
-using namespace tidewell::testing_fs;
 using Kind = CommandLine::Kind;
 using namespace std::string_literals;
 
@@ -174,36 +172,6 @@ TEST(FileTypeForUser, RegisteredPerUserOnlyWhenTheMachineWideWriteFailsAndOnlyWh
         "Cofferly File";
     EXPECT_FALSE(ensureUserFileType(machine, machine, program));
     EXPECT_EQ(machine.writes, 0);
-}
-
-// The mode, direction and boxes of a panel, after the message if any.
-std::string opened(const std::string& path, FileAccess& fs) {
-    // A panel the user left in folder mode, encrypting, with fields filled.
-    PanelModel m;
-    toggleMode(m);
-    m.txtSource = "C:\\Mine";
-    m.txtDestination = "C:\\Mine.cfy";
-    const auto problem = openForDecryption(m, path, fs, "Tidewell");
-    return (problem ? problem->text + " (" + problem->title + ")|" : "") +
-           (folderMode(m) ? "folder " : "file ") +
-           (direction(m) == Direction::Decrypt ? "decrypt|" : "encrypt|") + m.txtSource + "|" +
-           m.txtDestination;
-}
-
-TEST(OpenForDecryption, AnExistingCfyFileFillsSingleFileDecryptAnythingElseGivesThePathMessage) {
-    MemoryFs fs;
-    for (const char* file :
-         {"C:\\D\\tax 2024.pdf.cfy", "C:\\D\\LOUD.CFY", "C:\\D\\tax.pdf", "C:\\D\\.cfy"})
-        fs.addFile(file, bytesOf("x"));
-    fs.addFolder("C:\\D\\box.cfy");
-    EXPECT_EQ(opened("C:\\D\\tax 2024.pdf.cfy", fs),
-              "file decrypt|C:\\D\\tax 2024.pdf.cfy|C:\\D\\tax 2024.pdf");
-    EXPECT_EQ(opened("C:\\D\\LOUD.CFY", fs), "file decrypt|C:\\D\\LOUD.CFY|C:\\D\\LOUD");
-    for (const char* path :
-         {"C:\\D\\gone.cfy", "C:\\D\\tax.pdf", "C:\\D\\.cfy", "C:\\D\\box.cfy"}) {
-        EXPECT_EQ(opened(path, fs),
-                  "Source file not found. (Tidewell)|folder encrypt|C:\\Mine|C:\\Mine.cfy");
-    }
 }
 
 } // namespace
