@@ -75,9 +75,6 @@ std::string iniOutcome(const std::string& text) {
 
 TEST(ProfilesIni, RelativeAbsoluteAndOutsidePathsAndDamage) {
     const std::pair<std::string, std::string> rows[] = {
-        {"\xEF\xBB\xBF[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n"
-         "IsRelative=1\r\nPath=Profiles/abc.default\r\nDefault=1\r\n",
-         "0 bad " + kFirefox + "\\Profiles\\abc.default"},
         {"[Profile0]\nIsRelative=0\nPath=C:\\u\\ff\\p1\n[Profile1]\nIsRelative=0\nPath=C:"
          "\\Windows\n"
          "[Profile2]\nIsRelative=1\nPath=Profiles/../../../..\n[Profile3]\nIsRelative=0\nPath=D:p\n"
