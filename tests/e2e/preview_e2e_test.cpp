@@ -1,7 +1,7 @@
 // End to end: "Preview" on the real program with the default options over
-// seeded traces changes nothing, and the clean run afterwards erases them and
-// reports the same space. What it lists and the details list's text are the
-// unit tests'.
+// seeded traces changes nothing, its details list holds the seeded paths,
+// and the clean run afterwards erases them and reports the same space.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,6 +19,7 @@
 using namespace tidewell;
 using namespace tidewell::e2e;
 using namespace tidewell::testing_files;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -33,6 +34,18 @@ std::string paneText(HWND main) {
     return win32::toUtf8(text.c_str());
 }
 
+std::string clipboardText() {
+    std::string out;
+    if (::OpenClipboard(nullptr)) {
+        if (HANDLE h = ::GetClipboardData(CF_UNICODETEXT)) {
+            out = win32::toUtf8(static_cast<const wchar_t*>(::GlobalLock(h)));
+            ::GlobalUnlock(h);
+        }
+        ::CloseClipboard();
+    }
+    return out;
+}
+
 // The figure after `label` up to `end`, or "" when the pane lacks it.
 std::string figure(const std::string& pane, const std::string& label, const std::string& end) {
     const size_t at = pane.find(label);
@@ -41,7 +54,7 @@ std::string figure(const std::string& pane, const std::string& label, const std:
                : pane.substr(at + label.size(), pane.find(end, at) - at - label.size());
 }
 
-TEST(PreviewE2E, PreviewChangesNothingAndTheRunFreesWhatItShowed) {
+TEST(PreviewE2E, PreviewChangesNothingListsTheTracesAndTheRunFreesWhatItShowed) {
     wchar_t buffer[MAX_PATH] = {};
     std::vector<std::string> seeded;
     for (int id : {8, 33, 34}) { // Recent, Cookies, History: on by default
@@ -75,6 +88,20 @@ TEST(PreviewE2E, PreviewChangesNothingAndTheRunFreesWhatItShowed) {
         EXPECT_TRUE(exists(f)) << f;
     }
     EXPECT_EQ(userString(kTypedUrls, L"url1"), "http://visited.example");
+
+    // The details list, copied as text, names every seeded file.
+    ASSERT_TRUE(::OpenClipboard(nullptr) && ::EmptyClipboard() && ::CloseClipboard());
+    click(findControl(main, IDC_CMDDETAILS));
+    HWND details = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (details = p.findWindow(L"#32770", true)) != nullptr; }));
+    click(::GetDlgItem(details, IDC_CMDCOPYPREVIEW));
+    ASSERT_TRUE(waitFor([] { return !clipboardText().empty(); }));
+    const std::string copied = clipboardText();
+    for (const std::string& f : seeded) {
+        EXPECT_THAT(copied, HasSubstr(f + "\t")) << f;
+    }
+    click(::GetDlgItem(details, IDCANCEL));
+    ASSERT_TRUE(waitFor([&] { return !::IsWindow(details); }));
 
     click(findControl(main, IDC_CMDBASICCLEAN));
     ASSERT_TRUE(waitFor([&] { return paneText(main).find("\r\nDone") != std::string::npos; }, 60s));
