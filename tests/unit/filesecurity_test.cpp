@@ -1,12 +1,11 @@
 // The file-security engine and panel: validation order and texts, what is
 // left on disk after success, failure and cancel, the panel's operation
-// and password check, and the .cfy registration.
+// and password check.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "archive_tar_helpers.h"
 #include "filesecurity/engine.h"
-#include "filesecurity/file_type.h"
 #include "filesecurity/panel.h"
 #include "kernel/app_error.h"
 
@@ -43,9 +42,7 @@ TEST(EngineValidation, EachCommandRefusesItsFieldsInOrderAndLeavesTheSource) {
         std::string title;
     } rows[] = {
         {O::EncryptSingleFile, "  ", "", "Source folder can not be blank.", src},
-        {O::EncryptSingleFile, "/d/plain.txt", "   ", "Specify destination file.", dst},
         {O::EncryptFolder, "/d/nope", "/d/out", "Source folder not found.", src},
-        {O::DecryptSingleFile, " ", " ", "Source file can not be blank.", kTitle},
         {O::DecryptSingleFile, "/d/nope", "", "Destination file can not be blank.", kTitle},
         {O::DecryptSingleFile, "/d/nope", "/d/out", "Source file not found.", kTitle},
         {O::DecryptFolder, "/d/nope", "", "Destination folder can not be blank.", kTitle},
@@ -202,43 +199,6 @@ TEST(Panel, PasswordsAreCheckedTrimmed) {
     EXPECT_EQ(result("Secret", "secret"), "Unmatched passwords./Password/48");
     EXPECT_EQ(result("  secret ", "secret"), "ok");
     EXPECT_EQ(fieldsOf(m).password, "  secret ");
-}
-
-// ---- file type -----------------------------------------------------------------
-
-// Keys first (the registry port writes existing keys only), then the quoted
-// command; once the type's name reads back, nothing is written again.
-TEST(FileType, RegistersQuotedCommandOnceThenLeavesItAlone) {
-    struct Recorder : Registry, KeyCreator {
-        std::vector<std::string> log;
-        std::map<std::string, std::string> values;
-        static std::string root(RegistryRoot r) {
-            return r == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCR\\";
-        }
-        void createKey(RegistryRoot r, const std::string& path) override {
-            log.push_back("key " + root(r) + path);
-        }
-        void SetRegistryValue(RegistryRoot r, const std::string& key, const std::string& name,
-                              const std::string& value, RegistryType) override {
-            log.push_back(root(r) + key + "[" + name + "]=" + value);
-            values[key] = value;
-        }
-        std::string GetMachineValue(const std::string& key, const std::string&) override {
-            return values[key];
-        }
-        std::string GetUserValue(const std::string&, const std::string&) override { return ""; }
-    } reg;
-    EXPECT_TRUE(ensureFileType(reg, reg, "C:\\Program Files\\Tide well\\Varnholt.Exe"));
-    const std::string command = "=\"C:\\Program Files\\Tide well\\Varnholt.Exe\" \"%1\"";
-    EXPECT_THAT(reg.log,
-                ::testing::ElementsAre(
-                    "key HKLM\\SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command",
-                    "key HKCR\\.cfy\\shell\\open\\command", "HKCR\\.CFY[]=cfy_auto_file",
-                    "HKCR\\.CFY\\shell\\open\\command[]" + command,
-                    "HKLM\\SOFTWARE\\Classes\\cfy_auto_file[]=Cofferly File",
-                    "HKLM\\SOFTWARE\\Classes\\cfy_auto_file\\shell\\open\\command[]" + command));
-    EXPECT_FALSE(ensureFileType(reg, reg, "C:\\Elsewhere\\Varnholt.Exe"));
-    EXPECT_EQ(reg.log.size(), 6u);
 }
 
 } // namespace
