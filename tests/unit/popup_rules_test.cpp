@@ -1,5 +1,5 @@
-// The popup killer's pure parts: the new-window decision and the forward
-// probe's one-shot flag (the switch's box is the e2e tests').
+// The popup killer's new-window decision (the switch's box is the e2e
+// tests').
 #include <gtest/gtest.h>
 
 #include <map>
@@ -53,22 +53,6 @@ TEST(PopupDecision, CancelsWithOneToneOnlyWhenActiveAndCtrlUp) {
         EXPECT_EQ(input.reads, std::vector<int>(row.ctrlReads, 0x11)) << row.name;
         EXPECT_EQ(input.beeps, (row.cancels ? Beeps{{950u, 150u}} : Beeps{})) << row.name;
     }
-}
-
-TEST(PopupNavigation, SucceededProbeCancelsOnlyTheNextNavigationOrMenu) {
-    PopupFlags flags;
-    NavigationState nav;
-    beginForwardProbe(flags);
-    EXPECT_TRUE(endForwardProbe(flags, nav, true)); // stop the download
-    EXPECT_TRUE(flags.gCancelNextNavigation);
-    EXPECT_TRUE(takeCancelNextNavigation(flags));
-    EXPECT_FALSE(takeCancelNextNavigation(flags)); // one shot
-    EXPECT_TRUE(contextMenuAllowed(flags));
-
-    beginForwardProbe(flags);
-    endForwardProbe(flags, nav, true);
-    EXPECT_FALSE(contextMenuAllowed(flags)); // the menu came first
-    EXPECT_FALSE(takeCancelNextNavigation(flags));
 }
 
 } // namespace
