@@ -39,8 +39,6 @@ inline Bytes rawTar(const std::vector<RawEntry>& entries, bool endBlocks = true)
         char h[512] = {};
         std::memcpy(h, e.name.data(), std::min<std::size_t>(100, e.name.size()));
         octal(h + 100, 8, 0644);
-        octal(h + 108, 8, 0);
-        octal(h + 116, 8, 0);
         octal(h + 124, 12, e.size >= 0 ? static_cast<unsigned long long>(e.size) : e.data.size());
         octal(h + 136, 12, 1600000000);
         h[156] = e.type;

@@ -1,10 +1,9 @@
 // The schedule: calendar arithmetic (the stored forms are checked through
-// apply and load), the panel's enable rules, apply/cancel/
-// load against a store, the "is a run due" decision and the second ticker.
+// apply and load), apply/cancel/load against a store, the "is a run due"
+// decision and the second ticker.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -34,7 +33,8 @@ const LocaleDateReader kNoLocale{};
 
 // ---- calendar ----------------------------------------------------------------
 
-TEST(LocalTime, SerialSecondsRoundTripAndWeekdaysCountFromMonday) {
+// Weekdays are checked through the weekday kinds below.
+TEST(LocalTime, SerialSecondsRoundTrip) {
     for (LocalDateTime t :
          {at(1970, 1, 1, 0, 0, 0), at(2024, 2, 29, 23, 59, 59), at(2000, 3, 1, 12, 0, 0),
           at(1601, 1, 1, 0, 0, 0), at(2099, 12, 31, 23, 59, 59)}) {
@@ -42,54 +42,6 @@ TEST(LocalTime, SerialSecondsRoundTripAndWeekdaysCountFromMonday) {
     }
     EXPECT_EQ(toSerialSeconds(at(1970, 1, 2, 0, 0, 0)), 86400);
     EXPECT_EQ(fromSerialSeconds(-1), at(1969, 12, 31, 23, 59, 59));
-    EXPECT_EQ(weekdayIndex({2026, 12, 6}), 6); // a Sunday
-    EXPECT_EQ(weekdayIndex({2024, 2, 29}), 3); // a Thursday
-    EXPECT_EQ(weekdayIndex({2000, 1, 1}), 5);  // a Saturday
-}
-
-// ---- panel rules ---------------------------------------------------------------
-
-// What a change of kind enables and keeps: date, time and hours enabled (1),
-// date and time kept, and what an empty hours box becomes.
-TEST(SchedulePanelRules, KindChangeEnablesByKind) {
-    const struct Row {
-        int kind;
-        bool withTime; // a time on the picker before the change
-        const char* state;
-    } rows[] = {
-        {2, true, "010 01 "},
-        {2, false, "011 00 2"},
-        {kKindDaily, false, "011 00 2"},
-        {kKindDate, true, "101 10 "},
-        {kKindDateTime, true, "110 11 "},
-        {kKindNever, true, "000 00 "},
-    };
-    const auto bit = [](bool b) { return b ? '1' : '0'; };
-    for (const Row& row : rows) {
-        SchedulePanel p;
-        p.date = CivilDate{2026, 12, 6};
-        if (row.withTime)
-            p.time = TimeOfDay{10, 0, 0};
-        cmbDays_Click(p, row.kind);
-        const std::string state = {bit(p.dateEnabled),
-                                   bit(p.timeEnabled),
-                                   bit(p.hoursEnabled),
-                                   ' ',
-                                   bit(p.date.has_value()),
-                                   bit(p.time.has_value()),
-                                   ' '};
-        EXPECT_EQ(state + p.hoursText, row.state) << row.kind << " " << row.withTime;
-        EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
-    }
-    // Outside the list nothing changes but the pending state.
-    SchedulePanel p;
-    cmbDays_Click(p, 3);
-    p.hoursText = "5";
-    p.applyEnabled = p.cancelEnabled = false;
-    cmbDays_Click(p, 11);
-    EXPECT_EQ(p.kind, 3);
-    EXPECT_EQ(p.hoursText, "5");
-    EXPECT_TRUE(p.applyEnabled && p.cancelEnabled);
 }
 
 // A first start is daily every two hours with no last run and writes nothing.
@@ -101,9 +53,7 @@ TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
     LoadSchedule(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
     EXPECT_EQ(p.kind, kKindDaily);
     EXPECT_FALSE(p.date || p.time);
-    EXPECT_TRUE(p.hoursEnabled);
     EXPECT_EQ(p.hoursText, "2");
-    EXPECT_EQ(p.lastRunCaption, "##:##:##");
 
     cmbDays_Click(p, kKindDate);
     EXPECT_EQ(cmdApply_Click(p, store), ApplyMessage::DefineDate);
@@ -136,41 +86,29 @@ TEST(ScheduleApply, ValidatesStoresInFixedFormsAndLoadsBack) {
     EXPECT_EQ(p.date, (CivilDate{2026, 12, 24}));
     EXPECT_FALSE(p.time);
     EXPECT_EQ(p.hoursText, "3");
-    EXPECT_TRUE(p.hoursEnabled);
     EXPECT_FALSE(p.editsPending());
 
     cmbDays_Click(p, kKindNever);
     ASSERT_EQ(cmdApply_Click(p, store), ApplyMessage::None);
     EXPECT_EQ(store.at("Date") + " " + store.at("Time") + " " + store.at("RunOn"), "Null Null 10");
-    cmdCancel_Click(p, store, at(2026, 12, 6, 9, 0, 0), kNoLocale);
-    EXPECT_FALSE(p.hoursEnabled);
 }
 
-TEST(ScheduleLoad, ReadsLocaleFormsOfOlderStoresAndSurvivesGarbage) {
+// An older store's last run has no date: 22:10 is later than 01:00, so it
+// was yesterday's. A date and time that do not read make a schedule that is
+// never due.
+TEST(ScheduleLoad, ReadsAnOlderLastRunAndSurvivesGarbage) {
     MemoryStore store;
     store.at("RunOn") = "9";
-    store.at("Date") = "06.12.2026";
-    store.at("Time") = "07:15:00 PM";
     store.at("RunAfter") = "2";
-    store.at("LastRunTime") = "22:10:00"; // no date: an older store
-    LocaleDateReader locale;
-    locale.date = [](const std::string& s) {
-        return s == "06.12.2026" ? std::optional(CivilDate{2026, 12, 6}) : std::nullopt;
-    };
-    locale.time = [](const std::string& s) {
-        return s == "07:15:00 PM" ? std::optional(TimeOfDay{19, 15, 0}) : std::nullopt;
-    };
-    SchedulePanel p;
-    LoadSchedule(p, store, at(2026, 12, 7, 1, 0, 0), locale);
-    EXPECT_EQ(p.date, (CivilDate{2026, 12, 6}));
-    EXPECT_EQ(p.time, (TimeOfDay{19, 15, 0}));
-    // 22:10 is later than 01:00, so it was yesterday's.
-    ASSERT_TRUE(p.lastRun);
-    EXPECT_EQ(*p.lastRun, at(2026, 12, 6, 22, 10, 0));
-
+    store.at("LastRunTime") = "22:10:00";
     store.at("Date") = "not a date";
     store.at("Time") = "25:99:99";
-    LoadSchedule(p, store, at(2026, 12, 7, 1, 0, 0), locale);
+    SchedulePanel p;
+    p.date = CivilDate{2026, 12, 6}; // from an earlier load
+    p.time = TimeOfDay{19, 15, 0};
+    LoadSchedule(p, store, at(2026, 12, 7, 1, 0, 0), kNoLocale);
+    ASSERT_TRUE(p.lastRun);
+    EXPECT_EQ(*p.lastRun, at(2026, 12, 6, 22, 10, 0));
     EXPECT_FALSE(p.date);
     EXPECT_FALSE(p.time);
     EXPECT_FALSE(isRunDue(p, at(2026, 12, 7, 19, 15, 0)));

@@ -10,8 +10,6 @@
 using namespace tidewell;
 using namespace tidewell::testing;
 using ::testing::ElementsAre;
-using ::testing::Property;
-using ::testing::Throws;
 using testing_store::MemoryStore;
 
 namespace {
@@ -65,25 +63,11 @@ TEST_F(OptionsTest, StartUpShowsDefaultsThenStoredValuesAndStoresOnlyLaterChange
     EXPECT_EQ(store.values.at(kFolder + "|Settings|Index4"), "1");
 }
 
-TEST_F(OptionsTest, NonNumericStoredValueStopsLoadingAtThatIndex) {
-    store.values[kFolder + "|Settings|Index3"] = "yes";
-    store.values[kFolder + "|Settings|Index5"] = "0";
-    options.cmdDefaultSettings_Click();
-    const auto load = [&] { options.LoadOptions(); };
-    EXPECT_THAT(load, Throws<AppError>(Property(&AppError::number, errors::TypeMismatch)));
-    EXPECT_EQ(boxes.v[5], 1) << "later boxes keep their defaults";
-    store.values[kFolder + "|Settings|Index3"] = "7"; // a number, but no box value
-    EXPECT_THAT(load, Throws<AppError>(Property(&AppError::number, 380)));
-}
-
-// The home page is stored and imposed again at every start; the auto-suggest
-// box follows the user's own value and its click writes only the registry.
-TEST(BrowserTweaks, HomePageIsImposedAtEveryStartAndAutoSuggestFollowsTheUser) {
+// The home page is stored and imposed again at every start.
+TEST(BrowserTweaks, HomePageIsImposedAtEveryStart) {
     FakeRegistry registry;
     MemoryStore store;
-    std::optional<std::string> current;
-    BrowserTweaks tweaks(registry, store,
-                         [&](const std::string&, const std::string&) { return current; });
+    BrowserTweaks tweaks(registry, store, {});
     std::string& startPage = registry.values[std::string(kIeMainKey) + "|Start Page"];
     EXPECT_EQ(tweaks.loadHomePage(), "about:blank");
     EXPECT_EQ(startPage, "about:blank");
@@ -93,21 +77,6 @@ TEST(BrowserTweaks, HomePageIsImposedAtEveryStartAndAutoSuggestFollowsTheUser) {
     startPage = "http://hijack.example";
     EXPECT_EQ(tweaks.loadHomePage(), "  www.example.org ");
     EXPECT_EQ(startPage, "  www.example.org ");
-    tweaks.cmdHomePage_Click("");
-    EXPECT_EQ(startPage, "");
-
-    store.written.clear();
-    EXPECT_TRUE(tweaks.autoSuggestBoxChecked()) << "absent: checked";
-    current = "Yes";
-    EXPECT_FALSE(tweaks.autoSuggestBoxChecked());
-    current = "no";
-    EXPECT_TRUE(tweaks.autoSuggestBoxChecked());
-    std::string& autoSuggest = registry.values[std::string(kAutoCompleteKey) + "|AutoSuggest"];
-    tweaks.chkWebAddress_Click(true);
-    EXPECT_EQ(autoSuggest, "no");
-    tweaks.chkWebAddress_Click(false);
-    EXPECT_EQ(autoSuggest, "yes");
-    EXPECT_TRUE(store.written.empty());
 }
 
 } // namespace

@@ -53,17 +53,12 @@ TEST(AltShift, FiresOnceWhenTheBareCombinationIsReleased) {
     }
 }
 
-// The browser is the association's program; the address stays one argument.
-TEST(WebPage, ProgramFromTheAssociationAndTheAddressAsOneArgument) {
-    EXPECT_EQ(programFromAssociation("  C:\\Program Files\\Browser\\browse.exe  "),
-              "C:\\Program Files\\Browser\\browse.exe");
-    EXPECT_EQ(programFromAssociation("C:\\B\\Run.Exe -nohome %1"), "C:\\B\\Run.Exe");
-    EXPECT_EQ(programFromAssociation("C:\\B\\viewer.com"), "C:\\B\\viewer.com");
+// The address stays one argument of the browser's command line.
+TEST(WebPage, TheAddressIsOneArgument) {
     EXPECT_EQ(quotedAddressArgument("https://a.example/my page"), "\"https://a.example/my page\"");
     EXPECT_EQ(quotedAddressArgument("https://a.example/\" --evil \""),
               "\"https://a.example/%22 --evil %22\"");
     EXPECT_EQ(quotedAddressArgument("file:///C:\\dir\\"), "\"file:///C:\\dir\\\\\"");
-    EXPECT_EQ(quotedAddressArgument("a\\b"), "\"a\\b\"");
 }
 
 } // namespace
