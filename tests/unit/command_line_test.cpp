@@ -1,8 +1,8 @@
-// A start with a command line: what it asks for, the path a second copy
-// hands to the running one and what a second copy does; and a .cfy file
-// reaching the program from the shell: the per-user registration when the
-// machine-wide one cannot be written. The panel a path opens is the e2e
-// test's.
+// A start with a command line: what it asks for and the path a second copy
+// hands to the running one; and a .cfy file reaching the program from the
+// shell: the per-user registration when the machine-wide one cannot be
+// written. The panel a path opens and a second copy's start are the e2e
+// tests'.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,7 +13,6 @@
 #include "filesecurity/file_security_ids.h"
 #include "filesecurity/file_type.h"
 #include "shell/command_line.h"
-#include "shell/startup.h"
 
 using namespace tidewell;
 using namespace tidewell::filesecurity;
@@ -76,41 +75,6 @@ TEST(HandOver, OnlyOneAbsoluteWellFormedPathGetsThrough) {
     EXPECT_EQ(decodeHandOver(kHandOverTag + 1, path.data(), path.size()), std::nullopt);
     EXPECT_EQ(decodeHandOver(kHandOverTag, nullptr, path.size()), std::nullopt);
     EXPECT_EQ(decodeHandOver(kHandOverTag, path.data(), 0), std::nullopt);
-}
-
-// What a start does, another copy running or not: what it showed or handed
-// over, and how it ended ("0" already running, "1" handed over, "2" started).
-std::string start(bool running, bool taken, const CommandLine& command) {
-    struct Starts : StartupPorts, InstanceHandOver {
-        bool running, taken;
-        std::string calls;
-        bool AnotherInstanceRunning() override { return running; }
-        void ShowInformation(const std::string&, const std::string& t) override {
-            calls += t + "|";
-        }
-        std::string ReadWinIni(const std::string&, const std::string&,
-                               const std::string&) override {
-            return "x";
-        }
-        void WriteWinIni(const std::string&, const std::string&, const std::string&) override {}
-        std::string ProgramFolder() override { return "C:\\Tidewell"; }
-        void ShowMainWindow() override { calls += "show|"; }
-        bool HandOver(const std::string& path) override {
-            calls += "hand over " + path + "|";
-            return taken;
-        }
-    } starts;
-    starts.running = running;
-    starts.taken = taken;
-    const StartupResult result = Main(starts, {"Tidewell", 1, 1, "", ""}, command, starts);
-    return starts.calls + std::to_string(static_cast<int>(result));
-}
-
-// A path taken, a plain start and a first copy with a path are the e2e tests'.
-TEST(SecondCopy, APathNotTakenIsAPlainStartAndTheTraySwitchIsSilent) {
-    const CommandLine file{Kind::OpenFile, "C:\\a.cfy"};
-    EXPECT_EQ(start(true, false, file), "hand over C:\\a.cfy|Tidewell v1.1 already running.|0");
-    EXPECT_EQ(start(true, true, {Kind::Tray, ""}), "0");
 }
 
 // Values of existing keys by root; machine-wide keys cannot be made (a
