@@ -1,8 +1,7 @@
 // The browser-window tracker and its sinks against the fake shell-window
 // collection over real COM, in this process: connections advised and
-// unadvised, dead browsers, and the Cancel the sinks write after the forward
-// probe. The rebuild and decision rules are the unit tests'; the window
-// list the e2e test's.
+// unadvised, dead browsers, and the Cancel the sinks write. The rebuild and
+// decision rules are the unit tests'; the window list the e2e test's.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -95,16 +94,6 @@ TEST_F(PopupTracker, ABrowserThatDiedLeavesNoRowAndNoCrash) {
     EXPECT_EQ(send(fakeshell::kClose, dying), 1);
     EXPECT_EQ(handles(), (std::vector<std::int32_t>{10, 30}));
     EXPECT_EQ(send(fakeshell::kNewWindow2, alive), 1);
-}
-
-// The sinks write the probe's one-shot cancel into the browser's Cancel: a
-// browser without a forward page leaves none, one with a forward page leaves
-// it for whichever window navigates next.
-TEST_F(PopupTracker, AForwardPageCancelsTheNextNavigation) {
-    const int plain = open(1);
-    EXPECT_EQ(send(fakeshell::kBeforeNavigate2, plain), 0);
-    open(2, fakeshell::kForwardPage);
-    EXPECT_EQ(send(fakeshell::kBeforeNavigate2, plain), 1);
 }
 
 } // namespace
