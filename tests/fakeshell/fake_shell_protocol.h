@@ -10,6 +10,7 @@ inline constexpr wchar_t kDllName[] = L"fake_shellwindows.dll";
 
 // Flags of kOpen.
 inline constexpr LPARAM kNoDocument = 2; // get_Document gives nothing
+inline constexpr LPARAM kQuiet = 4;      // no WindowRegistered (the bench's)
 
 enum Message : UINT {
     kOpen = WM_APP + 1, // wParam window handle value, lParam flags -> browser id

@@ -243,7 +243,8 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
     auto& all = world().browsers;
     if (msg == kOpen) {
         all.push_back(new FakeBrowser(world().nextId++, static_cast<LONG_PTR>(wp), lp));
-        return announce(DISPID_WINDOWREGISTERED, all.back()->id);
+        return (lp & kQuiet) != 0 ? all.back()->id
+                                  : announce(DISPID_WINDOWREGISTERED, all.back()->id);
     }
     if (msg == kReset) {
         all.clear();
