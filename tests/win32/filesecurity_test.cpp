@@ -1,6 +1,7 @@
 // File security on real Windows files: the adapter's temporary file and
-// rename, same-file detection through other spellings and hard links,
-// attributes and times through a folder round trip, and long paths. Names
+// rename, same-file detection through other spellings and hard links, and
+// long paths through a folder round trip (attributes and times are the
+// archive unit tests'). Names
 // outside ASCII, wrong and decomposed passwords are the e2e tests'.
 #include <gtest/gtest.h>
 
@@ -17,10 +18,8 @@
 #include "filesecurity/archive/archive.h"
 #include "filesecurity/engine.h"
 #include "filesecurity/file_access.h"
-#include "filesecurity/file_security_panel_win32.h"
 #include "kernel/app_error.h"
 #include "test_files.h"
-#include "win32/long_path.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
@@ -277,13 +276,10 @@ TEST_F(FileSecurityOnDisk, ReadOnlyDestinationSurvivesAFailedReplace) {
     EXPECT_EQ(listing(root_), (std::vector<std::string>{"locked.cfy", "plain.txt"}));
 }
 
-TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersLongPathsAndSpellings) {
+TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsEmptyFoldersLongPathsAndSpellings) {
     fs_->createFolder(path("src"));
     fs_->createFolder(path("src\\empty"));
-    write("src\\hidden.txt", "h");
-    write("src\\readonly.txt", "r");
-    ::SetFileAttributesW(toUtf16(path("src\\hidden.txt")).c_str(), FILE_ATTRIBUTE_HIDDEN);
-    fs_->setTimeAndAttributes(path("src\\readonly.txt"), 1300000000, true, false);
+    write("src\\plain.txt", "p");
     std::string deep;
     for (int level = 0; level < 5; ++level) {
         deep += "\\" + std::string(60, static_cast<char>('a' + level));
@@ -299,10 +295,6 @@ TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersLongPa
     run(Operation::EncryptFolder, {"pw", path("src"), path("src.cfy")}, *fs_, {}, kFastKdf);
     run(Operation::DecryptFolder, {"pw", path("src.cfy"), path("out")}, *fs_, {}, kFastKdf);
     EXPECT_TRUE(fs_->info(path("out\\empty")).isFolder);
-    EXPECT_TRUE(fs_->info(path("out\\hidden.txt")).hidden);
-    FileInfo ro = fs_->info(path("out\\readonly.txt"));
-    EXPECT_TRUE(ro.readOnly);
-    EXPECT_EQ(ro.modified, 1300000000);
     EXPECT_EQ(fs_->info(path("out" + longName)).size, 15u);
     EXPECT_EQ(listing(path("out")), listing(path("src")));
 
@@ -316,7 +308,7 @@ TEST_F(FileSecurityOnDisk, FolderRoundTripKeepsAttributesTimesEmptyFoldersLongPa
     ASSERT_TRUE(::CreateHardLinkW(toUtf16(path("hard.cfy")).c_str(),
                                   toUtf16(path("src.cfy")).c_str(), nullptr));
     EXPECT_TRUE(fs_->sameFile(path("src.cfy"), path("hard.cfy")));
-    EXPECT_FALSE(fs_->sameFile(path("src\\hidden.txt"), path("out\\hidden.txt")));
+    EXPECT_FALSE(fs_->sameFile(path("src\\plain.txt"), path("out\\plain.txt")));
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
     ::SetCurrentDirectoryW(temp);
