@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../unit/memory_store.h"
+#include "schedule_page.h"
 #include "test_files.h"
 #include "schedule/schedule_panel_win32.h"
 #include "shell/resource.h"
@@ -23,40 +24,7 @@ using namespace tidewell::win32;
 
 namespace {
 
-// The Schedule tab's controls, with their ids, on a plain window: what the
-// schedule panel needs, without the rest of the program.
-class SchedulePage {
-public:
-    SchedulePage() {
-        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
-        ::InitCommonControlsEx(&icc);
-        HINSTANCE inst = ::GetModuleHandleW(nullptr);
-        page = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
-                                 inst, nullptr);
-        auto child = [&](const wchar_t* cls, int id, DWORD style) {
-            ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 100, 20, page,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
-        };
-        child(L"COMBOBOX", IDC_CMBDAYS, CBS_DROPDOWNLIST);
-        child(DATETIMEPICK_CLASSW, IDC_DTPSCHEDULEDATE, DTS_SHOWNONE);
-        child(DATETIMEPICK_CLASSW, IDC_DTPSCHEDULETIME, DTS_SHOWNONE | DTS_TIMEFORMAT);
-        child(L"EDIT", IDC_TXTHOURS, 0);
-        child(UPDOWN_CLASSW, IDC_UDNHOURS, UDS_SETBUDDYINT);
-        child(L"STATIC", IDC_LBLLASTRUNTIME, 0);
-        child(L"BUTTON", IDC_CMDAPPLY, 0);
-        child(L"BUTTON", IDC_CMDCANCEL, 0);
-        child(L"BUTTON", IDC_CMDDEFAULTSCHEDULE, 0);
-    }
-    ~SchedulePage() { ::DestroyWindow(page); }
-    HWND item(int id) const { return ::GetDlgItem(page, id); }
-    std::string text(int id) const {
-        wchar_t b[64] = {};
-        ::GetWindowTextW(item(id), b, 64);
-        std::wstring w(b);
-        return std::string(w.begin(), w.end());
-    }
-    HWND page;
-};
+using testing_schedule::SchedulePage;
 
 // Serves the thread's messages until `done` holds or 15 s have passed.
 template <typename F> bool pumpUntil(F&& done) {
