@@ -1,7 +1,6 @@
-// End to end: a cleaning option across a restart and past a bad stored
-// one, a real clean with every option against seeded traces, layouts that
-// must be refused and Exit during a folder erase, on the real program in the
-// bench's sandbox prefix. Canary folders sit behind directory links and must survive.
+// End to end: the cleaning options past a bad stored one, a real clean with every option against
+// seeded traces, layouts that must be refused and Exit during a folder erase, on the real program
+// in the bench's sandbox prefix. Canary folders sit behind directory links and must survive.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -115,22 +114,10 @@ protected:
     win32::RegistrySettingsStore store;
 };
 
-// The box chosen is one the options restore before the bad one; a bad
-// stored option stops only the restoring of options: the program still
-// comes up ready.
-TEST_F(CleaningE2E, AChoiceSurvivesARestartPastABadStoredOption) {
-    {
-        ProgramProcess p;
-        HWND main = p.waitMainWindow();
-        ASSERT_NE(main, nullptr);
-        EXPECT_FALSE(keyExists(kOptionsKey)) << "a first start writes no option";
-        // A user's click: the box flips (it starts checked), then the click is heard.
-        ::SendMessageW(findControl(main, IDC_CHKSETTINGS_2), BM_SETCHECK, BST_UNCHECKED, 0);
-        click(findControl(main, IDC_CHKSETTINGS_2));
-        EXPECT_TRUE(
-            waitFor([&] { return store.GetSetting(kApp, "Settings", "Index2", "") == "0"; }));
-        EXPECT_EQ(exitWithButton(p, main), 0);
-    }
+// A bad stored option stops only the restoring of options: the one before
+// it is restored and the program still comes up ready.
+TEST_F(CleaningE2E, ABadStoredOptionIsReportedAndTheProgramStillStarts) {
+    store.SaveSetting(kApp, "Settings", "Index2", "0");
     store.SaveSetting(kApp, "Settings", "Index3", "abc");
     ProgramProcess p;
     HWND box = waitMessageBox(p, "Tidewell");
