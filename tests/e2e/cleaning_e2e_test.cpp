@@ -1,6 +1,7 @@
-// End to end: the cleaning options past a bad stored one, a real clean with every option against
-// seeded traces, layouts that must be refused and Exit during a folder erase, on the real program
-// in the bench's sandbox prefix. Canary folders sit behind directory links and must survive.
+// End to end: a real clean with every option against seeded traces, layouts
+// that must be refused and Exit during a folder erase, on the real program in
+// the bench's sandbox prefix. Canary folders sit behind directory links and
+// must survive.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -106,31 +107,8 @@ protected:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kOptionsKey);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kTidewellKey) + L"\\BrowseFile").c_str());
     }
-    void storeAllOptions(const char* value) {
-        for (int i = 0; i < 16; ++i) {
-            store.SaveSetting(kApp, "Settings", "Index" + std::to_string(i), value);
-        }
-    }
     win32::RegistrySettingsStore store;
 };
-
-// A bad stored option stops only the restoring of options: the one before
-// it is restored and the program still comes up ready.
-TEST_F(CleaningE2E, ABadStoredOptionIsReportedAndTheProgramStillStarts) {
-    store.SaveSetting(kApp, "Settings", "Index2", "0");
-    store.SaveSetting(kApp, "Settings", "Index3", "abc");
-    ProgramProcess p;
-    HWND box = waitMessageBox(p, "Tidewell");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageBoxText(box), "Error: 13 - Type mismatch");
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    HWND main = p.waitMainWindow();
-    ASSERT_NE(main, nullptr);
-    EXPECT_TRUE(waitFor([&] { return controlText(main, IDC_LBLSTATUS) == "Ready"; }));
-    EXPECT_EQ(::SendMessageW(findControl(main, IDC_CHKSETTINGS_2), BM_GETCHECK, 0, 0),
-              BST_UNCHECKED);
-    EXPECT_EQ(exitWithButton(p, main), 0);
-}
 
 TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLinks) {
     // Paths first: they are read before any Linux program is started.
@@ -188,7 +166,9 @@ TEST_F(CleaningE2E, RealCleanWithEveryOptionErasesTheTracesAndNothingBeyondTheLi
     linkTo(temp + "\\canarylink", canary, true);
     linkTo(temp + "\\filelink.txt", canary + "\\keep.txt");
 
-    storeAllOptions("1");
+    for (int i = 0; i < 16; ++i) {
+        store.SaveSetting(kApp, "Settings", "Index" + std::to_string(i), "1");
+    }
     ProgramProcess p;
     HWND main = p.waitMainWindow();
     ASSERT_NE(main, nullptr);
