@@ -275,11 +275,7 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg >= kOpen && msg <= kReset) {
-        try {
-            return control(msg, wp, lp);
-        } catch (...) {
-            return -4;
-        }
+        return control(msg, wp, lp);
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
