@@ -48,20 +48,17 @@ TEST_F(ShellE2E, ASecondCopyIsRefusedTheCloseBoxHidesAndExitEnds) {
     EXPECT_EQ(second.waitExit(), 0);
     EXPECT_EQ(winIniCfy(), "<absent>");
 
-    // The close box, or WM_CLOSE from elsewhere, hides; the icon stays and a
-    // double click on it brings the window back.
+    // The close box hides (WM_CLOSE from elsewhere is the schedule test's);
+    // the icon stays and a double click on it brings the window back.
     ASSERT_TRUE(waitFor([] { return trayIcons().size() == 1; })) << trayIcons().size();
-    for (UINT close : {UINT(WM_SYSCOMMAND), UINT(WM_CLOSE)}) {
-        ::PostMessageW(main, close, close == WM_CLOSE ? 0 : SC_CLOSE, 0);
-        ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
-        ASSERT_EQ(trayIcons().size(), 1u);
-        HWND icon = trayIcons().front();
-        ::PostMessageW(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
-        ::PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
-        ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(main) != FALSE; }));
-        EXPECT_FALSE(::IsIconic(main));
-        EXPECT_TRUE(program.running());
-    }
+    ::PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
+    ASSERT_EQ(trayIcons().size(), 1u);
+    HWND icon = trayIcons().front();
+    ::PostMessageW(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
+    ::PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+    ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(main) != FALSE; }));
+    EXPECT_TRUE(program.running());
     EXPECT_EQ(exitWithButton(program, main), 0);
     EXPECT_TRUE(waitFor([] { return trayIcons().empty(); })) << "icon left behind";
 }
