@@ -18,7 +18,6 @@
 using namespace tidewell;
 using namespace tidewell::e2e;
 using namespace tidewell::testing_files;
-using win32::toUtf8;
 
 namespace {
 
@@ -81,7 +80,6 @@ TEST_F(FileSecurityE2E, FileRoundTripWithAWrongAndADecomposedPassword) {
     writeText(source, plain);
     run(IDC_CMDENCRYPT, source, work_ + "\\secret.cfy", "p\xc3\xa4ss word");
     ASSERT_TRUE(waitFor([&] { return exists(work_ + "\\secret.cfy") && idle(); }, 60s));
-    EXPECT_EQ(findMessageBox(*program_), nullptr);
 
     click(findControl(main_, IDC_LBLDECRYPT));
     ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)); }));
@@ -125,7 +123,6 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithCancelNoPlaintextLeftBehindAndExitDur
     switchTo(IDC_LBLDECRYPT, IDC_LBLSOURCEDESTINATION_1, "Destination Folder:");
     run(IDC_CMDDECRYPT, work_ + "\\folder.cfy", work_ + "\\restored", "pw");
     ASSERT_TRUE(waitFor([&] { return idle() && exists(work_ + "\\restored"); }, 60s));
-    EXPECT_EQ(findMessageBox(*program_), nullptr);
     EXPECT_EQ(readText(work_ + "\\restored\\sub\\note.txt"), note);
     EXPECT_EQ(listing(work_ + "\\restored").size(), 52u);
     EXPECT_EQ(listing(work_), (Names{"folder", "folder.cfy", "restored"}));
