@@ -12,7 +12,6 @@
 #include "../win32/test_files.h"
 #include "program_driver.h"
 #include "shell/resource.h"
-#include "win32/unicode.h"
 
 using namespace tidewell;
 using namespace tidewell::e2e;

@@ -24,6 +24,7 @@
 using namespace tidewell;
 using namespace tidewell::filesecurity;
 using tidewell::testing_files::listing;
+using tidewell::testing_files::removeTree;
 using tidewell::win32::toUtf16;
 using tidewell::win32::toUtf8;
 
@@ -42,7 +43,6 @@ protected:
         fs_ = makeFileAccess();
     }
     void TearDown() override { removeTree(root_); }
-    static void removeTree(const std::string& p) { testing_files::removeTree(p); }
     std::string path(const std::string& name) { return root_ + "\\" + name; }
     void write(const std::string& name, const std::string& data) {
         std::ofstream(toUtf16(path(name)).c_str(), std::ios::binary) << data;

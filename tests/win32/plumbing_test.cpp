@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "test_files.h"
 #include "win32/dialog.h"

@@ -6,8 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <string>
-
 #include "../unit/memory_store.h"
 #include "schedule_page.h"
 #include "test_files.h"
