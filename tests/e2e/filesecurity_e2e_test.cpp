@@ -1,7 +1,6 @@
-// End to end: the File Security tab of the real program. One validation
-// message, a file and a folder encrypted and decrypted through the panel and
-// its dialogs, Cancel and Exit during a run (one path for every operation),
-// nothing plain left behind.
+// End to end: the File Security tab of the real program. A file and a folder
+// encrypted and decrypted through the panel, Cancel and Exit during a run
+// (one path for every operation), nothing plain left behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,7 +18,6 @@
 using namespace tidewell;
 using namespace tidewell::e2e;
 using namespace tidewell::testing_files;
-using win32::toUtf8;
 
 namespace {
 
@@ -68,52 +66,25 @@ protected:
     bool running(int button) {
         return waitFor([&] { return controlText(main_, button) == "Cancel"; }, 30s);
     }
-    // Fills a field through its browse button and the common file dialog.
-    void browseFile(int index, const std::string& path) {
-        click(findControl(main_, IDC_CMDBROWSEFILEFOLDER_0 + index));
-        HWND dialog = nullptr;
-        ASSERT_TRUE(waitFor([&] {
-            dialog = findMessageBox(*program_);
-            return dialog != nullptr && ::GetDlgItem(dialog, 0x47c) != nullptr;
-        }));
-        ::SendMessageW(::GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0,
-                       reinterpret_cast<LPARAM>(win32::toUtf16(path).c_str()));
-        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(waitFor([&] { return findMessageBox(*program_) == nullptr; }));
-    }
 
     std::string work_;
     std::unique_ptr<ProgramProcess> program_;
     HWND main_ = nullptr;
 };
 
-TEST_F(FileSecurityE2E, FileRoundTripThroughTheDialogsWithAMessageAndAComposedPassword) {
-    // One validation message. (Where the focus lands afterwards is left
-    // out: under Wine without a window manager the window is at times not
-    // activated again when the box closes, and the focus is then nowhere.)
-    run(IDC_CMDENCRYPT, "", "", "pw");
-    HWND box = waitMessageBox(*program_, "Invalid Source");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageBoxText(box), "Source folder can not be blank.");
-    ASSERT_TRUE(answerMessageBox(*program_, box));
-
+TEST_F(FileSecurityE2E, FileRoundTripWithAWrongAndADecomposedPassword) {
     std::string plain;
     for (int i = 0; i < 200000; ++i)
         plain += static_cast<char>(i * 31 + i / 7);
     const std::string source = work_ + "\\\xe6\x97\xa5 plain.bin";
     writeText(source, plain);
-    browseFile(0, source);
-    browseFile(1, work_ + "\\secret.cfy");
-    setText(IDC_TXTPASSWORD, "p\xc3\xa4ss word");
-    setText(IDC_TXTREENTER, "p\xc3\xa4ss word");
-    click(findControl(main_, IDC_CMDENCRYPT));
+    run(IDC_CMDENCRYPT, source, work_ + "\\secret.cfy", "p\xc3\xa4ss word");
     ASSERT_TRUE(waitFor([&] { return exists(work_ + "\\secret.cfy") && idle(); }, 60s));
-    EXPECT_EQ(findMessageBox(*program_), nullptr);
 
     click(findControl(main_, IDC_LBLDECRYPT));
     ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(findControl(main_, IDC_CMDDECRYPT)); }));
     run(IDC_CMDDECRYPT, work_ + "\\secret.cfy", work_ + "\\restored.bin", "wrong");
-    box = waitMessageBox(*program_, "Tidewell");
+    HWND box = waitMessageBox(*program_, "Tidewell");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageBoxText(box), "Wrong password, or the file is damaged.");
     ASSERT_TRUE(answerMessageBox(*program_, box));
@@ -152,7 +123,6 @@ TEST_F(FileSecurityE2E, FolderRoundTripWithCancelNoPlaintextLeftBehindAndExitDur
     switchTo(IDC_LBLDECRYPT, IDC_LBLSOURCEDESTINATION_1, "Destination Folder:");
     run(IDC_CMDDECRYPT, work_ + "\\folder.cfy", work_ + "\\restored", "pw");
     ASSERT_TRUE(waitFor([&] { return idle() && exists(work_ + "\\restored"); }, 60s));
-    EXPECT_EQ(findMessageBox(*program_), nullptr);
     EXPECT_EQ(readText(work_ + "\\restored\\sub\\note.txt"), note);
     EXPECT_EQ(listing(work_ + "\\restored").size(), 52u);
     EXPECT_EQ(listing(work_), (Names{"folder", "folder.cfy", "restored"}));

@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <vector>
-
 #include "fake_shell_install.h"
 #include "shell/resource.h"
 #include "win32/unicode.h"

@@ -35,8 +35,6 @@ class ProgramProcess {
 public:
     explicit ProgramProcess(const std::wstring& exe = kProgramExe,
                             const std::wstring& arguments = L"");
-    ProgramProcess(const ProgramProcess&) = delete;
-    ProgramProcess& operator=(const ProgramProcess&) = delete;
     ~ProgramProcess();
 
     DWORD pid() const noexcept { return pid_; }

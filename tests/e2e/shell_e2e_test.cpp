@@ -1,14 +1,12 @@
-// End to end: start-up and the window's life (a second copy refused, pages,
-// close box, tray icon, Exit) and the WIN.INI association, on the real program.
+// End to end: start-up and the window's life (a second copy refused, close
+// box, tray icon, Exit) and the WIN.INI association, on the real program.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 
 #include "program_driver.h"
-#include "shell/resource.h"
 #include "win32/unicode.h"
 
 using namespace tidewell;
@@ -31,7 +29,7 @@ protected:
     void TearDown() override { SetUp(); }
 };
 
-TEST_F(ShellE2E, ASecondCopyIsRefusedPagesFollowTheTabsTheCloseBoxHidesAndExitEnds) {
+TEST_F(ShellE2E, ASecondCopyIsRefusedTheCloseBoxHidesAndExitEnds) {
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr) << "no main window";
@@ -50,47 +48,17 @@ TEST_F(ShellE2E, ASecondCopyIsRefusedPagesFollowTheTabsTheCloseBoxHidesAndExitEn
     EXPECT_EQ(second.waitExit(), 0);
     EXPECT_EQ(winIniCfy(), "<absent>");
 
-    // Each tab shows its own page only; a page made on first use is made
-    // when its tab is first chosen, not before.
-    HWND tab = ::GetDlgItem(main, IDC_TABMAIN);
-    const int marker[] = {IDC_RTFMESSAGE,    IDC_CHKSETTINGS_0,          IDC_CMBDAYS,
-                          IDC_CMDBROWSEFILE, IDC_CHKPOPUPKILLERACTIVATE, IDC_TXTSOURCE};
-    const bool lazy[] = {false, false, false, false, false, true};
-    bool chosen[6] = {};
-    for (int selected : {3, 1, 5, 2, 4, 0}) {
-        for (int page = 0; page < 6; ++page) {
-            if (lazy[page] && !chosen[page]) {
-                EXPECT_EQ(findControl(main, marker[page]), nullptr) << "page " << page;
-            }
-        }
-        // Focusing a tab of a plain tab strip selects it, as a click would.
-        ::SendMessageW(tab, TCM_SETCURFOCUS, static_cast<WPARAM>(selected), 0);
-        chosen[selected] = true;
-        for (int page = 0; page < 6; ++page) {
-            HWND control = findControl(main, marker[page]);
-            if (!chosen[page] && lazy[page]) {
-                continue;
-            }
-            ASSERT_NE(control, nullptr) << "page " << page;
-            EXPECT_EQ(::IsWindowVisible(::GetParent(control)) != FALSE, page == selected)
-                << "selected " << selected << ", page " << page;
-        }
-    }
-
-    // The close box, or WM_CLOSE from elsewhere, hides; the icon stays and a
-    // double click on it brings the window back.
+    // The close box hides (WM_CLOSE from elsewhere is the schedule test's);
+    // the icon stays and a double click on it brings the window back.
     ASSERT_TRUE(waitFor([] { return trayIcons().size() == 1; })) << trayIcons().size();
-    for (UINT close : {UINT(WM_SYSCOMMAND), UINT(WM_CLOSE)}) {
-        ::PostMessageW(main, close, close == WM_CLOSE ? 0 : SC_CLOSE, 0);
-        ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
-        ASSERT_EQ(trayIcons().size(), 1u);
-        HWND icon = trayIcons().front();
-        ::PostMessageW(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
-        ::PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
-        ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(main) != FALSE; }));
-        EXPECT_FALSE(::IsIconic(main));
-        EXPECT_TRUE(program.running());
-    }
+    ::PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(waitFor([&] { return !::IsWindowVisible(main); }));
+    ASSERT_EQ(trayIcons().size(), 1u);
+    HWND icon = trayIcons().front();
+    ::PostMessageW(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
+    ::PostMessageW(icon, WM_LBUTTONUP, 0, MAKELPARAM(8, 8));
+    ASSERT_TRUE(waitFor([&] { return ::IsWindowVisible(main) != FALSE; }));
+    EXPECT_TRUE(program.running());
     EXPECT_EQ(exitWithButton(program, main), 0);
     EXPECT_TRUE(waitFor([] { return trayIcons().empty(); })) << "icon left behind";
 }

@@ -1,5 +1,5 @@
-// End to end: the tray menu, Alt+Shift hiding through the hook library and
-// the web-page opener, on the real program.
+// End to end: Alt+Shift hiding through the hook library and the web-page
+// opener, on the real program.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,7 +12,6 @@
 #include "../win32/test_files.h"
 #include "program_driver.h"
 #include "shell/resource.h"
-#include "win32/unicode.h"
 
 using namespace tidewell;
 using namespace tidewell::e2e;
@@ -22,42 +21,11 @@ namespace {
 
 const char kBrowserLog[] = "C:\\testbin\\fakebrowser.log";
 
-TEST(TrayE2E, TheIconsMenuOpensAboutAndHelpHandsTheQuotedAddressToTheBrowserOnly) {
+TEST(TrayE2E, HelpHandsTheQuotedAddressToTheBrowserOnly) {
     ::DeleteFileA(kBrowserLog);
     ProgramProcess program;
     HWND main = program.waitMainWindow();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(waitFor([] { return trayIcons().size() == 1; }));
-    // The pointer is over the tray, not over the window, as when a user clicks
-    // the icon; the notification is the one the shell sends for a right click.
-    RECT rc{};
-    ::GetWindowRect(main, &rc);
-    POINT away{::GetSystemMetrics(SM_CXSCREEN) - 2, ::GetSystemMetrics(SM_CYSCREEN) - 2};
-    if (::PtInRect(&rc, away)) {
-        away = {1, 1};
-    }
-    ::SetCursorPos(away.x, away.y);
-    // Right after start the program is still busy connecting to the shell
-    // (its calls pump messages); a click then may find no menu: click again,
-    // as a user would.
-    HWND menu = nullptr;
-    for (int attempt = 0; attempt < 3 && menu == nullptr; ++attempt) {
-        ::PostMessageW(main, 0x205, 1, 0x205);
-        waitFor([&] { return (menu = program.findWindow(L"#32768", true)) != nullptr; }, 4s);
-    }
-    ASSERT_NE(menu, nullptr) << "no menu";
-    // The third entry, chosen with the keyboard, is "About".
-    for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
-        ::PostMessageW(menu, WM_KEYDOWN, key, 0);
-    }
-    HWND about = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        about = program.findWindow(L"#32770", true);
-        return about != nullptr && text(about).rfind("About ", 0) == 0;
-    })) << "the third entry did not open About";
-    ::SendMessageW(::GetDlgItem(about, IDC_CMDOK), BM_CLICK, 0, 0);
-    EXPECT_TRUE(waitFor([&] { return !::IsWindow(about); }));
-
     const std::string probe = tempFolder() + "temphtm.htm";
     click(findControl(main, IDC_CMDHELP));
     EXPECT_TRUE(waitFor([] {

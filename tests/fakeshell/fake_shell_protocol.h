@@ -9,16 +9,14 @@ inline constexpr wchar_t kControlClass[] = L"TidewellFakeShellControl";
 inline constexpr wchar_t kDllName[] = L"fake_shellwindows.dll";
 
 // Flags of kOpen.
-inline constexpr LPARAM kForwardPage = 1; // GoForward succeeds
-inline constexpr LPARAM kNoDocument = 2;  // get_Document gives nothing
-inline constexpr LPARAM kQuiet = 4;       // no WindowRegistered
+inline constexpr LPARAM kNoDocument = 2; // get_Document gives nothing
+inline constexpr LPARAM kQuiet = 4;      // no WindowRegistered (the bench's)
 
 enum Message : UINT {
     kOpen = WM_APP + 1, // wParam window handle value, lParam flags -> browser id
     kClose,             // wParam id; fires WindowRevoked -> 1 if it was open
     kKill,              // wParam id; its calls fail with RPC_E_DISCONNECTED from now on
     kNewWindow2,        // wParam id -> Cancel (1/0), -1 with no sink connected
-    kBeforeNavigate2,   // wParam id -> Cancel
     kConnections,       // wParam id -> browser sinks + 100 * document sinks
     kReset,             // closes every window without events
 };

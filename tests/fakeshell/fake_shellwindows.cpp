@@ -148,10 +148,6 @@ public:
         *p = dead || (flags_ & kNoDocument) != 0 ? nullptr : &document;
         return dead ? RPC_E_DISCONNECTED : *p != nullptr ? S_OK : E_FAIL;
     }
-    HRESULT STDMETHODCALLTYPE GoForward() override {
-        return dead ? RPC_E_DISCONNECTED : (flags_ & kForwardPage) != 0 ? S_OK : E_FAIL;
-    }
-
     bool dead = false;
     const int id;
     FakeDocument document{&dead};
@@ -214,11 +210,10 @@ FakeShellWindows& world() {
     return *shell;
 }
 
-// An empty VARIANT of type `vt`, or a by-reference one to `inner`.
-VARIANT var(VARTYPE vt, VARIANT* inner = nullptr) {
+// An empty VARIANT of type `vt`.
+VARIANT var(VARTYPE vt) {
     VARIANT v{};
-    v.vt = inner != nullptr ? VT_BYREF | VT_VARIANT : vt;
-    v.pvarVal = inner;
+    v.vt = vt;
     return v;
 }
 
@@ -230,35 +225,18 @@ LRESULT announce(DISPID event, int id) {
     return id;
 }
 
-// Fires an event whose last argument is Cancel; returns it (1/0), or -1
-// with no sink connected.
-LRESULT fireCancellable(FakeBrowser& b, DISPID id, std::vector<VARIANT> args) {
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    args.push_back(var(VT_BYREF | VT_BOOL));
-    args.back().pboolVal = &cancel;
-    if (b.fire(id, std::move(args)) == 0) {
-        return -1;
-    }
-    return cancel != VARIANT_FALSE ? 1 : 0;
-}
-
+// Fires NewWindow2; returns its Cancel (1/0), or -1 with no sink connected.
 LRESULT fireNewWindow2(FakeBrowser& b) {
     IDispatch* offered = nullptr;
     VARIANT ppDisp = var(VT_BYREF | VT_DISPATCH);
     ppDisp.ppdispVal = &offered;
-    return fireCancellable(b, DISPID_NEWWINDOW2, {ppDisp});
-}
-
-LRESULT fireBeforeNavigate2(FakeBrowser& b) {
-    VARIANT url = var(VT_BSTR), flags = var(VT_I4), frame = var(VT_BSTR), post = var(VT_EMPTY),
-            headers = var(VT_BSTR), disp = var(VT_DISPATCH);
-    url.bstrVal = ::SysAllocString(L"http://fake.example/next");
-    disp.pdispVal = static_cast<IWebBrowser2*>(&b);
-    const LRESULT cancel = fireCancellable(
-        b, DISPID_BEFORENAVIGATE2,
-        {disp, var(0, &url), var(0, &flags), var(0, &frame), var(0, &post), var(0, &headers)});
-    ::VariantClear(&url);
-    return cancel;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT cancelArg = var(VT_BYREF | VT_BOOL);
+    cancelArg.pboolVal = &cancel;
+    if (b.fire(DISPID_NEWWINDOW2, {ppDisp, cancelArg}) == 0) {
+        return -1;
+    }
+    return cancel != VARIANT_FALSE ? 1 : 0;
 }
 
 LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
@@ -288,8 +266,6 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     case kNewWindow2:
         return fireNewWindow2(b);
-    case kBeforeNavigate2:
-        return fireBeforeNavigate2(b);
     case kConnections:
         return static_cast<LRESULT>(b.sinks.size() + 100 * b.document.sinks.size());
     default:
@@ -299,11 +275,7 @@ LRESULT control(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg >= kOpen && msg <= kReset) {
-        try {
-            return control(msg, wp, lp);
-        } catch (...) {
-            return -4;
-        }
+        return control(msg, wp, lp);
     }
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }

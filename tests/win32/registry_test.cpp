@@ -1,59 +1,43 @@
-// The settings store and the registry adapters on the real (Wine) registry:
-// value types and sizes, text outside ASCII through the W functions, and
-// values written by other programs. Key naming is the unit tests'; writes to
-// each root and the reads the program does at start are the e2e tests'.
-#include <gmock/gmock.h>
+// The settings store and the registry reader on the real (Wine) registry:
+// text outside ASCII through the W functions, and values written by other
+// programs. Key naming is the unit tests'; the writes into the browser's keys
+// and the reads the program does at start are the e2e tests'.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
-#include "kernel/app_error.h"
 #include "kernel/registry_win32.h"
 #include "kernel/settings_store_win32.h"
-#include "test_files.h"
 #include "win32/unicode.h"
 #include "win32/unique_handle.h"
 
 using namespace tidewell;
 using namespace tidewell::win32;
-using testing_files::regString;
 
 namespace {
 
 const std::wstring kVbRoot = L"Software\\VB and VBA Program Settings";
-const std::string kTestKey = "Software\\TidewellTests";
-const std::wstring kTestKeyW = toUtf16(kTestKey);
+const std::wstring kTestKeyW = L"Software\\TidewellTests";
 
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            ::RegDeleteTreeW(root, kTestKeyW.c_str());
-        }
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kTestKeyW.c_str());
         ::RegDeleteTreeW(HKEY_CURRENT_USER, (kVbRoot + L"\\TidewellTest").c_str());
         ::RegDeleteTreeW(HKEY_CURRENT_USER, (kVbRoot + L"\\C:").c_str());
     }
     void TearDown() override { SetUp(); }
-    static UniqueKey createKey(HKEY root, const std::wstring& path = kTestKeyW) {
-        UniqueKey key;
-        EXPECT_EQ(::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                    key.put(), nullptr),
-                  ERROR_SUCCESS);
-        return key;
-    }
     RegistrySettingsStore store;
-    WinRegistry registry;
 };
 
-// Where the classic runtime kept them, as text with its terminator; text
-// outside ASCII and empty values round trip.
-TEST_F(RegistryTest, SettingsLiveWhereTheClassicRuntimeKeptThemAndRoundTrip) {
+// Text outside ASCII and empty values round trip (where they live is read
+// back by the popup e2e test).
+TEST_F(RegistryTest, SettingsRoundTripTextOutsideAsciiAndEmptyValues) {
     const struct {
         std::string app, value;
     } rows[] = {
-        {"TidewellTest", "0"},
         {"C:\\Programme\\T\xc3\xaf"
          "dewell \xe6\x97\xa5\xe6\x9c\xac",
          "http://\xc3\xbc"
@@ -64,48 +48,15 @@ TEST_F(RegistryTest, SettingsLiveWhereTheClassicRuntimeKeptThemAndRoundTrip) {
         store.SaveSetting(row.app, "HomePage", "URL", row.value);
         EXPECT_EQ(store.GetSetting(row.app, "HomePage", "URL", "default"), row.value) << row.app;
     }
-    store.SaveSetting("TidewellTest", "PopupKiller", "IsActive", "0");
-    DWORD bytes = 0;
-    EXPECT_EQ(regString(HKEY_CURRENT_USER, (kVbRoot + L"\\TidewellTest\\PopupKiller").c_str(),
-                        L"IsActive", &bytes),
-              "0");
-    EXPECT_EQ(bytes, 2 * sizeof(wchar_t));
-}
-
-// Text only into keys that exist, with its terminator; a DWORD from a number
-// or not at all.
-TEST_F(RegistryTest, SetUserValueWritesTextAndNumbersOnlyIntoExistingKeys) {
-    const std::string main = kTestKey + "\\Main";
-    registry.SetUserValue(main, "Start Page", "about:blank", RegistryType::String);
-    EXPECT_EQ(regString(HKEY_CURRENT_USER, toUtf16(main).c_str(), L"Start Page"), "<absent>");
-
-    createKey(HKEY_CURRENT_USER, toUtf16(main));
-    registry.SetUserValue(main, "Start Page", "http://\xc3\xa9t\xc3\xa9.example/",
-                          RegistryType::String);
-    DWORD bytes = 0;
-    EXPECT_EQ(regString(HKEY_CURRENT_USER, toUtf16(main).c_str(), L"Start Page", &bytes),
-              "http://\xc3\xa9t\xc3\xa9.example/");
-    EXPECT_EQ(bytes, (std::wstring(L"http://\u00e9t\u00e9.example/").size() + 1) * sizeof(wchar_t));
-
-    auto flag = [&] {
-        DWORD value = 0, size = sizeof(value);
-        ::RegGetValueW(HKEY_CURRENT_USER, kTestKeyW.c_str(), L"Flag", RRF_RT_DWORD, nullptr, &value,
-                       &size);
-        return value;
-    };
-    registry.SetUserValue(kTestKey, "Flag", "-1", RegistryType::DWord);
-    EXPECT_EQ(flag(), 0xFFFFFFFFu);
-    EXPECT_THAT(
-        [&] { registry.SetUserValue(kTestKey, "Flag", "yes", RegistryType::DWord); },
-        ::testing::Throws<AppError>(::testing::Property(&AppError::number, errors::TypeMismatch)));
-    EXPECT_EQ(flag(), 0xFFFFFFFFu) << "the failed write left the old value alone";
 }
 
 // Values other programs wrote: a string without its terminator is read whole,
-// a missing value leaves the text alone; the machine's numbers are read and
-// absences are silent (the text default is read at every start, e2e).
+// a missing value leaves the text alone.
 TEST_F(RegistryTest, ReadersTakeValuesAsOtherProgramsWroteThem) {
-    UniqueKey key = createKey(HKEY_CURRENT_USER);
+    UniqueKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kTestKeyW.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
     const wchar_t bare[] = {L'a', L'b', L'c'};
     ::RegSetValueExW(key.get(), L"Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(bare),
                      sizeof(bare));
@@ -114,12 +65,6 @@ TEST_F(RegistryTest, ReadersTakeValuesAsOtherProgramsWroteThem) {
     EXPECT_EQ(value, "untouched");
     EXPECT_EQ(QueryValueEx(key.get(), "Bare", value), ERROR_SUCCESS);
     EXPECT_EQ(value, "abc");
-
-    EXPECT_EQ(registry.GetMachineValue(kTestKey, ""), "");
-    WriteValueData(createKey(HKEY_LOCAL_MACHINE).get(), "Count", RegistryType::DWord, "3");
-    EXPECT_EQ(registry.GetMachineValue(kTestKey, "Count"), "3");
-    EXPECT_EQ(registry.GetMachineValue(kTestKey, "Absent"), "");
-    EXPECT_EQ(registry.GetMachineValue(kTestKey + "\\Nope", ""), "");
 }
 
 } // namespace

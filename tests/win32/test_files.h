@@ -129,16 +129,12 @@ inline void setUserString(const wchar_t* key, const wchar_t* name, const std::ws
     ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
-// A REG_SZ value's text ("<absent>" if there is none) and its size in bytes.
-inline std::string regString(HKEY root, const wchar_t* key, const wchar_t* name = nullptr,
-                             DWORD* size = nullptr) {
+// A REG_SZ value's text ("<absent>" if there is none).
+inline std::string regString(HKEY root, const wchar_t* key, const wchar_t* name = nullptr) {
     wchar_t buffer[1024] = {};
     DWORD bytes = sizeof(buffer) - 2;
     if (::RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) {
         return "<absent>";
-    }
-    if (size != nullptr) {
-        *size = bytes;
     }
     return win32::toUtf8(buffer);
 }
