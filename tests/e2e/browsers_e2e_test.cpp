@@ -104,6 +104,14 @@ TEST(BrowsersE2E, EveryBoxCheckedErasesTheItemsKeepsTheRestAndSkipsTheRunningBro
         }));
         EXPECT_EQ(exitWithButton(p, main), 0);
     }
+    // A start stores nothing of its own: a scheduled run does what it did before.
+    HKEY stored = nullptr;
+    DWORD values = 0;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &stored), ERROR_SUCCESS);
+    ::RegQueryInfoKeyW(stored, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(stored);
+    EXPECT_EQ(values, 2u) << "only the box and the list the user changed";
     for (int i = 0; i < kBrowserCount * kBrowserItemCount; ++i) {
         const auto name = BrowserOptions::keyName(BrowserId(i / 4), BrowserItem(i % 4));
         store.SaveSetting("Tidewell", "Browsers", name, "1");

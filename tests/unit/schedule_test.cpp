@@ -34,16 +34,6 @@ const LocaleDateReader kNoLocale{};
 // ---- calendar ----------------------------------------------------------------
 
 // Weekdays are checked through the weekday kinds below.
-TEST(LocalTime, SerialSecondsRoundTrip) {
-    for (LocalDateTime t :
-         {at(1970, 1, 1, 0, 0, 0), at(2024, 2, 29, 23, 59, 59), at(2000, 3, 1, 12, 0, 0),
-          at(1601, 1, 1, 0, 0, 0), at(2099, 12, 31, 23, 59, 59)}) {
-        EXPECT_EQ(fromSerialSeconds(toSerialSeconds(t)), t);
-    }
-    EXPECT_EQ(toSerialSeconds(at(1970, 1, 2, 0, 0, 0)), 86400);
-    EXPECT_EQ(fromSerialSeconds(-1), at(1969, 12, 31, 23, 59, 59));
-}
-
 // A first start is daily every two hours with no last run and writes nothing.
 // Apply asks for a missing date or time, storing nothing, then stores in fixed
 // forms; later loads restore what it stored, and Cancel discards edits.
