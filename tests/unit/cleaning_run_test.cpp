@@ -32,16 +32,7 @@ struct FakeHost : CleanRunWindow, CleanRunSchedule, LogOff {
 class CleaningTest : public ::testing::Test {
 protected:
     CleaningTest() {
-        platform.folders = {
-            {CSIDL_History, "C:\\u\\History"}, {CSIDL_InternetCache, "C:\\u\\Cache"},
-            {CSIDL_Cookies, "C:\\u\\Cookies"}, {CSIDL_Favorites, "C:\\u\\Fav"},
-            {CSIDL_Personal, "C:\\u\\Docs"},   {CSIDL_Recent, "C:\\u\\Recent"}};
-        for (const auto& [id, path] : platform.folders) {
-            fs.dir(path);
-            fs.file(path + "\\trace.txt", "abcd");
-        }
-        fs.dir("C:\\Temp");
-        fs.file("C:\\Temp\\t.tmp", "12");
+        seedTargetFolders(platform, fs);
         fs.dir("C:\\u\\History\\History.IE5");
         fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789").hidden = true;
         fs.file("C:\\u\\Cookies\\INDEX.DAT").system = true;

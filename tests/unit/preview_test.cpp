@@ -31,16 +31,7 @@ struct Timers : CleanRunSchedule {
 class PreviewTest : public ::testing::Test {
 protected:
     PreviewTest() {
-        platform.folders = {
-            {CSIDL_History, "C:\\u\\History"}, {CSIDL_InternetCache, "C:\\u\\Cache"},
-            {CSIDL_Cookies, "C:\\u\\Cookies"}, {CSIDL_Favorites, "C:\\u\\Fav"},
-            {CSIDL_Personal, "C:\\u\\Docs"},   {CSIDL_Recent, "C:\\u\\Recent"}};
-        for (const auto& [id, path] : platform.folders) {
-            fs.dir(path);
-            fs.file(path + "\\trace.txt", "abcd");
-        }
-        fs.dir("C:\\Temp");
-        fs.file("C:\\Temp\\t.tmp", "12");
+        seedTargetFolders(platform, fs);
         fs.file("C:\\u\\Recent\\second.lnk", "xy");
         // Found by the index.dat search and again inside the history's wipe.
         fs.dir("C:\\u\\History\\History.IE5");
