@@ -82,8 +82,11 @@ TEST(PreviewE2E, PreviewChangesNothingListsTheTracesAndTheRunFreesWhatItShowed) 
     ASSERT_TRUE(waitFor(
         [&] { return paneText(main).find("Nothing was erased.") != std::string::npos; }, 60s))
         << paneText(main);
-    const std::string total = figure(paneText(main), "\r\nPreview: ", " in total.");
-    ASSERT_NE(total, "") << paneText(main);
+    const std::string shown = paneText(main);
+    const std::string total = figure(shown, "\r\nPreview: ", " in total.");
+    ASSERT_NE(total, "") << shown;
+    EXPECT_THAT(shown, HasSubstr("\r\nWould erase 1 values\r\n"));
+    EXPECT_THAT(shown, HasSubstr("Path: Recycle Bin (all drives)\r\nWould erase 1 items, 2.9 KB"));
     for (const std::string& f : seeded) {
         EXPECT_TRUE(exists(f)) << f;
     }
