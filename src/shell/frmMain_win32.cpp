@@ -48,7 +48,11 @@ void frmMain::registerWindowClass(HINSTANCE instance) {
     wc.lpfnWndProc = ::DefDlgProcW;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = instance;
+    // Both sizes from the resource's own images; the small one is also the tray's.
     wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kMainWindowClass;
@@ -138,8 +142,7 @@ void frmMain::createPages() {
         [this] { guarded([this] { cleaning_->cmdBasicClean_Click(); }); });
 
     // The window's own icon, also the tray's.
-    tray_ = std::make_unique<TrayIcon>(instance, hwnd(), IDI_APP,
-                                       productVersionText(services_.product));
+    tray_ = std::make_unique<TrayIcon>(instance, hwnd(), productVersionText(services_.product));
 
     cleaning_ = std::make_unique<CleaningPanel>(host, schedule_->panel(), *services_.settings,
                                                 *services_.registry, *services_.errors);
