@@ -39,7 +39,6 @@ CleaningPanel::CleaningPanel(PageHost& host, CleanRunSchedule& schedule, Setting
 CleaningPanel::~CleaningPanel() = default;
 
 HWND CleaningPanel::createOptionsPage(HINSTANCE instance, HWND parent) {
-    instance_ = instance;
     return optionsPage_.create(instance, IDD_PAGE_OPTIONS, parent);
 }
 
@@ -73,6 +72,7 @@ void CleaningPanel::OptionsPage::onInit() {
         ::SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti));
     }
     selectSubTab(0);
+    panel_.showOptions();
 }
 
 void CleaningPanel::OptionsPage::selectSubTab(int index) {
@@ -161,12 +161,16 @@ void CleaningPanel::applyDefaultThenStoredOptions() {
     // A stored option that is not a number stops only the restore, with its
     // message; the rest of the start-up still runs.
     runGuarded(errors_, [this] { options_.LoadOptions(); });
-    loadBrowserOptions();
+    browserOptions_.load();
 }
 
-void CleaningPanel::loadBrowserOptions() {
-    browserOptions_.load();
+void CleaningPanel::showOptions() {
     HWND page = optionsPage();
+    for (int i = 0; i < kOptionCount; ++i) {
+        setValue(i, boxes_[static_cast<size_t>(i)]);
+    }
+    ::CheckDlgButton(page, IDC_CHKWEBADDRESS, webAddress_ ? BST_CHECKED : BST_UNCHECKED);
+    win32::setWindowText(::GetDlgItem(page, IDC_TXTHOMEPAGEURL), homePage_);
     for (int b = 0; b < kBrowserCount; ++b) {
         const auto id = static_cast<BrowserId>(b);
         // A browser that is not installed keeps its boxes, greyed.
@@ -188,9 +192,11 @@ void CleaningPanel::loadBrowserOptions() {
 
 void CleaningPanel::loadAutoSuggest() {
     const bool checked = tweaks_.autoSuggestBoxChecked();
-    HWND box = ::GetDlgItem(optionsPage(), IDC_CHKWEBADDRESS);
-    const bool was = ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    ::SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    const bool was = optionsPage() != nullptr
+                         ? ::IsDlgButtonChecked(optionsPage(), IDC_CHKWEBADDRESS) == BST_CHECKED
+                         : webAddress_;
+    webAddress_ = checked;
+    ::CheckDlgButton(optionsPage(), IDC_CHKWEBADDRESS, checked ? BST_CHECKED : BST_UNCHECKED);
     if (was != checked) {
         // As a click would: the box's state goes to the registry.
         tweaks_.chkWebAddress_Click(checked);
@@ -198,7 +204,8 @@ void CleaningPanel::loadAutoSuggest() {
 }
 
 void CleaningPanel::loadHomePage() {
-    win32::setWindowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL), tweaks_.loadHomePage());
+    homePage_ = tweaks_.loadHomePage();
+    win32::setWindowText(::GetDlgItem(optionsPage(), IDC_TXTHOMEPAGEURL), homePage_);
 }
 
 void CleaningPanel::cmdBasicClean_Click() {
@@ -228,7 +235,9 @@ void CleaningPanel::cmdDetails_Click() {
         return;
     }
     win32::PreviewDetails details(run_.previewItems());
-    details.show(instance_, host_.hwnd());
+    // The module whose resources made the main window holds the list's template.
+    details.show(reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(host_.hwnd(), GWLP_HINSTANCE)),
+                 host_.hwnd());
 }
 
 void CleaningPanel::cmdCleanRebot_Click() {
@@ -243,12 +252,16 @@ void CleaningPanel::cmdCleanRebot_Click() {
 // ---- OptionBoxes -------------------------------------------------------------
 
 int CleaningPanel::value(int index) {
+    if (optionsPage() == nullptr) {
+        return boxes_[static_cast<size_t>(index)];
+    }
     const LRESULT state =
         ::SendDlgItemMessageW(optionsPage(), IDC_CHKSETTINGS_0 + index, BM_GETCHECK, 0, 0);
     return state == BST_CHECKED ? vbChecked : state == BST_INDETERMINATE ? vbGrayed : vbUnchecked;
 }
 
 void CleaningPanel::setValue(int index, int v) {
+    boxes_[static_cast<size_t>(index)] = v;
     const WPARAM state = v == vbChecked  ? BST_CHECKED
                          : v == vbGrayed ? BST_INDETERMINATE
                                          : BST_UNCHECKED;

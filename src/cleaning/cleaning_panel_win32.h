@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <array>
+#include <string>
+
 #include "cleaning/advanced_commands.h"
 #include "cleaning/browsers/browser_platform_win32.h"
 #include "cleaning/clean_run.h"
@@ -91,13 +94,17 @@ private:
     };
 
     HWND optionsPage() const;
-    // The "Browsers" sub-tab from the store, greyed where a browser is missing.
-    void loadBrowserOptions();
+    // The options page, made when its tab is first chosen, shows what the load
+    // steps put in the model; the "Browsers" rows are greyed where a browser is missing.
+    void showOptions();
     std::wstring caption() const;
 
     PageHost& host_;
     ErrorReporter& errors_;
-    HINSTANCE instance_ = nullptr;
+    // The options page's state until it is made; from then on its controls hold it.
+    std::array<int, kOptionCount> boxes_{};
+    bool webAddress_ = false;
+    std::string homePage_;
     HWND previewButton_ = nullptr;
     HWND detailsButton_ = nullptr;
     win32::Win32FileSystem fs_;

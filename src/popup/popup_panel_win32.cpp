@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "popup/popup_ids.h"
 #include "tray/tray_ids.h"
 #include "win32/unicode.h"
@@ -74,10 +72,15 @@ void PopupKillerPanel::Page::onInit() {
         ListView_InsertColumn(lv, index, &col);
         ++index;
     }
+    ::SendMessageW(item(IDC_CHKPOPUPKILLERACTIVATE), BM_SETCHECK,
+                   static_cast<WPARAM>(panel_.checkBox_), 0);
+    panel_.showRows();
 }
 
 void PopupKillerPanel::Page::onCommand(int id, int code) {
     if (id == IDC_CHKPOPUPKILLERACTIVATE && code == BN_CLICKED) {
+        panel_.checkBox_ = static_cast<int>(
+            ::SendMessageW(item(IDC_CHKPOPUPKILLERACTIVATE), BM_GETCHECK, 0, 0));
         panel_.chkPopupKillerActivate_Click();
     }
 }
@@ -97,13 +100,15 @@ void PopupKillerPanel::markPopupKillerMenu() {
 }
 
 int PopupKillerPanel::checkBoxValue() {
-    return static_cast<int>(
-        ::SendDlgItemMessageW(page(), IDC_CHKPOPUPKILLERACTIVATE, BM_GETCHECK, 0, 0));
+    return checkBox_;
 }
 
 void PopupKillerPanel::setCheckBoxValue(int value) {
-    ::SendDlgItemMessageW(page(), IDC_CHKPOPUPKILLERACTIVATE, BM_SETCHECK,
-                          static_cast<WPARAM>(value), 0);
+    checkBox_ = value;
+    if (page() != nullptr) {
+        ::SendDlgItemMessageW(page(), IDC_CHKPOPUPKILLERACTIVATE, BM_SETCHECK,
+                              static_cast<WPARAM>(value), 0);
+    }
 }
 
 bool PopupKillerPanel::menuChecked() {
@@ -122,11 +127,6 @@ void PopupKillerPanel::setMenuChecked(bool checked) {
         ::CheckMenuItem(menu, ID_MNUPOUPKILLER,
                         MF_BYCOMMAND | static_cast<UINT>(checked ? MF_CHECKED : MF_UNCHECKED));
     }
-}
-
-int PopupKillerPanel::findItem(const std::string& key) const {
-    auto it = std::find(itemKeys_.begin(), itemKeys_.end(), key);
-    return it == itemKeys_.end() ? -1 : static_cast<int>(it - itemKeys_.begin());
 }
 
 void PopupKillerPanel::RefreshIEWindowList() noexcept {
@@ -149,34 +149,38 @@ void PopupKillerPanel::RefreshIEWindowList() noexcept {
 }
 
 void PopupKillerPanel::fillList() {
+    rows_.clear();
+    if (popup::cIEWindows* tracker = IEWin()) {
+        // Every row carries the time of this rebuild.
+        const std::wstring time = clockText();
+        for (const auto& entry : tracker->NewEnum()) {
+            auto& sink = win32::ShellWindowsTracker::sink(*entry);
+            IWebBrowser2* browser = sink.IEctl();
+            rows_.push_back({readBstr(&IWebBrowser2::get_LocationName, browser),
+                             readBstr(&IWebBrowser2::get_LocationURL, browser), time,
+                             sink.IEHandle()});
+        }
+    }
+    showRows();
+}
+
+void PopupKillerPanel::showRows() {
     HWND lv = list();
-    ListView_DeleteAllItems(lv);
-    itemKeys_.clear();
-    popup::cIEWindows* tracker = IEWin();
-    if (tracker == nullptr) {
+    if (lv == nullptr) {
         return;
     }
-    // Every row carries the time of this rebuild.
-    const std::wstring time = clockText();
-    for (const auto& entry : tracker->NewEnum()) {
-        auto& sink = win32::ShellWindowsTracker::sink(*entry);
-        const std::int32_t handle = sink.IEHandle();
-        IWebBrowser2* browser = sink.IEctl();
-        std::wstring name = readBstr(&IWebBrowser2::get_LocationName, browser);
-        std::wstring url = readBstr(&IWebBrowser2::get_LocationURL, browser);
+    ListView_DeleteAllItems(lv);
+    for (Row& r : rows_) {
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
         item.iItem = ListView_GetItemCount(lv);
-        item.pszText = name.data();
-        item.lParam = static_cast<LPARAM>(handle);
+        item.pszText = r.location.data();
+        item.lParam = static_cast<LPARAM>(r.handle);
         const int row = ListView_InsertItem(lv, &item);
-        if (row < 0) {
-            continue;
+        if (row >= 0) {
+            ListView_SetItemText(lv, row, 1, r.url.data());
+            ListView_SetItemText(lv, row, 2, r.time.data());
         }
-        ListView_SetItemText(lv, row, 1, url.data());
-        ListView_SetItemText(lv, row, 2, const_cast<wchar_t*>(time.c_str()));
-        // Rows are appended, so the keys stay in row order.
-        itemKeys_.push_back(popup::listItemKey(handle));
     }
 }
 

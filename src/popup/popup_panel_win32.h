@@ -4,6 +4,7 @@
 // Killer" page.
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,8 +41,6 @@ public:
     popup::cIEWindows* IEWin() noexcept { return tracker_ ? &tracker_->IEWin() : nullptr; }
     // The tray reads the mark here when it has no menu of its own yet.
     bool menuMark() const noexcept { return menuMark_; }
-    // Row of a list key ("1234K"), or -1.
-    int findItem(const std::string& key) const;
 
 private:
     // PopupSwitchView
@@ -66,6 +65,8 @@ private:
     HWND page() const;
     HWND list() const;
     void fillList();
+    // The list's rows as the tracker last gave them; the page shows them when made.
+    void showRows();
 
     PageHost& host_;
     popup::IEWindowsEvents& listener_;
@@ -74,7 +75,12 @@ private:
     win32::Win32Input input_;
     popup::PopupKillerSwitch switch_;
     std::unique_ptr<win32::ShellWindowsTracker> tracker_;
-    std::vector<std::string> itemKeys_;
+    struct Row {
+        std::wstring location, url, time;
+        std::int32_t handle = 0;
+    };
+    std::vector<Row> rows_;
+    int checkBox_ = BST_UNCHECKED;
     bool menuMark_ = false;
     bool refreshing_ = false;
     bool refreshAgain_ = false;

@@ -14,10 +14,6 @@ std::string windowKey(std::int32_t handle) {
     return std::to_string(handle);
 }
 
-std::string listItemKey(std::int32_t handle) {
-    return windowKey(handle) + "K";
-}
-
 cIEWindows::cIEWindows(ShellWindowsSource& source, IEWindowsEvents& listener)
     : source_(source), listener_(listener) {
     setEventTarget(this);

@@ -49,8 +49,6 @@ public:
 
 // Key of a sink: the decimal text of its window handle.
 std::string windowKey(std::int32_t handle);
-// Key of its row in the list of browser windows: the same text and "K".
-std::string listItemKey(std::int32_t handle);
 
 class cIEWindows : public IEEventTarget {
 public:

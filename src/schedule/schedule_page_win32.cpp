@@ -7,27 +7,25 @@ namespace tidewell {
 SchedulePage::SchedulePage(SettingsStore& store, ErrorReporter& errors,
                            std::function<std::string()> windowCaption,
                            std::function<void()> runClean)
-    : TabPage(errors), store_(store), windowCaption_(std::move(windowCaption)),
-      runClean_(std::move(runClean)) {}
+    : TabPage(errors) {
+    // The panel and its timers run from the start; the page joins them when made.
+    win32::SchedulePanelWin32::Services services;
+    services.store = &store;
+    services.errors = &errors;
+    services.windowCaption = std::move(windowCaption);
+    services.runClean = std::move(runClean);
+    panel_ = std::make_unique<win32::SchedulePanelWin32>(std::move(services));
+}
 
 HWND SchedulePage::create(HINSTANCE instance, HWND parent) {
     return TabPage::create(instance, IDD_PAGE_SCHEDULE, parent);
 }
 
 void SchedulePage::onInit() {
-    win32::SchedulePanelWin32::Services services;
-    services.page = hwnd();
-    services.store = &store_;
-    services.errors = &errors();
-    services.windowCaption = windowCaption_;
-    services.runClean = runClean_;
-    panel_ = std::make_unique<win32::SchedulePanelWin32>(std::move(services));
+    panel_->attachPage(hwnd());
 }
 
 void SchedulePage::onCommand(int id, int code) {
-    if (!panel_) {
-        return;
-    }
     auto& p = *panel_;
     if (id == IDC_CMBDAYS && code == CBN_SELCHANGE) {
         p.cmbDays_Click();
@@ -51,7 +49,7 @@ void SchedulePage::onCommand(int id, int code) {
 }
 
 LRESULT SchedulePage::onNotify(NMHDR& header) {
-    if (panel_ && header.code == DTN_DATETIMECHANGE) {
+    if (header.code == DTN_DATETIMECHANGE) {
         if (header.idFrom == IDC_DTPSCHEDULEDATE) {
             panel_->datePickerChanged();
         } else if (header.idFrom == IDC_DTPSCHEDULETIME) {

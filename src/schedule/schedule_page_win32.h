@@ -21,7 +21,6 @@ public:
                  std::function<std::string()> windowCaption, std::function<void()> runClean);
     HWND create(HINSTANCE instance, HWND parent);
 
-    // Once created.
     win32::SchedulePanelWin32& panel() noexcept { return *panel_; }
 
 protected:
@@ -30,9 +29,6 @@ protected:
     LRESULT onNotify(NMHDR& header) override;
 
 private:
-    SettingsStore& store_;
-    std::function<std::string()> windowCaption_;
-    std::function<void()> runClean_;
     std::unique_ptr<win32::SchedulePanelWin32> panel_;
 };
 

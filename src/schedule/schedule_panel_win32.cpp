@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <utility>
+
 #include "schedule/schedule_ids.h"
 #include "win32/error_report.h"
 #include "win32/unicode.h"
@@ -90,18 +92,9 @@ LocaleDateReader userLocaleDateReader() {
 }
 
 SchedulePanelWin32::SchedulePanelWin32(Services services) : services_(std::move(services)) {
-    HWND combo = item(IDC_CMBDAYS);
-    for (const char* name : kScheduleKindNames) {
-        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toUtf16(name).c_str()));
+    if (HWND page = std::exchange(services_.page, nullptr)) {
+        attachPage(page);
     }
-    // A 24-hour clock, as the stored and shown last-run times are.
-    ::SendMessageW(item(IDC_DTPSCHEDULETIME), DTM_SETFORMATW, 0,
-                   reinterpret_cast<LPARAM>(L"HH:mm:ss"));
-    ::SendMessageW(item(IDC_UDNHOURS), UDM_SETRANGE32, 1, 24);
-    writing_ = true;
-    ::SetWindowTextW(item(IDC_TXTHOURS), L"");
-    writing_ = false;
-
     // The timers belong to a message-only window of their own, so that they
     // need nothing from the main window's procedure.
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -128,6 +121,25 @@ SchedulePanelWin32::SchedulePanelWin32(Services services) : services_(std::move(
     }
     share.release();
     ::CloseHandle(thread);
+}
+
+void SchedulePanelWin32::attachPage(HWND page) {
+    services_.page = page;
+    HWND combo = item(IDC_CMBDAYS);
+    for (const char* name : kScheduleKindNames) {
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toUtf16(name).c_str()));
+    }
+    // A 24-hour clock, as the stored and shown last-run times are.
+    ::SendMessageW(item(IDC_DTPSCHEDULETIME), DTM_SETFORMATW, 0,
+                   reinterpret_cast<LPARAM>(L"HH:mm:ss"));
+    ::SendMessageW(item(IDC_UDNHOURS), UDM_SETRANGE32, 1, 24);
+    if (watch_) {
+        writeControls();
+    } else {
+        writing_ = true;
+        ::SetWindowTextW(item(IDC_TXTHOURS), L"");
+        writing_ = false;
+    }
 }
 
 SchedulePanelWin32::~SchedulePanelWin32() {
@@ -189,10 +201,16 @@ SchedulePanel SchedulePanelWin32::readPanel() const {
 }
 
 void SchedulePanelWin32::readControls() {
-    model_ = readPanel();
+    if (services_.page != nullptr) {
+        model_ = readPanel();
+    }
 }
 
 void SchedulePanelWin32::writeControls() {
+    if (services_.page == nullptr) {
+        publish();
+        return;
+    }
     writing_ = true;
     ::SendMessageW(item(IDC_CMBDAYS), CB_SETCURSEL, static_cast<WPARAM>(model_.kind), 0);
     const LocalDateTime now = localNow();
@@ -218,12 +236,15 @@ void SchedulePanelWin32::writeControls() {
 }
 
 void SchedulePanelWin32::prepareAtStartup() {
-    // Pickers at today and now, then without a value.
+    // Pickers at today and now, then without a value; with no page yet, the
+    // model starts as that empty page would read.
     const LocalDateTime now = localNow();
-    const SYSTEMTIME st = toSystemTime(now.date, now.time);
-    for (int id : {IDC_DTPSCHEDULEDATE, IDC_DTPSCHEDULETIME}) {
-        ::SendMessageW(item(id), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
-        setPicker(item(id), std::nullopt);
+    if (services_.page != nullptr) {
+        const SYSTEMTIME st = toSystemTime(now.date, now.time);
+        for (int id : {IDC_DTPSCHEDULEDATE, IDC_DTPSCHEDULETIME}) {
+            ::SendMessageW(item(id), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+            setPicker(item(id), std::nullopt);
+        }
     }
     readControls();
     // A bad stored schedule reports the common message and leaves the panel
@@ -350,12 +371,15 @@ void SchedulePanelWin32::tmrMakeScehduleEnable_Timer() {
 }
 
 bool SchedulePanelWin32::editsPending() {
-    return ::IsWindowEnabled(item(IDC_CMDAPPLY)) || ::IsWindowEnabled(item(IDC_CMDCANCEL));
+    // Apply and Cancel are enabled exactly as the model says.
+    return model_.editsPending();
 }
 
 void SchedulePanelWin32::runStarting() {
     recordRunStart(model_, localNow());
-    ::SetWindowTextW(item(IDC_LBLLASTRUNTIME), toUtf16(model_.lastRunCaption).c_str());
+    if (services_.page != nullptr) {
+        ::SetWindowTextW(item(IDC_LBLLASTRUNTIME), toUtf16(model_.lastRunCaption).c_str());
+    }
     ::KillTimer(timerWindow_.get(), kReEnableTimer);
     state_ = ScheduleTimerState::Running;
     publish();

@@ -25,7 +25,7 @@ LocaleDateReader userLocaleDateReader();
 class SchedulePanelWin32 : public CleanRunSchedule {
 public:
     struct Services {
-        HWND page = nullptr; // the Schedule tab page
+        HWND page = nullptr; // the Schedule tab page; may come later, see attachPage
         SettingsStore* store = nullptr;
         ErrorReporter* errors = nullptr;
         std::function<std::string()> windowCaption; // title of the validation messages
@@ -35,6 +35,9 @@ public:
     ~SchedulePanelWin32() override;
     SchedulePanelWin32(const SchedulePanelWin32&) = delete;
     SchedulePanelWin32& operator=(const SchedulePanelWin32&) = delete;
+
+    // The page, made when its tab is first chosen: it shows the model from then on.
+    void attachPage(HWND page);
 
     // Start-up: pickers to now and then empty, LoadSchedule, nothing pending.
     void prepareAtStartup();

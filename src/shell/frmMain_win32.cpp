@@ -48,7 +48,11 @@ void frmMain::registerWindowClass(HINSTANCE instance) {
     wc.lpfnWndProc = ::DefDlgProcW;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = instance;
+    // Both sizes from the resource's own images; the small one is also the tray's.
     wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kMainWindowClass;
@@ -123,40 +127,33 @@ void frmMain::createPages() {
     }
     HINSTANCE instance = services_.instance;
     PageHost& host = *this;
-    auto slot = [this](PageId id) -> HWND& { return pages_[static_cast<size_t>(id)]; };
 
     mainPage_ = std::make_unique<MainPage>(*this);
-    slot(PageId::Main) = mainPage_->create(instance, IDD_PAGE_MAIN, hwnd());
+    pages_[static_cast<size_t>(PageId::Main)] = mainPage_->create(instance, IDD_PAGE_MAIN, hwnd());
     rtfMessage_.attach(::GetDlgItem(page(PageId::Main), IDC_RTFMESSAGE));
     lblStatus_.attach(item(IDC_LBLSTATUS));
     ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
 
+    // The other pages are made when their tab is first chosen; until then the
+    // load steps fill the panels' models, which the pages show when made.
     // A scheduled run is exactly a click on "Basic Clean".
     schedule_ = std::make_unique<SchedulePage>(
         *services_.settings, *services_.errors, [this] { return win32::windowText(hwnd()); },
         [this] { guarded([this] { cleaning_->cmdBasicClean_Click(); }); });
-    slot(PageId::Schedule) = schedule_->create(instance, hwnd());
 
     // The window's own icon, also the tray's.
-    tray_ = std::make_unique<TrayIcon>(instance, hwnd(), IDI_APP,
-                                       productVersionText(services_.product));
+    tray_ = std::make_unique<TrayIcon>(instance, hwnd(), productVersionText(services_.product));
 
     cleaning_ = std::make_unique<CleaningPanel>(host, schedule_->panel(), *services_.settings,
                                                 *services_.registry, *services_.errors);
-    slot(PageId::Options) = cleaning_->createOptionsPage(instance, hwnd());
     cleaning_->attachPreviewButtons(::GetDlgItem(page(PageId::Main), IDC_CMDPREVIEW),
                                     ::GetDlgItem(page(PageId::Main), IDC_CMDDETAILS));
-    slot(PageId::Advanced) = cleaning_->createAdvancedPage(instance, hwnd());
-
-    // Created when its tab is first selected; until then its model takes the load step.
     fileSecurity_ =
         std::make_unique<FileSecurityPanel>(host, *services_.registry, *services_.settings);
-
     popupKiller_ = std::make_unique<PopupKillerPanel>(host, *services_.settings,
                                                       static_cast<popup::IEWindowsEvents&>(*this));
-    slot(PageId::Popup) = popupKiller_->createPage(instance, hwnd());
 
-    layoutPages();
+    layoutPage(PageId::Main);
     selectTab(PageId::Main);
 }
 
@@ -165,8 +162,25 @@ HWND frmMain::ensurePage(PageId id) {
     if (slot != nullptr || hwnd() == nullptr) {
         return slot;
     }
-    if (id == PageId::FileSecurity) {
-        slot = fileSecurity_->createPage(services_.instance, hwnd());
+    HINSTANCE instance = services_.instance;
+    switch (id) {
+    case PageId::Options:
+        slot = cleaning_->createOptionsPage(instance, hwnd());
+        break;
+    case PageId::Schedule:
+        slot = schedule_->create(instance, hwnd());
+        break;
+    case PageId::Advanced:
+        slot = cleaning_->createAdvancedPage(instance, hwnd());
+        break;
+    case PageId::Popup:
+        slot = popupKiller_->createPage(instance, hwnd());
+        break;
+    case PageId::FileSecurity:
+        slot = fileSecurity_->createPage(instance, hwnd());
+        break;
+    case PageId::Main:
+        break;
     }
     if (slot != nullptr) {
         layoutPage(id);
@@ -246,14 +260,6 @@ void frmMain::mnuUnloadPelliver_Click() {
 void frmMain::Form_MouseUp(WPARAM wp, LPARAM lp) {
     if (tray_) {
         tray_->mouseUp(wp, lp, [this] { showFromTray(); });
-    }
-}
-
-void frmMain::layoutPages() {
-    for (int i = 0; i < kPageCount; ++i) {
-        if (pages_[static_cast<size_t>(i)] != nullptr) {
-            layoutPage(static_cast<PageId>(i));
-        }
     }
 }
 

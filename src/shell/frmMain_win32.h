@@ -123,7 +123,6 @@ private:
     // IEWin's two list events.
     void IEWindowRegistered() override;
     void IEWindowRevoked() override;
-    void layoutPages();
     void layoutPage(PageId id);
     // A path another copy handed over: checked here, opened once the sender
     // has its answer.

@@ -14,16 +14,11 @@ namespace {
 constexpr UINT kAddTrayIconMessage = WM_APP + 1;
 } // namespace
 
-TrayIcon::TrayIcon(HINSTANCE instance, HWND window, int iconId, std::string tip)
+TrayIcon::TrayIcon(HINSTANCE instance, HWND window, std::string tip)
     : instance_(instance), window_(window), tip_(std::move(tip)) {
-    const int big = ::GetSystemMetrics(SM_CXICON);
-    const int small = ::GetSystemMetrics(SM_CXSMICON);
-    bigIcon_.reset(static_cast<HICON>(
-        ::LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, big, big, 0)));
-    smallIcon_.reset(static_cast<HICON>(
-        ::LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, small, small, 0)));
-    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    // The window shows its class's icons: setting them again on the window
+    // would cost the start a conversion for the window manager, twice.
+    icon_ = reinterpret_cast<HICON>(::GetClassLongPtrW(window, GCLP_HICONSM));
     // Explorer announces a restart of the taskbar: the icon must be added again.
     taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
 }
@@ -50,12 +45,12 @@ void TrayIcon::add() {
 }
 
 void TrayIcon::remove() {
-    ShellTray::RemoveTrayIcon(window_, smallIcon_.get());
+    ShellTray::RemoveTrayIcon(window_, icon_);
 }
 
 bool TrayIcon::handleMessage(UINT msg) {
     if (msg == kAddTrayIconMessage) {
-        ShellTray::AddTrayIcon(window_, smallIcon_.get(), tip_);
+        ShellTray::AddTrayIcon(window_, icon_, tip_);
         return true;
     }
     if (taskbarCreated_ != 0 && msg == taskbarCreated_) {

@@ -13,9 +13,8 @@ namespace tidewell {
 
 class TrayIcon {
 public:
-    // Gives `window` the icon resource `iconId` in both sizes (the small one
-    // is the tray's); `tip` is the icon's tip.
-    TrayIcon(HINSTANCE instance, HWND window, int iconId, std::string tip);
+    // The icon is the small one of `window`'s class; `tip` is the icon's tip.
+    TrayIcon(HINSTANCE instance, HWND window, std::string tip);
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
@@ -40,8 +39,7 @@ private:
     HINSTANCE instance_;
     HWND window_;
     std::string tip_;
-    win32::UniqueIcon bigIcon_;
-    win32::UniqueIcon smallIcon_;
+    HICON icon_ = nullptr; // the class's, shared: never destroyed here
     win32::UniqueMenu menu_;
     UINT taskbarCreated_ = 0;
 };

@@ -93,6 +93,7 @@ TEST(BrowsersE2E, EveryBoxCheckedErasesTheItemsKeepsTheRestAndSkipsTheRunningBro
         ProgramProcess p;
         HWND main = p.waitMainWindow();
         ASSERT_NE(main, nullptr);
+        chooseTab(main, 1);
         HWND box = findControl(main, IDC_BROWSERBOX_0 + 5); // Chrome Cookies
         ::SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
         click(box);

@@ -275,6 +275,7 @@ TEST_F(CleaningE2E, ExitDuringAFolderEraseStopsAndEnds) {
     ProgramProcess p;
     HWND main = p.waitMainWindow();
     ASSERT_NE(main, nullptr);
+    chooseTab(main, 3);
     click(findControl(main, IDC_CMDBROWSEFOLDERTODELETE));
     ASSERT_TRUE(chooseFolder(p, folder));
     HWND box = waitMessageBox(p, "Delete Folder");

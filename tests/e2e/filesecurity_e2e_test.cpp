@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -32,8 +31,7 @@ protected:
         program_ = std::make_unique<ProgramProcess>();
         main_ = program_->waitMainWindow();
         ASSERT_NE(main_, nullptr);
-        // The page is made when its tab is first chosen, as a user would.
-        ::SendMessageW(::GetDlgItem(main_, IDC_TABMAIN), TCM_SETCURFOCUS, 5, 0);
+        chooseTab(main_, 5);
         ASSERT_NE(findControl(main_, IDC_TXTSOURCE), nullptr);
     }
     void TearDown() override {

@@ -41,6 +41,7 @@ TEST(PopupE2E, OnAtFirstStartANewWindowIsRefusedListedAndAllowedOnceSwitchedOff)
     const int id = static_cast<int>(send(fakeshell::kOpen, 1234));
     ASSERT_GT(id, 0);
     EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 1);
+    chooseTab(main, 4); // the page, made now, shows the row seen before
     HWND list = findControl(main, IDC_VINDOWS);
     LVITEMW row{};
     row.mask = LVIF_PARAM;
@@ -49,7 +50,6 @@ TEST(PopupE2E, OnAtFirstStartANewWindowIsRefusedListedAndAllowedOnceSwitchedOff)
                sendWithBuffer(list, LVM_GETITEMW, 0, &row, sizeof(row)) && row.lParam == 1234;
     })) << "no row for the window";
 
-    ::SendMessageW(::GetDlgItem(main, IDC_TABMAIN), TCM_SETCURFOCUS, 4, 0);
     ::SendMessageW(findControl(main, IDC_CHKPOPUPKILLERACTIVATE), BM_CLICK, 0, 0);
     EXPECT_TRUE(waitFor([&] { return userString(kPopupKillerKey, L"IsActive") == "0"; }));
     EXPECT_EQ(send(fakeshell::kNewWindow2, static_cast<WPARAM>(id)), 0);

@@ -85,6 +85,11 @@ std::string controlText(HWND mainWindow, int id) {
     return text(findControl(mainWindow, id));
 }
 
+void chooseTab(HWND mainWindow, int index) {
+    // Focusing a tab of a plain tab strip selects it, as a click would.
+    ::SendMessageW(::GetDlgItem(mainWindow, IDC_TABMAIN), TCM_SETCURFOCUS, index, 0);
+}
+
 void click(HWND button) {
     // What a click delivers: the parent hears BN_CLICKED from the button.
     ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),

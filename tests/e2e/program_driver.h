@@ -55,6 +55,8 @@ std::string text(HWND hwnd);
 // Text of a control of the main window or any of its pages.
 HWND findControl(HWND mainWindow, int id);
 std::string controlText(HWND mainWindow, int id);
+// Chooses a tab as a user would; its page is made on first use.
+void chooseTab(HWND mainWindow, int index);
 // Clicks a button as the keyboard would (works for hidden pages too).
 void click(HWND button);
 // The visible notification icons, which Wine shows as windows of its own.

@@ -51,6 +51,7 @@ TEST_F(ScheduleE2E, ADateAndTimeScheduleStartsARealCleanRunNoEarlierThanItsSecon
     // The label shows the second the run started in: not before the due one,
     // and soon after it (a busy bench may be a little late).
     std::optional<TimeOfDay> ran;
+    chooseTab(main, 2);
     ASSERT_TRUE(waitFor(
         [&] { return (ran = parseTime(controlText(main, IDC_LBLLASTRUNTIME))).has_value(); }, 40s));
     const auto late = toSerialSeconds({when.date, *ran}) - toSerialSeconds(when);
