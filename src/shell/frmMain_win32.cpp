@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <utility>
+
 #include "cleaning/cleaning_panel_win32.h"
 #include "filesecurity/file_security_panel_win32.h"
 #include "info/frmAbout_win32.h"
@@ -48,11 +50,7 @@ void frmMain::registerWindowClass(HINSTANCE instance) {
     wc.lpfnWndProc = ::DefDlgProcW;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = instance;
-    // Both sizes from the resource's own images; the small one is also the tray's.
-    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON),
-                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    // No class icons: the window gets its own once it is painted (see Show).
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kMainWindowClass;
@@ -70,6 +68,19 @@ void frmMain::Show(bool visible) {
     if (visible) {
         ::ShowWindow(hwnd(), SW_SHOWNORMAL);
         ::UpdateWindow(hwnd());
+    }
+    if (::SendMessageW(hwnd(), WM_GETICON, ICON_SMALL, 0) == 0) {
+        // Both sizes from the resource's own images (the small one is also
+        // the tray's), after the first paint: under Wine each costs the start
+        // a conversion for the window manager.
+        for (const auto& [which, metric] :
+             {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+            const int size = ::GetSystemMetrics(metric);
+            ::SendMessageW(
+                hwnd(), WM_SETICON, which,
+                reinterpret_cast<LPARAM>(::LoadImageW(services_.instance, MAKEINTRESOURCEW(IDI_APP),
+                                                      IMAGE_ICON, size, size, LR_SHARED)));
+        }
     }
 }
 

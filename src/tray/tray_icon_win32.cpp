@@ -16,9 +16,6 @@ constexpr UINT kAddTrayIconMessage = WM_APP + 1;
 
 TrayIcon::TrayIcon(HINSTANCE instance, HWND window, std::string tip)
     : instance_(instance), window_(window), tip_(std::move(tip)) {
-    // The window shows its class's icons: setting them again on the window
-    // would cost the start a conversion for the window manager, twice.
-    icon_ = reinterpret_cast<HICON>(::GetClassLongPtrW(window, GCLP_HICONSM));
     // Explorer announces a restart of the taskbar: the icon must be added again.
     taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
 }
@@ -50,6 +47,7 @@ void TrayIcon::remove() {
 
 bool TrayIcon::handleMessage(UINT msg) {
     if (msg == kAddTrayIconMessage) {
+        icon_ = reinterpret_cast<HICON>(::SendMessageW(window_, WM_GETICON, ICON_SMALL, 0));
         ShellTray::AddTrayIcon(window_, icon_, tip_);
         return true;
     }

@@ -13,7 +13,8 @@ namespace tidewell {
 
 class TrayIcon {
 public:
-    // The icon is the small one of `window`'s class; `tip` is the icon's tip.
+    // The icon is `window`'s small one, as it is when the icon is added;
+    // `tip` is the icon's tip.
     TrayIcon(HINSTANCE instance, HWND window, std::string tip);
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
@@ -39,7 +40,7 @@ private:
     HINSTANCE instance_;
     HWND window_;
     std::string tip_;
-    HICON icon_ = nullptr; // the class's, shared: never destroyed here
+    HICON icon_ = nullptr; // the window's, shared: never destroyed here
     win32::UniqueMenu menu_;
     UINT taskbarCreated_ = 0;
 };
