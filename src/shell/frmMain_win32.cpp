@@ -69,6 +69,9 @@ void frmMain::Show(bool visible) {
         ::ShowWindow(hwnd(), SW_SHOWNORMAL);
         ::UpdateWindow(hwnd());
     }
+    if (rtfMessage_.hwnd() == nullptr) {
+        createStatusPane();
+    }
     if (::SendMessageW(hwnd(), WM_GETICON, ICON_SMALL, 0) == 0) {
         // Both sizes from the resource's own images (the small one is also
         // the tray's), after the first paint: under Wine each costs the start
@@ -82,6 +85,36 @@ void frmMain::Show(bool visible) {
                                                       IMAGE_ICON, size, size, LR_SHARED)));
         }
     }
+}
+
+void frmMain::createStatusPane() {
+    // The rich edit and its library cost the start about 10 ms under Wine:
+    // they come after the first paint, which shows an empty box in their
+    // place. Nothing writes to the pane before (user input waits for the
+    // message loop).
+    static win32::UniqueModule richEdit(
+        ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    HWND main = page(PageId::Main);
+    HWND space = ::GetDlgItem(main, IDC_RTFMESSAGE_SPACE);
+    RECT rc{};
+    ::GetWindowRect(space, &rc);
+    ::MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rc), 2);
+    HWND pane = ::CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"RichEdit20W", L"",
+                                  WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP |
+                                      ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_SAVESEL,
+                                  rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, main,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_RTFMESSAGE)),
+                                  services_.instance, nullptr);
+    if (pane == nullptr) {
+        win32::throwLastError();
+    }
+    // The place's position in the tab order, and the page's font.
+    ::SetWindowPos(pane, space, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SendMessageW(pane, WM_SETFONT, static_cast<WPARAM>(::SendMessageW(main, WM_GETFONT, 0, 0)),
+                   FALSE);
+    ::DestroyWindow(space);
+    rtfMessage_.attach(pane);
+    ::SendMessageW(pane, EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
 }
 
 void frmMain::openForDecryption(const std::string& path) {
@@ -141,9 +174,7 @@ void frmMain::createPages() {
 
     mainPage_ = std::make_unique<MainPage>(*this);
     pages_[static_cast<size_t>(PageId::Main)] = mainPage_->create(instance, IDD_PAGE_MAIN, hwnd());
-    rtfMessage_.attach(::GetDlgItem(page(PageId::Main), IDC_RTFMESSAGE));
     lblStatus_.attach(item(IDC_LBLSTATUS));
-    ::SendMessageW(rtfMessage_.hwnd(), EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
 
     // The other pages are made when their tab is first chosen; until then the
     // load steps fill the panels' models, which the pages show when made.

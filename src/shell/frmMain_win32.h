@@ -111,6 +111,8 @@ private:
     void markPopupKillerMenu() override;
 
     void createPages();
+    // The "Main" page's status pane, in the place its template keeps for it.
+    void createStatusPane();
     // The page of a tab, created on first use.
     HWND ensurePage(PageId id);
     void startBanner(PageId id);

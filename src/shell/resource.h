@@ -30,6 +30,7 @@
 #define IDC_PICTURE 1110
 #define IDC_CMDPREVIEW 1111
 #define IDC_CMDDETAILS 1112
+#define IDC_RTFMESSAGE_SPACE 1113
 
 // The other pages, the About window and the tray menu have their ids with
 // their subsystems.

@@ -38,9 +38,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     const CommandLine command = win32::readCommandLine(commandLine);
 
     win32::Win32StartupPorts ports([&] {
-        // The status pane is a rich edit; load it from System32 by name only.
-        static win32::UniqueModule richEdit(
-            ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
         frmMain::registerWindowClass(instance);
         mainWindow = std::make_unique<frmMain>(
             frmMainServices{instance, product, &settings, &registry, &errors});
