@@ -251,18 +251,4 @@ struct FakePlatform : CleaningPlatform {
     }
 };
 
-// The user's folders of the clean run, each holding one trace, and a
-// temporary folder: where the run's and the preview's tests both start.
-inline void seedTargetFolders(FakePlatform& platform, FakeFileSystem& fs) {
-    platform.folders = {{CSIDL_History, "C:\\u\\History"}, {CSIDL_InternetCache, "C:\\u\\Cache"},
-                        {CSIDL_Cookies, "C:\\u\\Cookies"}, {CSIDL_Favorites, "C:\\u\\Fav"},
-                        {CSIDL_Personal, "C:\\u\\Docs"},   {CSIDL_Recent, "C:\\u\\Recent"}};
-    for (const auto& [id, path] : platform.folders) {
-        fs.dir(path);
-        fs.file(path + "\\trace.txt", "abcd");
-    }
-    fs.dir("C:\\Temp");
-    fs.file("C:\\Temp\\t.tmp", "12");
-}
-
 } // namespace tidewell::testing

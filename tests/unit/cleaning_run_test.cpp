@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cleaning/advanced_commands.h"
-#include "cleaning/clean_run.h"
-#include "cleaning_fakes.h"
-#include "memory_store.h"
+#include "clean_run_fixture.h"
 
 using namespace tidewell;
 using namespace tidewell::testing;
@@ -13,44 +11,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// The window, the schedule and the log-off around a run.
-struct FakeHost : CleanRunWindow, CleanRunSchedule, LogOff {
-    std::array<int, 16> options{};
-    int broughtForward = 0, logOffs = 0;
-    bool pending = false;
-    std::vector<std::string> log;
-    std::function<void()> onYield = [] {};
-    int optionValue(int i) override { return options[static_cast<size_t>(i)]; }
-    void bringForward() override { ++broughtForward; }
-    void yield() override { onYield(); }
-    bool editsPending() override { return pending; }
-    void runStarting() override { log.push_back("starting"); }
-    void runFinished() override { log.push_back("finished"); }
-    void forceLogOff() override { ++logOffs; }
-};
-
-class CleaningTest : public ::testing::Test {
-protected:
-    CleaningTest() {
-        seedTargetFolders(platform, fs);
-        fs.dir("C:\\u\\History\\History.IE5");
-        fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789").hidden = true;
-        fs.file("C:\\u\\Cookies\\INDEX.DAT").system = true;
-    }
-    FakeFileSystem fs;
-    FakePane pane;
-    FakeLabel label;
-    FakeReporter errors;
-    FakePlatform platform;
-    FakeRegistry registry;
-    testing_store::MemoryStore store;
-    FolderWiper wiper{fs, pane, {}};
-    EraseTargets targets{pane, label, platform, wiper, fs, errors};
-    BrowserTweaks tweaks{registry, store, {}};
-    FakeHost window, &timers = window, &logOff = window;
-    CleaningActivity activity;
-    CleanRun run{window, window, pane, label, targets, platform, tweaks, errors, activity};
-};
+using CleaningTest = CleanRunTest;
 
 // Each target writes its lines (colour-tagged), sets the label or not, and
 // removes `removed` paths, all inside `wiped`.

@@ -7,38 +7,21 @@
 
 #include <set>
 
-#include "cleaning/clean_run.h"
-#include "cleaning_fakes.h"
-#include "memory_store.h"
+#include "clean_run_fixture.h"
 
 using namespace tidewell;
 using namespace tidewell::testing;
 
 namespace {
 
-struct Window : CleanRunWindow {
-    int optionValue(int i) override { return i == 0 ? 0 : 1; } // all but start-up's
-    void bringForward() override {}
-    void yield() override {}
-};
-struct Timers : CleanRunSchedule {
-    std::vector<std::string> log;
-    bool editsPending() override { return false; }
-    void runStarting() override { log.push_back("starting"); }
-    void runFinished() override { log.push_back("finished"); }
-};
-
-class PreviewTest : public ::testing::Test {
+class PreviewTest : public CleanRunTest {
 protected:
     PreviewTest() {
-        seedTargetFolders(platform, fs);
+        window.options.fill(1);
+        window.options[0] = 0; // all but start-up's
+        // Beyond the fixture's traces (its history index.dat is found by the
+        // index.dat search and again inside the history's wipe):
         fs.file("C:\\u\\Recent\\second.lnk", "xy");
-        // Found by the index.dat search and again inside the history's wipe.
-        fs.dir("C:\\u\\History\\History.IE5");
-        fs.file("C:\\u\\History\\History.IE5\\index.dat", "0123456789");
-        fs.nodes["C:\\u\\History\\History.IE5\\index.dat"].hidden = true;
-        fs.file("C:\\u\\Cookies\\INDEX.DAT");
-        fs.nodes["C:\\u\\Cookies\\INDEX.DAT"].system = true;
         fs.dir("C:\\u\\Cache\\sub");
         fs.file("C:\\u\\Cache\\sub\\deep.bin", "123456");
         fs.dir("C:\\elsewhere");
@@ -57,25 +40,6 @@ protected:
         }
         return t;
     }
-    FakeFileSystem fs;
-    FakePane pane;
-    FakeLabel label;
-    FakeReporter errors;
-    FakePlatform platform;
-    FakeRegistry registry;
-    testing_store::MemoryStore store;
-    std::function<void()> onWipeYield;
-    FolderWiper wiper{fs, pane, [this] {
-                          if (onWipeYield) {
-                              onWipeYield();
-                          }
-                      }};
-    EraseTargets targets{pane, label, platform, wiper, fs, errors};
-    BrowserTweaks tweaks{registry, store, {}};
-    Window window;
-    Timers timers;
-    CleaningActivity activity;
-    CleanRun run{window, timers, pane, label, targets, platform, tweaks, errors, activity};
 };
 
 TEST_F(PreviewTest, FindsExactlyWhatTheRunErasesWithTheSameBytesAndChangesNothing) {
